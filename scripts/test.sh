@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/build.sh"
+build="${VEROLA_BUILD_DIR:-$root/build}"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

@@ -1,0 +1,20 @@
+#include "app/dialogfeedback.h"
+#include "app/navigatorform.h"
+#include "app/processstate.h"
+#include "app/verolaapplication.h"
+
+int main(int argc, char* argv[])
+{
+    verola::VerolaApplication application(argc, argv);
+    verola::ProcessState state;
+    int status = 0;
+    {
+        verola::TNavigatorForm navigator(state, QCoreApplication::applicationFilePath());
+        verola::DialogFeedback feedback(&navigator);
+        state.feedback = &feedback;
+        navigator.show();
+        status = application.exec();
+        state.feedback = nullptr;
+    }
+    return status;
+}

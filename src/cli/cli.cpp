@@ -1,0 +1,105 @@
+#include "cli.h"
+
+#include <cstdio>
+
+namespace verola::cli {
+
+void TerminalFeedback::message(const QString& text)
+{
+    writeErr(text + u'\n');
+}
+
+void TerminalFeedback::progressShow(const QString& caption, int)
+{
+    writeErr(caption + u'\n');
+}
+
+QString Arguments::option(const QString& name)
+{
+    const QStringList values = options(name);
+    return values.isEmpty() ? QString() : values.last();
+}
+
+QStringList Arguments::options(const QString& name)
+{
+    QStringList values;
+    for (qsizetype i = 0; i < m_args.size();) {
+        if (m_args.at(i) != name) {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= m_args.size())
+            throw UsageError(QStringLiteral("option %1 needs a value").arg(name));
+        values.append(m_args.at(i + 1));
+        m_args.remove(i, 2);
+    }
+    return values;
+}
+
+bool Arguments::flag(const QString& name)
+{
+    return m_args.removeAll(name) > 0;
+}
+
+int Arguments::intOption(const QString& name, int defaultValue, int minimum, int maximum)
+{
+    const QString text = option(name);
+    if (text.isEmpty())
+        return defaultValue;
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < minimum || value > maximum)
+        throw UsageError(QStringLiteral("option %1 takes a whole number from %2 to %3, not \"%4\"")
+                             .arg(name).arg(minimum).arg(maximum).arg(text));
+    return value;
+}
+
+QString Arguments::requiredOption(const QString& name)
+{
+    const QString value = option(name);
+    if (value.isEmpty())
+        throw UsageError(QStringLiteral("option %1 is required").arg(name));
+    return value;
+}
+
+QStringList Arguments::positionals() const
+{
+    for (const QString& arg : m_args)
+        if (arg.startsWith(QStringLiteral("--")))
+            throw UsageError(QStringLiteral("unknown option %1").arg(arg));
+    return m_args;
+}
+
+void writeOut(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+void writeErr(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+QString csvField(const QString& text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
+        return text;
+    QString quoted = text;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+const std::vector<Command>& commands()
+{
+    static const std::vector<Command> list = {
+        {"dump", "dump CONFIG --block N --table rule|extr|calc|est|block [--missing]", runDump},
+        {"export-dbf",
+            "export-dbf CONFIG --block N --table rule|extr|calc|est|block --out FILE.dbf [--codes] [--field NAME]",
+            runExportDbf},
+    };
+    return list;
+}
+
+} // namespace verola::cli

@@ -1,0 +1,87 @@
+// verola-cli: the workbench's operations without windows.
+#include "cli.h"
+
+#include "platform/errors.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+using namespace verola;
+using namespace verola::cli;
+
+namespace {
+
+void printUsage()
+{
+    QString text = QStringLiteral("usage: verola-cli [--date-format FORMAT] [--decimal CHAR] [--system-dir DIR] "
+                                  "COMMAND ...\ncommands:\n");
+    for (const Command& command : commands())
+        text += QStringLiteral("  %1\n").arg(QString::fromLatin1(command.usage));
+    writeErr(text);
+}
+
+// Takes the global options out of the arguments, wherever they stand, and applies them.
+QStringList applyGlobalOptions(const QStringList& raw, Context& context)
+{
+    QStringList rest;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QString& arg = raw.at(i);
+        const bool global = arg == QStringLiteral("--date-format") || arg == QStringLiteral("--decimal")
+            || arg == QStringLiteral("--system-dir");
+        if (!global) {
+            rest.append(arg);
+            continue;
+        }
+        if (i + 1 >= raw.size())
+            throw UsageError(QStringLiteral("option %1 needs a value").arg(arg));
+        const QString value = raw.at(++i);
+        if (arg == QStringLiteral("--date-format")) {
+            context.format.setShortDateFormat(value);
+        } else if (arg == QStringLiteral("--decimal")) {
+            if (value.size() != 1)
+                throw UsageError(QStringLiteral("--decimal takes one character"));
+            context.format.decimalSeparator = value.at(0);
+        } else {
+            qputenv("VEROLA_SYSTEM_DIR", value.toLocal8Bit());
+        }
+    }
+    return rest;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    QStringList raw = application.arguments().mid(1);
+    if (raw.isEmpty() || raw.first() == QStringLiteral("--help") || raw.first() == QStringLiteral("-h")) {
+        printUsage();
+        return raw.isEmpty() ? 1 : 0;
+    }
+    Context context;
+    context.format = FormatSettings::fromSystemLocale();
+    try {
+        QStringList remaining = applyGlobalOptions(raw, context);
+        if (remaining.isEmpty())
+            throw UsageError(QStringLiteral("no command given"));
+        const QString name = remaining.takeFirst();
+        for (const Command& command : commands()) {
+            if (name == QString::fromLatin1(command.name)) {
+                Arguments commandArguments(remaining);
+                const int status = command.run(context, commandArguments);
+                std::fflush(stdout);
+                return status;
+            }
+        }
+        throw UsageError(QStringLiteral("unknown command \"%1\"").arg(name));
+    } catch (const UsageError& error) {
+        writeErr(QStringLiteral("verola-cli: %1\n").arg(QString::fromStdString(error.what())));
+        return 1;
+    } catch (const EPlatformError& error) {
+        writeErr(QStringLiteral("verola-cli: %1\n").arg(error.message()));
+        return 1;
+    } catch (const std::exception& error) {
+        writeErr(QStringLiteral("verola-cli: %1\n").arg(QString::fromStdString(error.what())));
+        return 1;
+    }
+}

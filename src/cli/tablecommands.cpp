@@ -1,0 +1,134 @@
+// Commands that read one table of a configuration's file set: dump and export-dbf.
+#include "cli.h"
+
+#include "app/fileset.h"
+#include "app/processstate.h"
+#include "platform/conversions.h"
+#include "tables/lineutils.h"
+#include "tables/tablefile.h"
+#include "tables/ttab.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace verola::cli {
+
+namespace {
+
+TableKind parseTableKind(const QString& text)
+{
+    static const QStringList names = {QStringLiteral("rule"), QStringLiteral("extr"), QStringLiteral("calc"),
+        QStringLiteral("est"), QStringLiteral("block")};
+    const qsizetype index = names.indexOf(text);
+    if (index < 0)
+        throw UsageError(QStringLiteral("--table takes rule, extr, calc, est or block, not \"%1\"").arg(text));
+    return static_cast<TableKind>(index);
+}
+
+struct TableSelection {
+    ConfigLocation location;
+    int block = 0;
+    TableKind kind = TableKind::Rule;
+};
+
+TableSelection selectTable(Arguments& args)
+{
+    TableSelection selection;
+    selection.block = args.intOption(QStringLiteral("--block"), -1, 0, kBlockCount - 1);
+    if (selection.block < 0)
+        throw UsageError(QStringLiteral("option --block is required"));
+    selection.kind = parseTableKind(args.requiredOption(QStringLiteral("--table")));
+    return selection;
+}
+
+void readSelection(TTab& table, TableSelection& selection, const QString& configPath)
+{
+    if (!QFileInfo(configPath).absoluteDir().exists())
+        throw UsageError(QStringLiteral("no such folder: %1").arg(QFileInfo(configPath).absolutePath()));
+    selection.location = ConfigLocation::fromPath(configPath);
+    readTableFromFileSet(table, selection.location, selection.block, selection.kind);
+}
+
+QString takeConfigPath(const Arguments& args)
+{
+    const QStringList rest = args.positionals();
+    if (rest.size() != 1)
+        throw UsageError(QStringLiteral("give exactly one configuration path"));
+    return rest.first();
+}
+
+// Advances an index with axis 11 fastest; false after the last cell.
+bool nextIndex(CoordIndex& v, const CoordIndex& dims)
+{
+    for (int k = kAxisCount - 1; k >= 0; --k) {
+        if (++v[k] < dims[k])
+            return true;
+        v[k] = 0;
+    }
+    return false;
+}
+
+} // namespace
+
+int runDump(Context&, Arguments& args)
+{
+    TableSelection selection = selectTable(args);
+    const bool withMissing = args.flag(QStringLiteral("--missing"));
+    const QString configPath = takeConfigPath(args);
+    TTab table;
+    readSelection(table, selection, configPath);
+
+    QStringList header;
+    for (int k = 0; k < kAxisCount; ++k)
+        if (table.FDims[k] > 1)
+            header.append(CoordFieldName(k));
+    header.append(QStringLiteral("Value"));
+    QString out = header.join(u',') + u'\n';
+
+    CoordIndex v{};
+    if (table.FCellCount > 0) {
+        do {
+            const float value = table.GetCell(v);
+            if (isMissing(value) && !withMissing)
+                continue;
+            for (int k = 0; k < kAxisCount; ++k)
+                if (table.FDims[k] > 1)
+                    out += csvField(LineName(table.PositionText(k, v[k]))) + u',';
+            out += formatGeneral(value, 9, u'.') + u'\n';
+            if (out.size() > (1 << 20)) {
+                writeOut(out);
+                out.clear();
+            }
+        } while (nextIndex(v, table.FDims));
+    }
+    writeOut(out);
+    return 0;
+}
+
+int runExportDbf(Context& context, Arguments& args)
+{
+    static const char* const kValueFields[kBlockCount] = {"POL", "CONC", "DOSE", "DES", "DEATH"};
+    TableSelection selection = selectTable(args);
+    const QString outPath = args.requiredOption(QStringLiteral("--out"));
+    const bool codes = args.flag(QStringLiteral("--codes"));
+    QString field = args.option(QStringLiteral("--field"));
+    if (field.isEmpty())
+        field = QString::fromLatin1(kValueFields[selection.block]);
+    const QString configPath = takeConfigPath(args);
+    TTab table;
+    readSelection(table, selection, configPath);
+
+    const DbfExportResult result = ExportDbf(table, outPath, field, !codes, 7, 10, 104857600, 20, &context.feedback,
+        QStringLiteral("Труба"));
+    if (!result.created) {
+        writeErr(QStringLiteral("no file written: the table has no axis with more than one position, or the disk "
+                                "is short of space\n"));
+        return 1;
+    }
+    writeOut(QStringLiteral("%1 records written to %2%3\n")
+                 .arg(result.records)
+                 .arg(outPath, result.stoppedAtLimit ? QStringLiteral(" (stopped at the size limit)") : QString()));
+    return 0;
+}
+
+} // namespace verola::cli

@@ -1,0 +1,80 @@
+#include "app/fileset.h"
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/textfile.h"
+#include "tables/lineutils.h"
+#include "tables/tablefile.h"
+#include "tables/ttab.h"
+
+#include <QFileInfo>
+
+namespace verola {
+
+namespace {
+
+QString hex(int value)
+{
+    return QString::number(value, 16);
+}
+
+} // namespace
+
+ConfigLocation ConfigLocation::fromPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString fileName = info.fileName();
+    const qsizetype dot = fileName.indexOf(u'.');
+    return ConfigLocation{withoutTrailingSeparator(info.absolutePath()), dot < 0 ? QString() : fileName.left(dot)};
+}
+
+QString ConfigLocation::filePath(const QString& extension) const
+{
+    return directory + u'/' + name + extension;
+}
+
+QString tableFileExtension(TableKind kind, int block)
+{
+    static const char letters[5] = {'d', 'x', 'c', 's', 'b'};
+    return u'.' + QChar(letters[static_cast<int>(kind)]) + hex(block);
+}
+
+QString listFileExtension(TableKind kind, int block, int axis)
+{
+    static const char letters[5] = {'d', 'o', 'c', 'o', 'o'};
+    return u'.' + QChar(letters[static_cast<int>(kind)]) + hex(block) + hex(axis);
+}
+
+QString replacementListCode(TableKind kind)
+{
+    switch (kind) {
+    case TableKind::Extr:
+    case TableKind::Est:
+        return QStringLiteral("T");
+    case TableKind::Rule:
+        return QStringLiteral("D");
+    default:
+        return QStringLiteral("C");
+    }
+}
+
+void readTableFromFileSet(TTab& table, const ConfigLocation& location, int block, TableKind kind)
+{
+    const bool summary = kind == TableKind::Extr || kind == TableKind::Est;
+    for (int axis = 0; axis < kAxisCount; ++axis) {
+        QStringList& list = table.FLists[axis];
+        list.clear();
+        try {
+            list = readTextLines(location.filePath(listFileExtension(kind, block, axis)));
+            if (summary && !list.isEmpty() && LineName(list.last()) == QStringLiteral("СО"))
+                list.removeLast();
+        } catch (const EInOutError&) {
+            AddWholeSet(list, replacementListCode(kind));
+        }
+        table.BuildIndex(axis);
+    }
+    if (!LoadFromFile(table, location.filePath(tableFileExtension(kind, block))))
+        table.Dimension(table.positionCounts());
+}
+
+} // namespace verola

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+namespace verola {
+
+class TTab;
+
+// The five tables of a block: kinds 0..3 held by the Rule, Extr, Calc and Est panels, and the block table.
+enum class TableKind { Rule = 0, Extr = 1, Calc = 2, Est = 3, Block = 4 };
+
+// Where a configuration's files are: directory (no trailing separator) and name.
+struct ConfigLocation {
+    QString directory;
+    QString name;
+
+    // From the path of the ".DES" or of any file of the set: the name is the file name up to its first ".".
+    static ConfigLocation fromPath(const QString& path);
+    QString filePath(const QString& extension) const;
+};
+
+// ".x1", ".d0", ".b4": the table file of a table of block n.
+QString tableFileExtension(TableKind kind, int block);
+// ".o1a", ".d00", ".c4b": the coordinate list of axis a of a table of block n.
+QString listFileExtension(TableKind kind, int block, int axis);
+// Code of the whole-set list that replaces a list file that cannot be read.
+QString replacementListCode(TableKind kind);
+
+// Reads one table of a file set without writing anything: its twelve lists (a missing
+// list counts as the whole-set list; the "СО" last line is left out for kinds 1 and 3),
+// the indexes, then the cells when the table file exists.
+void readTableFromFileSet(TTab& table, const ConfigLocation& location, int block, TableKind kind);
+
+} // namespace verola

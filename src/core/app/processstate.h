@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/formatsettings.h"
+#include "tables/ttab.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+namespace verola {
+
+class Feedback;
+
+// Block numbers of the five blocks of the chain.
+enum BlockNumber { kPolBlock = 0, kConcBlock = 1, kRiskBlock = 2, kDesBlock = 3, kDeathBlock = 4 };
+constexpr int kBlockCount = 5;
+// Block kind codes in block-number order: "Pol", "Conc", "Risk", "Des", "Death".
+QString blockKindCode(int block);
+
+// The process-wide values of a running workbench. The application creates one and
+// hands it down; tests create their own.
+struct ProcessState {
+    QString programDirectory; // with its trailing separator
+    QString DataDirectory;
+    QString DataDBFRiskDirectory;
+    QString SettingsFileName;
+    QString ConfigDirectory;
+    QString ConfigName;
+
+    int ActiveBlock = kConcBlock;
+    int UpstreamBlock = kPolBlock;
+    QStringList MapList;
+    QStringList coordinateCaptionList;
+    std::array<bool, kAxisCount> blockSelectionFlags{};
+    bool doseChainPending = false;
+    bool databaseReview = false;
+    int currentValueLine = -1;
+    std::unique_ptr<TTab> StagingTab;
+    bool dispersionModelRunning = false;
+    bool exposureModelRunning = false;
+
+    FormatSettings format = FormatSettings::fromSystemLocale();
+    Feedback* feedback = nullptr;
+};
+
+// The start-up steps that need no window: settings, caption list, flags, staging table,
+// active and upstream blocks.
+void initialiseProcessState(ProcessState& state, const QString& programPath);
+
+} // namespace verola

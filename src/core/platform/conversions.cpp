@@ -1,0 +1,338 @@
+#include "platform/conversions.h"
+
+#include "platform/errors.h"
+
+#include <QTime>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace verola {
+
+namespace {
+
+constexpr qint64 kDayZeroJulian = 2415019; // 30 December 1899
+
+[[noreturn]] void conversionFailed(const QString& text, const char* what)
+{
+    throw EConvertError(QStringLiteral("'%1' is not a valid %2").arg(text, QLatin1String(what)));
+}
+
+// Reads an unsigned decimal run starting at pos; false when there is none.
+bool readNumber(const QString& text, qsizetype& pos, int& value, int& digits)
+{
+    value = 0;
+    digits = 0;
+    while (pos < text.size() && text.at(pos).isDigit() && text.at(pos).unicode() < 128) {
+        if (digits >= 9)
+            return false;
+        value = value * 10 + (text.at(pos).unicode() - u'0');
+        ++pos;
+        ++digits;
+    }
+    return digits > 0;
+}
+
+void skipBlanks(const QString& text, qsizetype& pos)
+{
+    while (pos < text.size() && text.at(pos) == u' ')
+        ++pos;
+}
+
+// Order of day, month and year in the short date format: "DMY", "MDY" or "YMD".
+QString dateOrder(const QString& format)
+{
+    QString order;
+    for (const QChar c : format) {
+        const QChar key = c == u'd' ? u'D' : c == u'M' ? u'M' : c == u'y' ? u'Y' : QChar();
+        if (!key.isNull() && !order.contains(key))
+            order.append(key);
+    }
+    return order.size() == 3 ? order : QStringLiteral("DMY");
+}
+
+int expandTwoDigitYear(int year)
+{
+    const int current = QDate::currentDate().year();
+    int full = current / 100 * 100 + year;
+    if (full <= current - 50)
+        full += 100;
+    else if (full > current + 50)
+        full -= 100;
+    return full;
+}
+
+// Parses a date at pos; on success pos stands after it.
+bool scanDate(const QString& text, qsizetype& pos, const FormatSettings& format, double& dayNumber)
+{
+    int numbers[3] = {0, 0, 0};
+    int digits[3] = {0, 0, 0};
+    int count = 0;
+    skipBlanks(text, pos);
+    while (count < 3) {
+        if (!readNumber(text, pos, numbers[count], digits[count]))
+            return false;
+        ++count;
+        if (count == 3 || pos >= text.size() || text.at(pos) != format.dateSeparator)
+            break;
+        ++pos;
+    }
+    if (count < 2)
+        return false;
+    const QString order = dateOrder(format.shortDateFormat);
+    int year = QDate::currentDate().year();
+    int month = 0;
+    int day = 0;
+    if (count == 2) {
+        // Day and month only, in the order they have in the format; the year is this year.
+        const bool monthFirst = order.indexOf(u'M') < order.indexOf(u'D');
+        month = monthFirst ? numbers[0] : numbers[1];
+        day = monthFirst ? numbers[1] : numbers[0];
+    } else {
+        int yearDigits = 0;
+        for (int i = 0; i < 3; ++i) {
+            const QChar part = order.at(i);
+            if (part == u'D')
+                day = numbers[i];
+            else if (part == u'M')
+                month = numbers[i];
+            else {
+                year = numbers[i];
+                yearDigits = digits[i];
+            }
+        }
+        if (yearDigits <= 2)
+            year = expandTwoDigitYear(year);
+    }
+    return tryEncodeDate(year, month, day, dayNumber);
+}
+
+bool scanTime(const QString& text, qsizetype& pos, const FormatSettings& format, double& time)
+{
+    int parts[3] = {0, 0, 0};
+    int count = 0;
+    skipBlanks(text, pos);
+    while (count < 3) {
+        int digits = 0;
+        if (!readNumber(text, pos, parts[count], digits))
+            return false;
+        ++count;
+        if (pos >= text.size() || text.at(pos) != format.timeSeparator)
+            break;
+        ++pos;
+    }
+    if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59)
+        return false;
+    time = encodeTime(parts[0], parts[1], parts[2], 0);
+    return true;
+}
+
+} // namespace
+
+int strToInt(const QString& text)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    int value = t.startsWith(u'$') ? t.mid(1).toInt(&ok, 16) : t.toInt(&ok, 10);
+    if (!ok || t.isEmpty())
+        conversionFailed(text, "integer value");
+    return value;
+}
+
+bool tryStrToFloat(const QString& text, const FormatSettings& format, double& value)
+{
+    const QString t = text.trimmed();
+    std::string plain;
+    plain.reserve(static_cast<size_t>(t.size()));
+    bool seenDigit = false;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t.at(i);
+        if (c == format.decimalSeparator)
+            plain += '.';
+        else if (c.unicode() < 128 && (c.isDigit() || c == u'+' || c == u'-' || c == u'e' || c == u'E')) {
+            plain += static_cast<char>(c.unicode());
+            seenDigit = seenDigit || c.isDigit();
+        } else
+            return false;
+    }
+    if (!seenDigit)
+        return false;
+    const char* begin = plain.data();
+    const char* end = begin + plain.size();
+    if (*begin == '+')
+        ++begin;
+    const auto result = std::from_chars(begin, end, value);
+    return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
+}
+
+double strToFloat(const QString& text, const FormatSettings& format)
+{
+    double value = 0;
+    if (!tryStrToFloat(text, format, value))
+        conversionFailed(text, "floating point value");
+    return value;
+}
+
+double strToDate(const QString& text, const FormatSettings& format)
+{
+    qsizetype pos = 0;
+    double dayNumber = 0;
+    if (!scanDate(text, pos, format, dayNumber))
+        conversionFailed(text, "date");
+    skipBlanks(text, pos);
+    if (pos != text.size())
+        conversionFailed(text, "date");
+    return dayNumber;
+}
+
+bool tryStrToDateTime(const QString& text, const FormatSettings& format, double& value)
+{
+    qsizetype pos = 0;
+    double dayNumber = 0;
+    if (!scanDate(text, pos, format, dayNumber)) {
+        // A time alone is a time on day 0.
+        pos = 0;
+        double time = 0;
+        if (!scanTime(text, pos, format, time))
+            return false;
+        skipBlanks(text, pos);
+        value = time;
+        return pos == text.size();
+    }
+    skipBlanks(text, pos);
+    double time = 0;
+    if (pos < text.size() && !scanTime(text, pos, format, time))
+        return false;
+    skipBlanks(text, pos);
+    if (pos != text.size())
+        return false;
+    value = dayNumber >= 0 ? dayNumber + time : dayNumber - time;
+    return true;
+}
+
+double strToDateTime(const QString& text, const FormatSettings& format)
+{
+    double value = 0;
+    if (!tryStrToDateTime(text, format, value))
+        conversionFailed(text, "date and time");
+    return value;
+}
+
+QString formatGeneral(double value, int precision, QChar decimalSeparator)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NAN");
+    if (std::isinf(value))
+        return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
+    if (value == 0)
+        return QStringLiteral("0");
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*e", precision - 1, value);
+    // buffer: [-]d.ddddde[+-]xx
+    std::string text(buffer);
+    const bool negative = text[0] == '-';
+    if (negative)
+        text.erase(0, 1);
+    const size_t ePos = text.find('e');
+    const int exponent = std::stoi(text.substr(ePos + 1));
+    std::string digits = text.substr(0, 1) + text.substr(2, ePos - 2);
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+
+    QString result = negative ? QStringLiteral("-") : QString();
+    const QString dec(decimalSeparator);
+    if (exponent >= precision || exponent < -4) {
+        result += QChar(digits[0]);
+        if (digits.size() > 1)
+            result += dec + QString::fromLatin1(digits.substr(1));
+        result += u'E';
+        result += QString::number(exponent);
+    } else if (exponent < 0) {
+        result += u'0' + dec + QString(-exponent - 1, u'0') + QString::fromLatin1(digits);
+    } else {
+        const size_t intDigits = static_cast<size_t>(exponent) + 1;
+        if (digits.size() <= intDigits) {
+            result += QString::fromLatin1(digits) + QString(static_cast<qsizetype>(intDigits - digits.size()), u'0');
+        } else {
+            result += QString::fromLatin1(digits.substr(0, intDigits)) + dec
+                + QString::fromLatin1(digits.substr(intDigits));
+        }
+    }
+    return result;
+}
+
+QString floatToStr(double value, const FormatSettings& format)
+{
+    return formatGeneral(value, 15, format.decimalSeparator);
+}
+
+bool tryEncodeDate(int year, int month, int day, double& dayNumber)
+{
+    if (year < 1 || year > 9999 || !QDate::isValid(year, month, day))
+        return false;
+    dayNumber = static_cast<double>(QDate(year, month, day).toJulianDay() - kDayZeroJulian);
+    return true;
+}
+
+double encodeDate(int year, int month, int day)
+{
+    double dayNumber = 0;
+    if (!tryEncodeDate(year, month, day, dayNumber))
+        throw EConvertError(QStringLiteral("Invalid argument to date encode"));
+    return dayNumber;
+}
+
+double encodeTime(int hour, int minute, int second, int millisecond)
+{
+    return (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + millisecond) / 86400000.0;
+}
+
+QDate dayNumberToDate(double dayNumber)
+{
+    return QDate::fromJulianDay(static_cast<qint64>(std::trunc(dayNumber)) + kDayZeroJulian);
+}
+
+double dateToDayNumber(const QDate& date)
+{
+    return static_cast<double>(date.toJulianDay() - kDayZeroJulian);
+}
+
+void decodeDate(double dayNumber, int& year, int& month, int& day)
+{
+    dayNumberToDate(dayNumber).getDate(&year, &month, &day);
+}
+
+void decodeTime(double dayNumber, int& hour, int& minute, int& second, int& millisecond)
+{
+    const double fraction = std::fabs(dayNumber - std::trunc(dayNumber));
+    qint64 ms = std::llround(fraction * 86400000.0);
+    if (ms >= 86400000)
+        ms = 86399999;
+    hour = static_cast<int>(ms / 3600000);
+    minute = static_cast<int>(ms / 60000 % 60);
+    second = static_cast<int>(ms / 1000 % 60);
+    millisecond = static_cast<int>(ms % 1000);
+}
+
+QString dateToStr(double dayNumber, const FormatSettings& format)
+{
+    return dayNumberToDate(dayNumber).toString(format.shortDateFormat);
+}
+
+QString dateTimeToStr(double dayNumber, const FormatSettings& format)
+{
+    QString text = dateToStr(dayNumber, format);
+    int h, m, s, ms;
+    decodeTime(dayNumber, h, m, s, ms);
+    if (h || m || s)
+        text += QStringLiteral(" %1%4%2%4%3")
+                    .arg(h)
+                    .arg(m, 2, 10, QChar(u'0'))
+                    .arg(s, 2, 10, QChar(u'0'))
+                    .arg(format.timeSeparator);
+    return text;
+}
+
+} // namespace verola

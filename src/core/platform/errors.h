@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace verola {
+
+// Base of the errors the platform raises: conversions, file input/output,
+// floating-point faults and allocation failures. Callers catch them by class;
+// the GUI shows an uncaught one in a message box.
+class EPlatformError : public std::runtime_error {
+public:
+    explicit EPlatformError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message) {}
+    const QString& message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+class EConvertError : public EPlatformError {
+public:
+    using EPlatformError::EPlatformError;
+};
+
+class EInOutError : public EPlatformError {
+public:
+    using EPlatformError::EPlatformError;
+};
+
+class EFloatingPointError : public EPlatformError {
+public:
+    using EPlatformError::EPlatformError;
+};
+
+class EOutOfMemory : public EPlatformError {
+public:
+    using EPlatformError::EPlatformError;
+};
+
+// A request the data model refuses because it would break its limits
+// (too many cells, too many lines on an axis, a negative dimension).
+class ELimitError : public EPlatformError {
+public:
+    using EPlatformError::EPlatformError;
+};
+
+} // namespace verola

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace verola {
+
+// The folder where bare-named settings files live: $VEROLA_SYSTEM_DIR when set,
+// else the per-user configuration folder.
+QString systemDirectory();
+
+// A name without a folder resolves in the system directory; any other path is kept.
+QString resolveSystemFile(const QString& name);
+
+// Per-user folder for scratch and hand-over files; created on demand.
+QString scratchDirectory();
+
+// The folder of a program path, with its trailing separator.
+QString programDirectoryOf(const QString& programPath);
+
+// Removes one trailing separator ("/" or "\"), if any.
+QString withoutTrailingSeparator(const QString& path);
+
+} // namespace verola

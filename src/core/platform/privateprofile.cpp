@@ -1,0 +1,273 @@
+#include "platform/privateprofile.h"
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/textfile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <optional>
+#include <vector>
+
+namespace verola {
+
+namespace {
+
+// One physical line: its decoded text and the exact bytes that ended it,
+// so that rewriting a key leaves every other line byte for byte as it was.
+struct ProfileLine {
+    QString text;
+    QByteArray ending;
+};
+
+struct ProfileFile {
+    std::vector<ProfileLine> lines;
+    bool utf8 = false;
+};
+
+const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+
+ProfileFile readProfile(const QString& path)
+{
+    ProfileFile profile;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return profile;
+    QByteArray bytes = file.readAll();
+    if (bytes.startsWith(kUtf8Bom)) {
+        profile.utf8 = true;
+        bytes.remove(0, kUtf8Bom.size());
+    }
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i <= n; ++i) {
+        if (i < n && bytes[i] != '\r' && bytes[i] != '\n')
+            continue;
+        if (i == n && start == n)
+            break;
+        ProfileLine line;
+        const QByteArray raw = bytes.mid(start, i - start);
+        line.text = profile.utf8 ? QString::fromUtf8(raw) : decodeCp1251(raw);
+        if (i < n) {
+            qsizetype endLength = (bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n') ? 2 : 1;
+            line.ending = bytes.mid(i, endLength);
+            i += endLength - 1;
+        }
+        profile.lines.push_back(line);
+        start = i + 1;
+    }
+    return profile;
+}
+
+void writeProfile(const QString& path, const ProfileFile& profile)
+{
+    QByteArray bytes;
+    if (profile.utf8)
+        bytes += kUtf8Bom;
+    for (const ProfileLine& line : profile.lines) {
+        bytes += profile.utf8 ? line.text.toUtf8() : encodeCp1251(line.text);
+        bytes += line.ending;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2").arg(path, file.errorString()));
+}
+
+std::optional<QString> sectionName(const QString& line)
+{
+    const QString t = line.trimmed();
+    if (!t.startsWith(u'['))
+        return std::nullopt;
+    const qsizetype close = t.indexOf(u']');
+    if (close < 0)
+        return std::nullopt;
+    return t.mid(1, close - 1).trimmed();
+}
+
+bool isComment(const QString& line)
+{
+    const QString t = line.trimmed();
+    return t.startsWith(u';');
+}
+
+// Key and value of a "key=value" line; nullopt for anything else.
+std::optional<std::pair<QString, QString>> keyValue(const QString& line)
+{
+    if (isComment(line))
+        return std::nullopt;
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq < 0)
+        return std::nullopt;
+    QString value = line.mid(eq + 1).trimmed();
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return std::make_pair(line.left(eq).trimmed(), value);
+}
+
+bool sameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Line range [first, last) of the first section of that name; first is the header line.
+std::optional<std::pair<size_t, size_t>> findSection(const ProfileFile& profile, const QString& section)
+{
+    const auto& lines = profile.lines;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const auto name = sectionName(lines[i].text);
+        if (!name || !sameName(*name, section))
+            continue;
+        size_t end = i + 1;
+        while (end < lines.size() && !sectionName(lines[end].text))
+            ++end;
+        return std::make_pair(i, end);
+    }
+    return std::nullopt;
+}
+
+std::optional<size_t> findKey(const ProfileFile& profile, std::pair<size_t, size_t> range, const QString& key)
+{
+    for (size_t i = range.first + 1; i < range.second; ++i) {
+        const auto kv = keyValue(profile.lines[i].text);
+        if (kv && sameName(kv->first, key))
+            return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> lookUp(const QString& path, const QString& section, const QString& key)
+{
+    const ProfileFile profile = readProfile(path);
+    const auto range = findSection(profile, section);
+    if (!range)
+        return std::nullopt;
+    const auto line = findKey(profile, *range, key);
+    if (!line)
+        return std::nullopt;
+    return keyValue(profile.lines[*line].text)->second;
+}
+
+QByteArray lineEndingFor(const ProfileFile& profile)
+{
+    for (const ProfileLine& line : profile.lines)
+        if (!line.ending.isEmpty())
+            return line.ending;
+    return QByteArrayLiteral("\r\n");
+}
+
+} // namespace
+
+PrivateProfile::PrivateProfile(const QString& fileName)
+    : m_fileName(fileName), m_path(resolveSystemFile(fileName))
+{
+}
+
+QString PrivateProfile::readString(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    return lookUp(m_path, section, key).value_or(defaultValue);
+}
+
+int PrivateProfile::readInteger(const QString& section, const QString& key, int defaultValue) const
+{
+    const auto text = lookUp(m_path, section, key);
+    if (!text)
+        return defaultValue;
+    bool ok = false;
+    const int value = text->toInt(&ok, 10);
+    return ok ? value : defaultValue;
+}
+
+bool PrivateProfile::readBool(const QString& section, const QString& key, bool defaultValue) const
+{
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+bool PrivateProfile::hasKey(const QString& section, const QString& key) const
+{
+    return lookUp(m_path, section, key).has_value();
+}
+
+void PrivateProfile::writeString(const QString& section, const QString& key, const QString& value)
+{
+    ProfileFile profile = readProfile(m_path);
+    const QByteArray ending = lineEndingFor(profile);
+    auto& lines = profile.lines;
+    const ProfileLine newLine{key + u'=' + value, ending};
+    const auto range = findSection(profile, section);
+    if (!range) {
+        if (!lines.empty() && lines.back().ending.isEmpty())
+            lines.back().ending = ending;
+        lines.push_back({u'[' + section + u']', ending});
+        lines.push_back(newLine);
+    } else if (const auto at = findKey(profile, *range, key)) {
+        lines[*at].text = newLine.text;
+    } else {
+        size_t insertAt = range->second;
+        while (insertAt > range->first + 1 && lines[insertAt - 1].text.trimmed().isEmpty())
+            --insertAt;
+        if (insertAt == lines.size() && !lines.empty() && lines.back().ending.isEmpty())
+            lines.back().ending = ending;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), newLine);
+    }
+    writeProfile(m_path, profile);
+}
+
+void PrivateProfile::writeInteger(const QString& section, const QString& key, int value)
+{
+    writeString(section, key, QString::number(value));
+}
+
+void PrivateProfile::writeBool(const QString& section, const QString& key, bool value)
+{
+    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void PrivateProfile::eraseSection(const QString& section)
+{
+    ProfileFile profile = readProfile(m_path);
+    bool changed = false;
+    while (const auto range = findSection(profile, section)) {
+        profile.lines.erase(profile.lines.begin() + static_cast<std::ptrdiff_t>(range->first),
+                            profile.lines.begin() + static_cast<std::ptrdiff_t>(range->second));
+        changed = true;
+    }
+    if (changed)
+        writeProfile(m_path, profile);
+}
+
+void PrivateProfile::deleteKey(const QString& section, const QString& key)
+{
+    ProfileFile profile = readProfile(m_path);
+    const auto range = findSection(profile, section);
+    if (!range)
+        return;
+    const auto at = findKey(profile, *range, key);
+    if (!at)
+        return;
+    profile.lines.erase(profile.lines.begin() + static_cast<std::ptrdiff_t>(*at));
+    writeProfile(m_path, profile);
+}
+
+QStringList PrivateProfile::sections() const
+{
+    QStringList names;
+    for (const ProfileLine& line : readProfile(m_path).lines)
+        if (const auto name = sectionName(line.text))
+            names.append(*name);
+    return names;
+}
+
+QStringList PrivateProfile::keys(const QString& section) const
+{
+    QStringList names;
+    const ProfileFile profile = readProfile(m_path);
+    const auto range = findSection(profile, section);
+    if (!range)
+        return names;
+    for (size_t i = range->first + 1; i < range->second; ++i)
+        if (const auto kv = keyValue(profile.lines[i].text))
+            names.append(kv->first);
+    return names;
+}
+
+} // namespace verola

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace verola {
+
+// A private-profile (INI) file with the semantics of the desktop it came from:
+// section and key names compare ignoring letter case, a missing key gives the
+// default, the file is opened and closed for every call, writing keeps every
+// other line as it was, text is code page 1251. A bare file name resolves in
+// the system directory.
+class PrivateProfile {
+public:
+    explicit PrivateProfile(const QString& fileName);
+
+    // The name the caller gave ("RuzUzo.ini"), and the path actually used.
+    const QString& fileName() const { return m_fileName; }
+    const QString& path() const { return m_path; }
+
+    QString readString(const QString& section, const QString& key, const QString& defaultValue) const;
+    int readInteger(const QString& section, const QString& key, int defaultValue) const;
+    bool readBool(const QString& section, const QString& key, bool defaultValue) const;
+    bool hasKey(const QString& section, const QString& key) const;
+
+    // Throw EInOutError when the file cannot be written.
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+    void eraseSection(const QString& section);
+    void deleteKey(const QString& section, const QString& key);
+
+    QStringList sections() const;
+    QStringList keys(const QString& section) const;
+
+private:
+    QString m_fileName;
+    QString m_path;
+};
+
+} // namespace verola

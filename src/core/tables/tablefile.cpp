@@ -1,0 +1,229 @@
+#include "tables/tablefile.h"
+
+#include "platform/conversions.h"
+#include "platform/errors.h"
+#include "platform/feedback.h"
+#include "platform/textfile.h"
+#include "tables/lineutils.h"
+#include "tables/ttab.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStorageInfo>
+#include <QSysInfo>
+#include <QtEndian>
+#include <cmath>
+#include <shapefil.h>
+#include <vector>
+
+namespace verola {
+
+namespace {
+
+constexpr bool kHostIsLittleEndian = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+
+template <typename T>
+void swapToLittleEndian(T* values, std::int64_t count)
+{
+    if constexpr (!kHostIsLittleEndian) {
+        for (std::int64_t i = 0; i < count; ++i)
+            values[i] = qFromLittleEndian(values[i]);
+    }
+}
+
+[[noreturn]] void fileFailed(const QString& what, const QString& fileName, const QString& reason)
+{
+    throw EInOutError(QStringLiteral("%1 \"%2\": %3").arg(what, fileName, reason));
+}
+
+void readSinglePrecision(TTab& table, QFile& file)
+{
+    const std::int64_t total = table.FCellCount;
+    for (std::int64_t offset = 0; offset < total;) {
+        std::int64_t length = 0;
+        float* run = table.cellRun(offset, length);
+        const qint64 wanted = length * 4;
+        const qint64 got = file.read(reinterpret_cast<char*>(run), wanted);
+        const std::int64_t whole = std::max<qint64>(got, 0) / 4;
+        swapToLittleEndian(run, whole);
+        if (got != wanted) {
+            // A torn last record would leave a cell half overwritten.
+            std::fill(run + whole, run + length, kMissing);
+            fileFailed(QStringLiteral("Read beyond end of file"), file.fileName(),
+                QStringLiteral("%1 of %2 cells read").arg(offset + whole).arg(total));
+        }
+        offset += length;
+    }
+}
+
+void readDoublePrecision(TTab& table, QFile& file)
+{
+    const std::int64_t total = table.FCellCount;
+    std::vector<double> buffer(kPageCells);
+    for (std::int64_t offset = 0; offset < total;) {
+        const std::int64_t count = std::min<std::int64_t>(kPageCells, total - offset);
+        const qint64 wanted = count * 8;
+        const qint64 got = file.read(reinterpret_cast<char*>(buffer.data()), wanted);
+        const std::int64_t whole = std::max<qint64>(got, 0) / 8;
+        swapToLittleEndian(buffer.data(), whole);
+        for (std::int64_t i = 0; i < whole; ++i)
+            table.setCellAt(offset + i, static_cast<float>(buffer[static_cast<size_t>(i)]));
+        if (got != wanted)
+            fileFailed(QStringLiteral("Read beyond end of file"), file.fileName(),
+                QStringLiteral("%1 of %2 cells read").arg(offset + whole).arg(total));
+        offset += count;
+    }
+}
+
+} // namespace
+
+void SaveToFile(TTab& table, const QString& fileName)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        fileFailed(QStringLiteral("Cannot create file"), fileName, file.errorString());
+    std::vector<float> swapped;
+    for (std::int64_t offset = 0; offset < table.FCellCount;) {
+        std::int64_t length = 0;
+        const float* run = table.cellRun(offset, length);
+        if constexpr (!kHostIsLittleEndian) {
+            swapped.assign(run, run + length);
+            for (float& value : swapped)
+                value = qToLittleEndian(value);
+            run = swapped.data();
+        }
+        const qint64 bytes = length * 4;
+        if (file.write(reinterpret_cast<const char*>(run), bytes) != bytes)
+            fileFailed(QStringLiteral("Cannot write file"), fileName, file.errorString());
+        offset += length;
+    }
+    if (!file.commit())
+        fileFailed(QStringLiteral("Cannot write file"), fileName, file.errorString());
+}
+
+bool LoadFromFile(TTab& table, const QString& fileName)
+{
+    bool doublePrecision = false;
+    QString path = fileName;
+    if (!QFileInfo::exists(path)) {
+        path = fileName + u'_';
+        if (!QFileInfo::exists(path))
+            return false;
+        doublePrecision = true;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        fileFailed(QStringLiteral("Cannot open file"), path, file.errorString());
+    table.Dimension(table.positionCounts());
+    if (doublePrecision)
+        readDoublePrecision(table, file);
+    else
+        readSinglePrecision(table, file);
+    return true;
+}
+
+QString dbfAxisFieldName(int axis)
+{
+    return CoordFieldName(axis).left(8) + QStringLiteral("Id");
+}
+
+namespace {
+
+constexpr int kValueFieldWidth = 40;
+
+struct DbfCloser {
+    DBFHandle handle;
+    ~DbfCloser() { DBFClose(handle); }
+};
+
+QString exportedPositionText(TTab& table, int axis, int pos, bool names, int codeAxis, int textWidth,
+    const QString& codePrefix)
+{
+    const QString text = table.PositionText(axis, pos);
+    const QString value = (!names && axis == codeAxis) ? codePrefix + u'_' + LastItem(text) : LineName(text);
+    return value.left(textWidth);
+}
+
+// Advances positions like an odometer, the last axis fastest; false after the last combination.
+bool nextCombination(CoordIndex& v, const CoordIndex& counts)
+{
+    for (int k = kAxisCount - 1; k >= 0; --k) {
+        if (++v[k] < counts[k])
+            return true;
+        v[k] = 0;
+    }
+    return false;
+}
+
+} // namespace
+
+DbfExportResult ExportDbf(TTab& table, const QString& fileName, const QString& valueFieldName, bool names,
+    int codeAxis, int valueDecimals, std::int64_t freeSpaceLimit, int textWidth, Feedback* owner,
+    const QString& codePrefix)
+{
+    DbfExportResult result;
+    if (fileName.isEmpty() || valueFieldName.isEmpty() || owner == nullptr)
+        return result;
+    const QFileInfo target(fileName);
+    const QStorageInfo storage(target.absolutePath());
+    if (!storage.isValid() || storage.bytesAvailable() < freeSpaceLimit) {
+        owner->message(QStringLiteral("Мало места на выбранном диске"));
+        return result;
+    }
+    std::vector<int> exportedAxes;
+    for (int k = 0; k < kAxisCount; ++k)
+        if (table.FDims[k] > 1)
+            exportedAxes.push_back(k);
+    if (exportedAxes.empty())
+        return result;
+
+    const QByteArray nativePath = QFile::encodeName(target.absoluteFilePath());
+    DBFHandle handle = DBFCreateEx(nativePath.constData(), "LDID/201");
+    if (handle == nullptr)
+        fileFailed(QStringLiteral("Cannot create file"), fileName, QStringLiteral("dBase table not created"));
+    DbfCloser closer{handle};
+    result.created = true;
+    for (int axis : exportedAxes)
+        DBFAddField(handle, dbfAxisFieldName(axis).toLatin1().constData(), FTString, textWidth, 0);
+    const int valueField = DBFAddField(
+        handle, valueFieldName.left(10).toLatin1().constData(), FTDouble, kValueFieldWidth, valueDecimals);
+    if (valueField < 0)
+        fileFailed(QStringLiteral("Cannot create file"), fileName, QStringLiteral("bad value field"));
+
+    const int fieldCount = static_cast<int>(exportedAxes.size()) + 1;
+    const std::int64_t recordLength = 1 + std::int64_t(textWidth) * (fieldCount - 1) + kValueFieldWidth;
+    std::int64_t fileSize = 32 + 32 * fieldCount + 1;
+
+    const CoordIndex counts = table.positionCounts();
+    for (int count : counts)
+        if (count == 0)
+            return result;
+    CoordIndex v{};
+    do {
+        if (fileSize > freeSpaceLimit) {
+            result.stoppedAtLimit = true;
+            break;
+        }
+        const float cell = table.GetCell(v);
+        if (std::nearbyint(cell) == kMissingValue)
+            continue;
+        const int record = static_cast<int>(result.records);
+        for (int f = 0; f < fieldCount - 1; ++f) {
+            const int axis = exportedAxes[static_cast<size_t>(f)];
+            const QByteArray text
+                = encodeCp1251(exportedPositionText(table, axis, v[axis], names, codeAxis, textWidth, codePrefix));
+            if (!DBFWriteStringAttribute(handle, record, f, text.constData()))
+                DBFWriteStringAttribute(handle, record, f, "");
+        }
+        const double value = formatGeneral(cell, 15, u'.').toDouble();
+        if (!DBFWriteDoubleAttribute(handle, record, valueField, value))
+            DBFWriteAttributeDirectly(handle, record, valueField, const_cast<char*>("-999"));
+        ++result.records;
+        fileSize += recordLength;
+    } while (nextCombination(v, counts));
+    return result;
+}
+
+} // namespace verola

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace verola {
+
+class Feedback;
+class TTab;
+
+// Writes every cell as a little-endian single-precision value in offset order,
+// replacing the file in one step. Throws EInOutError.
+void SaveToFile(TTab& table, const QString& fileName);
+
+// Dimensions the table from its position counts and fills it from the file, or from
+// the double-precision file named fileName + "_" when only that one exists. Returns
+// false, leaving the table untouched, when neither exists. A file shorter than the
+// table keeps the cells read so far and throws EInOutError.
+bool LoadFromFile(TTab& table, const QString& fileName);
+
+struct DbfExportResult {
+    bool created = false;
+    std::int64_t records = 0;
+    bool stoppedAtLimit = false;
+};
+
+// One dBase record per cell that is not missing, with a text field per axis of
+// dimension above 1 and the value field; the file is marked as code page 1251.
+DbfExportResult ExportDbf(TTab& table, const QString& fileName, const QString& valueFieldName, bool names,
+    int codeAxis, int valueDecimals, std::int64_t freeSpaceLimit, int textWidth, Feedback* owner,
+    const QString& codePrefix);
+
+// The dBase field name of an axis: its English name cut to 8 characters, then "Id".
+QString dbfAxisFieldName(int axis);
+
+} // namespace verola

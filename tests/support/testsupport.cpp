@@ -1,0 +1,89 @@
+#include "testsupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+namespace verola::test {
+
+TempFolder::TempFolder()
+{
+    if (!m_dir.isValid())
+        throw std::runtime_error("cannot create a temporary folder");
+}
+
+ScopedSystemDirectory::ScopedSystemDirectory(const QString& path)
+    : m_previous(qgetenv("VEROLA_SYSTEM_DIR")), m_hadPrevious(qEnvironmentVariableIsSet("VEROLA_SYSTEM_DIR"))
+{
+    qputenv("VEROLA_SYSTEM_DIR", path.toLocal8Bit());
+}
+
+ScopedSystemDirectory::~ScopedSystemDirectory()
+{
+    if (m_hadPrevious)
+        qputenv("VEROLA_SYSTEM_DIR", m_previous);
+    else
+        qunsetenv("VEROLA_SYSTEM_DIR");
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write test file " + path.toStdString());
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+QStringList makeList(const QString& header, const QStringList& values)
+{
+    QStringList list{header};
+    list.append(values);
+    return list;
+}
+
+void shapeTable(TTab& table, const std::array<QStringList, kAxisCount>& lists)
+{
+    for (int k = 0; k < kAxisCount; ++k) {
+        table.FLists[k] = lists[k];
+        if (table.FLists[k].isEmpty())
+            AddWholeSet(table.FLists[k], QStringLiteral("C"));
+        table.BuildIndex(k);
+    }
+    table.Dimension(table.positionCounts());
+}
+
+CoordIndex at(std::initializer_list<int> positions)
+{
+    CoordIndex v{};
+    int k = 0;
+    for (int p : positions)
+        v[k++] = p;
+    return v;
+}
+
+CliResult runCli(const QStringList& arguments, const QString& systemDir)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!systemDir.isEmpty())
+        environment.insert(QStringLiteral("VEROLA_SYSTEM_DIR"), systemDir);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VEROLA_PROGRAM_DIR "/verola-cli"), arguments);
+    CliResult result;
+    if (!process.waitForFinished(60000))
+        return result;
+    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+} // namespace verola::test

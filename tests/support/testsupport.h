@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/feedback.h"
+#include "tables/ttab.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <vector>
+
+namespace verola::test {
+
+// A fresh folder per test, removed afterwards.
+class TempFolder {
+public:
+    TempFolder();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Points the system directory at a temporary folder for the lifetime of the object.
+class ScopedSystemDirectory {
+public:
+    explicit ScopedSystemDirectory(const QString& path);
+    ~ScopedSystemDirectory();
+
+private:
+    QByteArray m_previous;
+    bool m_hadPrevious;
+};
+
+// Remembers what core code said and asked.
+class RecordingFeedback : public SilentFeedback {
+public:
+    void message(const QString& text) override { messages.append(text); }
+    bool question(const QString& text) override
+    {
+        questions.append(text);
+        return answer;
+    }
+    void progressShow(const QString& caption, int maximum) override
+    {
+        captions.append(caption);
+        maxima.push_back(maximum);
+    }
+    void progressStep() override { ++steps; }
+
+    QStringList messages;
+    QStringList questions;
+    QStringList captions;
+    std::vector<int> maxima;
+    int steps = 0;
+    bool answer = true;
+};
+
+void writeBytes(const QString& path, const QByteArray& bytes);
+QByteArray readBytes(const QString& path);
+
+// Builds a coordinate list: a header and value lines.
+QStringList makeList(const QString& header, const QStringList& values);
+
+// Sets every axis's list, builds the indexes and dimensions the table.
+void shapeTable(TTab& table, const std::array<QStringList, kAxisCount>& lists);
+
+CoordIndex at(std::initializer_list<int> positions);
+
+// Runs verola-cli from the program directory; returns its exit status.
+struct CliResult {
+    int status = -1;
+    QString out;
+    QString err;
+};
+CliResult runCli(const QStringList& arguments, const QString& systemDir = QString());
+
+} // namespace verola::test
