@@ -2,6 +2,7 @@
 
 #include "platform/conversions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -37,6 +38,8 @@ void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRe
     std::vector<std::unique_ptr<double[]>>& slots)
 {
     m_text = upperAsciiTrimmed(source);
+    for (const auto& entry : m_parser.m_variables)
+        m_longestVariable = std::max(m_longestVariable, static_cast<int>(entry.first.size()));
     if (m_text.isEmpty())
         return;
     if (m_text.contains(u' '))
@@ -49,6 +52,7 @@ void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRe
     }
     if (m_prefixBalance[n] != 0)
         throw EMissMatchingBracket(QStringLiteral("Missing brackets in expression"));
+    buildLookupTables();
 
     // Classify level by level, root first.
     const Range root = stripBrackets({0, n}, 0);
@@ -107,6 +111,45 @@ void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRe
     }
     slots.push_back(std::move(storage));
     chain = std::move(records);
+}
+
+void ExpressionCompiler::buildLookupTables()
+{
+    const int n = static_cast<int>(m_text.size());
+    // Sparse table of prefix-balance minima over index ranges.
+    m_minimum.clear();
+    m_minimum.push_back(m_prefixBalance);
+    for (int width = 1; 2 * width <= n + 1; width *= 2) {
+        const std::vector<int>& previous = m_minimum.back();
+        std::vector<int> next(previous.size() - static_cast<size_t>(width));
+        for (size_t i = 0; i < next.size(); ++i)
+            next[i] = std::min(previous[i], previous[i + static_cast<size_t>(width)]);
+        m_minimum.push_back(std::move(next));
+    }
+    const std::pair<Recogniser, const char*> operators[] = {{RSum, "+"}, {RDifference, "-"}, {RProduct, "*"},
+        {RDiv, "DIV"}, {RMod, "MOD"}, {RQuotient, "/"}, {RPower, "^"}};
+    for (const auto& [r, symbol] : operators) {
+        OperatorPositions& positions = m_operators[r];
+        const QString op = QString::fromLatin1(symbol);
+        positions.length = static_cast<int>(op.size());
+        for (qsizetype at = m_text.indexOf(op); at >= 0; at = m_text.indexOf(op, at + 1)) {
+            positions.all.push_back(static_cast<int>(at));
+            positions.byBalance[m_prefixBalance[at]].push_back(static_cast<int>(at));
+        }
+    }
+}
+
+bool ExpressionCompiler::properlyNested(int b, int e) const
+{
+    if (m_prefixBalance[e] != m_prefixBalance[b])
+        return false;
+    // minimum of m_prefixBalance[b .. e]
+    const int count = e - b + 1;
+    int k = 0;
+    while ((2 << k) <= count)
+        ++k;
+    const int low = std::min(m_minimum[k][b], m_minimum[k][e + 1 - (1 << k)]);
+    return low >= m_prefixBalance[b];
 }
 
 ExpressionCompiler::Range ExpressionCompiler::stripBrackets(Range range, int level)
@@ -206,6 +249,8 @@ bool ExpressionCompiler::recognise(Recogniser r, int b, int e, int level)
         m_tooDeep = true;
         return false;
     }
+    if (!properlyNested(b, e))
+        return false; // every valid term has its brackets matched
     const std::uint64_t key = ((static_cast<std::uint64_t>(b) * (m_text.size() + 1) + static_cast<std::uint64_t>(e))
                                   << 5)
         | static_cast<std::uint64_t>(level);
@@ -293,6 +338,8 @@ bool ExpressionCompiler::isAllowedPart(int b, int e, int level, Mask mask)
 
 bool ExpressionCompiler::isVariable(int b, int e, double** address) const
 {
+    if (e - b > m_longestVariable)
+        return false;
     const auto found = m_parser.m_variables.find(text(b, e));
     if (found == m_parser.m_variables.end())
         return false;
@@ -304,6 +351,10 @@ bool ExpressionCompiler::isVariable(int b, int e, double** address) const
 bool ExpressionCompiler::isNumber(int b, int e, double* value) const
 {
     if (e <= b)
+        return false;
+    const QChar lead = m_text.at(b);
+    if (!isDigit(lead) && lead != u'-' && lead != u'+' && lead != u'.' && lead != u'P'
+        && lead != m_parser.m_format.decimalSeparator)
         return false;
     const QString t = text(b, e);
     double result = 0;
@@ -366,34 +417,45 @@ bool ExpressionCompiler::findBinarySplit(Recogniser r, int b, int e, int level, 
     static const Mask kFunctionOrPower = bit(RPower) | bit(RFunctionOne) | bit(RFunctionTwo);
     static const Mask kFunction = bit(RFunctionOne) | bit(RFunctionTwo);
 
-    QString op;
     Mask left = 0;
     Mask right = 0;
     switch (r) {
-    case RSum: op = QStringLiteral("+"), left = kSumLeft, right = kSumRight; break;
-    case RDifference: op = QStringLiteral("-"), left = kSumLeft, right = kDifferenceRight; break;
-    case RProduct: op = QStringLiteral("*"), left = kFactorLeft, right = kProductRight; break;
-    case RDiv: op = QStringLiteral("DIV"), left = kFactorLeft, right = kFunctionOrPower; break;
-    case RMod: op = QStringLiteral("MOD"), left = kFactorLeft, right = kFunctionOrPower; break;
-    case RQuotient: op = QStringLiteral("/"), left = kFactorLeft, right = kFunctionOrPower; break;
-    case RPower: op = QStringLiteral("^"), left = kFunction, right = kFunction; break;
+    case RSum: left = kSumLeft, right = kSumRight; break;
+    case RDifference: left = kSumLeft, right = kDifferenceRight; break;
+    case RProduct: left = kFactorLeft, right = kProductRight; break;
+    case RDiv:
+    case RMod:
+    case RQuotient: left = kFactorLeft, right = kFunctionOrPower; break;
+    case RPower: left = kFunction, right = kFunction; break;
     default: return false;
     }
-    const int length = static_cast<int>(op.size());
-    for (int i = b + 1; i + length < e; ++i) {
-        if (m_text.at(i) != op.at(0) || (length > 1 && QStringView(m_text).mid(i, length) != op))
-            continue;
-        const Range l{b, i};
-        const Range rr{i + length, e};
+    const OperatorPositions& positions = m_operators[r];
+    const int length = positions.length;
+    // Candidates are the occurrences in b+1 .. e-length-1, from the left; only those with a
+    // balanced left part can succeed, so only they are looked at.
+    const auto sameBalance = positions.byBalance.find(m_prefixBalance[b]);
+    if (sameBalance != positions.byBalance.end()) {
+        const std::vector<int>& list = sameBalance->second;
+        for (auto it = std::lower_bound(list.begin(), list.end(), b + 1); it != list.end() && *it + length < e; ++it) {
+            const Range l{b, *it};
+            const Range rr{*it + length, e};
+            if (balance(rr.begin, rr.end) != 0)
+                continue;
+            if (!isAllowedPart(l.begin, l.end, level + 1, left) || !isAllowedPart(rr.begin, rr.end, level + 1, right))
+                continue;
+            m_splitTried = true;
+            m_lastSplit = {l, rr};
+            if (split)
+                *split = {l, rr};
+            return true;
+        }
+    }
+    // Failed: the last occurrence was the last split tried.
+    auto last = std::lower_bound(positions.all.begin(), positions.all.end(), e - length);
+    if (last != positions.all.begin() && *std::prev(last) >= b + 1) {
+        const int at = *std::prev(last);
         m_splitTried = true;
-        m_lastSplit = {l, rr};
-        if (balance(l.begin, l.end) != 0 || balance(rr.begin, rr.end) != 0)
-            continue;
-        if (!isAllowedPart(l.begin, l.end, level + 1, left) || !isAllowedPart(rr.begin, rr.end, level + 1, right))
-            continue;
-        if (split)
-            *split = {l, rr};
-        return true;
+        m_lastSplit = {{b, at}, {at + length, e}};
     }
     return false;
 }

@@ -3,6 +3,7 @@
 #include "expr/parser.h"
 
 #include <QString>
+#include <array>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -75,6 +76,8 @@ private:
     bool findBinarySplit(Recogniser r, int b, int e, int level, Split* split);
     bool findFunctionOne(int b, int e, int level, Range* argument, ParserFunctionOne* routine);
     bool findFunctionTwo(int b, int e, int level, Split* arguments, ParserFunctionTwo* routine);
+    void buildLookupTables();
+    bool properlyNested(int b, int e) const;
     int balance(int b, int e) const { return m_prefixBalance[e] - m_prefixBalance[b]; }
     QString text(int b, int e) const { return m_text.mid(b, e - b); }
     Range stripBrackets(Range range, int level);
@@ -85,8 +88,16 @@ private:
     const TCustomParser& m_parser;
     QString m_text;
     std::vector<int> m_prefixBalance;
+    std::vector<std::vector<int>> m_minimum; // m_minimum[k][i]: least prefix balance in i .. i + 2^k - 1
+    struct OperatorPositions {
+        int length = 1;
+        std::vector<int> all;
+        std::unordered_map<int, std::vector<int>> byBalance;
+    };
+    std::array<OperatorPositions, RecogniserCount> m_operators;
     std::unordered_map<std::uint64_t, std::uint32_t> m_memo;
     std::vector<Term> m_terms;
+    int m_longestVariable = 0;
     bool m_tooDeep = false;
     bool m_splitTried = false;
     Split m_lastSplit;
