@@ -60,5 +60,7 @@ const std::vector<Command>& commands();
 
 int runDump(Context& context, Arguments& args);
 int runExportDbf(Context& context, Arguments& args);
+int runEval(Context& context, Arguments& args);
+int runSummarize(Context& context, Arguments& args);
 
 } // namespace verola::cli

@@ -125,6 +125,8 @@ public:
     CoordIndex FSlice{};
     std::int32_t FLastOffset = 0;
     TBlock* FBlock = nullptr;
+    // The block table of FBlock, read by the comparison views; set by the block that owns the table.
+    TTab* FBlockTable = nullptr;
     TTab* FBackground = nullptr;
     std::int32_t FCompareMode = 0;
     std::uint32_t FCompareSource = 0;
