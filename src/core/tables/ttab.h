@@ -9,7 +9,7 @@
 
 namespace verola {
 
-class TBlock;
+class TCompPanel;
 
 constexpr int kAxisCount = 12;
 constexpr float kMissing = -999.0f;
@@ -124,7 +124,7 @@ public:
     std::uint16_t FYAxis = 1;
     CoordIndex FSlice{};
     std::int32_t FLastOffset = 0;
-    TBlock* FBlock = nullptr;
+    TCompPanel* FBlock = nullptr;
     // The block table of FBlock, read by the comparison views; set by the block that owns the table.
     TTab* FBlockTable = nullptr;
     TTab* FBackground = nullptr;

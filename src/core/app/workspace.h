@@ -1,0 +1,56 @@
+#pragma once
+
+#include "app/flux.h"
+#include "app/processstate.h"
+
+#include <QString>
+#include <vector>
+
+namespace verola {
+
+// The navigator's five blocks in their fixed chain, wired as the main window wires them,
+// with the active and upstream block of the process state. Everything the main window
+// does to its blocks runs here, without widgets.
+class TWorkspace : public TFluxComponent {
+public:
+    explicit TWorkspace(ProcessState& state);
+    ~TWorkspace() override;
+
+    TfpStatus Status() const override { return fpsReady; }
+    void SetStatus(TfpStatus) override {}
+    void forget(TFluxComponent*) override {}
+
+    ProcessState& state() { return m_state; }
+    // The block of a number 0..4, or null.
+    TCompPanel* block(int number) const;
+    // Mortality, concentration, dose, emission, morbidity: the order blocks are read and written.
+    const std::vector<TCompPanel*>& blocksInComponentOrder() const { return m_componentOrder; }
+
+    TCompPanel* activeBlock() const { return block(m_state.ActiveBlock); }
+    TCompPanel* upstreamBlock() const { return block(m_state.UpstreamBlock); }
+    // Makes a block the active one and recomputes the upstream block.
+    void activate(TCompPanel* block);
+    // The upstream block of a block number: the block numbered n - 1 (or n + 11); -1 when none.
+    int upstreamOf(int number) const;
+
+    // The caption the main window shows.
+    QString caption;
+
+private:
+    void wire();
+    void resetDefaultLists();
+
+    ProcessState& m_state;
+    std::vector<TCompPanel*> m_componentOrder;
+};
+
+// Block kind texts by block number.
+QString blockComponentName(int number); // "PolPanel1" …
+QString blockUnitText(int number);      // " мг/м3 " …; twelve entries
+QString blockPanelKindName(int number);  // "Выбросы" …; empty beyond 4
+QString blockValueFieldName(int number); // "POL", "CONC", "DOSE", "DES", "DEATH"
+
+// MapPositions of one axis from a source table to a target table.
+void mapAxis(TTab& source, TTab& target, int axis);
+
+} // namespace verola
