@@ -98,6 +98,7 @@ const std::vector<Command>& commands()
         {"export-dbf",
             "export-dbf CONFIG --block N --table rule|extr|calc|est|block --out FILE.dbf [--codes] [--field NAME]",
             runExportDbf},
+        {"horoscope", "horoscope DATE [--orb FILE]", runHoroscope},
     };
     return list;
 }

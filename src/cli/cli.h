@@ -60,5 +60,6 @@ const std::vector<Command>& commands();
 
 int runDump(Context& context, Arguments& args);
 int runExportDbf(Context& context, Arguments& args);
+int runHoroscope(Context& context, Arguments& args);
 
 } // namespace verola::cli
