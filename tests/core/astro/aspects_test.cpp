@@ -78,6 +78,29 @@ TEST(BuildAspectTable, OrbIsStrictAndWrapsAtZero)
         EXPECT_EQ(inKind(c.a, c.b, c.kind), c.expected) << c.a << "° and " << c.b << "°, kind " << c.kind;
 }
 
+TEST(BuildAspectTable, DifferenceEqualToTheOrbIsOutside)
+{
+    // In radians as held: a difference of exactly the orb (0.1047197551) is not less than it.
+    // (Across 0° the difference carries the rounding of 2π, so only the direct one can be exact.)
+    const double orb = aspectKinds()[kConjunction].orb;
+    struct Case {
+        double a, b;
+        bool expected;
+    };
+    const std::vector<Case> cases = {
+        {0, orb, false}, {orb, 0, false}, {0, 0.1047197550, true}, {0.1047197550, 0, true},
+        {kTwoPi - 0.1047197550, 0, true}, {0, kTwoPi - 0.1047197550, true}, {0, kTwoPi - 0.1047197552, false},
+    };
+    for (const Case& c : cases) {
+        std::array<double, kBodyCount> longitudes{};
+        longitudes.fill(kPi / 2);
+        longitudes[kMercury] = c.a;
+        longitudes[kVenus] = c.b;
+        EXPECT_EQ(pairsOf(BuildAspectTable(longitudes)[kConjunction]).count({2, 3}), c.expected ? 1u : 0u)
+            << c.a << " and " << c.b;
+    }
+}
+
 TEST(BuildAspectTable, BodiesAreNumberedFromTwoInListOrder)
 {
     // Mercury at 100° and the Sun at 280° are in opposition; both are clear of the twelve
