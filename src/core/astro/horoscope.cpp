@@ -2,6 +2,7 @@
 
 #include "astro/orbitmath.h"
 #include "platform/conversions.h"
+#include "platform/errors.h"
 
 #include <QStringList>
 #include <cmath>
@@ -92,9 +93,11 @@ TMoon moonPosition(long N)
     return {eclipticPosition(orbit), orbit.node};
 }
 
-double longitudeSeenFrom(const TVector& earth, const TVector& body)
+double longitudeSeenFrom(const TVector& earth, const TVector& position, int body)
 {
-    const TVector v = body - earth;
+    const TVector v = position - earth;
+    if (!std::isfinite(v.x) || !std::isfinite(v.y))
+        throw EFloatingPointError(QStringLiteral("The orbit elements give no position for %1").arg(bodyName(body)));
     return directionAngle(v.x, v.y);
 }
 
@@ -192,15 +195,15 @@ THoroscope horoscopeForDay(long N, const TOrbitElements& elements)
 
     THoroscope h;
     for (int body = kMercury; body <= kNeptune; ++body)
-        h.longitudes[body] = longitudeSeenFrom(earth, ofDate.apply(fileBodyPosition(elements[body + 1], T)));
+        h.longitudes[body] = longitudeSeenFrom(earth, ofDate.apply(fileBodyPosition(elements[body + 1], T)), body);
 
     const TEquinoxReduction of1950(centuriesAt0600(N, kDay1950));
-    h.longitudes[kPluto] = longitudeSeenFrom(earth, of1950.apply(plutoPosition(N)));
-    h.longitudes[kChiron] = longitudeSeenFrom(earth, of1950.apply(chironPosition(N)));
+    h.longitudes[kPluto] = longitudeSeenFrom(earth, of1950.apply(plutoPosition(N)), kPluto);
+    h.longitudes[kChiron] = longitudeSeenFrom(earth, of1950.apply(chironPosition(N)), kChiron);
 
     const TMoon moon = moonPosition(N);
-    h.longitudes[kMoon] = longitudeSeenFrom(earth, TEquinoxReduction(centuriesAt0600(N, kDay1900)).apply(moon.position));
-    h.longitudes[kSun] = longitudeSeenFrom(earth, TVector{});
+    h.longitudes[kMoon] = longitudeSeenFrom(earth, TEquinoxReduction(centuriesAt0600(N, kDay1900)).apply(moon.position), kMoon);
+    h.longitudes[kSun] = longitudeSeenFrom(earth, TVector{}, kSun);
     h.longitudes[kAscNode] = normalizeAngle(moon.node);
     h.longitudes[kDescNode] = normalizeAngle(moon.node + kPi);
     h.longitudes[kAscendent] = AscendentDegrees(N) * kPi / 180;

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QtEndian>
+#include <cmath>
 #include <cstring>
 
 namespace verola {
@@ -14,13 +15,17 @@ namespace {
 
 class ValueReader {
 public:
-    explicit ValueReader(const QByteArray& bytes) : m_bytes(bytes) {}
+    ValueReader(const QByteArray& bytes, const QString& path) : m_bytes(bytes), m_path(path) {}
 
     double next()
     {
-        const auto bits = qFromLittleEndian<quint64>(m_bytes.constData() + 8 * m_index++);
+        const auto bits = qFromLittleEndian<quint64>(m_bytes.constData() + 8 * m_index);
         double value = 0;
         std::memcpy(&value, &bits, sizeof value);
+        if (!std::isfinite(value))
+            throw EInOutError(QStringLiteral("Orbit file \"%1\" holds a value that is not a number (value %2)")
+                                  .arg(m_path).arg(m_index + 1));
+        ++m_index;
         return value;
     }
 
@@ -36,6 +41,7 @@ public:
 
 private:
     const QByteArray& m_bytes;
+    const QString& m_path;
     int m_index = 0;
 };
 
@@ -56,7 +62,7 @@ TOrbitElements parseOrbitElements(const QByteArray& bytes, const QString& path)
         throw EInOutError(QStringLiteral("Orbit file \"%1\" is too short: %2 bytes instead of %3")
                               .arg(path).arg(bytes.size()).arg(kOrbitFileSize));
     TOrbitElements elements{};
-    ValueReader reader(bytes);
+    ValueReader reader(bytes, path);
     reader.readBlock(elements, &TOrbitBody::meanLongitude, 4);
     reader.readBlock(elements, &TOrbitBody::perihelion, 4);
     reader.readBlock(elements, &TOrbitBody::node, 4);

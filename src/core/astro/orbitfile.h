@@ -34,9 +34,10 @@ using TOrbitElements = std::array<TOrbitBody, kOrbitBodyCount>;
 // The orbit file of a data directory.
 QString orbitFilePath(const QString& dataDirectory);
 
-// Throws EInOutError when the bytes are fewer than the file holds; bytes after them are ignored.
+// Throws EInOutError when the bytes are fewer than the file holds or a value is not a finite
+// number; bytes after the last value are ignored.
 TOrbitElements parseOrbitElements(const QByteArray& bytes, const QString& path);
-// Throws EInOutError when the file is missing, unreadable or short.
+// Throws EInOutError when the file is missing, unreadable, short or holds a value that is not a number.
 TOrbitElements readOrbitFile(const QString& path);
 
 } // namespace verola

@@ -231,4 +231,20 @@ TEST(HoroscopeState, OrbitWithoutAnEllipseRaisesFloatingPointError)
     EXPECT_THROW(state.ComputeHoroscope(QStringLiteral("01.01.2000"), folder.path(), russianDates()), EFloatingPointError);
 }
 
+TEST(Horoscope, PositionsThatOverflowRaiseFloatingPointError)
+{
+    // Mars on the Earth's orbit scaled by −1.7·10³⁰⁸, the Earth by +1.7·10³⁰⁸: both are finite,
+    // their difference is not.
+    TOrbitElements elements = shippedElements();
+    elements[3] = elements[0];
+    elements[0].semiMajorAxis.c = {1.7e308, 0, 0, 0};
+    elements[3].semiMajorAxis.c = {-1.7e308, 0, 0, 0};
+    try {
+        horoscopeForDay(2451545, elements);
+        FAIL() << "no error";
+    } catch (const EFloatingPointError& error) {
+        EXPECT_TRUE(error.message().contains(QStringLiteral("Mars"))) << error.message().toStdString();
+    }
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 using namespace verola;
@@ -138,6 +139,23 @@ TEST(OrbitFileErrors, MissingOrShortFileRaisesInOutError)
     const QString path = folder.file(QStringLiteral("cut.orb"));
     verola::test::writeBytes(path, littleEndianDoubles(numberedValues(176)).left(kOrbitFileSize - 1));
     EXPECT_THROW(readOrbitFile(path), EInOutError);
+}
+
+TEST(OrbitFileErrors, ValueThatIsNotANumberRaisesInOutError)
+{
+    TempFolder folder;
+    for (double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+        std::vector<double> values = numberedValues(176);
+        values[153] = bad; // Mercury's semi-major axis
+        const QString path = folder.file(QStringLiteral("bad.orb"));
+        verola::test::writeBytes(path, littleEndianDoubles(values));
+        try {
+            readOrbitFile(path);
+            FAIL() << "no error for " << bad;
+        } catch (const EInOutError& error) {
+            EXPECT_TRUE(error.message().contains(QStringLiteral("value 154"))) << error.message().toStdString();
+        }
+    }
 }
 
 TEST(OrbitFileErrors, BytesAfterTheLastValueAreIgnored)
