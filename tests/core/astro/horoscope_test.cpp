@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -134,6 +135,26 @@ TEST(Horoscope, TheSunMovesAboutADegreeADay)
     const double today = degreesOf(horoscopeForDay(N, shippedElements()).longitudes[kSun]);
     const double tomorrow = degreesOf(horoscopeForDay(N + 1, shippedElements()).longitudes[kSun]);
     EXPECT_NEAR(longitudeDifference(tomorrow, today), 1.019, 0.01); // near perihelion in January
+}
+
+TEST(Horoscope, AscendentIsTheEclipticDegreeRisingOnTheEquator)
+{
+    // Independently: Greenwich mean sidereal time at 06:00 UT (Meeus, Astronomical Algorithms,
+    // formula 12.4) and the degree of the ecliptic on the eastern horizon at latitude 0°,
+    // λ = atan2(cos θ, −sin θ·cos ε). The horoscope's Ascendent sums three house widths laid out
+    // with 3.14 for π, each rounded to whole degrees, and rounds the result: it stays within 2.5°.
+    const double obliquity = obliquityJ2000();
+    double worst = 0;
+    for (long N = 2415021; N < 2470172; N += 11) {
+        const double jd = N - 0.5 + 0.25, T = (jd - 2451545) / 36525;
+        const double gmst = 280.46061837 + 360.98564736629 * (jd - 2451545) + 0.000387933 * T * T - T * T * T / 38710000;
+        const double theta = std::fmod(gmst, 360.0) * kRadiansPerDegree;
+        const double rising = degreesOf(directionAngle(-std::sin(theta) * std::cos(obliquity), std::cos(theta)));
+        const double difference = std::fabs(longitudeDifference(AscendentDegrees(N), rising));
+        worst = std::max(worst, difference);
+        EXPECT_LT(difference, 2.5) << "day number " << N;
+    }
+    EXPECT_GT(worst, 0.5); // the rounding to whole degrees shows
 }
 
 TEST(Horoscope, AgreesWithThePublishedEphemeris)
