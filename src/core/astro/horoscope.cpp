@@ -197,6 +197,10 @@ THoroscope horoscopeForDay(long N, const TOrbitElements& elements)
     for (int body = kMercury; body <= kNeptune; ++body)
         h.longitudes[body] = longitudeSeenFrom(earth, ofDate.apply(fileBodyPosition(elements[body + 1], T)), body);
 
+    // The built-in elements are reduced with T counted from their own epochs (1950 for Pluto and
+    // Chiron, 1900 for the Moon) rather than from 2000, and the Moon's geocentric orbit, in Earth
+    // radii, is taken relative to the Earth's heliocentric position like the planets. Both shift
+    // those bodies by a degree or two; they are kept so that horoscopes stay what they always were.
     const TEquinoxReduction of1950(centuriesAt0600(N, kDay1950));
     h.longitudes[kPluto] = longitudeSeenFrom(earth, of1950.apply(plutoPosition(N)), kPluto);
     h.longitudes[kChiron] = longitudeSeenFrom(earth, of1950.apply(chironPosition(N)), kChiron);
