@@ -109,28 +109,28 @@ QString codeField(const QStringList& fields, int number)
 int bodyNumberOf(const QString& name)
 {
     for (int body = 0; body < kBodyCount; ++body)
-        if (bodyName(body) == name)
+        if (name == QLatin1StringView(kBodyNames[body]))
             return body;
     return -1;
 }
 
-bool pairNamed(const TAspectPair& pair, const QString& p1, const QString& p2)
-{
-    const QString a = bodyName(pair.first - kFirstAspectBody);
-    const QString b = bodyName(pair.second - kFirstAspectBody);
-    return (a == p1 && b == p2) || (a == p2 && b == p1);
-}
-
 bool matchAspect(const THoroscope& horoscope, const QStringList& fields)
 {
-    const QString p1 = codeField(fields, 3), p2 = codeField(fields, 4), aspect = codeField(fields, 5);
+    // Names that are no body's name match no pair.
+    const int p1 = bodyNumberOf(codeField(fields, 3)) + kFirstAspectBody;
+    const int p2 = bodyNumberOf(codeField(fields, 4)) + kFirstAspectBody;
+    if (p1 < kFirstAspectBody || p2 < kFirstAspectBody)
+        return false;
+    const QString aspect = codeField(fields, 5);
     for (int k = 0; k < kAspectKindCount; ++k) {
         const TAspectList& list = horoscope.aspects[k];
-        if (list.count == 0 || (!aspect.isEmpty() && QString::fromLatin1(aspectKinds()[k].name) != aspect))
+        if (list.count == 0 || (!aspect.isEmpty() && aspect != QLatin1StringView(aspectKinds()[k].name)))
             continue;
-        for (int i = 0; i < list.count; ++i)
-            if (pairNamed(list.pairs[i], p1, p2))
+        for (int i = 0; i < list.count; ++i) {
+            const TAspectPair& pair = list.pairs[i];
+            if ((pair.first == p1 && pair.second == p2) || (pair.first == p2 && pair.second == p1))
                 return true;
+        }
     }
     return false;
 }
