@@ -100,6 +100,7 @@ const std::vector<Command>& commands()
             runExportDbf},
         {"eval", "eval EXPR [NAME=VALUE ...] | eval --formula TEXT", runEval},
         {"summarize", "summarize CONFIG --block N --table rule|extr|calc|est|block [--out FILE]", runSummarize},
+        {"horoscope", "horoscope DATE [--orb FILE]", runHoroscope},
     };
     return list;
 }

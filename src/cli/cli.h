@@ -62,5 +62,6 @@ int runDump(Context& context, Arguments& args);
 int runExportDbf(Context& context, Arguments& args);
 int runEval(Context& context, Arguments& args);
 int runSummarize(Context& context, Arguments& args);
+int runHoroscope(Context& context, Arguments& args);
 
 } // namespace verola::cli

@@ -82,11 +82,13 @@ bool scanDate(const QString& text, qsizetype& pos, const FormatSettings& format,
     if (count < 2)
         return false;
     const QString order = dateOrder(format.shortDateFormat);
-    int year = QDate::currentDate().year();
+    int year = 0;
     int month = 0;
     int day = 0;
     if (count == 2) {
         // Day and month only, in the order they have in the format; the year is this year.
+        // (The current date is asked for only here: it reads the time zone, which is slow.)
+        year = QDate::currentDate().year();
         const bool monthFirst = order.indexOf(u'M') < order.indexOf(u'D');
         month = monthFirst ? numbers[0] : numbers[1];
         day = monthFirst ? numbers[1] : numbers[0];
