@@ -101,6 +101,10 @@ const std::vector<Command>& commands()
         {"eval", "eval EXPR [NAME=VALUE ...] | eval --formula TEXT", runEval},
         {"summarize", "summarize CONFIG --block N --table rule|extr|calc|est|block [--out FILE]", runSummarize},
         {"horoscope", "horoscope DATE [--orb FILE]", runHoroscope},
+        {"run",
+            "run CONFIG STEP... [--save] [--save-as NEWCONFIG] [--data-dir DIR]  (steps: rule:N extr:N calc:N est:N "
+            "summary:N switch:N=1|2)",
+            runRun},
     };
     return list;
 }

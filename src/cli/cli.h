@@ -63,5 +63,6 @@ int runExportDbf(Context& context, Arguments& args);
 int runEval(Context& context, Arguments& args);
 int runSummarize(Context& context, Arguments& args);
 int runHoroscope(Context& context, Arguments& args);
+int runRun(Context& context, Arguments& args);
 
 } // namespace verola::cli

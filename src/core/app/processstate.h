@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/feedback.h"
 #include "platform/formatsettings.h"
 #include "tables/ttab.h"
 
@@ -9,8 +10,6 @@
 #include <memory>
 
 namespace verola {
-
-class Feedback;
 
 // Block numbers of the five blocks of the chain.
 enum BlockNumber { kPolBlock = 0, kConcBlock = 1, kRiskBlock = 2, kDesBlock = 3, kDeathBlock = 4 };
@@ -42,6 +41,11 @@ struct ProcessState {
 
     FormatSettings format = FormatSettings::fromSystemLocale();
     Feedback* feedback = nullptr;
+    // The feedback to use: the one given, else one that says nothing and agrees.
+    Feedback& ui() { return feedback ? *feedback : m_silent; }
+
+private:
+    SilentFeedback m_silent;
 };
 
 // The start-up steps that need no window: settings, caption list, flags, staging table,

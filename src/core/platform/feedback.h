@@ -15,6 +15,8 @@ public:
     virtual bool question(const QString& text) = 0;
     // The configuration's description before it is read: true to continue, false to refuse.
     virtual bool confirmDescription(const QStringList& lines) = 0;
+    // The description of a configuration being saved under a new name, as the user leaves it.
+    virtual QStringList editDescription(const QStringList& lines) { return lines; }
 
     virtual void progressShow(const QString& caption, int maximum) = 0;
     virtual void progressCaption(const QString& caption) = 0;

@@ -1,0 +1,196 @@
+#include "app/configuration.h"
+
+#include "app/fileset.h"
+#include "app/workspace.h"
+#include "platform/errors.h"
+#include "platform/textfile.h"
+#include "tables/lineutils.h"
+#include "tables/tablefile.h"
+
+namespace verola {
+
+namespace {
+
+ConfigLocation currentLocation(const ProcessState& state)
+{
+    return ConfigLocation{state.ConfigDirectory, state.ConfigName};
+}
+
+void setLocationFromPath(ProcessState& state, const QString& path)
+{
+    const ConfigLocation location = ConfigLocation::fromPath(path);
+    state.ConfigDirectory = location.directory;
+    state.ConfigName = location.name;
+}
+
+// Hides the progress window however the operation ends.
+struct ProgressGuard {
+    Feedback& feedback;
+    ~ProgressGuard() { feedback.progressHide(); }
+};
+
+void showProgress(Feedback& feedback, const QString& caption, int maximum)
+{
+    feedback.progressShow(caption, maximum);
+    feedback.progressPosition(0);
+    feedback.processEvents();
+}
+
+// Loads one list; a file that cannot be read gets the whole-set list, written back to it.
+void loadList(QStringList& list, const QString& path, const QString& replacementCode, bool dropReferenceLine)
+{
+    list.clear();
+    try {
+        list = readTextLines(path);
+    } catch (const EInOutError&) {
+        AddWholeSet(list, replacementCode);
+        writeTextLines(path, list);
+        return;
+    }
+    if (dropReferenceLine && !list.isEmpty() && LineName(list.last()) == QStringLiteral("СО"))
+        list.removeLast();
+}
+
+void readBlockLists(TCompPanel& block, const ConfigLocation& location)
+{
+    const int n = block.number();
+    const auto path = [&](TableKind kind, int axis) { return location.filePath(listFileExtension(kind, n, axis)); };
+    for (int a = 0; a < kAxisCount; ++a) {
+        loadList(block.Extr->Table().FLists[a], path(TableKind::Extr, a), QStringLiteral("T"), true);
+        loadList(block.Est->Table().FLists[a], path(TableKind::Est, a), QStringLiteral("T"), true);
+        loadList(block.Rule->Table().FLists[a], path(TableKind::Rule, a), QStringLiteral("D"), false);
+        loadList(block.Calc->Table().FLists[a], path(TableKind::Calc, a), QStringLiteral("C"), false);
+        loadList(block.BlockTable().FLists[a], path(TableKind::Block, a), QStringLiteral("C"), false);
+    }
+}
+
+void indexBlock(TCompPanel& block)
+{
+    for (int a = 0; a < kAxisCount; ++a) {
+        block.Extr->Table().BuildIndex(a);
+        block.Est->Table().BuildIndex(a);
+        block.Rule->Table().BuildIndex(a);
+        mapAxis(block.Rule->Table(), block.Extr->Table(), a);
+        block.Calc->Table().BuildIndex(a);
+        mapAxis(block.Calc->Table(), block.Est->Table(), a);
+        block.BlockTable().BuildIndex(a);
+    }
+}
+
+void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
+{
+    const TableKind order[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
+    for (TableKind kind : order) {
+        if (kind != TableKind::Block)
+            feedback.progressStep();
+        try {
+            LoadFromFile(block.tableOfKind(static_cast<int>(kind)),
+                location.filePath(tableFileExtension(kind, block.number())));
+        } catch (const EPlatformError&) {
+            // A table file that cannot be read leaves only that table as it was.
+        }
+    }
+}
+
+} // namespace
+
+QStringList readDescription(const QString& directory, const QString& name)
+{
+    try {
+        const QStringList lines = readTextLines(ConfigLocation{directory, name}.filePath(QStringLiteral(".DES")));
+        return lines.isEmpty() ? QStringList{QString()} : lines;
+    } catch (const EInOutError&) {
+        return QStringList{QString()};
+    }
+}
+
+bool OpenConfiguration(TWorkspace& workspace, const QString& path)
+{
+    ProcessState& state = workspace.state();
+    setLocationFromPath(state, path);
+    const QStringList description = readDescription(state.ConfigDirectory, state.ConfigName);
+    if (!state.ui().confirmDescription(description))
+        return false;
+    try {
+        workspace.caption = state.ConfigName + u' ' + description.first();
+        ReadFileSet(workspace);
+        return true;
+    } catch (const std::exception&) {
+        workspace.caption = state.ConfigName + u' ';
+        return false;
+    }
+}
+
+void ReadFileSet(TWorkspace& workspace)
+{
+    ProcessState& state = workspace.state();
+    Feedback& feedback = state.ui();
+    const ConfigLocation location = currentLocation(state);
+    {
+        ProgressGuard guard{feedback};
+        showProgress(feedback, QStringLiteral("Чтение файлов координат"), 5);
+        for (TCompPanel* block : workspace.blocksInComponentOrder()) {
+            feedback.progressStep();
+            readBlockLists(*block, location);
+        }
+        showProgress(feedback, QStringLiteral("Чтение файлов данных"), 20);
+        for (TCompPanel* block : workspace.blocksInComponentOrder()) {
+            try {
+                indexBlock(*block);
+            } catch (const EPlatformError&) {
+                continue; // the rest of this block is abandoned; the next block is read
+            }
+            loadBlockTables(*block, location, feedback);
+        }
+    }
+    try {
+        state.MapList = readTextLines(location.filePath(QStringLiteral(".map")));
+    } catch (const EInOutError&) {
+        state.MapList.clear();
+    }
+}
+
+void SaveFileSet(TWorkspace& workspace)
+{
+    ProcessState& state = workspace.state();
+    Feedback& feedback = state.ui();
+    const ConfigLocation location = currentLocation(state);
+    {
+        ProgressGuard guard{feedback};
+        showProgress(feedback, QStringLiteral("Сохранение файлов координат и данных"), 20);
+        for (TCompPanel* block : workspace.blocksInComponentOrder()) {
+            const int n = block->number();
+            const TableKind order[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc,
+                TableKind::Block};
+            for (TableKind kind : order) {
+                if (kind != TableKind::Block)
+                    feedback.progressStep();
+                SaveToFile(block->tableOfKind(static_cast<int>(kind)), location.filePath(tableFileExtension(kind, n)));
+            }
+            for (int a = 0; a < kAxisCount; ++a) {
+                writeTextLines(location.filePath(listFileExtension(TableKind::Block, n, a)),
+                    block->BlockTable().FLists[a]);
+                writeTextLines(location.filePath(listFileExtension(TableKind::Rule, n, a)),
+                    block->Rule->Table().FLists[a]);
+                writeTextLines(location.filePath(listFileExtension(TableKind::Calc, n, a)),
+                    block->Calc->Table().FLists[a]);
+            }
+        }
+    }
+    if (state.MapList.isEmpty())
+        state.MapList = readTextLines(state.DataDirectory + QStringLiteral("/Default.map"));
+    writeTextLines(location.filePath(QStringLiteral(".map")), state.MapList);
+}
+
+void SaveConfigurationAs(TWorkspace& workspace, const QString& path)
+{
+    ProcessState& state = workspace.state();
+    setLocationFromPath(state, path);
+    const QStringList description
+        = state.ui().editDescription(readDescription(state.ConfigDirectory, state.ConfigName));
+    writeTextLines(currentLocation(state).filePath(QStringLiteral(".DES")), description);
+    workspace.caption = QStringLiteral("Система обработки информации \"Верола\" (выборка: %1)").arg(state.ConfigName);
+    SaveFileSet(workspace);
+}
+
+} // namespace verola
