@@ -1,0 +1,174 @@
+#include "app/configuration.h"
+#include "app/fileset.h"
+#include "app/workspace.h"
+#include "platform/errors.h"
+#include "platform/textfile.h"
+#include "tables/tablefile.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace verola;
+using namespace verola::test;
+
+namespace {
+
+class ConfigurationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        state.feedback = &feedback;
+        state.DataDirectory = data.path();
+        writeTextLines(data.file("Default.map"), {"map line 1", "map line 2"});
+    }
+    QStringList files() const { return QDir(folder.path()).entryList(QDir::Files, QDir::Name); }
+    QString path(const QString& name) const { return folder.file(name); }
+
+    TempFolder folder;
+    TempFolder data;
+    RecordingFeedback feedback;
+    ProcessState state;
+    TWorkspace workspace{state};
+};
+
+// Fills every list file and table file of a configuration with distinct content.
+void writeFullConfiguration(const QString& dir, const QString& name)
+{
+    const ConfigLocation location{dir, name};
+    writeTextLines(location.filePath(".DES"), {"Full study", "second line"});
+    writeTextLines(location.filePath(".map"), {"object 1"});
+    for (int n = 0; n < 5; ++n) {
+        for (int a = 0; a < 12; ++a) {
+            const bool big = a < 2;
+            const auto list = [&](const QString& mark) {
+                QStringList lines{QStringLiteral("Ось %1.%2").arg(n).arg(a)};
+                for (int i = 0; i < (big ? 3 : 1); ++i)
+                    lines.append(QStringLiteral("\tЗначение %1|%2,%3").arg(i).arg(mark).arg(i));
+                return lines;
+            };
+            writeTextLines(location.filePath(listFileExtension(TableKind::Block, n, a)), list("T"));
+            writeTextLines(location.filePath(listFileExtension(TableKind::Rule, n, a)), list("D"));
+            writeTextLines(location.filePath(listFileExtension(TableKind::Calc, n, a)), list("C"));
+        }
+        for (TableKind kind : {TableKind::Rule, TableKind::Extr, TableKind::Calc, TableKind::Est, TableKind::Block}) {
+            QByteArray bytes;
+            for (int i = 0; i < 9; ++i) {
+                const float value = float(n * 100 + int(kind) * 10 + i) + 0.5f;
+                bytes.append(reinterpret_cast<const char*>(&value), 4);
+            }
+            writeBytes(location.filePath(tableFileExtension(kind, n)), bytes);
+        }
+    }
+}
+
+} // namespace
+
+TEST_F(ConfigurationTest, OpeningOnlyADescriptionCreatesEveryListFile)
+{
+    writeTextLines(path("study.DES"), {"Описание"});
+    ASSERT_TRUE(OpenConfiguration(workspace, path("study.DES")));
+    EXPECT_EQ(files().size(), 1 + 180);
+    EXPECT_EQ(readTextLines(path("study.o1b")), (QStringList{"Весь набор", "\tВесь набор|T"}));
+    EXPECT_EQ(readTextLines(path("study.d1b")), (QStringList{"Весь набор", "\tВесь набор|D"}));
+    EXPECT_EQ(readTextLines(path("study.c1b")), (QStringList{"Весь набор", "\tВесь набор|C"}));
+    EXPECT_EQ(workspace.block(1)->BlockTable().FLists[11], (QStringList{"Весь набор", "\tВесь набор|T"}));
+    EXPECT_TRUE(state.MapList.isEmpty());
+    EXPECT_EQ(workspace.caption, QStringLiteral("study Описание"));
+    EXPECT_EQ(feedback.captions, (QStringList{"Чтение файлов координат", "Чтение файлов данных"}));
+    EXPECT_EQ(feedback.maxima, (std::vector<int>{5, 20}));
+    EXPECT_EQ(feedback.steps, 5 + 5 * 4);
+
+    SaveFileSet(workspace);
+    EXPECT_EQ(files().size(), 1 + 180 + 25 + 1);
+    EXPECT_EQ(readTextLines(path("study.map")), (QStringList{"map line 1", "map line 2"}));
+    EXPECT_EQ(QFileInfo(path("study.x1")).size(), 4);
+    EXPECT_EQ(feedback.captions.last(), QStringLiteral("Сохранение файлов координат и данных"));
+}
+
+TEST_F(ConfigurationTest, AFullConfigurationSavesToTheSameBytes)
+{
+    writeFullConfiguration(folder.path(), "full");
+    QMap<QString, QByteArray> before;
+    for (const QString& name : files())
+        before[name] = readBytes(path(name));
+    ASSERT_EQ(before.size(), 207);
+    ASSERT_TRUE(OpenConfiguration(workspace, path("full.DES")));
+    EXPECT_EQ(workspace.caption, QStringLiteral("full Full study"));
+    EXPECT_EQ(state.MapList, QStringList{"object 1"});
+    for (const QString& name : files())
+        if (name != QStringLiteral("full.DES"))
+            QFile::remove(path(name));
+    SaveConfigurationAs(workspace, path("full.DES"));
+    EXPECT_EQ(files(), QStringList(before.keys()));
+    for (const QString& name : files())
+        EXPECT_EQ(readBytes(path(name)), before[name]) << name.toStdString();
+    EXPECT_EQ(workspace.caption, QStringLiteral("Система обработки информации \"Верола\" (выборка: full)"));
+}
+
+TEST_F(ConfigurationTest, ReferenceLineStaysOnlyInTheBlockTable)
+{
+    writeTextLines(path("r.o20"), {"Вещества", "\tNO2|T", "\tСО|subs.dbf,KOD,VAL"});
+    ASSERT_TRUE(OpenConfiguration(workspace, path("r.DES")));
+    TCompPanel& block = *workspace.block(2);
+    EXPECT_EQ(block.Extr->Table().FLists[0], (QStringList{"Вещества", "\tNO2|T"}));
+    EXPECT_EQ(block.Est->Table().FLists[0], (QStringList{"Вещества", "\tNO2|T"}));
+    EXPECT_EQ(block.BlockTable().FLists[0].size(), 3);
+    SaveFileSet(workspace);
+    EXPECT_EQ(readTextLines(path("r.o20")).last(), QStringLiteral("\tСО|subs.dbf,KOD,VAL"));
+}
+
+TEST_F(ConfigurationTest, NamesDescriptionsAndRefusal)
+{
+    writeBytes(path("a.b.DES"), QByteArray()); // zero bytes: the caption is the name and a blank
+    ASSERT_TRUE(OpenConfiguration(workspace, path("a.b.DES")));
+    EXPECT_EQ(state.ConfigName, QStringLiteral("a"));
+    EXPECT_EQ(state.ConfigDirectory, folder.path());
+    EXPECT_EQ(workspace.caption, QStringLiteral("a "));
+    EXPECT_TRUE(QFile::exists(path("a.o1b")));
+
+    // Refusing the description reads nothing but keeps the chosen name for a following save.
+    struct Refusing : RecordingFeedback {
+        bool confirmDescription(const QStringList&) override { return false; }
+    } refusing;
+    state.feedback = &refusing;
+    TempFolder other;
+    EXPECT_FALSE(OpenConfiguration(workspace, other.file("b.DES")));
+    EXPECT_EQ(state.ConfigName, QStringLiteral("b"));
+    EXPECT_TRUE(QDir(other.path()).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(workspace.caption, QStringLiteral("a "));
+    SaveFileSet(workspace);
+    EXPECT_TRUE(QFile::exists(other.file("b.x1")));
+}
+
+TEST_F(ConfigurationTest, FailuresWhileOpening)
+{
+    // A folder where missing lists cannot be created stops the reading.
+    EXPECT_FALSE(OpenConfiguration(workspace, folder.file("missing/x.DES")));
+    EXPECT_EQ(workspace.caption, QStringLiteral("x "));
+
+    // A table file shorter than its table is skipped alone; the others are read.
+    writeTextLines(path("s.d00"), {"H", "\ta|D", "\tb|D"});
+    writeBytes(path("s.d0"), QByteArray(3, 0));
+    const float value = 7.0f;
+    writeBytes(path("s.x0"), QByteArray(reinterpret_cast<const char*>(&value), 4));
+    ASSERT_TRUE(OpenConfiguration(workspace, path("s.DES")));
+    EXPECT_EQ(workspace.block(0)->Extr->Table().cellAt(0), 7.0f);
+    EXPECT_TRUE(isMissing(workspace.block(0)->Rule->Table().cellAt(0)));
+}
+
+TEST_F(ConfigurationTest, FailedSaveKeepsWhatWasWrittenAndNeedsDefaultMap)
+{
+    writeTextLines(path("m.DES"), {"x"});
+    ASSERT_TRUE(OpenConfiguration(workspace, path("m.DES")));
+    QFile::remove(data.file("Default.map"));
+    EXPECT_THROW(SaveFileSet(workspace), EInOutError);
+    EXPECT_TRUE(QFile::exists(path("m.b3")));
+    EXPECT_FALSE(QFile::exists(path("m.map")));
+    EXPECT_TRUE(feedback.captions.contains(QStringLiteral("Сохранение файлов координат и данных")));
+
+    state.ConfigDirectory = folder.file("gone");
+    EXPECT_THROW(SaveFileSet(workspace), EInOutError);
+}
