@@ -162,6 +162,10 @@ void NextFlaggedBlock(TWorkspace& workspace, const BlockSteps& steps,
             next = i;
     if (next < 0 || !structureEditor)
         return;
+    // A flag above the block numbers never belongs to the active block, so it is cleared
+    // here; otherwise the walk would come back to it for ever.
+    if (next >= kBlockCount)
+        state.blockSelectionFlags[static_cast<size_t>(next)] = false;
     if (next < kBlockCount)
         workspace.activate(workspace.block(next));
     else
