@@ -266,8 +266,8 @@ QString TrimDanglingClause(const QString& line)
     }
 }
 
-TSelectionSources::TSelectionSources(const FormatSettings& format, Feedback& feedback)
-    : m_format(format), m_feedback(feedback)
+TSelectionSources::TSelectionSources(const FormatSettings& format, Feedback& feedback, TSession& session)
+    : query(session), table(session), dataSource(&query), m_format(format), m_feedback(feedback), m_session(session)
 {
 }
 
@@ -405,6 +405,7 @@ LevelValue TSelectionSources::LevelValues(const QString& field) const
 
 bool TSelectionSources::BuildQuery(int level)
 {
+    QStringList& sqlLines = query.SQL();
     sqlLines.clear();
     const TCoordItem* c = coordinate(level);
     QStringList excluded;
@@ -480,7 +481,7 @@ bool TSelectionSources::CheckFromTables(int level, const QString& line) const
     if (from < 0)
         return true;
     const TCoordItem* c = coordinate(level);
-    const QString directory = c ? c->Path : QString();
+    const QString directory = c ? m_session.databaseFolder(c->Path) : QString();
     const QStringList names = tableNamesAfterFrom(lowerLine, from);
     return std::all_of(names.begin(), names.end(),
         [&](const QString& name) { return tableFileExists(directory, name); });

@@ -1,10 +1,13 @@
 #pragma once
 
-// The sources of one selection run: the loaded description, the levels that draw records
-// from a query or a table, the current codes of the levels, and the SQL text and table names
-// built from them for the current positions.
+// The sources of one selection run: the loaded description, the query, the table and the data
+// source over the query, the levels that draw records from them, the current codes of the
+// levels, and the SQL text, table names and keys built from those codes.
 
+#include "db/dataset.h"
 #include "db/description.h"
+#include "db/tquery.h"
+#include "db/ttable.h"
 #include "platform/formatsettings.h"
 
 #include <QString>
@@ -32,7 +35,9 @@ struct LevelValue {
 
 class TSelectionSources {
 public:
-    TSelectionSources(const FormatSettings& format, Feedback& feedback);
+    TSelectionSources(const FormatSettings& format, Feedback& feedback, TSession& session = TSession::Default());
+    TSelectionSources(const TSelectionSources&) = delete;
+    TSelectionSources& operator=(const TSelectionSources&) = delete;
 
     TPanelInfoStruct description;
     int queryLevel = -1;
@@ -43,8 +48,9 @@ public:
     bool showSql = false;
     // The code of the position each level is walking; a range reads lower "-" upper.
     std::array<QString, kLevelCount> currentCodes;
-    // The query's SQL lines, as BuildQuery left them.
-    QStringList sqlLines;
+    TQuery query;
+    TTable table;
+    TDataSource dataSource; // over the query, the master of a linked table
     // In review mode the query level's record count goes here instead of being walked.
     std::function<void(int count)> reviewCount;
 
@@ -55,6 +61,8 @@ public:
     void setLevelsFromDescription(int coordCount);
 
     const TCoordItem* coordinate(int level) const;
+    // The query's SQL lines, as BuildQuery left them.
+    const QStringList& sqlLines() const { return query.SQL(); }
 
     void ConvertValue(int level, const QString& field, QString& lower, QString& upper) const;
     LevelValue LevelValues(const QString& field) const;
@@ -64,6 +72,15 @@ public:
     QString TemplatedTableName(int level) const;
     int KeyLevel() const;
     QString KeyValue() const;
+
+    // Over the table engine.
+    bool PositionByKey(int level);
+    void PrepareLevel(int level);
+    void PrepareTemplatedLevel(int level);
+    void SetupTable(int level, const QString& tableName);
+    int OpenLevel(int level);
+    void NextRecord(int level);
+    void CloseLevel(int level);
 
 private:
     struct SexCodes {
@@ -76,9 +93,13 @@ private:
     void convertSexAge(const QString& field, QString& lower, QString& upper) const;
     const TAliaseType* aliasOf(const TCoordItem& c) const;
     QString convertedLower(const QString& field) const;
+    int openQuery(const TCoordItem& c);
+    int openTable(const TCoordItem& c);
+    void showFoundCaption(int level, int count);
 
     FormatSettings m_format;
     Feedback& m_feedback;
+    TSession& m_session;
 };
 
 } // namespace verola

@@ -88,7 +88,7 @@ TEST_F(QueryBuilderTest, WorkedQueries)
         coord(kTimeLevel).UseYear = static_cast<std::uint8_t>(c.useYear);
         sources.currentCodes[kTimeLevel] = c.timeCode;
         EXPECT_EQ(sources.BuildQuery(kIndustryLevel), c.built);
-        EXPECT_EQ(sources.sqlLines, c.sql);
+        EXPECT_EQ(sources.sqlLines(), c.sql);
     }
     EXPECT_TRUE(feedback.messages.isEmpty());
 }
@@ -98,7 +98,7 @@ TEST_F(QueryBuilderTest, AgeRangeRewritesTheComparison)
     coord(kIndustryLevel).SqlItems = QStringList{"SELECT * FROM emis", "WHERE AGE = :Age"};
     sources.currentCodes[kSexAgeLevel] = "12-13";
     EXPECT_TRUE(sources.BuildQuery(kIndustryLevel));
-    EXPECT_EQ(sources.sqlLines, (QStringList{"SELECT * FROM emis", " WHERE AGE >= 8 and AGE <= 20"}));
+    EXPECT_EQ(sources.sqlLines(), (QStringList{"SELECT * FROM emis", " WHERE AGE >= 8 and AGE <= 20"}));
 }
 
 TEST_F(QueryBuilderTest, ShowSqlMessage)
