@@ -6,7 +6,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+extern "C" {
 #include <paradox.h>
+}
 #include <vector>
 
 namespace verola {
