@@ -98,6 +98,10 @@ const std::vector<Command>& commands()
         {"export-dbf",
             "export-dbf CONFIG --block N --table rule|extr|calc|est|block --out FILE.dbf [--codes] [--field NAME]",
             runExportDbf},
+        {"describe", "describe [--model NAME] [--panel PolPanel|ConcPanel|DesPanel|DeathPanel]", runDescribe},
+        {"query",
+            "query --model NAME --panel KIND --level L [--code LEVEL=CODE ...] [--data-dir DIR] [--open] [--show-sql]",
+            runQuery},
     };
     return list;
 }
