@@ -75,10 +75,14 @@ void TSelectionSources::SetupTable(int level, const QString& tableName)
     try {
         table.SetIndexName(c->Index);
     } catch (const EDatabaseError&) {
-        table.AddIndex(createdIndexName(c->Index), c->Index, static_cast<TIndexOptions>(TIndexOption::ixPrimary));
-        // The engine keeps indexes only while the table object lives, so the new index is selected
-        // at once; left unselected, the level's first key search would fail.
-        table.SetIndexName(createdIndexName(c->Index));
+        try {
+            table.AddIndex(createdIndexName(c->Index), c->Index, static_cast<TIndexOptions>(TIndexOption::ixPrimary));
+            // The engine keeps indexes only while the table object lives, so the new index is selected
+            // at once; left unselected, the level's first key search would fail.
+            table.SetIndexName(createdIndexName(c->Index));
+        } catch (const EDatabaseError&) {
+            return; // no such table: OpenLevel reports it
+        }
     }
     if (!masterLink)
         return;

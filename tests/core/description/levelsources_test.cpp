@@ -223,12 +223,27 @@ TEST_F(LevelSourcesTest, MasterLinkThatCannotBeSetReadsTheTableUnlinked)
 
 TEST_F(LevelSourcesTest, TableThatCannotBeOpened)
 {
-    makeTableLevel(kTimeLevel, kTableSource, "nosuch.dbf");
-    sources.setLevelsFromDescription(3);
-    sources.PrepareLevel(kTimeLevel);
-    EXPECT_EQ(sources.OpenLevel(kTimeLevel), 0);
-    EXPECT_EQ(feedback.messages,
-        QStringList{"Невозможно открыть базу данных для:\r\n" + folder.path() + "/nosuch.dbf\r\n\r\n"});
+    struct Case {
+        std::int32_t type;
+        const char* file;
+        const char* index;
+        QString message;
+    };
+    const QString prefix = "Невозможно открыть базу данных для:\r\n" + folder.path();
+    const std::vector<Case> cases = {
+        {kTableSource, "nosuch.dbf", "", prefix + "/nosuch.dbf\r\n\r\n"},
+        {kKeyedTable, "nosuch.dbf", "REG", prefix + "/nosuch.dbf\r\n\r\n"},
+        {kKeyedTable, "emis.dbf", "NOFIELD", prefix + "/emis.dbf\r\nNofield\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        feedback.messages.clear();
+        makeTableLevel(kTimeLevel, c.type, c.file, c.index);
+        sources.setLevelsFromDescription(3);
+        sources.PrepareLevel(kTimeLevel);
+        EXPECT_EQ(sources.OpenLevel(kTimeLevel), 0);
+        EXPECT_EQ(feedback.messages, QStringList{c.message});
+    }
     EXPECT_TRUE(feedback.progress.isEmpty());
 }
 
