@@ -60,11 +60,12 @@ SAOffset mappedRead(void* p, SAOffset size, SAOffset count, SAFile file)
     MappedFile* m = mapped(file);
     if (size == 0 || m->pos >= m->size)
         return 0;
-    const SAOffset available = static_cast<SAOffset>(m->size - m->pos) / size;
-    const SAOffset n = count < available ? count : available;
-    std::memcpy(p, m->data + m->pos, n * size);
-    m->pos += static_cast<qint64>(n * size);
-    return n;
+    // Like fread: a partial last item is copied too, but not counted.
+    const SAOffset available = static_cast<SAOffset>(m->size - m->pos);
+    const SAOffset bytes = count * size < available ? count * size : available;
+    std::memcpy(p, m->data + m->pos, bytes);
+    m->pos += static_cast<qint64>(bytes);
+    return bytes / size;
 }
 
 SAOffset mappedWrite(void*, SAOffset, SAOffset, SAFile)

@@ -324,7 +324,9 @@ int SqlCache::loadedTableCount() const
 
 std::unique_ptr<RecordSource> SqlCache::run(const QString& statement, const QString& databaseName, TSession& session)
 {
-    const QString text = statement.trimmed();
+    QString text = statement.trimmed();
+    while (text.endsWith(u';'))
+        text = text.chopped(1).trimmed();
     if (text.isEmpty())
         throw EDatabaseError(QStringLiteral("Empty SQL statement"));
     d->ensureOpen();

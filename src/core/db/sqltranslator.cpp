@@ -219,7 +219,7 @@ public:
         m_result.equalityFields = QList<QStringList>(m_tables.size());
         markIdentifiers();
         compareDates();
-        return {emit(), m_result.equalityFields};
+        return {emit() + naturalOrder(), m_result.equalityFields};
     }
 
 private:
@@ -318,6 +318,22 @@ private:
                 && !m_result.equalityFields[field.table].contains(def.Name, Qt::CaseInsensitive))
                 m_result.equalityFields[field.table].append(def.Name);
         }
+    }
+
+    // Without an order of its own a statement gives its records in the order of the files.
+    QString naturalOrder() const
+    {
+        for (const Token& t : m_tokens) {
+            if (t.kind != Token::Word)
+                continue;
+            for (const char* word : {"ORDER", "GROUP", "UNION", "LIMIT"})
+                if (t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+                    return QString();
+        }
+        QStringList keys;
+        for (const SqlBoundTable& table : m_tables)
+            keys.append(quoteName(table.alias) + QStringLiteral(".rowid"));
+        return QStringLiteral(" ORDER BY ") + keys.join(QStringLiteral(", "));
     }
 
     static QString quoteName(const QString& name)
