@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <algorithm>
 
 using namespace verola;
@@ -425,6 +426,24 @@ TEST(DescriptionText, DefaultAxisRolesAndPanelKinds)
     EXPECT_EQ(panelKindOfComponent("PolPanel1"), "PolPanel");
     EXPECT_EQ(panelKindOfComponent("DeathPanel"), "DeathPanel");
     EXPECT_EQ(panelKindOfComponent("Conc2Panel12"), "Conc2Panel");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DescriptionTest, OperationsThatChangeNothingWriteNothing)
+{
+    const QString path = folder.file(kDescriptionFile);
+    WriteDataType(kDescriptionFile, "M", "PolPanel", false);
+    EXPECT_FALSE(QFile::exists(path));
+
+    writeIni({"[ModelStruct]", "Models=1", "Model0=ModelA", "; kept as written"});
+    const QByteArray before = readBytes(path);
+    AddModel(kDescriptionFile, "ModelA");
+    EXPECT_EQ(readBytes(path), before);
+    AddModel(kDescriptionFile, "ModelB");
+    EXPECT_EQ(readBytes(path), "[ModelStruct]\r\nModels=2\r\nModel0=ModelA\r\n; kept as written\r\nModel1=ModelB\r\n");
 }
 
 } // namespace
