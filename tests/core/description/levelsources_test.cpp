@@ -10,20 +10,20 @@ using namespace verola::test;
 
 namespace {
 
-struct FieldSpec {
+struct FieldDefinition {
     const char* name;
     TFieldType type;
     int width;
 };
 
-void writeTable(const QString& folder, const QString& name, const std::vector<FieldSpec>& fields,
+void writeTable(const QString& folder, const QString& name, const std::vector<FieldDefinition>& fields,
                 const std::vector<QStringList>& rows)
 {
     TTable table;
     table.SetDatabaseName(folder);
     table.SetTableName(name);
     table.SetTableType(TTableType::ttDBase);
-    for (const FieldSpec& field : fields)
+    for (const FieldDefinition& field : fields)
         table.FieldDefs().Add(field.name, field.type, field.width);
     table.CreateTable();
     table.Open();
