@@ -1,5 +1,6 @@
 #include "db/description.h"
 
+#include "platform/errors.h"
 #include "platform/privateprofile.h"
 #include "tables/lineutils.h"
 #include "tables/ttab.h"
@@ -28,6 +29,20 @@ QString databaseKey(int i, const QString& field)
     return QStringLiteral("DataBase%1.%2").arg(i).arg(field);
 }
 
+// Counts beyond these come from a damaged or hostile file; reading on would take memory and time without end.
+constexpr int kMaxCoordinates = kAxisCount;
+constexpr int kMaxListEntries = 10000;
+
+int readCount(const PrivateProfileDocument& ini, const QString& section, const QString& key, int defaultValue,
+              int limit)
+{
+    const int count = ini.readInteger(section, key, defaultValue);
+    if (count > limit)
+        throw ELimitError(QStringLiteral("\"%1\" of section [%2] in %3 is %4; at most %5 is accepted")
+                              .arg(key, section, ini.path()).arg(count).arg(limit));
+    return count;
+}
+
 std::uint8_t readByte(const PrivateProfileDocument& ini, const QString& section, const QString& key)
 {
     return static_cast<std::uint8_t>(ini.readInteger(section, key, 0));
@@ -54,7 +69,7 @@ void readDatabaseKeys(TCoordItem& item, const PrivateProfileDocument& ini, const
     item.File = ini.readString(section, QStringLiteral("File"), QString());
     item.MasterField = ini.readString(section, QStringLiteral("MasterField"), QString());
     item.Code = ini.readString(section, QStringLiteral("Code"), QString());
-    const int count = ini.readInteger(section, QStringLiteral("Len"), 0);
+    const int count = readCount(ini, section, QStringLiteral("Len"), 0, kMaxListEntries);
     for (int n = 0; n < count; ++n) {
         const QString entry = ini.readString(section, QStringLiteral("Item%1").arg(n), QString());
         if (!entry.isEmpty())
@@ -64,7 +79,7 @@ void readDatabaseKeys(TCoordItem& item, const PrivateProfileDocument& ini, const
 
 void readSqlKeys(TCoordItem& item, const PrivateProfileDocument& ini, const QString& section)
 {
-    const int count = ini.readInteger(section, QStringLiteral("SQLLen"), 0);
+    const int count = readCount(ini, section, QStringLiteral("SQLLen"), 0, kMaxListEntries);
     for (int n = 0; n < count; ++n)
         item.SqlItems.append(ini.readString(section, QStringLiteral("SQLItem%1").arg(n), QString()));
 }
@@ -165,7 +180,7 @@ void writeCoordItem(PrivateProfileDocument& ini, const QString& section, const T
 
 void findPanelSection(TPanelInfoStruct& info, const PrivateProfileDocument& ini, const QString& panelKind)
 {
-    const int panels = ini.readInteger(kPanelsSection, QStringLiteral("Panels"), 4);
+    const int panels = readCount(ini, kPanelsSection, QStringLiteral("Panels"), 4, kMaxListEntries);
     for (int i = 0; i < panels; ++i) {
         const QString entry = ini.readString(kPanelsSection, QStringLiteral("Panel%1").arg(i), QString());
         if (entry.toLower().contains(panelKind.toLower())) {
@@ -179,9 +194,9 @@ void findPanelSection(TPanelInfoStruct& info, const PrivateProfileDocument& ini,
 
 void loadAliases(TPanelInfoStruct& info, const PrivateProfileDocument& ini)
 {
-    const int databases = ini.readInteger(kDatabasesSection, QStringLiteral("DBLen"), 0);
+    const int databases = readCount(ini, kDatabasesSection, QStringLiteral("DBLen"), 0, kMaxListEntries);
     for (int i = 0; i < databases; ++i) {
-        const int codes = ini.readInteger(kDatabasesSection, databaseKey(i, QStringLiteral("CodeLen")), 0);
+        const int codes = readCount(ini, kDatabasesSection, databaseKey(i, QStringLiteral("CodeLen")), 0, kMaxListEntries);
         for (int j = 0; j < codes; ++j) {
             const QString code = ini.readString(kDatabasesSection,
                 databaseKey(i, QStringLiteral("Code%1.%2").arg(j).arg(info.PanelSection)), QString());
@@ -229,7 +244,7 @@ void LoadPanelInfo(TPanelInfoStruct& info, const QString& file, const QString& p
     info.CoordItems.clear();
     info.Aliases.clear();
     findPanelSection(info, ini, panelKind);
-    const int coords = ini.readInteger(info.PanelSection, QStringLiteral("Coords"), 4);
+    const int coords = readCount(ini, info.PanelSection, QStringLiteral("Coords"), 4, kMaxCoordinates);
     for (int n = 0; n < coords; ++n)
         info.CoordItems.push_back(readCoordItem(ini, coordSectionName(info.ModelName, info.PanelSection, n)));
     loadAliases(info, ini);
@@ -251,7 +266,7 @@ int IndexOfCoord(const TPanelInfoStruct& info, const QString& name)
 
 int ReadCoordCount(const QString& file, const QString& panelKind)
 {
-    return PrivateProfileDocument(file).readInteger(panelKind, QStringLiteral("Coords"), 0);
+    return readCount(PrivateProfileDocument(file), panelKind, QStringLiteral("Coords"), 0, kMaxCoordinates);
 }
 
 QString FindModel(const QString& file, const QString& code)
@@ -259,7 +274,7 @@ QString FindModel(const QString& file, const QString& code)
     if (code.isEmpty())
         return QString();
     const PrivateProfileDocument ini(file);
-    const int models = ini.readInteger(kModelsSection, QStringLiteral("Models"), 0);
+    const int models = readCount(ini, kModelsSection, QStringLiteral("Models"), 0, kMaxListEntries);
     for (int i = 0; i < models; ++i) {
         const QString name = ini.readString(kModelsSection, modelKey(i), QString());
         if (name.contains(code, Qt::CaseInsensitive))
@@ -272,7 +287,7 @@ void ListModels(const QString& file, QStringList& list)
 {
     list.clear();
     const PrivateProfileDocument ini(file);
-    const int models = ini.readInteger(kModelsSection, QStringLiteral("Models"), 0);
+    const int models = readCount(ini, kModelsSection, QStringLiteral("Models"), 0, kMaxListEntries);
     for (int i = 0; i < models; ++i) {
         const QString name = ini.readString(kModelsSection, modelKey(i), QString());
         if (!name.isEmpty())
@@ -293,7 +308,7 @@ std::array<bool, 4> ModelPanelKinds(const QString& file, const QString& model)
 void AddModel(const QString& file, const QString& name)
 {
     PrivateProfileDocument ini(file);
-    const int models = ini.readInteger(kModelsSection, QStringLiteral("Models"), 0);
+    const int models = readCount(ini, kModelsSection, QStringLiteral("Models"), 0, kMaxListEntries);
     for (int i = 0; i < models; ++i)
         if (ini.readString(kModelsSection, modelKey(i), QString()) == name)
             return;

@@ -1,4 +1,5 @@
 #include "db/description.h"
+#include "platform/errors.h"
 #include "platform/privateprofile.h"
 #include "platform/textfile.h"
 #include "qtprinting.h"
@@ -444,6 +445,41 @@ TEST_F(DescriptionTest, OperationsThatChangeNothingWriteNothing)
     EXPECT_EQ(readBytes(path), before);
     AddModel(kDescriptionFile, "ModelB");
     EXPECT_EQ(readBytes(path), "[ModelStruct]\r\nModels=2\r\nModel0=ModelA\r\n; kept as written\r\nModel1=ModelB\r\n");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DescriptionTest, ImpossibleCountsAreRefused)
+{
+    const std::vector<std::pair<QStringList, const char*>> cases = {
+        {{"[PolPanel]", "Coords=100000"}, "Coords"},
+        {{"[ModelStruct]", "Models=2000000000"}, "Models"},
+        {{"[M PolPanel Loop0]", "Type=1", "SQLLen=999999999"}, "SQLLen"},
+        {{"[DataBaseStruct]", "DBLen=1", "DataBase0.CodeLen=50000"}, "DataBase0.CodeLen"},
+    };
+    for (const auto& [lines, key] : cases) {
+        SCOPED_TRACE(key);
+        writeIni(QStringList{"[PanelsStruct]", "Panel0=PolPanel"} + lines);
+        try {
+            TPanelInfoStruct info;
+            LoadPanelInfo(info, kDescriptionFile, "PolPanel", "M");
+            QStringList models;
+            ListModels(kDescriptionFile, models);
+            ADD_FAILURE() << "no error";
+        } catch (const ELimitError& error) {
+            EXPECT_TRUE(error.message().contains(key)) << error.message().toStdString();
+        }
+    }
+    TCoordItemList list;
+    writeIni({"[PolPanel]", "Coords=13"});
+    EXPECT_THROW(DefaultCoordItems(kDescriptionFile, "PolPanel", list), ELimitError);
+    // Negative counts read nothing.
+    writeIni({"[PanelsStruct]", "Panel0=PolPanel", "[PolPanel]", "Coords=-3"});
+    TPanelInfoStruct info;
+    LoadPanelInfo(info, kDescriptionFile, "PolPanel", "M");
+    EXPECT_TRUE(info.CoordItems.empty());
 }
 
 } // namespace
