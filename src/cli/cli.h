@@ -60,5 +60,7 @@ const std::vector<Command>& commands();
 
 int runDump(Context& context, Arguments& args);
 int runExportDbf(Context& context, Arguments& args);
+int runSql(Context& context, Arguments& args);
+int runTable(Context& context, Arguments& args);
 
 } // namespace verola::cli
