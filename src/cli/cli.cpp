@@ -98,6 +98,8 @@ const std::vector<Command>& commands()
         {"export-dbf",
             "export-dbf CONFIG --block N --table rule|extr|calc|est|block --out FILE.dbf [--codes] [--field NAME]",
             runExportDbf},
+        {"eval", "eval EXPR [NAME=VALUE ...] | eval --formula TEXT", runEval},
+        {"summarize", "summarize CONFIG --block N --table rule|extr|calc|est|block [--out FILE]", runSummarize},
         {"sql", "sql --db FOLDER \"SELECT ...\" [more lines ...]", runSql},
         {"table", "table --db FOLDER NAME", runTable},
     };

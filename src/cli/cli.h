@@ -60,6 +60,8 @@ const std::vector<Command>& commands();
 
 int runDump(Context& context, Arguments& args);
 int runExportDbf(Context& context, Arguments& args);
+int runEval(Context& context, Arguments& args);
+int runSummarize(Context& context, Arguments& args);
 int runSql(Context& context, Arguments& args);
 int runTable(Context& context, Arguments& args);
 
