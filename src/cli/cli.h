@@ -60,6 +60,10 @@ const std::vector<Command>& commands();
 
 int runDump(Context& context, Arguments& args);
 int runExportDbf(Context& context, Arguments& args);
+int runEval(Context& context, Arguments& args);
+int runSummarize(Context& context, Arguments& args);
+int runSql(Context& context, Arguments& args);
+int runTable(Context& context, Arguments& args);
 int runDescribe(Context& context, Arguments& args);
 int runQuery(Context& context, Arguments& args);
 

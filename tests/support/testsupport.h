@@ -5,7 +5,21 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
+#include <ostream>
 #include <vector>
+
+// Readable QString values in assertion messages.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QList<QString>& list, std::ostream* os)
+{
+    *os << '{';
+    for (qsizetype i = 0; i < list.size(); ++i)
+        *os << (i ? ", \"" : "\"") << list.at(i).toStdString() << '"';
+    *os << '}';
+}
 
 namespace verola::test {
 

@@ -41,6 +41,71 @@ struct PxDocument {
     throw EDatabaseError(QStringLiteral("Table file \"%1\" is damaged: %2").arg(path, what));
 }
 
+int le16(const QByteArray& bytes, int at)
+{
+    return static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+qint64 le32(const QByteArray& bytes, int at)
+{
+    return static_cast<qint64>(static_cast<quint32>(le16(bytes, at)) | (static_cast<quint32>(le16(bytes, at + 2)) << 16));
+}
+
+// pxlib trusts the header and the chain of data blocks; a damaged file can make
+// it loop for ever. The header and the chain are checked here first.
+void checkStructure(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: %2").arg(path, file.errorString()));
+    const qint64 size = file.size();
+    const QByteArray head = file.read(0x58);
+    if (head.size() < 0x58)
+        damaged(path, QStringLiteral("the header is cut short"));
+    const int recordSize = le16(head, 0x00);
+    const int headerSize = le16(head, 0x02);
+    const int fileType = static_cast<unsigned char>(head[0x04]);
+    const int maxTableSize = static_cast<unsigned char>(head[0x05]);
+    const qint64 records = le32(head, 0x06);
+    const int fileBlocks = le16(head, 0x0C);
+    const int firstBlock = le16(head, 0x0E);
+    const int fieldCount = le16(head, 0x21);
+    if ((fileType != 0 && fileType != 2) || recordSize <= 0 || headerSize < 0x58 || fieldCount <= 0 || fieldCount > 255)
+        damaged(path, QStringLiteral("not a Paradox table"));
+    if (maxTableSize < 1 || maxTableSize > 32 || (maxTableSize > 4 && maxTableSize % 8 != 0))
+        damaged(path, QStringLiteral("broken block size"));
+    const qint64 blockSize = static_cast<qint64>(maxTableSize) * 1024;
+    if (headerSize + fileBlocks * blockSize > size)
+        damaged(path, QStringLiteral("the file is shorter than its header says"));
+    if (recordSize >= blockSize)
+        damaged(path, QStringLiteral("broken record size"));
+    qint64 counted = 0;
+    QList<bool> visited(fileBlocks + 1, false);
+    for (int block = records > 0 ? firstBlock : 0; block != 0;) {
+        if (block > fileBlocks || visited[block])
+            damaged(path, QStringLiteral("broken chain of data blocks"));
+        visited[block] = true;
+        file.seek(headerSize + (block - 1) * blockSize);
+        const QByteArray blockHead = file.read(6);
+        if (blockHead.size() < 6)
+            damaged(path, QStringLiteral("the file is cut short"));
+        const int added = static_cast<qint16>(le16(blockHead, 4));
+        if (added >= 0)
+            counted += added / recordSize + 1;
+        block = le16(blockHead, 0);
+    }
+    if (counted != records)
+        damaged(path, QStringLiteral("its header claims %1 records, the file holds %2").arg(records).arg(counted));
+}
+
+bool allZero(const char* data, int length)
+{
+    for (int i = 0; i < length; ++i)
+        if (data[i] != 0)
+            return false;
+    return true;
+}
+
 QString codecForDosCodePage(int codePage)
 {
     switch (codePage) {
@@ -67,6 +132,9 @@ TFieldType fieldTypeOf(char type)
 MemoryValue readValue(pxdoc_t* doc, const pxfield_t& field, char* data, const TextDecoder& decoder)
 {
     MemoryValue value;
+    // All zero bytes is Paradox's blank; pxlib looks past the field to decide it.
+    if (field.px_ftype != pxfAlpha && allZero(data, field.px_flen))
+        return value;
     switch (field.px_ftype) {
     case pxfAlpha: {
         int length = 0;
@@ -165,6 +233,7 @@ std::unique_ptr<RecordSource> openParadoxTable(const QString& path)
         throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(path));
     if (!info.isFile() || !info.isReadable())
         throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read").arg(path));
+    checkStructure(path);
     lastPxlibError.clear();
     PxDocument px;
     px.doc = PX_new3(rememberPxError, nullptr, nullptr, nullptr, nullptr);

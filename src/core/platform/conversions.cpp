@@ -326,12 +326,10 @@ QString dateTimeToStr(double dayNumber, const FormatSettings& format)
     QString text = dateToStr(dayNumber, format);
     int h, m, s, ms;
     decodeTime(dayNumber, h, m, s, ms);
-    if (h || m || s)
-        text += QStringLiteral(" %1%4%2%4%3")
-                    .arg(h)
-                    .arg(m, 2, 10, QChar(u'0'))
-                    .arg(s, 2, 10, QChar(u'0'))
-                    .arg(format.timeSeparator);
+    if (h || m || s) {
+        const auto two = [](int value) { return QStringLiteral("%1").arg(value, 2, 10, QChar(u'0')); };
+        text += u' ' + QString::number(h) + format.timeSeparator + two(m) + format.timeSeparator + two(s);
+    }
     return text;
 }
 

@@ -1,11 +1,11 @@
 #include "platform/privateprofile.h"
 
+#include "platform/atomicfile.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -69,9 +69,7 @@ void writeProfile(const QString& path, const ProfileFile& profile)
         bytes += profile.utf8 ? line.text.toUtf8() : encodeCp1251(line.text);
         bytes += line.ending;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2").arg(path, file.errorString()));
+    writeFileAtomically(path, bytes);
 }
 
 std::optional<QString> sectionName(const QString& line)

@@ -1,9 +1,9 @@
 #include "platform/textfile.h"
 
+#include "platform/atomicfile.h"
 #include "platform/errors.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -61,9 +61,7 @@ void writeTextLines(const QString& path, const QStringList& lines)
         bytes += encodeCp1251(line);
         bytes += "\r\n";
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2").arg(path, file.errorString()));
+    writeFileAtomically(path, bytes);
 }
 
 } // namespace verola

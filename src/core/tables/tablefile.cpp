@@ -1,5 +1,6 @@
 #include "tables/tablefile.h"
 
+#include "platform/atomicfile.h"
 #include "platform/conversions.h"
 #include "platform/errors.h"
 #include "platform/feedback.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStorageInfo>
 #include <QSysInfo>
 #include <QtEndian>
@@ -49,8 +49,7 @@ void readSinglePrecision(TTab& table, QFile& file)
         const std::int64_t whole = std::max<qint64>(got, 0) / 4;
         swapToLittleEndian(run, whole);
         if (got != wanted) {
-            // A torn last record would leave a cell half overwritten.
-            std::fill(run + whole, run + length, kMissing);
+            table.fillMissingFrom(offset + whole);
             fileFailed(QStringLiteral("Read beyond end of file"), file.fileName(),
                 QStringLiteral("%1 of %2 cells read").arg(offset + whole).arg(total));
         }
@@ -70,9 +69,11 @@ void readDoublePrecision(TTab& table, QFile& file)
         swapToLittleEndian(buffer.data(), whole);
         for (std::int64_t i = 0; i < whole; ++i)
             table.setCellAt(offset + i, static_cast<float>(buffer[static_cast<size_t>(i)]));
-        if (got != wanted)
+        if (got != wanted) {
+            table.fillMissingFrom(offset + whole);
             fileFailed(QStringLiteral("Read beyond end of file"), file.fileName(),
                 QStringLiteral("%1 of %2 cells read").arg(offset + whole).arg(total));
+        }
         offset += count;
     }
 }
@@ -81,9 +82,8 @@ void readDoublePrecision(TTab& table, QFile& file)
 
 void SaveToFile(TTab& table, const QString& fileName)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        fileFailed(QStringLiteral("Cannot create file"), fileName, file.errorString());
+    AtomicFile file(fileName);
+    file.open();
     std::vector<float> swapped;
     for (std::int64_t offset = 0; offset < table.FCellCount;) {
         std::int64_t length = 0;
@@ -94,13 +94,10 @@ void SaveToFile(TTab& table, const QString& fileName)
                 value = qToLittleEndian(value);
             run = swapped.data();
         }
-        const qint64 bytes = length * 4;
-        if (file.write(reinterpret_cast<const char*>(run), bytes) != bytes)
-            fileFailed(QStringLiteral("Cannot write file"), fileName, file.errorString());
+        file.write(reinterpret_cast<const char*>(run), length * 4);
         offset += length;
     }
-    if (!file.commit())
-        fileFailed(QStringLiteral("Cannot write file"), fileName, file.errorString());
+    file.commit();
 }
 
 bool LoadFromFile(TTab& table, const QString& fileName)
@@ -116,7 +113,7 @@ bool LoadFromFile(TTab& table, const QString& fileName)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fileFailed(QStringLiteral("Cannot open file"), path, file.errorString());
-    table.Dimension(table.positionCounts());
+    table.DimensionUnfilled(table.positionCounts());
     if (doublePrecision)
         readDoublePrecision(table, file);
     else

@@ -104,6 +104,21 @@ void TTab::Clear()
 
 void TTab::Dimension(const CoordIndex& dims)
 {
+    dimension(dims, true);
+}
+
+void TTab::fillMissingFrom(std::int64_t from)
+{
+    for (std::int64_t offset = from; offset < FCellCount;) {
+        std::int64_t length = 0;
+        float* run = cellRun(offset, length);
+        std::fill_n(run, length, kMissing);
+        offset += length;
+    }
+}
+
+void TTab::dimension(const CoordIndex& dims, bool fill)
+{
     std::array<std::int64_t, kAxisCount> strides{};
     std::int64_t product = 1;
     for (int i = 0; i < kAxisCount; ++i) {
@@ -118,16 +133,27 @@ void TTab::Dimension(const CoordIndex& dims)
     }
     const std::int64_t cellCount = product;
 
+    // Chunks of the old shape that have the size the new shape needs are reused: a reload
+    // of the same table then costs no fresh memory.
     std::vector<std::unique_ptr<float[]>> chunks;
     try {
-        for (std::int64_t start = 0; start < cellCount; start += kChunkCells) {
+        for (std::int64_t start = 0, i = 0; start < cellCount; start += kChunkCells, ++i) {
             const std::int64_t size = std::min(kChunkCells, cellCount - start);
-            auto chunk = std::make_unique_for_overwrite<float[]>(static_cast<size_t>(size));
-            std::fill_n(chunk.get(), size, kMissing);
-            chunks.push_back(std::move(chunk));
+            const std::int64_t oldSize = std::min(kChunkCells, std::int64_t(FCellCount) - start);
+            if (static_cast<size_t>(i) < m_chunks.size() && oldSize == size)
+                chunks.push_back(nullptr); // taken over below, once nothing can fail any more
+            else
+                chunks.push_back(std::make_unique_for_overwrite<float[]>(static_cast<size_t>(size)));
         }
     } catch (const std::bad_alloc&) {
         throw EOutOfMemory(QStringLiteral("Out of memory allocating a table of %1 cells").arg(cellCount));
+    }
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        if (!chunks[i])
+            chunks[i] = std::move(m_chunks[i]);
+        const std::int64_t size = std::min(kChunkCells, cellCount - std::int64_t(i) * kChunkCells);
+        if (fill)
+            std::fill_n(chunks[i].get(), size, kMissing);
     }
 
     Clear();
@@ -139,32 +165,6 @@ void TTab::Dimension(const CoordIndex& dims)
     FPagedCount = FCellCount;
     FPageCount = static_cast<std::uint16_t>(FCellCount / kPageCells + 1);
     FLastPageCells = static_cast<std::uint16_t>(FCellCount % kPageCells);
-}
-
-std::int64_t TTab::offsetOf(const CoordIndex& v) const
-{
-    std::int64_t offset = v[0];
-    for (int i = 1; i < kAxisCount; ++i)
-        offset += static_cast<std::int64_t>(v[i]) * FStride[i - 1];
-    return offset;
-}
-
-float TTab::GetCell(const CoordIndex& v)
-{
-    for (int i = 0; i < kAxisCount; ++i)
-        if (static_cast<std::uint32_t>(v[i]) >= static_cast<std::uint32_t>(FDims[i]))
-            return kMissing;
-    const std::int64_t offset = offsetOf(v);
-    FLastOffset = static_cast<std::int32_t>(offset);
-    return cellAt(offset);
-}
-
-void TTab::SetCell(const CoordIndex& v, float value)
-{
-    for (int i = 0; i < kAxisCount; ++i)
-        if (static_cast<std::uint32_t>(v[i]) >= static_cast<std::uint32_t>(FDims[i]))
-            return;
-    setCellAt(offsetOf(v), value);
 }
 
 float* TTab::cellRun(std::int64_t offset, std::int64_t& length)

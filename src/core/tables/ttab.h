@@ -62,9 +62,32 @@ public:
     // Discards every cell and allocates the given shape, all missing. Throws ELimitError
     // (table unchanged) for a negative dimension or more cells than a table can hold.
     void Dimension(const CoordIndex& dims);
+    // As Dimension, but the cells hold whatever was there: for a loader that writes every one.
+    void DimensionUnfilled(const CoordIndex& dims) { dimension(dims, false); }
+    // Sets cells [from, FCellCount) missing.
+    void fillMissingFrom(std::int64_t from);
     void Clear();
-    float GetCell(const CoordIndex& v);
-    void SetCell(const CoordIndex& v, float value);
+    float GetCell(const CoordIndex& v)
+    {
+        if (!inside(v))
+            return kMissing;
+        const std::int64_t offset = offsetOf(v);
+        FLastOffset = static_cast<std::int32_t>(offset);
+        return cellAt(offset);
+    }
+    void SetCell(const CoordIndex& v, float value)
+    {
+        if (inside(v))
+            setCellAt(offsetOf(v), value);
+    }
+    bool inside(const CoordIndex& v) const
+    {
+        bool ok = true;
+#pragma GCC unroll 12
+        for (int i = 0; i < kAxisCount; ++i)
+            ok &= static_cast<std::uint32_t>(v[i]) < static_cast<std::uint32_t>(FDims[i]);
+        return ok;
+    }
     // Rebuilds the line-to-position index of one axis. Throws ELimitError (index unchanged)
     // when the list has more value lines than an axis can hold.
     void BuildIndex(int axis);
@@ -75,7 +98,14 @@ public:
     // Position counts of every axis from the line indexes.
     CoordIndex positionCounts() const;
     // Offset of an index that is inside the dimensions.
-    std::int64_t offsetOf(const CoordIndex& v) const;
+    std::int64_t offsetOf(const CoordIndex& v) const
+    {
+        std::int64_t offset = v[0];
+#pragma GCC unroll 11
+        for (int i = 1; i < kAxisCount; ++i)
+            offset += static_cast<std::int64_t>(v[i]) * FStride[i - 1];
+        return offset;
+    }
     float cellAt(std::int64_t offset) const { return m_chunks[offset >> kChunkShift][offset & kChunkMask]; }
     void setCellAt(std::int64_t offset, float value) { m_chunks[offset >> kChunkShift][offset & kChunkMask] = value; }
     // Consecutive storage holding cell `offset`, and how many cells follow it there.
@@ -95,6 +125,8 @@ public:
     CoordIndex FSlice{};
     std::int32_t FLastOffset = 0;
     TBlock* FBlock = nullptr;
+    // The block table of FBlock, read by the comparison views; set by the block that owns the table.
+    TTab* FBlockTable = nullptr;
     TTab* FBackground = nullptr;
     std::int32_t FCompareMode = 0;
     std::uint32_t FCompareSource = 0;
@@ -105,6 +137,8 @@ public:
     std::uint8_t FOption2 = 0;
 
 private:
+    void dimension(const CoordIndex& dims, bool fill);
+
     // Pages are grouped into chunks of 256 so that big tables read and write in large runs;
     // page k is the k-th run of 1,024 cells, as in the file.
     static constexpr int kChunkShift = 18;

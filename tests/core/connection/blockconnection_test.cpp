@@ -1,6 +1,5 @@
 #include "models/blockconnection.h"
 #include "platform/textfile.h"
-#include "qtprinting.h"
 #include "tables/ttab.h"
 #include "testsupport.h"
 

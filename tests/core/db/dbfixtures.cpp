@@ -72,7 +72,7 @@ void writeParadox(const QString& path, const std::vector<FixtureField>& fields, 
     }
     if (PX_create_file(doc, owned, static_cast<int>(defs.size()), QFile::encodeName(path).constData(), pxfFileTypNonIndexDB) < 0)
         throw std::runtime_error("cannot create " + path.toStdString());
-    PX_set_parameter(doc, "codepage", "1251");
+    doc->px_head->px_doscodepage = 1251;
     QStringEncoder encoder("windows-1251");
     std::vector<char> data(static_cast<size_t>(recordSize));
     for (const QStringList& row : rows) {

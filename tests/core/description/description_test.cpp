@@ -2,7 +2,6 @@
 #include "platform/errors.h"
 #include "platform/privateprofile.h"
 #include "platform/textfile.h"
-#include "qtprinting.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,6 @@
 #include "db/hashlist.h"
 #include "platform/conversions.h"
 #include "platform/errors.h"
-#include "qtprinting.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 #include "db/querybuilder.h"
 #include "db/ttable.h"
-#include "qtprinting.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

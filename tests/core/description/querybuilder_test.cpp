@@ -1,6 +1,5 @@
 #include "db/querybuilder.h"
 #include "platform/errors.h"
-#include "qtprinting.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 #include "db/ttable.h"
 #include "platform/textfile.h"
-#include "qtprinting.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

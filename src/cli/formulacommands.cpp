@@ -1,0 +1,142 @@
+// Commands of formulas and summaries: eval and summarize.
+#include "cli.h"
+
+#include "app/fileset.h"
+#include "app/processstate.h"
+#include "expr/parser.h"
+#include "platform/conversions.h"
+#include "platform/errors.h"
+#include "tables/summary.h"
+#include "tables/tablefile.h"
+#include "tables/ttab.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cmath>
+
+namespace verola::cli {
+
+namespace {
+
+constexpr int kCompileErrorStatus = 2;
+constexpr int kArithmeticFaultStatus = 3;
+
+double* parserVariable(TParser& parser, const QString& name)
+{
+    const QString upper = name.toUpper();
+    double* const addresses[] = {&parser.A, &parser.B, &parser.C, &parser.D, &parser.E, &parser.X, &parser.Y,
+        &parser.T};
+    const char* const names[] = {"A", "B", "C", "D", "E", "X", "Y", "T"};
+    for (int i = 0; i < 8; ++i)
+        if (upper == QLatin1String(names[i]))
+            return addresses[i];
+    return nullptr;
+}
+
+void assignVariable(TParser& parser, const QString& assignment)
+{
+    const qsizetype equals = assignment.indexOf(u'=');
+    if (equals <= 0)
+        throw UsageError(QStringLiteral("give variables as NAME=VALUE, not \"%1\"").arg(assignment));
+    const QString name = assignment.left(equals);
+    double* variable = parserVariable(parser, name);
+    if (!variable)
+        throw UsageError(QStringLiteral("\"%1\" is not a variable; use A, B, C, D, E, X, Y or T").arg(name));
+    bool ok = false;
+    const double value = assignment.mid(equals + 1).toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        throw UsageError(QStringLiteral("\"%1\" is not a number (use \".\" as decimal point)")
+                             .arg(assignment.mid(equals + 1)));
+    *variable = value;
+}
+
+int reportArithmeticFault(const EFloatingPointError& error)
+{
+    writeErr(QStringLiteral("floating point error: %1\n").arg(error.message()));
+    return kArithmeticFaultStatus;
+}
+
+TableKind tableKindFromName(const QString& text)
+{
+    static const QStringList names = {QStringLiteral("rule"), QStringLiteral("extr"), QStringLiteral("calc"),
+        QStringLiteral("est"), QStringLiteral("block")};
+    const qsizetype index = names.indexOf(text);
+    if (index < 0)
+        throw UsageError(QStringLiteral("--table takes rule, extr, calc, est or block, not \"%1\"").arg(text));
+    return static_cast<TableKind>(index);
+}
+
+} // namespace
+
+int runEval(Context& context, Arguments& args)
+{
+    const QString formula = args.option(QStringLiteral("--formula"));
+    const QStringList rest = args.positionals();
+    if (!formula.isEmpty()) {
+        if (!rest.isEmpty())
+            throw UsageError(QStringLiteral("--formula takes no further arguments"));
+        SummaryState state(context.format);
+        try {
+            const float value = EvaluateFormula(formula, state);
+            writeOut(formatGeneral(value, 15, u'.') + u'\n');
+            return 0;
+        } catch (const EFloatingPointError& error) {
+            return reportArithmeticFault(error);
+        }
+    }
+    if (rest.isEmpty())
+        throw UsageError(QStringLiteral("give an expression"));
+    TParser parser;
+    parser.SetDotNumberFormat(true);
+    for (qsizetype i = 1; i < rest.size(); ++i)
+        assignVariable(parser, rest.at(i));
+    try {
+        parser.SetExpression(rest.first());
+    } catch (const EMathParserError& error) {
+        QString message = error.message();
+        message.replace(u'\r', u' ');
+        writeErr(QStringLiteral("%1: %2\n").arg(QString::fromLatin1(error.className()), message));
+        return kCompileErrorStatus;
+    }
+    try {
+        writeOut(formatGeneral(parser.Value(), 15, u'.') + u'\n');
+        return 0;
+    } catch (const EFloatingPointError& error) {
+        return reportArithmeticFault(error);
+    }
+}
+
+int runSummarize(Context& context, Arguments& args)
+{
+    const int block = args.intOption(QStringLiteral("--block"), -1, 0, kBlockCount - 1);
+    if (block < 0)
+        throw UsageError(QStringLiteral("option --block is required"));
+    const TableKind kind = tableKindFromName(args.requiredOption(QStringLiteral("--table")));
+    QString outPath = args.option(QStringLiteral("--out"));
+    const QStringList rest = args.positionals();
+    if (rest.size() != 1)
+        throw UsageError(QStringLiteral("give exactly one configuration path"));
+    if (!QFileInfo(rest.first()).absoluteDir().exists())
+        throw UsageError(QStringLiteral("no such folder: %1").arg(QFileInfo(rest.first()).absolutePath()));
+    const ConfigLocation location = ConfigLocation::fromPath(rest.first());
+
+    TTab table;
+    readTableFromFileSet(table, location, block, kind);
+    if (outPath.isEmpty())
+        outPath = location.filePath(tableFileExtension(kind, block));
+    int status = 0;
+    try {
+        Summarize(table, context.format);
+    } catch (const EFloatingPointError& error) {
+        status = reportArithmeticFault(error);
+    } catch (const EConvertError& error) {
+        writeErr(QStringLiteral("conversion error: %1\n").arg(error.message()));
+        status = 1;
+    }
+    // Cells computed before a stop keep their values, so they are written either way.
+    SaveToFile(table, outPath);
+    writeOut(QStringLiteral("%1 cells written to %2\n").arg(table.FCellCount).arg(outPath));
+    return status;
+}
+
+} // namespace verola::cli

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+namespace verola {
+
+// Writes a file under a temporary name beside it and renames it over the target on
+// commit, so that a failure part-way leaves any earlier file whole. Unlike QSaveFile it
+// does not force the data to disk, which would make every table save wait for the device.
+class AtomicFile {
+public:
+    explicit AtomicFile(const QString& path);
+    ~AtomicFile(); // removes the temporary file unless committed
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Each throws EInOutError naming the target file.
+    void open();
+    void write(const char* data, qint64 size);
+    void commit();
+
+private:
+    [[noreturn]] void fail(const QString& what);
+
+    QString m_path;
+    QFile m_temporary;
+    bool m_committed = false;
+};
+
+// Replaces the file with the given bytes through an AtomicFile.
+void writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+} // namespace verola
