@@ -105,6 +105,12 @@ const std::vector<Command>& commands()
             "run CONFIG STEP... [--save] [--save-as NEWCONFIG] [--data-dir DIR]  (steps: rule:N extr:N calc:N est:N "
             "summary:N switch:N=1|2)",
             runRun},
+        {"sql", "sql --db FOLDER \"SELECT ...\" [more lines ...]", runSql},
+        {"table", "table --db FOLDER NAME", runTable},
+        {"describe", "describe [--model NAME] [--panel PolPanel|ConcPanel|DesPanel|DeathPanel]", runDescribe},
+        {"query",
+            "query --model NAME --panel KIND --level L [--code LEVEL=CODE ...] [--data-dir DIR] [--open] [--show-sql]",
+            runQuery},
     };
     return list;
 }

@@ -64,5 +64,9 @@ int runEval(Context& context, Arguments& args);
 int runSummarize(Context& context, Arguments& args);
 int runHoroscope(Context& context, Arguments& args);
 int runRun(Context& context, Arguments& args);
+int runSql(Context& context, Arguments& args);
+int runTable(Context& context, Arguments& args);
+int runDescribe(Context& context, Arguments& args);
+int runQuery(Context& context, Arguments& args);
 
 } // namespace verola::cli

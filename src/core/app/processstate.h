@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/description.h"
 #include "platform/feedback.h"
 #include "platform/formatsettings.h"
 #include "tables/ttab.h"
@@ -35,6 +36,8 @@ struct ProcessState {
     bool doseChainPending = false;
     bool databaseReview = false;
     int currentValueLine = -1;
+    // The coordinates the block definition edits before WriteCoordItems writes them.
+    TCoordItemList descriptionEditList;
     std::unique_ptr<TTab> StagingTab;
     bool dispersionModelRunning = false;
     bool exposureModelRunning = false;

@@ -6,6 +6,7 @@
 #include "platform/textfile.h"
 
 #include <QFile>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -133,18 +134,6 @@ std::optional<size_t> findKey(const ProfileFile& profile, std::pair<size_t, size
     return std::nullopt;
 }
 
-std::optional<QString> lookUp(const QString& path, const QString& section, const QString& key)
-{
-    const ProfileFile profile = readProfile(path);
-    const auto range = findSection(profile, section);
-    if (!range)
-        return std::nullopt;
-    const auto line = findKey(profile, *range, key);
-    if (!line)
-        return std::nullopt;
-    return keyValue(profile.lines[*line].text)->second;
-}
-
 QByteArray lineEndingFor(const ProfileFile& profile)
 {
     for (const ProfileLine& line : profile.lines)
@@ -153,41 +142,8 @@ QByteArray lineEndingFor(const ProfileFile& profile)
     return QByteArrayLiteral("\r\n");
 }
 
-} // namespace
-
-PrivateProfile::PrivateProfile(const QString& fileName)
-    : m_fileName(fileName), m_path(resolveSystemFile(fileName))
+void setValue(ProfileFile& profile, const QString& section, const QString& key, const QString& value)
 {
-}
-
-QString PrivateProfile::readString(const QString& section, const QString& key, const QString& defaultValue) const
-{
-    return lookUp(m_path, section, key).value_or(defaultValue);
-}
-
-int PrivateProfile::readInteger(const QString& section, const QString& key, int defaultValue) const
-{
-    const auto text = lookUp(m_path, section, key);
-    if (!text)
-        return defaultValue;
-    bool ok = false;
-    const int value = text->toInt(&ok, 10);
-    return ok ? value : defaultValue;
-}
-
-bool PrivateProfile::readBool(const QString& section, const QString& key, bool defaultValue) const
-{
-    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
-}
-
-bool PrivateProfile::hasKey(const QString& section, const QString& key) const
-{
-    return lookUp(m_path, section, key).has_value();
-}
-
-void PrivateProfile::writeString(const QString& section, const QString& key, const QString& value)
-{
-    ProfileFile profile = readProfile(m_path);
     const QByteArray ending = lineEndingFor(profile);
     auto& lines = profile.lines;
     const ProfileLine newLine{key + u'=' + value, ending};
@@ -207,6 +163,75 @@ void PrivateProfile::writeString(const QString& section, const QString& key, con
             lines.back().ending = ending;
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), newLine);
     }
+}
+
+bool removeSection(ProfileFile& profile, const QString& section)
+{
+    bool changed = false;
+    while (const auto range = findSection(profile, section)) {
+        profile.lines.erase(profile.lines.begin() + static_cast<std::ptrdiff_t>(range->first),
+                            profile.lines.begin() + static_cast<std::ptrdiff_t>(range->second));
+        changed = true;
+    }
+    return changed;
+}
+
+std::optional<QString> lookUpIn(const ProfileFile& profile, const QString& section, const QString& key)
+{
+    const auto range = findSection(profile, section);
+    if (!range)
+        return std::nullopt;
+    const auto line = findKey(profile, *range, key);
+    if (!line)
+        return std::nullopt;
+    return keyValue(profile.lines[*line].text)->second;
+}
+
+std::optional<QString> lookUp(const QString& path, const QString& section, const QString& key)
+{
+    return lookUpIn(readProfile(path), section, key);
+}
+
+int toInteger(const std::optional<QString>& text, int defaultValue)
+{
+    if (!text)
+        return defaultValue;
+    bool ok = false;
+    const int value = text->toInt(&ok, 10);
+    return ok ? value : defaultValue;
+}
+
+} // namespace
+
+PrivateProfile::PrivateProfile(const QString& fileName)
+    : m_fileName(fileName), m_path(resolveSystemFile(fileName))
+{
+}
+
+QString PrivateProfile::readString(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    return lookUp(m_path, section, key).value_or(defaultValue);
+}
+
+int PrivateProfile::readInteger(const QString& section, const QString& key, int defaultValue) const
+{
+    return toInteger(lookUp(m_path, section, key), defaultValue);
+}
+
+bool PrivateProfile::readBool(const QString& section, const QString& key, bool defaultValue) const
+{
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+bool PrivateProfile::hasKey(const QString& section, const QString& key) const
+{
+    return lookUp(m_path, section, key).has_value();
+}
+
+void PrivateProfile::writeString(const QString& section, const QString& key, const QString& value)
+{
+    ProfileFile profile = readProfile(m_path);
+    setValue(profile, section, key, value);
     writeProfile(m_path, profile);
 }
 
@@ -223,13 +248,7 @@ void PrivateProfile::writeBool(const QString& section, const QString& key, bool 
 void PrivateProfile::eraseSection(const QString& section)
 {
     ProfileFile profile = readProfile(m_path);
-    bool changed = false;
-    while (const auto range = findSection(profile, section)) {
-        profile.lines.erase(profile.lines.begin() + static_cast<std::ptrdiff_t>(range->first),
-                            profile.lines.begin() + static_cast<std::ptrdiff_t>(range->second));
-        changed = true;
-    }
-    if (changed)
+    if (removeSection(profile, section))
         writeProfile(m_path, profile);
 }
 
@@ -266,6 +285,66 @@ QStringList PrivateProfile::keys(const QString& section) const
         if (const auto kv = keyValue(profile.lines[i].text))
             names.append(kv->first);
     return names;
+}
+
+struct PrivateProfileDocument::Content : ProfileFile {};
+
+PrivateProfileDocument::PrivateProfileDocument(const QString& fileName)
+    : m_path(resolveSystemFile(fileName)), m_content(std::make_unique<Content>())
+{
+    static_cast<ProfileFile&>(*m_content) = readProfile(m_path);
+}
+
+PrivateProfileDocument::~PrivateProfileDocument() = default;
+
+QString PrivateProfileDocument::readString(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    return lookUpIn(*m_content, section, key).value_or(defaultValue);
+}
+
+int PrivateProfileDocument::readInteger(const QString& section, const QString& key, int defaultValue) const
+{
+    return toInteger(lookUpIn(*m_content, section, key), defaultValue);
+}
+
+bool PrivateProfileDocument::readBool(const QString& section, const QString& key, bool defaultValue) const
+{
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+bool PrivateProfileDocument::hasKey(const QString& section, const QString& key) const
+{
+    return lookUpIn(*m_content, section, key).has_value();
+}
+
+void PrivateProfileDocument::writeString(const QString& section, const QString& key, const QString& value)
+{
+    setValue(*m_content, section, key, value);
+    m_changed = true;
+}
+
+void PrivateProfileDocument::writeInteger(const QString& section, const QString& key, int value)
+{
+    writeString(section, key, QString::number(value));
+}
+
+void PrivateProfileDocument::writeBool(const QString& section, const QString& key, bool value)
+{
+    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void PrivateProfileDocument::eraseSection(const QString& section)
+{
+    if (removeSection(*m_content, section))
+        m_changed = true;
+}
+
+void PrivateProfileDocument::save()
+{
+    if (!m_changed)
+        return;
+    writeProfile(m_path, *m_content);
+    m_changed = false;
 }
 
 } // namespace verola

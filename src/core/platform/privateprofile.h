@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace verola {
 
@@ -36,6 +37,36 @@ public:
 private:
     QString m_fileName;
     QString m_path;
+};
+
+// The same file read in one open, for operations that read or write many keys at once.
+// Reads and writes work on the copy in memory; save() writes it back in one step.
+class PrivateProfileDocument {
+public:
+    explicit PrivateProfileDocument(const QString& fileName);
+    ~PrivateProfileDocument();
+    PrivateProfileDocument(const PrivateProfileDocument&) = delete;
+    PrivateProfileDocument& operator=(const PrivateProfileDocument&) = delete;
+
+    const QString& path() const { return m_path; }
+
+    QString readString(const QString& section, const QString& key, const QString& defaultValue) const;
+    int readInteger(const QString& section, const QString& key, int defaultValue) const;
+    bool readBool(const QString& section, const QString& key, bool defaultValue) const;
+    bool hasKey(const QString& section, const QString& key) const;
+
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+    void eraseSection(const QString& section);
+    // Writes the file when anything changed. Throws EInOutError.
+    void save();
+
+private:
+    struct Content;
+    QString m_path;
+    std::unique_ptr<Content> m_content;
+    bool m_changed = false;
 };
 
 } // namespace verola

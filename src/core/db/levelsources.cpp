@@ -1,0 +1,191 @@
+// Opening, walking and closing a selection level's query or table.
+#include "db/dberrors.h"
+#include "db/querybuilder.h"
+#include "platform/feedback.h"
+
+#include <QDir>
+
+namespace verola {
+
+namespace {
+
+const QString kLineBreak = QStringLiteral("\r\n");
+
+bool isTableType(std::int32_t type)
+{
+    return type == kTableSource || type == kKeyedTable;
+}
+
+// An index created for a level is named by its field list: first character kept, the rest in lower case.
+QString createdIndexName(const QString& index)
+{
+    return index.left(1) + index.mid(1).toLower();
+}
+
+} // namespace
+
+bool TSelectionSources::PositionByKey(int level)
+{
+    if (level == -1)
+        return false;
+    if (queryLevel >= 0)
+        return true;
+    const TCoordItem* tableCoord = coordinate(tableLevel);
+    if (!tableCoord || tableCoord->Type != kKeyedTable)
+        return true;
+    if (keyLevel == -1 || keyLevel != level || keyLevel < tableLevel)
+        return true;
+    return table.FindKey({KeyValue()});
+}
+
+void TSelectionSources::PrepareLevel(int level)
+{
+    const TCoordItem* c = coordinate(level);
+    if (!c)
+        return;
+    if (c->Type == kQuerySource) {
+        query.Close();
+        query.SetDatabaseName(c->Path);
+        query.SQL().clear();
+        dataSource.SetDataSet(&query);
+    } else if (isTableType(c->Type)) {
+        SetupTable(level, c->File);
+    }
+}
+
+void TSelectionSources::PrepareTemplatedLevel(int level)
+{
+    SetupTable(level, TemplatedTableName(level));
+}
+
+void TSelectionSources::SetupTable(int level, const QString& tableName)
+{
+    const TCoordItem* c = coordinate(level);
+    if (!c)
+        return;
+    table.Close();
+    table.SetDatabaseName(c->Path);
+    table.SetTableName(tableName);
+    if (c->Index.isEmpty()) {
+        table.SetMasterSource(nullptr);
+        table.SetMasterFields(QString());
+        table.SetIndexName(QString());
+        return;
+    }
+    try {
+        table.SetIndexName(c->Index);
+    } catch (const EDatabaseError&) {
+        try {
+            table.AddIndex(createdIndexName(c->Index), c->Index, static_cast<TIndexOptions>(TIndexOption::ixPrimary));
+            // The engine keeps indexes only while the table object lives, so the new index is selected
+            // at once; left unselected, the level's first key search would fail.
+            table.SetIndexName(createdIndexName(c->Index));
+        } catch (const EDatabaseError&) {
+            return; // no such table: OpenLevel reports it
+        }
+    }
+    if (!masterLink)
+        return;
+    try {
+        table.SetMasterSource(&dataSource);
+        table.SetMasterFields(c->MasterField);
+    } catch (const EDatabaseError&) {
+        table.SetMasterSource(nullptr);
+        m_feedback.message(QStringLiteral("Не могу установить соответствие по полю ") + c->MasterField);
+    }
+}
+
+int TSelectionSources::openQuery(const TCoordItem& c)
+{
+    // New SQL text closes an open query, as the engine only takes lines while closed.
+    query.Close();
+    if (!BuildQuery(static_cast<int>(&c - description.CoordItems.data())))
+        return 0;
+    try {
+        query.Open();
+    } catch (const EPlatformError&) {
+        QString text = QStringLiteral("Ошибка при открытии SQL-запроса для БД ") + c.Path + kLineBreak;
+        for (const QString& line : query.SQL())
+            text += line + kLineBreak;
+        m_feedback.message(text);
+        return -1;
+    }
+    int count = query.RecordCount();
+    if (review) {
+        if (reviewCount)
+            reviewCount(count);
+        query.Close();
+        return 0;
+    }
+    query.First();
+    return count;
+}
+
+int TSelectionSources::openTable(const TCoordItem& c)
+{
+    try {
+        table.Open();
+    } catch (const EPlatformError&) {
+        m_feedback.message(QStringLiteral("Невозможно открыть базу данных для:") + kLineBreak + c.Path
+                           + QDir::separator() + table.TableName() + kLineBreak + table.IndexName() + kLineBreak
+                           + table.MasterFields());
+        return -1;
+    }
+    if (!c.Index.isEmpty() && !masterLink)
+        return 1; // the record is found by PositionByKey
+    table.First();
+    return table.RecordCount();
+}
+
+int TSelectionSources::OpenLevel(int level)
+{
+    const TCoordItem* c = coordinate(level);
+    if (!c)
+        return 0;
+    int count = 0;
+    if (c->Type == kQuerySource)
+        count = openQuery(*c);
+    else if (isTableType(c->Type))
+        count = openTable(*c);
+    else if (c->Type == kNoDatabase)
+        count = 1;
+    if (count < 0)
+        return 0; // an open failure: its message was shown and the caption stays
+    if (level == std::max(queryLevel, tableLevel) && !review)
+        showFoundCaption(level, count);
+    return count;
+}
+
+void TSelectionSources::showFoundCaption(int level, int count)
+{
+    QString caption;
+    for (int l = 0; l <= level && l < kLevelCount; ++l)
+        caption += u' ' + coordinate(l)->AxisCaption + QStringLiteral(" : ") + currentCodes[static_cast<size_t>(l)];
+    m_feedback.progressCaption(caption + QStringLiteral(" Найдено: ") + QString::number(count));
+}
+
+void TSelectionSources::NextRecord(int level)
+{
+    const TCoordItem* c = coordinate(level);
+    if (!c)
+        return;
+    if (c->Type == kQuerySource)
+        query.Next();
+    else if (isTableType(c->Type))
+        table.Next();
+}
+
+void TSelectionSources::CloseLevel(int level)
+{
+    const TCoordItem* c = coordinate(level);
+    if (!c)
+        return;
+    if (c->Type == kQuerySource) {
+        if (!review)
+            query.Close();
+    } else if (isTableType(c->Type)) {
+        table.Close();
+    }
+}
+
+} // namespace verola
