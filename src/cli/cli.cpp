@@ -94,7 +94,9 @@ QString csvField(const QString& text)
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> list = {
-        {"dump", "dump CONFIG --block N --table rule|extr|calc|est|block [--missing]", runDump},
+        {"dump",
+            "dump CONFIG --block N --table rule|extr|calc|est|block [--missing] [--compare MODE[,SOURCE[,AXIS,POS]]]",
+            runDump},
         {"export-dbf",
             "export-dbf CONFIG --block N --table rule|extr|calc|est|block --out FILE.dbf [--codes] [--field NAME]",
             runExportDbf},

@@ -2,9 +2,11 @@
 #include "cli.h"
 
 #include "app/fileset.h"
+#include "app/flux.h"
 #include "app/processstate.h"
 #include "platform/conversions.h"
 #include "tables/lineutils.h"
+#include "tables/compare.h"
 #include "tables/tablefile.h"
 #include "tables/ttab.h"
 
@@ -57,6 +59,40 @@ QString takeConfigPath(const Arguments& args)
     return rest.first();
 }
 
+struct CompareSettings {
+    int mode = 0;
+    int source = 0;
+    int axis = 0;
+    int position = 0;
+};
+
+// MODE[,SOURCE[,AXIS,POS]]: mode 0 none, 1 difference, 2 ratio; sources 0..4.
+CompareSettings parseCompare(const QString& text)
+{
+    const QStringList parts = text.split(u',');
+    CompareSettings settings;
+    int* fields[] = {&settings.mode, &settings.source, &settings.axis, &settings.position};
+    const int maxima[] = {2, 4, kAxisCount - 1, 32766};
+    if (parts.size() > 4 || parts.size() == 3)
+        throw UsageError(QStringLiteral("--compare takes MODE[,SOURCE[,AXIS,POS]], not \"%1\"").arg(text));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        bool ok = false;
+        const int value = parts.at(i).toInt(&ok);
+        if (!ok || value < 0 || value > maxima[i])
+            throw UsageError(QStringLiteral("--compare: \"%1\" is out of range in \"%2\"").arg(parts.at(i), text));
+        *fields[i] = value;
+    }
+    return settings;
+}
+
+// Reads every table of the block, linked to its background and block table as in the workbench.
+TTab& readBlockForComparison(TCompPanel& block, const TableSelection& selection)
+{
+    for (int kind = 0; kind <= 4; ++kind)
+        readTableFromFileSet(block.tableOfKind(kind), selection.location, selection.block, static_cast<TableKind>(kind));
+    return block.tableOfKind(static_cast<int>(selection.kind));
+}
+
 // Advances an index with axis 11 fastest; false after the last cell.
 bool nextIndex(CoordIndex& v, const CoordIndex& dims)
 {
@@ -74,9 +110,24 @@ int runDump(Context&, Arguments& args)
 {
     TableSelection selection = selectTable(args);
     const bool withMissing = args.flag(QStringLiteral("--missing"));
+    const QString compareText = args.option(QStringLiteral("--compare"));
     const QString configPath = takeConfigPath(args);
-    TTab table;
-    readSelection(table, selection, configPath);
+    TCompPanel block(nullptr);
+    block.Tag = selection.block;
+    TTab* selected = nullptr;
+    if (compareText.isEmpty()) {
+        selected = &block.tableOfKind(static_cast<int>(selection.kind));
+        readSelection(*selected, selection, configPath);
+    } else {
+        const CompareSettings compare = parseCompare(compareText);
+        readSelection(block.tableOfKind(static_cast<int>(selection.kind)), selection, configPath);
+        selected = &readBlockForComparison(block, selection);
+        selected->FCompareMode = compare.mode;
+        selected->FCompareSource = static_cast<std::uint32_t>(compare.source);
+        selected->FCompareAxis = static_cast<std::uint16_t>(compare.axis);
+        selected->FComparePos = static_cast<std::uint16_t>(compare.position);
+    }
+    TTab& table = *selected;
 
     QStringList header;
     for (int k = 0; k < kAxisCount; ++k)
@@ -88,7 +139,7 @@ int runDump(Context&, Arguments& args)
     CoordIndex v{};
     if (table.FCellCount > 0) {
         do {
-            const float value = table.GetCell(v);
+            const float value = CompareRead(table, v);
             if (isMissing(value) && !withMissing)
                 continue;
             for (int k = 0; k < kAxisCount; ++k)
