@@ -13,6 +13,9 @@ int main(int argc, char* argv[])
         verola::DialogFeedback feedback(&navigator);
         state.feedback = &feedback;
         navigator.show();
+        const QStringList arguments = QCoreApplication::arguments();
+        if (arguments.size() > 1)
+            navigator.openConfiguration(arguments.at(1));
         status = application.exec();
         state.feedback = nullptr;
     }

@@ -1,6 +1,10 @@
 #include "app/dialogfeedback.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QProgressDialog>
@@ -32,6 +36,24 @@ bool DialogFeedback::confirmDescription(const QStringList& lines)
     box.addButton(QStringLiteral("Отказаться"), QMessageBox::RejectRole);
     box.exec();
     return box.clickedButton() == proceed;
+}
+
+QStringList DialogFeedback::editDescription(const QStringList& lines)
+{
+    QDialog dialog(m_parent);
+    dialog.setWindowTitle(QStringLiteral("Описание выборки"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* text = new QPlainTextEdit(lines.join(u'\n'), &dialog);
+    layout->addWidget(text);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    buttons->addButton(QStringLiteral("Продолжить"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Отказаться"), QDialogButtonBox::RejectRole);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.exec();
+    // Whichever button closed it, the text is kept.
+    return text->toPlainText().split(u'\n');
 }
 
 void DialogFeedback::progressShow(const QString& caption, int maximum)

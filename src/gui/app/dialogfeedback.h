@@ -18,6 +18,7 @@ public:
     void message(const QString& text) override;
     bool question(const QString& text) override;
     bool confirmDescription(const QStringList& lines) override;
+    QStringList editDescription(const QStringList& lines) override;
     void progressShow(const QString& caption, int maximum) override;
     void progressCaption(const QString& caption) override;
     void progressMaximum(int maximum) override;

@@ -1,10 +1,14 @@
 #include "app/navigatorform.h"
 
+#include "app/configuration.h"
 #include "app/recentfiles.h"
+#include "app/workspace.h"
 #include "app/settings.h"
 #include "platform/errors.h"
 
+#include <QFileDialog>
 #include <QMenuBar>
+#include <QMessageBox>
 
 namespace verola {
 
@@ -17,11 +21,17 @@ TNavigatorForm::TNavigatorForm(ProcessState& state, const QString& programPath, 
 
     FileItem = menuBar()->addMenu(QStringLiteral("&Файл"));
     FileItem->setObjectName(QStringLiteral("FileItem"));
-    ExitItem = FileItem->addAction(QStringLiteral("&Выход с сохранением"), this, &TNavigatorForm::ExitItemClick);
-    ExitItem->setObjectName(QStringLiteral("ExitItem"));
+    OpenItem = FileItem->addAction(QStringLiteral("&Открыть"), this, &TNavigatorForm::OpenItemClick);
+    OpenItem->setObjectName(QStringLiteral("OpenItem"));
+    SaveItem = FileItem->addAction(QStringLiteral("&Сохранить"), this, &TNavigatorForm::SaveItemClick);
+    SaveItem->setObjectName(QStringLiteral("SaveItem"));
+    SaveAsItem = FileItem->addAction(QStringLiteral("Сохранить &как"), this, &TNavigatorForm::SaveAsItemClick);
+    SaveAsItem->setObjectName(QStringLiteral("SaveAsItem"));
     ExitWithoutItem
         = FileItem->addAction(QStringLiteral("Выход &без сохранения"), this, &TNavigatorForm::ExitWithoutItemClick);
     ExitWithoutItem->setObjectName(QStringLiteral("ExitWithoutItem"));
+    ExitItem = FileItem->addAction(QStringLiteral("&Выход с сохранением"), this, &TNavigatorForm::ExitItemClick);
+    ExitItem->setObjectName(QStringLiteral("ExitItem"));
 
     FormCreate(programPath);
 }
@@ -39,12 +49,16 @@ QString TNavigatorForm::productTitle()
 void TNavigatorForm::FormCreate(const QString& programPath)
 {
     initialiseProcessState(m_state, programPath);
+    m_workspace = std::make_unique<TWorkspace>(m_state);
     RecentFiles = new TRecentFiles(this);
     RecentFiles->setMenu(FileItem);
     RecentFiles->setMaxFiles(9);
     RecentFiles->setIniFileName(m_state.SettingsFileName);
     RecentFiles->LoadFromIni();
-    RecentFiles->OnClick = [this](TRecentFiles*, const QString& path) { Q_EMIT configurationChosen(path); };
+    RecentFiles->OnClick = [this](TRecentFiles*, const QString& path) {
+        Q_EMIT configurationChosen(path);
+        openConfiguration(path);
+    };
 }
 
 void TNavigatorForm::FormDestroy()
@@ -58,16 +72,65 @@ void TNavigatorForm::FormDestroy()
     } catch (const EPlatformError&) {
         // The window is going away; an unwritable settings file must not stop the shutdown.
     }
+    m_workspace.reset();
     m_state.StagingTab.reset();
     deleteScratchFiles();
     m_state.MapList.clear();
+}
+
+void TNavigatorForm::openConfiguration(const QString& path)
+{
+    OpenConfiguration(*m_workspace, path);
+    if (!m_workspace->caption.isEmpty())
+        setWindowTitle(m_workspace->caption);
+}
+
+void TNavigatorForm::OpenItemClick()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Открытие конфигурации"), m_state.ConfigDirectory, QStringLiteral("Описания (*.DES)"));
+    if (path.isEmpty())
+        return;
+    RecentFiles->AddFile(path);
+    openConfiguration(path);
+}
+
+bool TNavigatorForm::trySave(const std::function<void()>& save)
+{
+    try {
+        save();
+        return true;
+    } catch (const EPlatformError& error) {
+        QMessageBox::critical(this, windowTitle(), error.message());
+        return false;
+    }
+}
+
+void TNavigatorForm::SaveItemClick()
+{
+    trySave([this] { SaveFileSet(*m_workspace); });
+}
+
+void TNavigatorForm::SaveAsItemClick()
+{
+    QFileDialog dialog(this, QStringLiteral("Сохранение конфигурации"), m_state.ConfigDirectory,
+        QStringLiteral("Описания (*.DES)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("DES"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().first();
+    trySave([this, &path] { SaveConfigurationAs(*m_workspace, path); });
+    setWindowTitle(m_workspace->caption);
 }
 
 void TNavigatorForm::ExitItemClick()
 {
     m_state.ConfigDirectory = m_state.DataDirectory;
     m_state.ConfigName = QStringLiteral("temp");
-    close();
+    // A failed save keeps the window open, so that no work is lost by leaving.
+    if (trySave([this] { SaveFileSet(*m_workspace); }))
+        close();
 }
 
 void TNavigatorForm::ExitWithoutItemClick()

@@ -3,6 +3,8 @@
 #include "app/processstate.h"
 
 #include <QMainWindow>
+#include <functional>
+#include <memory>
 
 class QMenu;
 class QAction;
@@ -10,6 +12,7 @@ class QAction;
 namespace verola {
 
 class TRecentFiles;
+class TWorkspace;
 
 // The main window: the flow diagram of the five blocks and the commands acting on them.
 class TNavigatorForm : public QMainWindow {
@@ -21,12 +24,21 @@ public:
     static QString productTitle();
 
     QMenu* FileItem = nullptr;
+    QAction* OpenItem = nullptr;
+    QAction* SaveItem = nullptr;
+    QAction* SaveAsItem = nullptr;
     QAction* ExitItem = nullptr;
     QAction* ExitWithoutItem = nullptr;
     TRecentFiles* RecentFiles = nullptr;
 
+    void OpenItemClick();
+    void SaveItemClick();
+    void SaveAsItemClick();
     void ExitItemClick();
     void ExitWithoutItemClick();
+    // Opens a configuration by path, as the command line and the recent-files list do.
+    void openConfiguration(const QString& path);
+    TWorkspace& workspace() { return *m_workspace; }
 
 Q_SIGNALS:
     // A configuration was chosen from the recent-files list.
@@ -35,8 +47,11 @@ Q_SIGNALS:
 private:
     void FormCreate(const QString& programPath);
     void FormDestroy();
+    // Runs a save; a failure is shown and reported as false.
+    bool trySave(const std::function<void()>& save);
 
     ProcessState& m_state;
+    std::unique_ptr<TWorkspace> m_workspace;
 };
 
 } // namespace verola

@@ -26,13 +26,14 @@ TEST(NavigatorForm, StartsWithTitleFileMenuAndRecentFiles)
         QStringList captions;
         for (QAction* action : form.FileItem->actions())
             captions.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-        EXPECT_EQ(captions, (QStringList{"&Выход с сохранением", "Выход &без сохранения", "-", "&1 /work/study.DES"}));
+        EXPECT_EQ(captions, (QStringList{"&Открыть", "&Сохранить", "Сохранить &как", "Выход &без сохранения",
+                                "&Выход с сохранением", "-", "&1 /work/study.DES"}));
         EXPECT_EQ(state.DataDirectory, QStringLiteral("/opt/verola/eco/work"));
         EXPECT_EQ(state.ActiveBlock, kConcBlock);
 
         QString chosen;
         QObject::connect(&form, &TNavigatorForm::configurationChosen, [&](const QString& path) { chosen = path; });
-        form.FileItem->actions().at(3)->trigger();
+        form.FileItem->actions().at(6)->trigger();
         EXPECT_EQ(chosen, QStringLiteral("/work/study.DES"));
         form.RecentFiles->AddFile("/work/other.DES");
 
