@@ -101,6 +101,8 @@ const std::vector<Command>& commands()
         {"eval", "eval EXPR [NAME=VALUE ...] | eval --formula TEXT", runEval},
         {"summarize", "summarize CONFIG --block N --table rule|extr|calc|est|block [--out FILE]", runSummarize},
         {"horoscope", "horoscope DATE [--orb FILE]", runHoroscope},
+        {"sql", "sql --db FOLDER \"SELECT ...\" [more lines ...]", runSql},
+        {"table", "table --db FOLDER NAME", runTable},
     };
     return list;
 }

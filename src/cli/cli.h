@@ -63,5 +63,7 @@ int runExportDbf(Context& context, Arguments& args);
 int runEval(Context& context, Arguments& args);
 int runSummarize(Context& context, Arguments& args);
 int runHoroscope(Context& context, Arguments& args);
+int runSql(Context& context, Arguments& args);
+int runTable(Context& context, Arguments& args);
 
 } // namespace verola::cli

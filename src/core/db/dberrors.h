@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/errors.h"
+
+namespace verola {
+
+// A table or query that cannot be opened, a bad SQL statement, an absent field or
+// index, a corrupt table file. The message names the file or the statement.
+class EDatabaseError : public EPlatformError {
+public:
+    using EPlatformError::EPlatformError;
+};
+
+} // namespace verola

@@ -1,0 +1,592 @@
+#include "db/dbfdriver.h"
+
+#include "db/codepage.h"
+#include "db/dberrors.h"
+#include "platform/conversions.h"
+
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <shapefil.h>
+
+namespace verola {
+
+namespace {
+
+// --- shapelib file hooks over a memory-mapped file: reading a record is a copy, not a system call.
+
+struct MappedFile {
+    QFile file;
+    QByteArray fallback;
+    const char* data = nullptr;
+    qint64 size = 0;
+    qint64 pos = 0;
+};
+
+thread_local QString lastShapelibError;
+
+MappedFile* mapped(SAFile file)
+{
+    return reinterpret_cast<MappedFile*>(file);
+}
+
+SAFile mappedOpen(const char* name, const char* access)
+{
+    if (std::strchr(access, 'w') || std::strchr(access, '+') || std::strchr(access, 'a'))
+        return nullptr;
+    auto* m = new MappedFile;
+    m->file.setFileName(QFile::decodeName(name));
+    if (!m->file.open(QIODevice::ReadOnly)) {
+        delete m;
+        return nullptr;
+    }
+    m->size = m->file.size();
+    if (m->size > 0) {
+        m->data = reinterpret_cast<const char*>(m->file.map(0, m->size));
+        if (!m->data) {
+            m->fallback = m->file.readAll();
+            m->data = m->fallback.constData();
+            m->size = m->fallback.size();
+        }
+    }
+    return reinterpret_cast<SAFile>(m);
+}
+
+SAOffset mappedRead(void* p, SAOffset size, SAOffset count, SAFile file)
+{
+    MappedFile* m = mapped(file);
+    if (size == 0 || m->pos >= m->size)
+        return 0;
+    // Like fread: a partial last item is copied too, but not counted.
+    const SAOffset available = static_cast<SAOffset>(m->size - m->pos);
+    const SAOffset bytes = count * size < available ? count * size : available;
+    std::memcpy(p, m->data + m->pos, bytes);
+    m->pos += static_cast<qint64>(bytes);
+    return bytes / size;
+}
+
+SAOffset mappedWrite(void*, SAOffset, SAOffset, SAFile)
+{
+    return 0;
+}
+
+SAOffset mappedSeek(SAFile file, SAOffset offset, int whence)
+{
+    MappedFile* m = mapped(file);
+    const qint64 delta = static_cast<qint64>(static_cast<long>(offset));
+    qint64 target = whence == SEEK_SET ? static_cast<qint64>(offset) : whence == SEEK_CUR ? m->pos + delta : m->size + delta;
+    if (target < 0)
+        return static_cast<SAOffset>(-1);
+    m->pos = target;
+    return 0;
+}
+
+SAOffset mappedTell(SAFile file)
+{
+    return static_cast<SAOffset>(mapped(file)->pos);
+}
+
+int mappedFlush(SAFile)
+{
+    return 0;
+}
+
+int mappedClose(SAFile file)
+{
+    delete mapped(file);
+    return 0;
+}
+
+void rememberError(const char* message)
+{
+    lastShapelibError = QString::fromLocal8Bit(message).trimmed();
+}
+
+SAHooks readingHooks()
+{
+    SAHooks hooks;
+    SASetupDefaultHooks(&hooks);
+    hooks.FOpen = mappedOpen;
+    hooks.FRead = mappedRead;
+    hooks.FWrite = mappedWrite;
+    hooks.FSeek = mappedSeek;
+    hooks.FTell = mappedTell;
+    hooks.FFlush = mappedFlush;
+    hooks.FClose = mappedClose;
+    hooks.Error = rememberError;
+    return hooks;
+}
+
+SAHooks writingHooks()
+{
+    SAHooks hooks;
+    SASetupDefaultHooks(&hooks);
+    hooks.Error = rememberError;
+    return hooks;
+}
+
+[[noreturn]] void damaged(const QString& path, const QString& what)
+{
+    throw EDatabaseError(QStringLiteral("Table file \"%1\" is damaged: %2").arg(path, what));
+}
+
+// Trims blanks (and the zero bytes some writers pad with) from both ends.
+void trimField(const char*& text, int& length)
+{
+    while (length > 0 && (text[0] == ' ' || text[0] == '\0'))
+        ++text, --length;
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\0'))
+        --length;
+}
+
+bool parseNumber(const char* text, int length, double& value)
+{
+    trimField(text, length);
+    if (length == 0)
+        return false;
+    if (text[0] == '+')
+        ++text, --length;
+    const auto result = std::from_chars(text, text + length, value);
+    return result.ec == std::errc() && result.ptr == text + length;
+}
+
+// The display text of a stored number without converting it twice: "12.50" gives "12,5".
+bool plainNumberText(const char* text, int length, QChar decimalSeparator, QString& out)
+{
+    trimField(text, length);
+    if (length == 0 || length > 24)
+        return false;
+    char buffer[32];
+    int n = 0;
+    int i = 0;
+    if (text[0] == '-')
+        buffer[n++] = '-', ++i;
+    if (i >= length || text[i] < '1' || text[i] > '9') {
+        // Leading zero only as "0" or "0.xxx".
+        if (!(i < length && text[i] == '0' && (i + 1 == length || text[i + 1] == '.')))
+            return false;
+    }
+    int digits = 0;
+    int dot = -1;
+    for (; i < length; ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            ++digits;
+            buffer[n++] = c;
+        } else if (c == '.' && dot < 0) {
+            dot = n;
+            buffer[n++] = '.';
+        } else {
+            return false;
+        }
+    }
+    if (digits > 15 || digits == 0)
+        return false;
+    if (dot >= 0) {
+        while (n > dot + 1 && buffer[n - 1] == '0')
+            --n;
+        if (n == dot + 1)
+            --n;
+        if (dot == n - 1)
+            return false;
+    }
+    if (n == 2 && buffer[0] == '-' && buffer[1] == '0')
+        n = 0, buffer[n++] = '0';
+    if (n > 1 && buffer[0] == '-' && buffer[1] == '0' && dot < 0)
+        return false;
+    out = QString(n, Qt::Uninitialized);
+    char16_t* chars = reinterpret_cast<char16_t*>(out.data());
+    for (int k = 0; k < n; ++k)
+        chars[k] = buffer[k] == '.' ? decimalSeparator.unicode() : static_cast<char16_t>(buffer[k]);
+    if (n > 2 && buffer[0] == '-' && out.at(1) == u'0' && out.size() >= 2) {
+        // "-0.000" trimmed to "-0": zero has no sign.
+        bool allZero = true;
+        for (int k = 1; k < n; ++k)
+            if (buffer[k] != '0' && buffer[k] != '.')
+                allZero = false;
+        if (allZero)
+            out = QStringLiteral("0");
+    }
+    return true;
+}
+
+TFieldType fieldTypeOf(char type, int width, int decimals)
+{
+    switch (type) {
+    case 'C': return TFieldType::ftString;
+    case 'N': return decimals == 0 && width < 10 ? TFieldType::ftInteger : TFieldType::ftFloat;
+    case 'F': return TFieldType::ftFloat;
+    case 'D': return TFieldType::ftDate;
+    case 'L': return TFieldType::ftBoolean;
+    default: return TFieldType::ftMemo;
+    }
+}
+
+} // namespace
+
+bool dbfDateToDayNumber(const char* text, int length, double& dayNumber)
+{
+    trimField(text, length);
+    if (length != 8)
+        return false;
+    int parts[3] = {0, 0, 0};
+    const int widths[3] = {4, 2, 2};
+    int pos = 0;
+    for (int p = 0; p < 3; ++p) {
+        for (int k = 0; k < widths[p]; ++k, ++pos) {
+            if (text[pos] < '0' || text[pos] > '9')
+                return false;
+            parts[p] = parts[p] * 10 + (text[pos] - '0');
+        }
+    }
+    return tryEncodeDate(parts[0], parts[1], parts[2], dayNumber);
+}
+
+QString formatShortDate(int year, int month, int day, const FormatSettings& format)
+{
+    const QString& pattern = format.shortDateFormat;
+    QString out;
+    out.reserve(pattern.size() + 2);
+    auto two = [&out](int value) {
+        out += QChar(u'0' + value / 10 % 10);
+        out += QChar(u'0' + value % 10);
+    };
+    for (qsizetype i = 0; i < pattern.size();) {
+        const QChar c = pattern.at(i);
+        qsizetype run = 1;
+        while (i + run < pattern.size() && pattern.at(i + run) == c)
+            ++run;
+        if (c == u'd' && run <= 2) {
+            if (run == 2 || day >= 10)
+                two(day);
+            else
+                out += QChar(u'0' + day);
+        } else if (c == u'M' && run <= 2) {
+            if (run == 2 || month >= 10)
+                two(month);
+            else
+                out += QChar(u'0' + month);
+        } else if (c == u'y' && (run == 2 || run == 4)) {
+            if (run == 2)
+                two(year % 100);
+            else
+                out += QString::number(year).rightJustified(4, u'0');
+        } else if (c.isLetter() || c == u'\'') {
+            return QDate(year, month, day).toString(pattern);
+        } else {
+            out += QString(run, c);
+        }
+        i += run;
+    }
+    return out;
+}
+
+struct DbfTable::Impl {
+    QString path;
+    DBFHandle handle = nullptr;
+    TFieldDefs defs;
+    std::vector<char> types;
+    std::vector<int> offsets;
+    std::vector<int> widths;
+    std::vector<int> live; // record numbers of the records not marked deleted
+    bool allLive = true;
+    int fileRecords = 0;
+    const char* record = nullptr;
+    TextDecoder decoder;
+
+    const char* fieldText(int field, int& length) const
+    {
+        length = widths[static_cast<size_t>(field)];
+        return record + offsets[static_cast<size_t>(field)];
+    }
+};
+
+DbfTable::DbfTable(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
+
+DbfTable::~DbfTable()
+{
+    if (d->handle)
+        DBFClose(d->handle);
+}
+
+std::unique_ptr<DbfTable> DbfTable::open(const QString& path, bool forWriting)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(path));
+    if (!info.isFile() || !info.isReadable())
+        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read").arg(path));
+    lastShapelibError.clear();
+    SAHooks hooks = forWriting ? writingHooks() : readingHooks();
+    const QByteArray encoded = QFile::encodeName(path);
+    DBFHandle handle = DBFOpenLL(encoded.constData(), forWriting ? "rb+" : "rb", &hooks);
+    if (!handle)
+        damaged(path, lastShapelibError.isEmpty() ? QStringLiteral("not a dBase table") : lastShapelibError);
+
+    auto impl = std::make_unique<Impl>();
+    impl->path = path;
+    impl->handle = handle;
+    auto table = std::unique_ptr<DbfTable>(new DbfTable(std::move(impl)));
+    Impl& t = *table->d;
+
+    if (handle->nRecords < 0 || handle->nRecordLength <= 0 || handle->nHeaderLength < 32)
+        damaged(path, QStringLiteral("broken header"));
+    const qint64 needed = static_cast<qint64>(handle->nHeaderLength)
+        + static_cast<qint64>(handle->nRecords) * handle->nRecordLength;
+    if (info.size() < needed) {
+        const qint64 held = (info.size() - handle->nHeaderLength) / handle->nRecordLength;
+        damaged(path, QStringLiteral("its header claims %1 records, the file holds %2")
+                          .arg(handle->nRecords)
+                          .arg(held < 0 ? 0 : held));
+    }
+    t.fileRecords = handle->nRecords;
+    t.decoder = TextDecoder(codecForDbfCodePage(QString::fromLatin1(DBFGetCodePage(handle))));
+
+    const int fieldCount = DBFGetFieldCount(handle);
+    for (int i = 0; i < fieldCount; ++i) {
+        char name[XBASE_FLDNAME_LEN_READ + 1] = {0};
+        int width = 0;
+        int decimals = 0;
+        DBFGetFieldInfo(handle, i, name, &width, &decimals);
+        const int offset = handle->panFieldOffset[i];
+        if (width <= 0 || offset < 1 || offset + width > handle->nRecordLength)
+            damaged(path, QStringLiteral("field %1 lies outside the record").arg(i + 1));
+        const char type = DBFGetNativeFieldType(handle, i);
+        TFieldDef def;
+        def.Name = t.decoder.decode(name, static_cast<int>(std::strlen(name))).trimmed();
+        if (def.Name.isEmpty())
+            damaged(path, QStringLiteral("field %1 has no name").arg(i + 1));
+        def.DataType = fieldTypeOf(type, width, decimals);
+        def.Size = def.DataType == TFieldType::ftString ? width : decimals;
+        def.Precision = width;
+        t.defs.append(def);
+        t.types.push_back(type);
+        t.offsets.push_back(offset);
+        t.widths.push_back(width);
+    }
+
+    // Records marked deleted are not shown.
+    if (!forWriting && t.fileRecords > 0) {
+        const MappedFile* m = mapped(handle->fp);
+        const char* base = m->data + handle->nHeaderLength;
+        for (int r = 0; r < t.fileRecords; ++r) {
+            if (base[static_cast<qint64>(r) * handle->nRecordLength] == '*') {
+                t.allLive = false;
+                break;
+            }
+        }
+        if (!t.allLive)
+            for (int r = 0; r < t.fileRecords; ++r)
+                if (base[static_cast<qint64>(r) * handle->nRecordLength] != '*')
+                    t.live.push_back(r);
+    }
+    return table;
+}
+
+void DbfTable::create(const QString& path, const TFieldDefs& fields)
+{
+    if (fields.Count() == 0)
+        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be created without fields").arg(path));
+    lastShapelibError.clear();
+    SAHooks hooks = writingHooks();
+    const QByteArray encoded = QFile::encodeName(path);
+    DBFHandle handle = DBFCreateLL(encoded.constData(), "LDID/201", &hooks);
+    if (!handle)
+        throw EDatabaseError(QStringLiteral("Cannot create table \"%1\": %2").arg(path, lastShapelibError));
+    const TextDecoder encoder;
+    for (const TFieldDef& def : fields.list()) {
+        const QByteArray name = encoder.encode(def.Name).left(XBASE_FLDNAME_LEN_WRITE);
+        char type = 'C';
+        int width = def.Size;
+        int decimals = 0;
+        switch (def.DataType) {
+        case TFieldType::ftString: type = 'C'; width = def.Size > 0 ? def.Size : 20; break;
+        case TFieldType::ftInteger: type = 'N'; width = def.Precision > 0 ? def.Precision : 11; break;
+        case TFieldType::ftFloat:
+        case TFieldType::ftBCD:
+            type = 'N';
+            decimals = def.Size;
+            width = def.Precision > 0 ? def.Precision : std::min(decimals + 10, 32);
+            break;
+        case TFieldType::ftDate: type = 'D'; width = 8; break;
+        case TFieldType::ftBoolean: type = 'L'; width = 1; break;
+        case TFieldType::ftMemo:
+            DBFClose(handle);
+            QFile::remove(path);
+            throw EDatabaseError(QStringLiteral("Memo field %1 cannot be created in \"%2\"").arg(def.Name, path));
+        }
+        if (DBFAddNativeFieldType(handle, name.constData(), type, width, decimals) < 0) {
+            DBFClose(handle);
+            QFile::remove(path);
+            throw EDatabaseError(QStringLiteral("Field %1 cannot be created in \"%2\"").arg(def.Name, path));
+        }
+    }
+    DBFClose(handle);
+}
+
+QString DbfTable::origin() const
+{
+    return d->path;
+}
+
+const TFieldDefs& DbfTable::fieldDefs() const
+{
+    return d->defs;
+}
+
+int DbfTable::recordCount() const
+{
+    return d->allLive ? d->fileRecords : static_cast<int>(d->live.size());
+}
+
+void DbfTable::readRecord(int record)
+{
+    if (record < 0 || record >= recordCount())
+        throw EDatabaseError(QStringLiteral("Record %1 is outside table \"%2\"").arg(record + 1).arg(d->path));
+    const int fileRecord = d->allLive ? record : d->live[static_cast<size_t>(record)];
+    d->record = DBFReadTuple(d->handle, fileRecord);
+    if (!d->record)
+        throw EDatabaseError(QStringLiteral("Record %1 of table \"%2\" cannot be read").arg(fileRecord + 1).arg(d->path));
+}
+
+bool DbfTable::isNull(int field) const
+{
+    int length = 0;
+    const char* text = d->fieldText(field, length);
+    double value = 0;
+    switch (d->types[static_cast<size_t>(field)]) {
+    case 'C':
+        trimField(text, length);
+        return length == 0;
+    case 'N':
+    case 'F':
+        return !parseNumber(text, length, value);
+    case 'D':
+        return !dbfDateToDayNumber(text, length, value);
+    case 'L':
+        return !(std::strchr("TtYyFfNn", text[0]) && text[0] != '\0');
+    default:
+        return true;
+    }
+}
+
+double DbfTable::number(int field) const
+{
+    int length = 0;
+    const char* text = d->fieldText(field, length);
+    double value = 0;
+    switch (d->types[static_cast<size_t>(field)]) {
+    case 'N':
+    case 'F':
+    case 'C':
+        return parseNumber(text, length, value) ? value : 0.0;
+    case 'D':
+        return dbfDateToDayNumber(text, length, value) ? value : 0.0;
+    case 'L':
+        return text[0] != '\0' && std::strchr("TtYy", text[0]) ? 1.0 : 0.0;
+    default:
+        return 0.0;
+    }
+}
+
+QString DbfTable::text(int field) const
+{
+    const char type = d->types[static_cast<size_t>(field)];
+    if (type != 'C' && type != 'N' && type != 'F' && type != 'D' && type != 'L')
+        return QString();
+    int length = 0;
+    const char* text = d->fieldText(field, length);
+    if (type == 'C') {
+        while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\0'))
+            --length;
+    } else {
+        trimField(text, length);
+    }
+    return d->decoder.decode(text, length);
+}
+
+QString DbfTable::displayText(int field, const FormatSettings& format) const
+{
+    const char type = d->types[static_cast<size_t>(field)];
+    int length = 0;
+    const char* raw = d->fieldText(field, length);
+    if (type == 'C')
+        return text(field);
+    if (type == 'N' || type == 'F') {
+        QString out;
+        if (plainNumberText(raw, length, format.decimalSeparator, out))
+            return out;
+        double value = 0;
+        return parseNumber(raw, length, value) ? floatToStr(value, format) : QString();
+    }
+    if (type == 'D') {
+        double dayNumber = 0;
+        if (!dbfDateToDayNumber(raw, length, dayNumber))
+            return QString();
+        trimField(raw, length);
+        const auto digits = [raw](int from, int count) {
+            int v = 0;
+            for (int k = 0; k < count; ++k)
+                v = v * 10 + (raw[from + k] - '0');
+            return v;
+        };
+        return formatShortDate(digits(0, 4), digits(4, 2), digits(6, 2), format);
+    }
+    return RecordSource::displayText(field, format);
+}
+
+void DbfTable::utf8Text(int field, std::string& out) const
+{
+    if (d->types[static_cast<size_t>(field)] != 'C') {
+        RecordSource::utf8Text(field, out);
+        return;
+    }
+    int length = 0;
+    const char* text = d->fieldText(field, length);
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\0'))
+        --length;
+    d->decoder.toUtf8(text, length, out);
+}
+
+void DbfTable::appendRecord(const QStringList& texts, const std::vector<bool>& given, const FormatSettings& format)
+{
+    const int record = DBFGetRecordCount(d->handle);
+    const int fieldCount = d->defs.Count();
+    for (int f = 0; f < fieldCount; ++f) {
+        const bool has = f < static_cast<int>(given.size()) && given[static_cast<size_t>(f)];
+        const QString value = has ? texts.at(f) : QString();
+        int ok = 1;
+        const char type = d->types[static_cast<size_t>(f)];
+        if (value.isEmpty()) {
+            ok = DBFWriteNULLAttribute(d->handle, record, f);
+        } else if (type == 'N' || type == 'F') {
+            ok = DBFWriteDoubleAttribute(d->handle, record, f, strToFloat(value.trimmed(), format));
+        } else if (type == 'D') {
+            int y = 0, m = 0, dd = 0;
+            decodeDate(strToDate(value.trimmed(), format), y, m, dd);
+            const QByteArray text = QStringLiteral("%1%2%3")
+                                        .arg(y, 4, 10, QChar(u'0'))
+                                        .arg(m, 2, 10, QChar(u'0'))
+                                        .arg(dd, 2, 10, QChar(u'0'))
+                                        .toLatin1();
+            ok = DBFWriteAttributeDirectly(d->handle, record, f, const_cast<char*>(text.constData()));
+        } else if (type == 'L') {
+            const QChar c = value.trimmed().isEmpty() ? u'?' : value.trimmed().at(0).toUpper();
+            ok = DBFWriteLogicalAttribute(d->handle, record, f, c == u'T' || c == u'Y' ? 'T' : 'F');
+        } else {
+            const QByteArray bytes = d->decoder.encode(value);
+            // Texts longer than the field are cut to it, as dBase does.
+            DBFWriteStringAttribute(d->handle, record, f, bytes.constData());
+        }
+        if (!ok)
+            throw EDatabaseError(QStringLiteral("Value \"%1\" does not fit field %2 of \"%3\"")
+                                     .arg(value, d->defs[f].Name, d->path));
+    }
+    d->fileRecords = DBFGetRecordCount(d->handle);
+    d->record = nullptr;
+}
+
+} // namespace verola

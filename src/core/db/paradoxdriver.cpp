@@ -1,0 +1,294 @@
+#include "db/paradoxdriver.h"
+
+#include "db/codepage.h"
+#include "db/dberrors.h"
+#include "db/memorytable.h"
+
+#include <QFile>
+#include <QFileInfo>
+extern "C" {
+#include <paradox.h>
+}
+#include <vector>
+
+namespace verola {
+
+namespace {
+
+// Paradox counts days from 1 January of year 1; day numbers from 30 December 1899.
+constexpr double kParadoxDayShift = 693594.0;
+
+thread_local QString lastPxlibError;
+
+void rememberPxError(pxdoc_t*, int, const char* message, void*)
+{
+    lastPxlibError = QString::fromLocal8Bit(message).trimmed();
+}
+
+struct PxDocument {
+    pxdoc_t* doc = nullptr;
+    ~PxDocument()
+    {
+        if (doc) {
+            PX_close(doc);
+            PX_delete(doc);
+        }
+    }
+};
+
+[[noreturn]] void damaged(const QString& path, const QString& what)
+{
+    throw EDatabaseError(QStringLiteral("Table file \"%1\" is damaged: %2").arg(path, what));
+}
+
+int le16(const QByteArray& bytes, int at)
+{
+    return static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+qint64 le32(const QByteArray& bytes, int at)
+{
+    return static_cast<qint64>(static_cast<quint32>(le16(bytes, at)) | (static_cast<quint32>(le16(bytes, at + 2)) << 16));
+}
+
+// pxlib trusts the header and the chain of data blocks; a damaged file can make
+// it loop for ever. The header and the chain are checked here first.
+void checkStructure(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: %2").arg(path, file.errorString()));
+    const qint64 size = file.size();
+    const QByteArray head = file.read(0x58);
+    if (head.size() < 0x58)
+        damaged(path, QStringLiteral("the header is cut short"));
+    const int recordSize = le16(head, 0x00);
+    const int headerSize = le16(head, 0x02);
+    const int fileType = static_cast<unsigned char>(head[0x04]);
+    const int maxTableSize = static_cast<unsigned char>(head[0x05]);
+    const qint64 records = le32(head, 0x06);
+    const int fileBlocks = le16(head, 0x0C);
+    const int firstBlock = le16(head, 0x0E);
+    const int fieldCount = le16(head, 0x21);
+    if ((fileType != 0 && fileType != 2) || recordSize <= 0 || headerSize < 0x58 || fieldCount <= 0 || fieldCount > 255)
+        damaged(path, QStringLiteral("not a Paradox table"));
+    if (maxTableSize < 1 || maxTableSize > 32 || (maxTableSize > 4 && maxTableSize % 8 != 0))
+        damaged(path, QStringLiteral("broken block size"));
+    const qint64 blockSize = static_cast<qint64>(maxTableSize) * 1024;
+    if (headerSize + fileBlocks * blockSize > size)
+        damaged(path, QStringLiteral("the file is shorter than its header says"));
+    if (recordSize >= blockSize)
+        damaged(path, QStringLiteral("broken record size"));
+    qint64 counted = 0;
+    QList<bool> visited(fileBlocks + 1, false);
+    for (int block = records > 0 ? firstBlock : 0; block != 0;) {
+        if (block > fileBlocks || visited[block])
+            damaged(path, QStringLiteral("broken chain of data blocks"));
+        visited[block] = true;
+        file.seek(headerSize + (block - 1) * blockSize);
+        const QByteArray blockHead = file.read(6);
+        if (blockHead.size() < 6)
+            damaged(path, QStringLiteral("the file is cut short"));
+        const int added = static_cast<qint16>(le16(blockHead, 4));
+        if (added >= 0)
+            counted += added / recordSize + 1;
+        block = le16(blockHead, 0);
+    }
+    if (counted != records)
+        damaged(path, QStringLiteral("its header claims %1 records, the file holds %2").arg(records).arg(counted));
+}
+
+bool allZero(const char* data, int length)
+{
+    for (int i = 0; i < length; ++i)
+        if (data[i] != 0)
+            return false;
+    return true;
+}
+
+QString codecForDosCodePage(int codePage)
+{
+    switch (codePage) {
+    case 866: return QStringLiteral("IBM866");
+    case 437: return QStringLiteral("IBM437");
+    case 850: return QStringLiteral("IBM850");
+    case 1250: case 1252: case 1253: case 1254: return QStringLiteral("windows-%1").arg(codePage);
+    default: return QStringLiteral("windows-1251");
+    }
+}
+
+TFieldType fieldTypeOf(char type)
+{
+    switch (type) {
+    case pxfAlpha: return TFieldType::ftString;
+    case pxfDate: case pxfTimestamp: return TFieldType::ftDate;
+    case pxfShort: case pxfLong: case pxfAutoInc: return TFieldType::ftInteger;
+    case pxfCurrency: case pxfNumber: case pxfBCD: case pxfTime: return TFieldType::ftFloat;
+    case pxfLogical: return TFieldType::ftBoolean;
+    default: return TFieldType::ftMemo;
+    }
+}
+
+MemoryValue readValue(pxdoc_t* doc, const pxfield_t& field, char* data, const TextDecoder& decoder)
+{
+    MemoryValue value;
+    // All zero bytes is Paradox's blank; pxlib looks past the field to decide it.
+    if (field.px_ftype != pxfAlpha && allZero(data, field.px_flen))
+        return value;
+    switch (field.px_ftype) {
+    case pxfAlpha: {
+        int length = 0;
+        while (length < field.px_flen && data[length] != '\0')
+            ++length;
+        while (length > 0 && data[length - 1] == ' ')
+            --length;
+        value.kind = MemoryValue::Text;
+        value.text = decoder.decode(data, length);
+        break;
+    }
+    case pxfDate: {
+        long days = 0;
+        if (PX_get_data_long(doc, data, field.px_flen, &days) > 0) {
+            value.kind = MemoryValue::Number;
+            value.number = static_cast<double>(days) - kParadoxDayShift;
+        }
+        break;
+    }
+    case pxfTimestamp: {
+        double ms = 0;
+        if (PX_get_data_double(doc, data, field.px_flen, &ms) > 0) {
+            value.kind = MemoryValue::Number;
+            value.number = ms / 86400000.0 - kParadoxDayShift;
+        }
+        break;
+    }
+    case pxfTime: {
+        long ms = 0;
+        if (PX_get_data_long(doc, data, field.px_flen, &ms) > 0) {
+            value.kind = MemoryValue::Number;
+            value.number = static_cast<double>(ms) / 86400000.0;
+        }
+        break;
+    }
+    case pxfShort: {
+        short number = 0;
+        if (PX_get_data_short(doc, data, field.px_flen, &number) > 0) {
+            value.kind = MemoryValue::Number;
+            value.number = number;
+        }
+        break;
+    }
+    case pxfLong:
+    case pxfAutoInc: {
+        long number = 0;
+        if (PX_get_data_long(doc, data, field.px_flen, &number) > 0) {
+            value.kind = MemoryValue::Number;
+            value.number = static_cast<double>(number);
+        }
+        break;
+    }
+    case pxfCurrency:
+    case pxfNumber: {
+        double number = 0;
+        if (PX_get_data_double(doc, data, field.px_flen, &number) > 0) {
+            value.kind = MemoryValue::Number;
+            value.number = number;
+        }
+        break;
+    }
+    case pxfLogical: {
+        char flag = 0;
+        if (PX_get_data_byte(doc, data, field.px_flen, &flag) > 0) {
+            value.kind = MemoryValue::Number;
+            value.number = flag ? 1.0 : 0.0;
+        }
+        break;
+    }
+    case pxfBCD: {
+        char* text = nullptr;
+        if (PX_get_data_bcd(doc, reinterpret_cast<unsigned char*>(data), field.px_fdc, &text) > 0 && text) {
+            bool ok = false;
+            const double number = QString::fromLatin1(text).trimmed().toDouble(&ok);
+            if (ok) {
+                value.kind = MemoryValue::Number;
+                value.number = number;
+            }
+        }
+        if (text)
+            doc->free(doc, text);
+        break;
+    }
+    default:
+        break; // memos and binary data read as empty text
+    }
+    return value;
+}
+
+} // namespace
+
+std::unique_ptr<RecordSource> openParadoxTable(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(path));
+    if (!info.isFile() || !info.isReadable())
+        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read").arg(path));
+    checkStructure(path);
+    lastPxlibError.clear();
+    PxDocument px;
+    px.doc = PX_new3(rememberPxError, nullptr, nullptr, nullptr, nullptr);
+    if (!px.doc)
+        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: out of memory").arg(path));
+    if (PX_open_file(px.doc, QFile::encodeName(path).constData()) < 0) {
+        px.doc = (PX_delete(px.doc), nullptr);
+        damaged(path, lastPxlibError.isEmpty() ? QStringLiteral("not a Paradox table") : lastPxlibError);
+    }
+    const pxhead_t* head = px.doc->px_head;
+    if (!head || head->px_numfields <= 0 || head->px_recordsize <= 0)
+        damaged(path, QStringLiteral("broken header"));
+    if (head->px_numrecords < 0 || head->px_numrecords > head->px_theonumrecords)
+        damaged(path, QStringLiteral("its header claims %1 records, the file holds %2")
+                          .arg(head->px_numrecords)
+                          .arg(head->px_theonumrecords));
+    const qint64 blockBytes = static_cast<qint64>(head->px_maxtablesize) * 1024;
+    if (static_cast<qint64>(head->px_headersize) + static_cast<qint64>(head->px_fileblocks) * blockBytes > info.size())
+        damaged(path, QStringLiteral("the file is shorter than its header says"));
+
+    const TextDecoder decoder(codecForDosCodePage(head->px_doscodepage));
+    TFieldDefs defs;
+    std::vector<pxfield_t> fields;
+    int recordSize = 0;
+    for (int i = 0; i < head->px_numfields; ++i) {
+        const pxfield_t* field = PX_get_field(px.doc, i);
+        if (!field || !field->px_fname || field->px_flen <= 0)
+            damaged(path, QStringLiteral("field %1 is broken").arg(i + 1));
+        fields.push_back(*field);
+        recordSize += field->px_flen;
+        TFieldDef def;
+        def.Name = decoder.decode(field->px_fname, static_cast<int>(qstrlen(field->px_fname)));
+        def.DataType = fieldTypeOf(field->px_ftype);
+        def.Size = def.DataType == TFieldType::ftString ? field->px_flen : 0;
+        def.Precision = field->px_flen;
+        defs.append(def);
+    }
+    if (recordSize > head->px_recordsize)
+        damaged(path, QStringLiteral("its fields do not fit the record"));
+
+    auto table = std::make_unique<MemoryTable>(path, defs);
+    std::vector<char> buffer(static_cast<size_t>(head->px_recordsize) + 16, 0);
+    for (int r = 0; r < head->px_numrecords; ++r) {
+        if (!PX_get_record(px.doc, r, buffer.data()))
+            damaged(path, QStringLiteral("record %1 cannot be read").arg(r + 1));
+        std::vector<MemoryValue> row;
+        row.reserve(fields.size());
+        int offset = 0;
+        for (const pxfield_t& field : fields) {
+            row.push_back(readValue(px.doc, field, buffer.data() + offset, decoder));
+            offset += field.px_flen;
+        }
+        table->appendRow(std::move(row));
+    }
+    return table;
+}
+
+} // namespace verola

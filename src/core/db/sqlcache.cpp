@@ -1,0 +1,384 @@
+#include "db/sqlcache.h"
+
+#include "db/dbfdriver.h"
+#include "db/dberrors.h"
+#include "db/session.h"
+#include "db/sqltranslator.h"
+#include "db/tablefiles.h"
+#include "platform/conversions.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <sqlite3.h>
+
+namespace verola {
+
+namespace {
+
+QString quoteName(const QString& name)
+{
+    QString text = name;
+    text.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + text + u'"';
+}
+
+// Declared column types carry the engine's field types through SQLite.
+const char* declaredType(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::ftString: return "TEXT";
+    case TFieldType::ftMemo: return "MEMO_TEXT";
+    case TFieldType::ftDate: return "DATE";
+    case TFieldType::ftBoolean: return "BOOLEAN";
+    case TFieldType::ftInteger: return "INTEGER";
+    case TFieldType::ftBCD: return "BCD_FLOAT";
+    default: return "FLOAT";
+    }
+}
+
+bool typeFromDeclared(const char* declared, TFieldType& type)
+{
+    if (!declared)
+        return false;
+    const QString name = QString::fromLatin1(declared).toUpper();
+    static const QHash<QString, TFieldType> types = {{QStringLiteral("TEXT"), TFieldType::ftString},
+        {QStringLiteral("MEMO_TEXT"), TFieldType::ftMemo}, {QStringLiteral("DATE"), TFieldType::ftDate},
+        {QStringLiteral("BOOLEAN"), TFieldType::ftBoolean}, {QStringLiteral("INTEGER"), TFieldType::ftInteger},
+        {QStringLiteral("BCD_FLOAT"), TFieldType::ftBCD}, {QStringLiteral("FLOAT"), TFieldType::ftFloat}};
+    const auto it = types.constFind(name);
+    if (it == types.constEnd())
+        return false;
+    type = *it;
+    return true;
+}
+
+struct Statement {
+    sqlite3_stmt* handle = nullptr;
+    ~Statement() { sqlite3_finalize(handle); }
+};
+
+// The rows of one result, held compactly: numbers inline, texts in one UTF-8 buffer.
+class ResultTable : public RecordSource {
+public:
+    struct Cell {
+        double number = 0;
+        quint32 offset = 0;
+        quint32 length = 0;
+        unsigned char kind = SQLITE_NULL;
+    };
+
+    ResultTable(QString statement, TFieldDefs defs) : m_statement(std::move(statement)), m_defs(std::move(defs)) {}
+
+    void appendRow(sqlite3_stmt* stmt)
+    {
+        const int columns = m_defs.Count();
+        for (int c = 0; c < columns; ++c) {
+            Cell cell;
+            cell.kind = static_cast<unsigned char>(sqlite3_column_type(stmt, c));
+            if (cell.kind == SQLITE_INTEGER || cell.kind == SQLITE_FLOAT) {
+                cell.number = sqlite3_column_double(stmt, c);
+            } else if (cell.kind == SQLITE_TEXT || cell.kind == SQLITE_BLOB) {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+                cell.kind = SQLITE_TEXT;
+                cell.length = static_cast<quint32>(sqlite3_column_bytes(stmt, c));
+                cell.offset = static_cast<quint32>(m_texts.size());
+                m_texts.append(text, cell.length);
+            }
+            m_cells.push_back(cell);
+        }
+        ++m_rows;
+    }
+
+    QString origin() const override { return QStringLiteral("SQL statement:\n") + m_statement; }
+    const TFieldDefs& fieldDefs() const override { return m_defs; }
+    int recordCount() const override { return m_rows; }
+    void readRecord(int record) override
+    {
+        if (record < 0 || record >= m_rows)
+            throw EDatabaseError(QStringLiteral("Record %1 is outside the result of:\n%2").arg(record + 1).arg(m_statement));
+        m_current = record;
+    }
+    bool isNull(int field) const override
+    {
+        const Cell& c = cell(field);
+        return c.kind == SQLITE_NULL || (c.kind == SQLITE_TEXT && c.length == 0);
+    }
+    double number(int field) const override
+    {
+        const Cell& c = cell(field);
+        if (c.kind == SQLITE_TEXT)
+            return QString::fromUtf8(m_texts.constData() + c.offset, c.length).trimmed().toDouble();
+        return c.kind == SQLITE_NULL ? 0.0 : c.number;
+    }
+    QString text(int field) const override
+    {
+        const Cell& c = cell(field);
+        if (c.kind == SQLITE_TEXT)
+            return QString::fromUtf8(m_texts.constData() + c.offset, c.length);
+        if (c.kind == SQLITE_NULL)
+            return QString();
+        return formatGeneral(c.number, 15, u'.');
+    }
+    void utf8Text(int field, std::string& out) const override
+    {
+        const Cell& c = cell(field);
+        if (c.kind == SQLITE_TEXT)
+            out.assign(m_texts.constData() + c.offset, c.length);
+        else
+            RecordSource::utf8Text(field, out);
+    }
+    QString displayText(int field, const FormatSettings& format) const override
+    {
+        const Cell& c = cell(field);
+        if (c.kind == SQLITE_TEXT)
+            return text(field);
+        if (c.kind == SQLITE_NULL)
+            return QString();
+        const TFieldType type = m_defs[field].DataType;
+        if (type == TFieldType::ftDate) {
+            int y = 0, m = 0, d = 0;
+            decodeDate(c.number, y, m, d);
+            return formatShortDate(y, m, d, format);
+        }
+        if (type == TFieldType::ftBoolean)
+            return c.number != 0 ? QStringLiteral("True") : QStringLiteral("False");
+        return floatToStr(c.number, format);
+    }
+
+private:
+    const Cell& cell(int field) const
+    {
+        return m_cells[static_cast<size_t>(m_current) * static_cast<size_t>(m_defs.Count()) + static_cast<size_t>(field)];
+    }
+
+    QString m_statement;
+    TFieldDefs m_defs;
+    std::vector<Cell> m_cells;
+    QByteArray m_texts;
+    int m_rows = 0;
+    int m_current = -1;
+};
+
+} // namespace
+
+struct LoadedTable {
+    QString sqlName;
+    qint64 size = -1;
+    QDateTime modified;
+    TFieldDefs fields;
+    QSet<QString> indexes;
+};
+
+struct SqlCache::Impl {
+    sqlite3* db = nullptr;
+    QHash<QString, LoadedTable> tables; // by absolute file path
+    int nextTable = 0;
+
+    ~Impl()
+    {
+        if (db)
+            sqlite3_close(db);
+    }
+
+    [[noreturn]] void fail(const QString& what, const QString& statement) const
+    {
+        throw EDatabaseError(QStringLiteral("%1 in SQL statement:\n%2").arg(what, statement));
+    }
+
+    void execute(const QString& sql, const QString& statement)
+    {
+        char* message = nullptr;
+        if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
+            const QString text = QString::fromUtf8(message ? message : "SQLite error");
+            sqlite3_free(message);
+            fail(text, statement);
+        }
+    }
+
+    void ensureOpen()
+    {
+        if (db)
+            return;
+        if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
+            != SQLITE_OK)
+            throw EDatabaseError(QStringLiteral("The SQL engine cannot start"));
+    }
+
+    const LoadedTable& load(const QString& path, const QString& statement, const FormatSettings& format);
+    void fill(LoadedTable& table, RecordSource& records, const QString& statement);
+    void ensureIndex(LoadedTable& table, const QStringList& fields, const QString& statement);
+};
+
+const LoadedTable& SqlCache::Impl::load(const QString& path, const QString& statement, const FormatSettings& format)
+{
+    const QFileInfo info(path);
+    const QString key = info.absoluteFilePath();
+    auto it = tables.find(key);
+    if (it != tables.end() && it->size == info.size() && it->modified == info.lastModified())
+        return *it;
+    std::unique_ptr<RecordSource> records;
+    try {
+        records = openTableFile(path, format);
+    } catch (const EDatabaseError& error) {
+        fail(error.message(), statement);
+    }
+    if (it != tables.end()) {
+        execute(QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteName(it->sqlName)), statement);
+        tables.erase(it);
+    }
+    LoadedTable table;
+    table.sqlName = QStringLiteral("t%1").arg(++nextTable);
+    table.size = info.size();
+    table.modified = info.lastModified();
+    table.fields = records->fieldDefs();
+    fill(table, *records, statement);
+    return *tables.insert(key, table);
+}
+
+void SqlCache::Impl::fill(LoadedTable& table, RecordSource& records, const QString& statement)
+{
+    QStringList columns;
+    QStringList marks;
+    QSet<QString> seen;
+    for (const TFieldDef& def : table.fields.list()) {
+        QString name = def.Name;
+        while (seen.contains(name.toUpper()))
+            name += u'_';
+        seen.insert(name.toUpper());
+        columns.append(quoteName(name) + u' ' + QLatin1String(declaredType(def.DataType)));
+        marks.append(QStringLiteral("?"));
+    }
+    execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteName(table.sqlName), columns.join(u',')), statement);
+    execute(QStringLiteral("BEGIN"), statement);
+    Statement insert;
+    const QByteArray sql = QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoteName(table.sqlName), marks.join(u',')).toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &insert.handle, nullptr) != SQLITE_OK)
+        fail(QString::fromUtf8(sqlite3_errmsg(db)), statement);
+    const int fieldCount = table.fields.Count();
+    std::vector<bool> textual(static_cast<size_t>(fieldCount));
+    for (int f = 0; f < fieldCount; ++f) {
+        const TFieldType type = table.fields[f].DataType;
+        textual[static_cast<size_t>(f)] = type == TFieldType::ftString || type == TFieldType::ftMemo;
+    }
+    std::string text;
+    try {
+        for (int r = 0, count = records.recordCount(); r < count; ++r) {
+            records.readRecord(r);
+            for (int f = 0; f < fieldCount; ++f) {
+                if (textual[static_cast<size_t>(f)]) {
+                    records.utf8Text(f, text);
+                    sqlite3_bind_text(insert.handle, f + 1, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+                } else if (records.isNull(f)) {
+                    sqlite3_bind_null(insert.handle, f + 1);
+                } else {
+                    sqlite3_bind_double(insert.handle, f + 1, records.number(f));
+                }
+            }
+            if (sqlite3_step(insert.handle) != SQLITE_DONE)
+                fail(QString::fromUtf8(sqlite3_errmsg(db)), statement);
+            sqlite3_reset(insert.handle);
+        }
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteName(table.sqlName)).toUtf8().constData(),
+            nullptr, nullptr, nullptr);
+        throw;
+    }
+    execute(QStringLiteral("COMMIT"), statement);
+}
+
+void SqlCache::Impl::ensureIndex(LoadedTable& table, const QStringList& fields, const QString& statement)
+{
+    if (fields.isEmpty())
+        return;
+    const QString key = fields.join(u',').toUpper();
+    if (table.indexes.contains(key))
+        return;
+    QStringList quoted;
+    for (const QString& field : fields)
+        quoted.append(quoteName(field));
+    const QString name = QStringLiteral("%1_ix%2").arg(table.sqlName).arg(table.indexes.size() + 1);
+    execute(QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(quoteName(name), quoteName(table.sqlName), quoted.join(u',')),
+        statement);
+    table.indexes.insert(key);
+}
+
+SqlCache::SqlCache() : d(std::make_unique<Impl>()) {}
+
+SqlCache::~SqlCache() = default;
+
+void SqlCache::clear()
+{
+    for (const LoadedTable& table : std::as_const(d->tables))
+        sqlite3_exec(d->db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteName(table.sqlName)).toUtf8().constData(),
+            nullptr, nullptr, nullptr);
+    d->tables.clear();
+}
+
+int SqlCache::loadedTableCount() const
+{
+    return static_cast<int>(d->tables.size());
+}
+
+std::unique_ptr<RecordSource> SqlCache::run(const QString& statement, const QString& databaseName, TSession& session)
+{
+    QString text = statement.trimmed();
+    while (text.endsWith(u';'))
+        text = text.chopped(1).trimmed();
+    if (text.isEmpty())
+        throw EDatabaseError(QStringLiteral("Empty SQL statement"));
+    d->ensureOpen();
+    const QList<SqlTableRef> refs = SqlTranslator::tablesOf(text);
+    QList<SqlBoundTable> bound;
+    QStringList paths;
+    for (const SqlTableRef& ref : refs) {
+        const QString path = session.findTableFile(databaseName, ref.name);
+        if (path.isEmpty())
+            d->fail(QStringLiteral("Table \"%1\" does not exist").arg(ref.name), text);
+        const LoadedTable& table = d->load(path, text, session.formatSettings());
+        bound.append({ref.alias, table.sqlName, table.fields});
+        paths.append(QFileInfo(path).absoluteFilePath());
+    }
+    const SqlTranslation translation = SqlTranslator::translate(text, bound, session.formatSettings());
+    for (int t = 0; t < paths.size(); ++t)
+        d->ensureIndex(d->tables[paths.at(t)], translation.equalityFields.at(t), text);
+
+    Statement select;
+    const QByteArray sql = translation.sql.toUtf8();
+    if (sqlite3_prepare_v2(d->db, sql.constData(), -1, &select.handle, nullptr) != SQLITE_OK)
+        d->fail(QString::fromUtf8(sqlite3_errmsg(d->db)), text);
+    if (!sqlite3_stmt_readonly(select.handle))
+        d->fail(QStringLiteral("Only SELECT statements can be run"), text);
+    TFieldDefs defs;
+    const int columns = sqlite3_column_count(select.handle);
+    for (int c = 0; c < columns; ++c) {
+        TFieldDef def;
+        def.Name = QString::fromUtf8(sqlite3_column_name(select.handle, c));
+        if (!typeFromDeclared(sqlite3_column_decltype(select.handle, c), def.DataType))
+            def.DataType = TFieldType::ftFloat; // settled from the first row below
+        defs.append(def);
+    }
+    std::vector<bool> typeOpen(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c)
+        typeOpen[static_cast<size_t>(c)] = !sqlite3_column_decltype(select.handle, c);
+    auto result = std::make_unique<ResultTable>(text, defs);
+    bool firstRow = true;
+    int rc;
+    while ((rc = sqlite3_step(select.handle)) == SQLITE_ROW) {
+        if (firstRow) {
+            for (int c = 0; c < columns; ++c)
+                if (typeOpen[static_cast<size_t>(c)] && sqlite3_column_type(select.handle, c) == SQLITE_TEXT)
+                    defs[c].DataType = TFieldType::ftString;
+            result = std::make_unique<ResultTable>(text, defs);
+            firstRow = false;
+        }
+        result->appendRow(select.handle);
+    }
+    if (rc != SQLITE_DONE)
+        d->fail(QString::fromUtf8(sqlite3_errmsg(d->db)), text);
+    return result;
+}
+
+} // namespace verola

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "db/recordsource.h"
+#include "platform/formatsettings.h"
+
+#include <QString>
+#include <memory>
+
+namespace verola {
+
+class TSession;
+
+// Runs SELECT statements with SQLite. A table a statement names is loaded
+// into an in-memory SQLite table on first use and kept while its file is
+// unchanged (same size and modification time); columns compared with "=" get
+// an index the first time a statement uses them. Results are held in memory.
+class SqlCache {
+public:
+    SqlCache();
+    ~SqlCache();
+    SqlCache(const SqlCache&) = delete;
+    SqlCache& operator=(const SqlCache&) = delete;
+
+    // Throws EDatabaseError with the statement's text on a bad statement or a missing table.
+    std::unique_ptr<RecordSource> run(const QString& statement, const QString& databaseName, TSession& session);
+
+    // Forgets every loaded table.
+    void clear();
+    int loadedTableCount() const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace verola

@@ -1,0 +1,413 @@
+#include "db/sqltranslator.h"
+
+#include "db/dberrors.h"
+#include "platform/conversions.h"
+
+#include <QFileInfo>
+
+namespace verola {
+
+namespace {
+
+struct Token {
+    enum Kind { Space, Word, Number, SingleString, DoubleString, Identifier, Operator, Punct, FromList } kind = Space;
+    QString text; // for strings: the text between the quotes
+    QList<SqlTableRef> tables;
+};
+
+[[noreturn]] void badStatement(const QString& what, const QString& statement)
+{
+    throw EDatabaseError(QStringLiteral("%1 in SQL statement:\n%2").arg(what, statement));
+}
+
+bool isWordStart(QChar c)
+{
+    return c.isLetter() || c == u'_';
+}
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c == u'$' || c == u'#';
+}
+
+bool isClauseKeyword(const QString& word)
+{
+    static const QStringList keywords = {QStringLiteral("WHERE"), QStringLiteral("GROUP"), QStringLiteral("ORDER"),
+        QStringLiteral("HAVING"), QStringLiteral("UNION"), QStringLiteral("LIMIT")};
+    return keywords.contains(word, Qt::CaseInsensitive);
+}
+
+class Scanner {
+public:
+    explicit Scanner(const QString& statement) : s(statement) {}
+
+    QList<Token> tokens()
+    {
+        QList<Token> list;
+        while (i < s.size())
+            list.append(next());
+        return list;
+    }
+
+private:
+    Token next()
+    {
+        const QChar c = s.at(i);
+        Token t;
+        if (c.isSpace()) {
+            while (i < s.size() && s.at(i).isSpace())
+                ++i;
+            t.text = QStringLiteral(" ");
+            return t;
+        }
+        if (c == u'\'' || c == u'"') {
+            t.kind = c == u'\'' ? Token::SingleString : Token::DoubleString;
+            t.text = quoted(c);
+            return t;
+        }
+        if (isWordStart(c)) {
+            const qsizetype start = i;
+            while (i < s.size() && isWordChar(s.at(i)))
+                ++i;
+            t.kind = Token::Word;
+            t.text = s.mid(start, i - start);
+            if (t.text.compare(QStringLiteral("FROM"), Qt::CaseInsensitive) == 0) {
+                t.kind = Token::FromList;
+                t.tables = fromList();
+            }
+            return t;
+        }
+        if (c.isDigit() || (c == u'.' && i + 1 < s.size() && s.at(i + 1).isDigit())) {
+            const qsizetype start = i;
+            while (i < s.size() && (s.at(i).isDigit() || s.at(i) == u'.'))
+                ++i;
+            if (i < s.size() && (s.at(i) == u'e' || s.at(i) == u'E')) {
+                ++i;
+                if (i < s.size() && (s.at(i) == u'+' || s.at(i) == u'-'))
+                    ++i;
+                while (i < s.size() && s.at(i).isDigit())
+                    ++i;
+            }
+            t.kind = Token::Number;
+            t.text = s.mid(start, i - start);
+            return t;
+        }
+        static const QStringList twoCharOperators = {
+            QStringLiteral("<="), QStringLiteral(">="), QStringLiteral("<>"), QStringLiteral("!="), QStringLiteral("||")};
+        const QString two = s.mid(i, 2);
+        if (twoCharOperators.contains(two)) {
+            i += 2;
+            t.kind = Token::Operator;
+            t.text = two;
+            return t;
+        }
+        if (QStringLiteral("=<>+-*/").contains(c)) {
+            ++i;
+            t.kind = Token::Operator;
+            t.text = c;
+            return t;
+        }
+        if (QStringLiteral("(),.;").contains(c)) {
+            ++i;
+            t.kind = Token::Punct;
+            t.text = c;
+            return t;
+        }
+        badStatement(QStringLiteral("Unexpected character '%1'").arg(c), s);
+    }
+
+    QString quoted(QChar quote)
+    {
+        QString text;
+        ++i;
+        while (true) {
+            if (i >= s.size())
+                badStatement(QStringLiteral("Unterminated quoted text"), s);
+            const QChar c = s.at(i++);
+            if (c == quote) {
+                if (i < s.size() && s.at(i) == quote) {
+                    text += quote;
+                    ++i;
+                    continue;
+                }
+                return text;
+            }
+            text += c;
+        }
+    }
+
+    void skipSpaces()
+    {
+        while (i < s.size() && s.at(i).isSpace())
+            ++i;
+    }
+
+    QString peekWord() const
+    {
+        qsizetype k = i;
+        while (k < s.size() && isWordChar(s.at(k)))
+            ++k;
+        return s.mid(i, k - i);
+    }
+
+    QString readName()
+    {
+        if (s.at(i) == u'"')
+            return quoted(u'"');
+        const qsizetype start = i;
+        while (i < s.size() && !s.at(i).isSpace() && s.at(i) != u',' && s.at(i) != u')' && s.at(i) != u';')
+            ++i;
+        return s.mid(start, i - start);
+    }
+
+    QList<SqlTableRef> fromList()
+    {
+        QList<SqlTableRef> tables;
+        while (true) {
+            skipSpaces();
+            if (i >= s.size() || isClauseKeyword(peekWord()) || s.at(i) == u')' || s.at(i) == u';')
+                break;
+            SqlTableRef ref;
+            ref.name = readName();
+            if (ref.name.isEmpty())
+                badStatement(QStringLiteral("Missing table name"), s);
+            skipSpaces();
+            QString word = peekWord();
+            if (!word.isEmpty() && !isClauseKeyword(word)) {
+                i += word.size();
+                if (word.compare(QStringLiteral("AS"), Qt::CaseInsensitive) == 0) {
+                    skipSpaces();
+                    word = peekWord();
+                    if (word.isEmpty())
+                        badStatement(QStringLiteral("Missing alias after AS"), s);
+                    i += word.size();
+                }
+                ref.alias = word;
+                skipSpaces();
+            }
+            tables.append(ref);
+            if (i < s.size() && s.at(i) == u',') {
+                ++i;
+                continue;
+            }
+            break;
+        }
+        if (tables.isEmpty())
+            badStatement(QStringLiteral("FROM names no table"), s);
+        return tables;
+    }
+
+    const QString& s;
+    qsizetype i = 0;
+};
+
+struct FieldRef {
+    int table = -1;
+    int field = -1;
+};
+
+class Translator {
+public:
+    Translator(const QString& statement, const QList<SqlBoundTable>& tables, const FormatSettings& format)
+        : m_statement(statement), m_tables(tables), m_format(format)
+    {
+    }
+
+    SqlTranslation run()
+    {
+        m_tokens = Scanner(m_statement).tokens();
+        m_result.equalityFields = QList<QStringList>(m_tables.size());
+        markIdentifiers();
+        compareDates();
+        return {emit() + naturalOrder(), m_result.equalityFields};
+    }
+
+private:
+    FieldRef findField(const QString& name, const QString& alias = QString()) const
+    {
+        for (int t = 0; t < m_tables.size(); ++t) {
+            if (!alias.isEmpty() && m_tables.at(t).alias.compare(alias, Qt::CaseInsensitive) != 0)
+                continue;
+            const int f = m_tables.at(t).fields.IndexOf(name);
+            if (f >= 0)
+                return {t, f};
+        }
+        return {};
+    }
+
+    // Double-quoted text that names a field stays a name; any other is a string.
+    void markIdentifiers()
+    {
+        for (Token& t : m_tokens)
+            if (t.kind == Token::DoubleString)
+                t.kind = findField(t.text).table >= 0 ? Token::Identifier : Token::SingleString;
+    }
+
+    int significantBefore(int k) const
+    {
+        for (--k; k >= 0; --k)
+            if (m_tokens.at(k).kind != Token::Space)
+                return k;
+        return -1;
+    }
+
+    int significantAfter(int k) const
+    {
+        for (++k; k < m_tokens.size(); ++k)
+            if (m_tokens.at(k).kind != Token::Space)
+                return k;
+        return -1;
+    }
+
+    // The field a name token at k refers to, looking at "alias." before it.
+    FieldRef fieldAt(int k) const
+    {
+        if (k < 0)
+            return {};
+        const Token& t = m_tokens.at(k);
+        if (t.kind != Token::Word && t.kind != Token::Identifier)
+            return {};
+        const int dot = significantBefore(k);
+        if (dot >= 0 && m_tokens.at(dot).kind == Token::Punct && m_tokens.at(dot).text == QStringLiteral(".")) {
+            const int alias = significantBefore(dot);
+            if (alias >= 0)
+                return findField(t.text, m_tokens.at(alias).text);
+        }
+        return findField(t.text);
+    }
+
+    // Starting token of a field reference ending at k, for looking at what stands after it.
+    bool isLiteral(int k) const
+    {
+        return k >= 0 && (m_tokens.at(k).kind == Token::SingleString || m_tokens.at(k).kind == Token::Number);
+    }
+
+    void compareDates()
+    {
+        static const QStringList comparisons = {QStringLiteral("="), QStringLiteral("<"), QStringLiteral(">"),
+            QStringLiteral("<="), QStringLiteral(">="), QStringLiteral("<>"), QStringLiteral("!=")};
+        for (int k = 0; k < m_tokens.size(); ++k) {
+            if (m_tokens.at(k).kind != Token::Operator || !comparisons.contains(m_tokens.at(k).text))
+                continue;
+            const int left = significantBefore(k);
+            const int right = significantAfter(k);
+            FieldRef field = fieldAt(left);
+            int literal = right;
+            if (field.table < 0 || !isLiteral(right)) {
+                // constant on the left: 'date' <= FIELD
+                int last = right;
+                int afterRight = significantAfter(right);
+                if (afterRight >= 0 && m_tokens.at(afterRight).text == QStringLiteral("."))
+                    last = significantAfter(afterRight);
+                field = isLiteral(left) ? fieldAt(last) : FieldRef{};
+                literal = left;
+            }
+            if (field.table < 0)
+                continue;
+            const TFieldDef& def = m_tables.at(field.table).fields[field.field];
+            Token& value = m_tokens[literal];
+            if (def.DataType == TFieldType::ftDate && value.kind == Token::SingleString) {
+                double dayNumber = 0;
+                if (!tryStrToDateTime(value.text.trimmed(), m_format, dayNumber))
+                    badStatement(QStringLiteral("'%1' is not a date to compare with field %2").arg(value.text, def.Name),
+                        m_statement);
+                value.kind = Token::Number;
+                value.text = QString::number(dayNumber, 'g', 17);
+            }
+            if (m_tokens.at(k).text == QStringLiteral("=")
+                && !m_result.equalityFields[field.table].contains(def.Name, Qt::CaseInsensitive))
+                m_result.equalityFields[field.table].append(def.Name);
+        }
+    }
+
+    // Without an order of its own a statement gives its records in the order of the files.
+    QString naturalOrder() const
+    {
+        for (const Token& t : m_tokens) {
+            if (t.kind != Token::Word)
+                continue;
+            for (const char* word : {"ORDER", "GROUP", "UNION", "LIMIT"})
+                if (t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
+                    return QString();
+        }
+        QStringList keys;
+        for (const SqlBoundTable& table : m_tables)
+            keys.append(quoteName(table.alias) + QStringLiteral(".rowid"));
+        return QStringLiteral(" ORDER BY ") + keys.join(QStringLiteral(", "));
+    }
+
+    static QString quoteName(const QString& name)
+    {
+        QString text = name;
+        text.replace(u'"', QStringLiteral("\"\""));
+        return u'"' + text + u'"';
+    }
+
+    QString emit() const
+    {
+        QString sql;
+        int fromIndex = 0;
+        for (const Token& t : m_tokens) {
+            switch (t.kind) {
+            case Token::SingleString: {
+                QString text = t.text;
+                text.replace(u'\'', QStringLiteral("''"));
+                sql += u'\'' + text + u'\'';
+                break;
+            }
+            case Token::Identifier:
+                sql += quoteName(t.text);
+                break;
+            case Token::FromList: {
+                sql += QStringLiteral("FROM ");
+                for (int n = 0; n < t.tables.size(); ++n, ++fromIndex) {
+                    const SqlBoundTable& bound = m_tables.at(fromIndex);
+                    sql += (n ? QStringLiteral(", ") : QString()) + quoteName(bound.sqlName) + QStringLiteral(" AS ")
+                        + quoteName(bound.alias);
+                }
+                sql += u' ';
+                break;
+            }
+            default:
+                sql += t.text;
+            }
+        }
+        return sql;
+    }
+
+    const QString& m_statement;
+    const QList<SqlBoundTable>& m_tables;
+    const FormatSettings& m_format;
+    QList<Token> m_tokens;
+    SqlTranslation m_result;
+};
+
+} // namespace
+
+QList<SqlTableRef> SqlTranslator::tablesOf(const QString& statement)
+{
+    const QList<Token> tokens = Scanner(statement).tokens();
+    int first = 0;
+    while (first < tokens.size() && tokens.at(first).kind == Token::Space)
+        ++first;
+    if (first >= tokens.size() || tokens.at(first).text.compare(QStringLiteral("SELECT"), Qt::CaseInsensitive) != 0)
+        badStatement(QStringLiteral("Only SELECT statements can be run"), statement);
+    QList<SqlTableRef> tables;
+    for (const Token& t : tokens)
+        if (t.kind == Token::FromList)
+            tables += t.tables;
+    if (tables.isEmpty())
+        badStatement(QStringLiteral("The statement names no table"), statement);
+    for (SqlTableRef& ref : tables)
+        if (ref.alias.isEmpty())
+            ref.alias = QFileInfo(QString(ref.name).replace(u'\\', u'/')).completeBaseName();
+    return tables;
+}
+
+SqlTranslation SqlTranslator::translate(const QString& statement, const QList<SqlBoundTable>& tables,
+    const FormatSettings& format)
+{
+    return Translator(statement, tables, format).run();
+}
+
+} // namespace verola

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "db/fielddefs.h"
+#include "platform/formatsettings.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace verola {
+
+// A table as a statement's FROM names it: plainly or as a double-quoted path,
+// with an optional alias.
+struct SqlTableRef {
+    QString name;
+    QString alias;
+};
+
+// A FROM table once loaded: the name of its SQLite copy and its fields.
+struct SqlBoundTable {
+    QString alias;   // the name the statement uses for it
+    QString sqlName; // the SQLite table holding its records
+    TFieldDefs fields;
+};
+
+struct SqlTranslation {
+    QString sql;
+    // Per FROM table (same order), the fields compared with "=" to a constant.
+    QList<QStringList> equalityFields;
+};
+
+// Turns the local SQL the system writes into SQLite's: FROM names become the
+// loaded copies, double-quoted text that names no field becomes a string,
+// a date field compared with a quoted date compares day numbers.
+class SqlTranslator {
+public:
+    // The tables of the statement's FROM clause. Throws EDatabaseError with the
+    // statement when it is not a SELECT or names no table.
+    static QList<SqlTableRef> tablesOf(const QString& statement);
+
+    static SqlTranslation translate(const QString& statement, const QList<SqlBoundTable>& tables,
+        const FormatSettings& format);
+};
+
+} // namespace verola

@@ -1,0 +1,258 @@
+#include "db/textdriver.h"
+
+#include "db/dberrors.h"
+#include "db/memorytable.h"
+#include "platform/conversions.h"
+#include "platform/privateprofile.h"
+#include "platform/textfile.h"
+
+#include <QFileInfo>
+
+namespace verola {
+
+namespace {
+
+struct TextSchema {
+    bool present = false;
+    bool fixed = false;
+    QChar delimiter = u',';
+    QChar quote = u'"';
+    TFieldDefs defs;
+    std::vector<int> offsets;
+};
+
+QChar detectDelimiter(const QString& header)
+{
+    const QChar candidates[] = {u'\t', u';', u','};
+    QChar best = u',';
+    qsizetype bestCount = 0;
+    for (const QChar c : candidates) {
+        const qsizetype count = header.count(c);
+        if (count > bestCount) {
+            best = c;
+            bestCount = count;
+        }
+    }
+    return best;
+}
+
+QChar schemaCharacter(QString text, QChar fallback)
+{
+    text = text.trimmed();
+    if (text.compare(QStringLiteral("TAB"), Qt::CaseInsensitive) == 0 || text == QStringLiteral("\\t"))
+        return u'\t';
+    if (text.size() >= 3 && text.startsWith(u'"') && text.endsWith(u'"'))
+        return text.at(1);
+    return text.isEmpty() ? fallback : text.at(0);
+}
+
+TFieldType schemaType(const QString& name)
+{
+    const QString type = name.trimmed().toUpper();
+    if (type == QStringLiteral("CHAR") || type == QStringLiteral("ALPHA"))
+        return TFieldType::ftString;
+    if (type == QStringLiteral("DATE") || type == QStringLiteral("TIMESTAMP"))
+        return TFieldType::ftDate;
+    if (type == QStringLiteral("BOOL") || type == QStringLiteral("LOGICAL"))
+        return TFieldType::ftBoolean;
+    if (type == QStringLiteral("LONGINT") || type == QStringLiteral("SHORT") || type == QStringLiteral("INTEGER"))
+        return TFieldType::ftInteger;
+    return TFieldType::ftFloat;
+}
+
+// The schema file: a section with FILETYPE, SEPARATOR, DELIMITER and
+// Field1 = NAME,TYPE,WIDTH,DECIMALS,OFFSET lines.
+TextSchema readSchema(const QString& tablePath)
+{
+    TextSchema schema;
+    const QFileInfo info(tablePath);
+    const QString path = info.path() + u'/' + info.completeBaseName() + QStringLiteral(".sch");
+    if (!QFileInfo::exists(path))
+        return schema;
+    const PrivateProfile profile(path);
+    const QStringList sections = profile.sections();
+    if (sections.isEmpty())
+        throw EDatabaseError(QStringLiteral("Schema \"%1\" holds no section").arg(path));
+    const QString section = sections.first();
+    schema.present = true;
+    schema.fixed = profile.readString(section, QStringLiteral("FILETYPE"), QString()).trimmed()
+                       .compare(QStringLiteral("FIXED"), Qt::CaseInsensitive) == 0;
+    schema.delimiter = schemaCharacter(profile.readString(section, QStringLiteral("SEPARATOR"), QStringLiteral(",")), u',');
+    schema.quote = schemaCharacter(profile.readString(section, QStringLiteral("DELIMITER"), QStringLiteral("\"")), u'"');
+    for (int n = 1;; ++n) {
+        const QString line = profile.readString(section, QStringLiteral("Field%1").arg(n), QString());
+        if (line.isEmpty())
+            break;
+        const QStringList parts = line.split(u',');
+        if (parts.size() < 3 || parts.first().trimmed().isEmpty())
+            throw EDatabaseError(QStringLiteral("Schema \"%1\": field line %2 is broken").arg(path).arg(n));
+        TFieldDef def;
+        def.Name = parts.at(0).trimmed();
+        def.DataType = schemaType(parts.at(1));
+        const int width = parts.at(2).trimmed().toInt();
+        const int decimals = parts.size() > 3 ? parts.at(3).trimmed().toInt() : 0;
+        def.Size = def.DataType == TFieldType::ftString ? width : decimals;
+        def.Precision = width;
+        schema.defs.append(def);
+        schema.offsets.push_back(parts.size() > 4 ? parts.at(4).trimmed().toInt() : -1);
+    }
+    if (schema.defs.Count() == 0)
+        throw EDatabaseError(QStringLiteral("Schema \"%1\" lists no fields").arg(path));
+    return schema;
+}
+
+MemoryValue typedValue(const QString& text, const TFieldDef& def, const FormatSettings& format, const QString& path,
+    int lineNumber)
+{
+    MemoryValue value;
+    const QString trimmed = text.trimmed();
+    if (def.DataType == TFieldType::ftString || def.DataType == TFieldType::ftMemo) {
+        value.kind = MemoryValue::Text;
+        value.text = text;
+        return value;
+    }
+    if (trimmed.isEmpty())
+        return value;
+    bool ok = true;
+    double number = 0;
+    if (def.DataType == TFieldType::ftDate) {
+        ok = tryStrToDateTime(trimmed, format, number);
+    } else if (def.DataType == TFieldType::ftBoolean) {
+        const QChar c = trimmed.at(0).toUpper();
+        number = c == u'T' || c == u'Y' || c == u'1' ? 1.0 : 0.0;
+    } else {
+        QString plain = trimmed;
+        plain.replace(format.decimalSeparator, u'.');
+        number = plain.toDouble(&ok);
+    }
+    if (!ok)
+        throw EDatabaseError(QStringLiteral("Table \"%1\", line %2: \"%3\" is not a valid value of field %4")
+                                 .arg(path).arg(lineNumber).arg(text, def.Name));
+    value.kind = MemoryValue::Number;
+    value.number = number;
+    return value;
+}
+
+QStringList fixedValues(const QString& line, const TextSchema& schema)
+{
+    QStringList values;
+    int offset = 0;
+    for (int i = 0; i < schema.defs.Count(); ++i) {
+        const int start = schema.offsets[static_cast<size_t>(i)] >= 0 ? schema.offsets[static_cast<size_t>(i)] : offset;
+        const int width = schema.defs[i].Precision;
+        values.append(line.mid(start, width).trimmed());
+        offset = start + width;
+    }
+    return values;
+}
+
+bool sameNames(const QStringList& values, const TFieldDefs& defs)
+{
+    if (values.size() != defs.Count())
+        return false;
+    for (int i = 0; i < defs.Count(); ++i)
+        if (values.at(i).trimmed().compare(defs[i].Name, Qt::CaseInsensitive) != 0)
+            return false;
+    return true;
+}
+
+} // namespace
+
+QStringList splitDelimited(const QString& line, QChar delimiter)
+{
+    QStringList values;
+    QString current;
+    bool quoted = false;
+    bool wasQuoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted) {
+            if (c == u'"') {
+                if (i + 1 < line.size() && line.at(i + 1) == u'"') {
+                    current += u'"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                current += c;
+            }
+        } else if (c == u'"' && current.trimmed().isEmpty()) {
+            quoted = true;
+            wasQuoted = true;
+            current.clear();
+        } else if (c == delimiter) {
+            values.append(wasQuoted ? current : current.trimmed());
+            current.clear();
+            wasQuoted = false;
+        } else {
+            current += c;
+        }
+    }
+    values.append(wasQuoted ? current : current.trimmed());
+    return values;
+}
+
+std::unique_ptr<RecordSource> openTextTable(const QString& path, const FormatSettings& format)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(path));
+    QStringList lines;
+    try {
+        lines = readTextLines(path);
+    } catch (const EPlatformError& error) {
+        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: %2").arg(path, error.message()));
+    }
+    const TextSchema schema = readSchema(path);
+    TFieldDefs defs = schema.defs;
+    QChar delimiter = schema.delimiter;
+    int first = 0;
+    while (first < lines.size() && lines.at(first).trimmed().isEmpty())
+        ++first;
+    if (!schema.present) {
+        if (first >= lines.size())
+            throw EDatabaseError(QStringLiteral("Table \"%1\" has no header line of field names").arg(path));
+        delimiter = detectDelimiter(lines.at(first));
+        const QStringList names = splitDelimited(lines.at(first), delimiter);
+        for (int i = 0; i < names.size(); ++i) {
+            if (names.at(i).isEmpty())
+                throw EDatabaseError(QStringLiteral("Table \"%1\": field %2 of the header has no name").arg(path).arg(i + 1));
+            defs.Add(names.at(i), TFieldType::ftString, 0);
+        }
+        ++first;
+    } else if (first < lines.size()) {
+        const QStringList head = schema.fixed ? fixedValues(lines.at(first), schema) : splitDelimited(lines.at(first), delimiter);
+        if (sameNames(head, defs))
+            ++first;
+    }
+
+    std::vector<std::vector<MemoryValue>> rows;
+    std::vector<int> widths(static_cast<size_t>(defs.Count()), 1);
+    for (int n = first; n < lines.size(); ++n) {
+        const QString& line = lines.at(n);
+        if (line.trimmed().isEmpty())
+            continue;
+        const QStringList values = schema.fixed ? fixedValues(line, schema) : splitDelimited(line, delimiter);
+        if (values.size() != defs.Count())
+            throw EDatabaseError(QStringLiteral("Table \"%1\", line %2: %3 values where the header names %4 fields")
+                                     .arg(path).arg(n + 1).arg(values.size()).arg(defs.Count()));
+        std::vector<MemoryValue> row;
+        row.reserve(static_cast<size_t>(values.size()));
+        for (int i = 0; i < values.size(); ++i) {
+            row.push_back(typedValue(values.at(i), defs[i], format, path, n + 1));
+            widths[static_cast<size_t>(i)] = std::max(widths[static_cast<size_t>(i)], static_cast<int>(values.at(i).size()));
+        }
+        rows.push_back(std::move(row));
+    }
+    if (!schema.present)
+        for (int i = 0; i < defs.Count(); ++i)
+            defs[i].Size = widths[static_cast<size_t>(i)];
+
+    auto table = std::make_unique<MemoryTable>(path, defs);
+    for (auto& row : rows)
+        table->appendRow(std::move(row));
+    return table;
+}
+
+} // namespace verola

@@ -1,0 +1,24 @@
+#include "db/tquery.h"
+
+#include "db/dberrors.h"
+#include "db/sqlcache.h"
+
+namespace verola {
+
+TQuery::TQuery(TSession& session) : TDataSet(session) {}
+
+TQuery::~TQuery() = default;
+
+void TQuery::SetDatabaseName(const QString& name)
+{
+    if (Active())
+        throw EDatabaseError(QStringLiteral("DatabaseName: cannot perform this operation on an open query"));
+    m_databaseName = name;
+}
+
+std::unique_ptr<RecordSource> TQuery::openSource()
+{
+    return session().sqlCache().run(statementText(), m_databaseName, session());
+}
+
+} // namespace verola

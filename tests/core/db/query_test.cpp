@@ -1,0 +1,158 @@
+// Local SQL: the statements the selection, the working files and the interval window issue.
+#include "db/dberrors.h"
+#include "db/session.h"
+#include "db/sqlcache.h"
+#include "db/tquery.h"
+#include "dbfixtures.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using namespace verola;
+using namespace verola::test;
+
+namespace {
+
+class QueryTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    TSession session{FormatSettings::russian(), QStringLiteral("Aliases.ini")};
+
+    void SetUp() override
+    {
+        writeDbf(folder.file(QStringLiteral("emis.dbf")),
+            {{"REG", 'C', 4}, {"YEAR_F", 'N', 4, 0}, {"SUBST", 'C', 20}, {"VAL", 'N', 10, 3}, {"DATE_F", 'D', 8}},
+            {{QStringLiteral("77"), QStringLiteral("1989"), QStringLiteral("Пыль"), QStringLiteral("1.5"), QStringLiteral("19891231")},
+                {QStringLiteral("77"), QStringLiteral("1990"), QStringLiteral("Пыль"), QStringLiteral("2.25"), QStringLiteral("19900101")},
+                {QStringLiteral("77"), QStringLiteral("1991"), QStringLiteral("Сажа"), QStringLiteral("3"), QStringLiteral("19910615")},
+                {QStringLiteral("50"), QStringLiteral("1990"), QStringLiteral("пыль"), QStringLiteral("4"), QStringLiteral("19900301")},
+                {QStringLiteral("50"), QStringLiteral("1992"), QStringLiteral("Сажа"), QString(), QString()}});
+        writeDbf(folder.file(QStringLiteral("regions.dbf")), {{"REG", 'C', 4}, {"TITLE", 'C', 20}},
+            {{QStringLiteral("77"), QStringLiteral("Москва")}, {QStringLiteral("50"), QStringLiteral("Область")}});
+        writeDbf(folder.file(QStringLiteral("condrisk.dbf")), {{"NAME", 'C', 30}, {"ANOV", 'N', 10, 4}},
+            {{QStringLiteral("ДИОКСИД АЗОТА"), QStringLiteral("0.5")}, {QStringLiteral("*"), QStringLiteral("9")}});
+    }
+
+    // Runs the statement and gives its rows as "v1|v2|…".
+    QStringList rows(const QStringList& sql)
+    {
+        TQuery query(session);
+        query.SetDatabaseName(folder.path());
+        query.SQL() = sql;
+        query.Open();
+        QStringList result;
+        for (query.First(); !query.Eof(); query.Next()) {
+            QStringList values;
+            for (int f = 0; f < query.FieldCount(); ++f)
+                values.append(query.Fields(f).AsString());
+            result.append(values.join(u'|'));
+        }
+        EXPECT_EQ(result.size(), query.RecordCount());
+        return result;
+    }
+};
+
+TEST_F(QueryTest, StatementsGiveTheirRows)
+{
+    const QString path = QDir::toNativeSeparators(folder.file(QStringLiteral("condrisk.dbf")));
+    struct Case {
+        QStringList sql;
+        QStringList expected;
+    };
+    const std::vector<Case> cases = {
+        {{QStringLiteral("SELECT * FROM emis"), QStringLiteral(" WHERE YEAR_F = 1990")},
+            {QStringLiteral("77|1990|Пыль|2,25|01.01.1990"), QStringLiteral("50|1990|пыль|4|01.03.1990")}},
+        {{QStringLiteral("SELECT REG, VAL FROM emis"), QStringLiteral(" WHERE YEAR_F >= 1990 and YEAR_F <= 1991"),
+             QStringLiteral("AND REG = '77'")},
+            {QStringLiteral("77|2,25"), QStringLiteral("77|3")}},
+        {{QStringLiteral("SELECT VAL FROM emis.dbf WHERE SUBST = 'Пыль'")}, {QStringLiteral("1,5"), QStringLiteral("2,25")}},
+        {{QStringLiteral("SELECT YEAR_F FROM emis WHERE REG = '50' OR YEAR_F <= 1989")},
+            {QStringLiteral("1989"), QStringLiteral("1990"), QStringLiteral("1992")}},
+        {{QStringLiteral("SELECT YEAR_F FROM emis WHERE DATE_F >= '01.01.1990'"), QStringLiteral("AND DATE_F <= '31.12.1990'")},
+            {QStringLiteral("1990"), QStringLiteral("1990")}},
+        {{QStringLiteral("SELECT YEAR_F FROM emis WHERE '15.06.1991' = DATE_F")}, {QStringLiteral("1991")}},
+        {{QStringLiteral("SELECT * FROM \"%1\"").arg(path), QStringLiteral("Where NAME=\"ДИОКСИД АЗОТА\""),
+             QStringLiteral("OR NAME=\"*\"")},
+            {QStringLiteral("ДИОКСИД АЗОТА|0,5"), QStringLiteral("*|9")}},
+        {{QStringLiteral("SELECT * FROM \"%1\"").arg(path), QStringLiteral("Where NAME=\"НЕТ\""), QStringLiteral("OR NAME=\"*\"")},
+            {QStringLiteral("*|9")}},
+        {{QStringLiteral("SELECT emis.YEAR_F, regions.TITLE FROM emis, regions"),
+             QStringLiteral("WHERE emis.REG = regions.REG AND emis.SUBST = 'Сажа'")},
+            {QStringLiteral("1991|Москва"), QStringLiteral("1992|Область")}},
+        {{QStringLiteral("SELECT e.YEAR_F FROM emis e, regions AS r WHERE e.REG = r.REG AND r.TITLE = \"Область\"")},
+            {QStringLiteral("1990"), QStringLiteral("1992")}},
+        {{QStringLiteral("SELECT * FROM emis WHERE SUBST = 'ПЫЛЬ'")}, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(rows(c.sql), c.expected) << c.sql.join(u'\n').toStdString();
+}
+
+TEST_F(QueryTest, FieldsOfAResultKeepTheirTypes)
+{
+    TQuery query(session);
+    query.SetDatabaseName(folder.path());
+    query.SQL() << QStringLiteral("SELECT * FROM emis WHERE YEAR_F = 1991");
+    query.Open();
+    EXPECT_EQ(query.FieldNames(),
+        (QStringList{QStringLiteral("REG"), QStringLiteral("YEAR_F"), QStringLiteral("SUBST"), QStringLiteral("VAL"), QStringLiteral("DATE_F")}));
+    EXPECT_EQ(query.FieldByName(QStringLiteral("DATE_F")).DataType(), TFieldType::ftDate);
+    EXPECT_DOUBLE_EQ(query.FieldByName(QStringLiteral("DATE_F")).AsFloat(), 33404.0); // 15 June 1991
+    EXPECT_EQ(query.FieldByName(QStringLiteral("year_f")).AsInteger(), 1991);
+    EXPECT_DOUBLE_EQ(query.FieldByName(QStringLiteral("VAL")).AsFloat(), 3.0);
+    EXPECT_EQ(query.FieldByName(QStringLiteral("REG")).AsString(), QStringLiteral("77"));
+    EXPECT_THROW(query.FieldByName(QStringLiteral("NOPE")), EDatabaseError);
+}
+
+TEST_F(QueryTest, BadStatementsAndMissingTablesRaiseWithTheStatement)
+{
+    const std::vector<QStringList> bad = {
+        {QStringLiteral("SELECT * FROM nosuch")},
+        {QStringLiteral("SELECT * FROM emis WHERE")},
+        {QStringLiteral("SELEKT * FROM emis")},
+        {QStringLiteral("SELECT * FROM emis WHERE REG = 'open")},
+        {QStringLiteral("SELECT NOFIELD FROM emis")},
+        {QStringLiteral("SELECT * FROM pol:Region")},
+        {QStringLiteral("SELECT * FROM emis WHERE DATE_F >= 'not a date'")},
+        {QStringLiteral("DELETE FROM emis")},
+        {QString()},
+    };
+    for (const QStringList& sql : bad) {
+        TQuery query(session);
+        query.SetDatabaseName(folder.path());
+        query.SQL() = sql;
+        try {
+            query.Open();
+            ADD_FAILURE() << "opened: " << sql.join(u' ').toStdString();
+        } catch (const EDatabaseError& error) {
+            EXPECT_TRUE(error.message().contains(sql.join(u' ').trimmed())) << error.message().toStdString();
+        }
+        EXPECT_FALSE(query.Active());
+    }
+    EXPECT_EQ(rows({QStringLiteral("SELECT REG FROM regions WHERE REG = '50'")}), QStringList{QStringLiteral("50")});
+}
+
+TEST_F(QueryTest, ChangedFilesAreReadAgain)
+{
+    EXPECT_EQ(rows({QStringLiteral("SELECT TITLE FROM regions WHERE REG = '77'")}), QStringList{QStringLiteral("Москва")});
+    QThread::msleep(20);
+    writeDbf(folder.file(QStringLiteral("regions.dbf")), {{"REG", 'C', 4}, {"TITLE", 'C', 20}},
+        {{QStringLiteral("77"), QStringLiteral("Столица")}, {QStringLiteral("78"), QStringLiteral("Город")},
+            {QStringLiteral("79"), QStringLiteral("Край")}});
+    EXPECT_EQ(rows({QStringLiteral("SELECT TITLE FROM regions WHERE REG = '77'")}), QStringList{QStringLiteral("Столица")});
+    EXPECT_EQ(session.sqlCache().loadedTableCount(), 1);
+}
+
+TEST_F(QueryTest, TablesOfOtherKindsTakePartInStatements)
+{
+    writeBytes(folder.file(QStringLiteral("codes.txt")), "REG;NAME\r\n77;Moscow\r\n50;Region\r\n");
+    writeParadox(folder.file(QStringLiteral("pop.db")), {{"REG", 'A', 4}, {"PEOPLE", 'I'}},
+        {{QStringLiteral("77"), QStringLiteral("12000")}, {QStringLiteral("50"), QStringLiteral("7000")}});
+    EXPECT_EQ(rows({QStringLiteral("SELECT codes.NAME, pop.PEOPLE FROM codes, pop WHERE codes.REG = pop.REG"),
+                  QStringLiteral("AND pop.PEOPLE >= 10000")}),
+        QStringList{QStringLiteral("Moscow|12000")});
+}
+
+} // namespace
