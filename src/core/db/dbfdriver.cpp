@@ -16,7 +16,7 @@ namespace verola {
 
 namespace {
 
-// --- shapelib file hooks over a memory-mapped file: reading a record is a copy, not a system call.
+// --- shapelib file hooks over the file read into memory: reading a record is a copy, not a system call.
 
 struct MappedFile {
     QFile file;
@@ -43,15 +43,12 @@ SAFile mappedOpen(const char* name, const char* access)
         delete m;
         return nullptr;
     }
-    m->size = m->file.size();
-    if (m->size > 0) {
-        m->data = reinterpret_cast<const char*>(m->file.map(0, m->size));
-        if (!m->data) {
-            m->fallback = m->file.readAll();
-            m->data = m->fallback.constData();
-            m->size = m->fallback.size();
-        }
-    }
+    // Read whole rather than mapped: a file cut short by another program while
+    // it is open must not bring the process down.
+    m->fallback = m->file.readAll();
+    m->data = m->fallback.constData();
+    m->size = m->fallback.size();
+    m->file.close();
     return reinterpret_cast<SAFile>(m);
 }
 

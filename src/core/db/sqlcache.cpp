@@ -4,6 +4,7 @@
 #include "db/dberrors.h"
 #include "db/session.h"
 #include "db/sqltranslator.h"
+#include "db/sqlvtab.h"
 #include "db/tablefiles.h"
 #include "platform/conversions.h"
 
@@ -25,19 +26,6 @@ QString quoteName(const QString& name)
 }
 
 // Declared column types carry the engine's field types through SQLite.
-const char* declaredType(TFieldType type)
-{
-    switch (type) {
-    case TFieldType::ftString: return "TEXT";
-    case TFieldType::ftMemo: return "MEMO_TEXT";
-    case TFieldType::ftDate: return "DATE";
-    case TFieldType::ftBoolean: return "BOOLEAN";
-    case TFieldType::ftInteger: return "INTEGER";
-    case TFieldType::ftBCD: return "BCD_FLOAT";
-    default: return "FLOAT";
-    }
-}
-
 bool typeFromDeclared(const char* declared, TFieldType& type)
 {
     if (!declared)
@@ -168,12 +156,12 @@ struct LoadedTable {
     qint64 size = -1;
     QDateTime modified;
     TFieldDefs fields;
-    QSet<QString> indexes;
 };
 
 struct SqlCache::Impl {
     sqlite3* db = nullptr;
     QHash<QString, LoadedTable> tables; // by absolute file path
+    DriverTableRegistry registry;       // by SQLite table name
     int nextTable = 0;
 
     ~Impl()
@@ -204,13 +192,21 @@ struct SqlCache::Impl {
         if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
             != SQLITE_OK)
             throw EDatabaseError(QStringLiteral("The SQL engine cannot start"));
+        registerDriverTableModule(db, &registry);
+    }
+
+    void drop(const QString& sqlName)
+    {
+        sqlite3_exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteName(sqlName)).toUtf8().constData(), nullptr,
+            nullptr, nullptr);
+        registry.remove(sqlName);
     }
 
     const LoadedTable& load(const QString& path, const QString& statement, const FormatSettings& format);
-    void fill(LoadedTable& table, RecordSource& records, const QString& statement);
-    void ensureIndex(LoadedTable& table, const QStringList& fields, const QString& statement);
 };
 
+// A table is opened with its driver once and shown to SQLite as a virtual
+// table; it is opened again when its file changes.
 const LoadedTable& SqlCache::Impl::load(const QString& path, const QString& statement, const FormatSettings& format)
 {
     const QFileInfo info(path);
@@ -225,7 +221,7 @@ const LoadedTable& SqlCache::Impl::load(const QString& path, const QString& stat
         fail(error.message(), statement);
     }
     if (it != tables.end()) {
-        execute(QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteName(it->sqlName)), statement);
+        drop(it->sqlName);
         tables.erase(it);
     }
     LoadedTable table;
@@ -233,76 +229,19 @@ const LoadedTable& SqlCache::Impl::load(const QString& path, const QString& stat
     table.size = info.size();
     table.modified = info.lastModified();
     table.fields = records->fieldDefs();
-    fill(table, *records, statement);
-    return *tables.insert(key, table);
-}
-
-void SqlCache::Impl::fill(LoadedTable& table, RecordSource& records, const QString& statement)
-{
-    QStringList columns;
-    QStringList marks;
-    QSet<QString> seen;
-    for (const TFieldDef& def : table.fields.list()) {
-        QString name = def.Name;
-        while (seen.contains(name.toUpper()))
-            name += u'_';
-        seen.insert(name.toUpper());
-        columns.append(quoteName(name) + u' ' + QLatin1String(declaredType(def.DataType)));
-        marks.append(QStringLiteral("?"));
-    }
-    execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteName(table.sqlName), columns.join(u',')), statement);
-    execute(QStringLiteral("BEGIN"), statement);
-    Statement insert;
-    const QByteArray sql = QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoteName(table.sqlName), marks.join(u',')).toUtf8();
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &insert.handle, nullptr) != SQLITE_OK)
-        fail(QString::fromUtf8(sqlite3_errmsg(db)), statement);
-    const int fieldCount = table.fields.Count();
-    std::vector<bool> textual(static_cast<size_t>(fieldCount));
-    for (int f = 0; f < fieldCount; ++f) {
-        const TFieldType type = table.fields[f].DataType;
-        textual[static_cast<size_t>(f)] = type == TFieldType::ftString || type == TFieldType::ftMemo;
-    }
-    std::string text;
+    auto data = std::make_shared<DriverTableData>();
+    for (const TFieldDef& def : table.fields.list())
+        data->textual.push_back(def.DataType == TFieldType::ftString || def.DataType == TFieldType::ftMemo);
+    data->records = std::move(records);
+    registry.insert(table.sqlName, data);
     try {
-        for (int r = 0, count = records.recordCount(); r < count; ++r) {
-            records.readRecord(r);
-            for (int f = 0; f < fieldCount; ++f) {
-                if (textual[static_cast<size_t>(f)]) {
-                    records.utf8Text(f, text);
-                    sqlite3_bind_text(insert.handle, f + 1, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-                } else if (records.isNull(f)) {
-                    sqlite3_bind_null(insert.handle, f + 1);
-                } else {
-                    sqlite3_bind_double(insert.handle, f + 1, records.number(f));
-                }
-            }
-            if (sqlite3_step(insert.handle) != SQLITE_DONE)
-                fail(QString::fromUtf8(sqlite3_errmsg(db)), statement);
-            sqlite3_reset(insert.handle);
-        }
+        execute(QStringLiteral("CREATE VIRTUAL TABLE %1 USING verola_table(%2)").arg(quoteName(table.sqlName), table.sqlName),
+            statement);
     } catch (...) {
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteName(table.sqlName)).toUtf8().constData(),
-            nullptr, nullptr, nullptr);
+        registry.remove(table.sqlName);
         throw;
     }
-    execute(QStringLiteral("COMMIT"), statement);
-}
-
-void SqlCache::Impl::ensureIndex(LoadedTable& table, const QStringList& fields, const QString& statement)
-{
-    if (fields.isEmpty())
-        return;
-    const QString key = fields.join(u',').toUpper();
-    if (table.indexes.contains(key))
-        return;
-    QStringList quoted;
-    for (const QString& field : fields)
-        quoted.append(quoteName(field));
-    const QString name = QStringLiteral("%1_ix%2").arg(table.sqlName).arg(table.indexes.size() + 1);
-    execute(QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(quoteName(name), quoteName(table.sqlName), quoted.join(u',')),
-        statement);
-    table.indexes.insert(key);
+    return *tables.insert(key, table);
 }
 
 SqlCache::SqlCache() : d(std::make_unique<Impl>()) {}
@@ -312,8 +251,7 @@ SqlCache::~SqlCache() = default;
 void SqlCache::clear()
 {
     for (const LoadedTable& table : std::as_const(d->tables))
-        sqlite3_exec(d->db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteName(table.sqlName)).toUtf8().constData(),
-            nullptr, nullptr, nullptr);
+        d->drop(table.sqlName);
     d->tables.clear();
 }
 
@@ -342,8 +280,6 @@ std::unique_ptr<RecordSource> SqlCache::run(const QString& statement, const QStr
         paths.append(QFileInfo(path).absoluteFilePath());
     }
     const SqlTranslation translation = SqlTranslator::translate(text, bound, session.formatSettings());
-    for (int t = 0; t < paths.size(); ++t)
-        d->ensureIndex(d->tables[paths.at(t)], translation.equalityFields.at(t), text);
 
     Statement select;
     const QByteArray sql = translation.sql.toUtf8();

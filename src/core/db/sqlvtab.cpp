@@ -1,0 +1,316 @@
+#include "db/sqlvtab.h"
+
+#include "db/dberrors.h"
+
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <sqlite3.h>
+
+namespace verola {
+
+namespace {
+
+struct DriverTable : sqlite3_vtab {
+    std::shared_ptr<DriverTableData> data;
+};
+
+struct DriverCursor : sqlite3_vtab_cursor {
+    DriverTableData* data = nullptr;
+    const std::pair<quint64, int>* entry = nullptr; // indexed walk
+    const std::pair<quint64, int>* entryEnd = nullptr;
+    int row = 0; // full walk
+    int count = 0;
+    bool indexed = false;
+    std::string text;
+
+    int record() const { return indexed ? entry->second : row; }
+    bool atEnd() const { return indexed ? entry >= entryEnd : row >= count; }
+};
+
+constexpr quint64 kFnvOffset = 1469598103934665603ull;
+constexpr quint64 kFnvPrime = 1099511628211ull;
+
+quint64 mixBytes(quint64 hash, const void* bytes, size_t length)
+{
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    for (size_t i = 0; i < length; ++i)
+        hash = (hash ^ p[i]) * kFnvPrime;
+    return hash;
+}
+
+quint64 mixNumber(quint64 hash, double value)
+{
+    if (value == 0)
+        value = 0; // -0 and 0 are one key
+    return mixBytes(hash, &value, sizeof value);
+}
+
+QString quoteName(const QString& name)
+{
+    QString text = name;
+    text.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + text + u'"';
+}
+
+const char* declaredType(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::ftString: return "TEXT";
+    case TFieldType::ftMemo: return "MEMO_TEXT";
+    case TFieldType::ftDate: return "DATE";
+    case TFieldType::ftBoolean: return "BOOLEAN";
+    case TFieldType::ftInteger: return "INTEGER";
+    case TFieldType::ftBCD: return "BCD_FLOAT";
+    default: return "FLOAT";
+    }
+}
+
+void setError(sqlite3_vtab* table, const QString& message)
+{
+    sqlite3_free(table->zErrMsg);
+    table->zErrMsg = sqlite3_mprintf("%s", message.toUtf8().constData());
+}
+
+int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error)
+{
+    auto* registry = static_cast<DriverTableRegistry*>(aux);
+    if (argc < 4) {
+        *error = sqlite3_mprintf("verola_table needs the table's key");
+        return SQLITE_ERROR;
+    }
+    const auto it = registry->constFind(QString::fromUtf8(argv[3]));
+    if (it == registry->constEnd()) {
+        *error = sqlite3_mprintf("no loaded table %s", argv[3]);
+        return SQLITE_ERROR;
+    }
+    const QByteArray schema = (QStringLiteral("CREATE TABLE x(") + driverTableSchema((*it)->records->fieldDefs())
+                                  + u')').toUtf8();
+    const int rc = sqlite3_declare_vtab(db, schema.constData());
+    if (rc != SQLITE_OK)
+        return rc;
+    auto* table = new DriverTable;
+    std::memset(static_cast<sqlite3_vtab*>(table), 0, sizeof(sqlite3_vtab));
+    table->data = *it;
+    *out = table;
+    return SQLITE_OK;
+}
+
+int disconnect(sqlite3_vtab* vtab)
+{
+    auto* table = static_cast<DriverTable*>(vtab);
+    sqlite3_free(table->zErrMsg);
+    delete table;
+    return SQLITE_OK;
+}
+
+int bestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
+{
+    auto* table = static_cast<DriverTable*>(vtab);
+    const double rows = std::max(1, table->data->records->recordCount());
+    std::vector<std::pair<int, int>> columns; // (column, constraint)
+    for (int i = 0; i < info->nConstraint; ++i) {
+        const auto& c = info->aConstraint[i];
+        if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || c.iColumn < 0)
+            continue;
+        if (std::none_of(columns.begin(), columns.end(), [&](const auto& p) { return p.first == c.iColumn; }))
+            columns.push_back({c.iColumn, i});
+    }
+    if (columns.empty()) {
+        info->idxNum = 0;
+        info->estimatedCost = rows;
+        info->estimatedRows = static_cast<sqlite3_int64>(rows);
+        return SQLITE_OK;
+    }
+    std::sort(columns.begin(), columns.end());
+    QStringList list;
+    int argument = 0;
+    for (const auto& [column, constraint] : columns) {
+        list.append(QString::number(column));
+        info->aConstraintUsage[constraint].argvIndex = ++argument;
+        info->aConstraintUsage[constraint].omit = 0; // SQLite checks again: the index is by hash
+    }
+    info->idxNum = 1;
+    info->idxStr = sqlite3_mprintf("%s", list.join(u',').toLatin1().constData());
+    info->needToFreeIdxStr = 1;
+    info->estimatedCost = 10.0 + rows / std::pow(100.0, static_cast<double>(columns.size()));
+    info->estimatedRows = std::max<sqlite3_int64>(1, static_cast<sqlite3_int64>(rows / std::pow(100.0, columns.size())));
+    return SQLITE_OK;
+}
+
+int open(sqlite3_vtab* vtab, sqlite3_vtab_cursor** out)
+{
+    auto* cursor = new DriverCursor;
+    cursor->data = static_cast<DriverTable*>(vtab)->data.get();
+    *out = cursor;
+    return SQLITE_OK;
+}
+
+int close(sqlite3_vtab_cursor* cursor)
+{
+    delete static_cast<DriverCursor*>(cursor);
+    return SQLITE_OK;
+}
+
+std::vector<int> parseColumns(const char* text)
+{
+    std::vector<int> columns;
+    for (const QString& part : QString::fromLatin1(text).split(u',', Qt::SkipEmptyParts))
+        columns.push_back(part.toInt());
+    return columns;
+}
+
+// Builds the index over the columns: one scan of the records.
+const std::vector<std::pair<quint64, int>>& indexFor(DriverTableData& data, const std::string& key,
+    const std::vector<int>& columns)
+{
+    auto it = data.indexes.find(key);
+    if (it != data.indexes.end())
+        return it->second;
+    std::vector<std::pair<quint64, int>> entries;
+    RecordSource& records = *data.records;
+    const int count = records.recordCount();
+    entries.reserve(static_cast<size_t>(count));
+    std::string text;
+    for (int r = 0; r < count; ++r) {
+        data.read(r);
+        quint64 hash = kFnvOffset;
+        bool null = false;
+        for (int c : columns) {
+            if (data.textual[static_cast<size_t>(c)]) {
+                records.utf8Text(c, text);
+                hash = mixBytes(hash, text.data(), text.size()) ^ 0xff;
+            } else if (records.isNull(c)) {
+                null = true;
+                break;
+            } else {
+                hash = mixNumber(hash, records.number(c));
+            }
+        }
+        if (!null)
+            entries.push_back({hash, r});
+    }
+    std::sort(entries.begin(), entries.end());
+    return data.indexes.emplace(key, std::move(entries)).first->second;
+}
+
+int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, sqlite3_value** argv)
+{
+    auto* cursor = static_cast<DriverCursor*>(base);
+    DriverTableData& data = *cursor->data;
+    try {
+        cursor->indexed = idxNum == 1;
+        cursor->row = 0;
+        cursor->count = data.records->recordCount();
+        if (!cursor->indexed)
+            return SQLITE_OK;
+        const std::vector<int> columns = parseColumns(idxStr);
+        const auto& entries = indexFor(data, idxStr, columns);
+        quint64 hash = kFnvOffset;
+        bool matchesNothing = false;
+        for (int i = 0; i < argc && i < static_cast<int>(columns.size()); ++i) {
+            sqlite3_value* value = argv[i];
+            if (sqlite3_value_type(value) == SQLITE_NULL) {
+                matchesNothing = true;
+            } else if (data.textual[static_cast<size_t>(columns[static_cast<size_t>(i)])]) {
+                const unsigned char* text = sqlite3_value_text(value);
+                hash = mixBytes(hash, text, static_cast<size_t>(sqlite3_value_bytes(value))) ^ 0xff;
+            } else {
+                const int type = sqlite3_value_numeric_type(value);
+                if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+                    hash = mixNumber(hash, sqlite3_value_double(value));
+                else
+                    matchesNothing = true;
+            }
+        }
+        const auto range = std::equal_range(entries.begin(), entries.end(), std::pair<quint64, int>{hash, 0},
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+        cursor->entry = matchesNothing ? entries.data() : entries.data() + (range.first - entries.begin());
+        cursor->entryEnd = matchesNothing ? entries.data() : entries.data() + (range.second - entries.begin());
+        return SQLITE_OK;
+    } catch (const EPlatformError& error) {
+        setError(base->pVtab, error.message());
+        return SQLITE_ERROR;
+    }
+}
+
+int next(sqlite3_vtab_cursor* base)
+{
+    auto* cursor = static_cast<DriverCursor*>(base);
+    if (cursor->indexed)
+        ++cursor->entry;
+    else
+        ++cursor->row;
+    return SQLITE_OK;
+}
+
+int eof(sqlite3_vtab_cursor* base)
+{
+    return static_cast<DriverCursor*>(base)->atEnd() ? 1 : 0;
+}
+
+int column(sqlite3_vtab_cursor* base, sqlite3_context* context, int field)
+{
+    auto* cursor = static_cast<DriverCursor*>(base);
+    DriverTableData& data = *cursor->data;
+    try {
+        data.read(cursor->record());
+        RecordSource& records = *data.records;
+        if (data.textual[static_cast<size_t>(field)]) {
+            records.utf8Text(field, cursor->text);
+            sqlite3_result_text(context, cursor->text.data(), static_cast<int>(cursor->text.size()), SQLITE_TRANSIENT);
+        } else if (records.isNull(field)) {
+            sqlite3_result_null(context);
+        } else {
+            sqlite3_result_double(context, records.number(field));
+        }
+        return SQLITE_OK;
+    } catch (const EPlatformError& error) {
+        setError(base->pVtab, error.message());
+        return SQLITE_ERROR;
+    }
+}
+
+int rowid(sqlite3_vtab_cursor* base, sqlite3_int64* id)
+{
+    *id = static_cast<DriverCursor*>(base)->record();
+    return SQLITE_OK;
+}
+
+const sqlite3_module kModule = {
+    0, connect, connect, bestIndex, disconnect, disconnect, open, close, filter, next, eof, column, rowid,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+};
+
+} // namespace
+
+void DriverTableData::read(int record)
+{
+    if (record != currentRecord) {
+        currentRecord = -1;
+        records->readRecord(record);
+        currentRecord = record;
+    }
+}
+
+void registerDriverTableModule(sqlite3* db, DriverTableRegistry* registry)
+{
+    sqlite3_create_module(db, "verola_table", &kModule, registry);
+}
+
+QString driverTableSchema(const TFieldDefs& fields)
+{
+    QStringList columns;
+    QSet<QString> seen;
+    for (const TFieldDef& def : fields.list()) {
+        QString name = def.Name;
+        while (seen.contains(name.toUpper()))
+            name += u'_';
+        seen.insert(name.toUpper());
+        columns.append(quoteName(name) + u' ' + QLatin1String(declaredType(def.DataType)));
+    }
+    return columns.join(u',');
+}
+
+} // namespace verola

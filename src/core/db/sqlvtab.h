@@ -1,0 +1,37 @@
+#pragma once
+
+#include "db/recordsource.h"
+
+#include <QHash>
+#include <QString>
+#include <map>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+
+namespace verola {
+
+// A table file as SQLite sees it: a virtual table reading the driver's records
+// in place. Equality constraints are served by a hash index over the compared
+// columns, built on the first statement that needs it and kept with the table.
+struct DriverTableData {
+    std::unique_ptr<RecordSource> records;
+    std::vector<bool> textual; // per field: compared and returned as text
+    int currentRecord = -1;
+    // By column list ("0,2"): (hash of the key, record number), sorted.
+    std::map<std::string, std::vector<std::pair<quint64, int>>> indexes;
+
+    void read(int record);
+};
+
+using DriverTableRegistry = QHash<QString, std::shared_ptr<DriverTableData>>;
+
+// Registers the module on a connection; "CREATE VIRTUAL TABLE name USING verola_table(key)"
+// then shows the registry's entry key.
+void registerDriverTableModule(sqlite3* db, DriverTableRegistry* registry);
+
+// Column declarations for the records' fields, carrying the engine's field types.
+QString driverTableSchema(const TFieldDefs& fields);
+
+} // namespace verola
