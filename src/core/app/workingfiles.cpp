@@ -7,6 +7,7 @@
 #include "tables/compare.h"
 #include "tables/lineutils.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <cmath>
@@ -25,18 +26,26 @@ QString inDirectory(const QString& directory, const QString& name)
     return withoutTrailingSeparator(directory) + u'/' + name;
 }
 
-// The file itself or, when it is absent, a file of the same name in other letter case: lists
-// copied from a system whose file names ignore case keep working.
+// The file of that name ignoring letter case, as the system's file names always were: lists
+// copied from elsewhere, or written under the configuration files' lower-case digits, keep
+// working. Of several such files the one written last is the one meant. The path itself when
+// there is none.
 QString existingFile(const QString& path)
 {
     const QFileInfo info(path);
-    if (info.exists())
-        return path;
+    QString newest = info.isFile() ? path : QString();
+    QDateTime newestTime = info.isFile() ? info.lastModified() : QDateTime();
     const QStringList entries = info.dir().entryList(QDir::Files);
-    for (const QString& entry : entries)
-        if (entry.compare(info.fileName(), Qt::CaseInsensitive) == 0)
-            return info.dir().filePath(entry);
-    return path;
+    for (const QString& entry : entries) {
+        if (entry == info.fileName() || entry.compare(info.fileName(), Qt::CaseInsensitive) != 0)
+            continue;
+        const QFileInfo candidate(info.dir().filePath(entry));
+        if (newest.isEmpty() || candidate.lastModified() > newestTime) {
+            newest = candidate.filePath();
+            newestTime = candidate.lastModified();
+        }
+    }
+    return newest.isEmpty() ? path : newest;
 }
 
 QStringList readList(const QString& path)

@@ -15,7 +15,8 @@ class TSession;
 // dimensions and position maps that depend on them.
 //
 // Every operation that reads a file raises EInOutError when it cannot be read, before the
-// table is touched. An axis outside 0..11 changes nothing.
+// table is touched. File names compare ignoring letter case when read (of several such files
+// the last written is read). An axis outside 0..11 changes nothing.
 
 // The name of the reference line that gives the block table its extra reference position.
 QString referenceLineName(); // "СО"
@@ -47,7 +48,10 @@ void LoadBlockTableList(TWorkspace& workspace, int axis, TCompPanel& block, cons
 void BuildPrimaryFromSummary(TWorkspace& workspace, int axis, const QStringList& structure, TCompPanel& block,
     bool fromDatabases);
 // Fills the reference position of every axis of the block table from the reference database its
-// reference line names, looked up by each position's reference key.
+// reference line names ("СО|file,key field[-"text to remove"],value field"), looked up by each
+// position's reference key (item 3, in upper case). The database is taken from the configuration
+// folder, else the data folder; an axis whose database is in neither is left alone. A key
+// without a record gives missing; a field the database lacks raises EDatabaseError.
 void FillReferenceValues(TWorkspace& workspace, TTab& blockTable, TSession& session);
 void FillReferenceValues(TWorkspace& workspace, TTab& blockTable);
 // The plug-ins' replacement of a primary list. kindWord "Extr" replaces the kind 0 list of the

@@ -7,6 +7,7 @@
 #include "tables/compare.h"
 #include "workspacefixture.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <shapefil.h>
 
@@ -76,14 +77,36 @@ TEST_F(WorkspaceTest, PrimaryDataListIsReadAndTheSummaryMapFollowsIt)
     EXPECT_EQ(mapOf(conc.Extr->Table(), 0), (std::vector<int>{kAbsentPosition, 1, 0}));
 }
 
-TEST_F(WorkspaceTest, ListFileNamedInOtherLetterCaseIsFound)
+TEST_F(WorkspaceTest, ListFileNameIgnoresLetterCaseAndTheLastWrittenWins)
 {
-    // Lists named the way configuration files are (lower-case hexadecimal) still load.
+    // Lists named the way configuration files are (lower-case hexadecimal) load too; of two
+    // names that differ only in case, the file written last is read.
+    const QDateTime earlier = QDateTime::currentDateTime().addSecs(-60);
+    const QDateTime later = QDateTime::currentDateTime();
+    const struct {
+        const char* name;
+        std::vector<std::pair<const char*, QDateTime>> files; // each file holds its own name as a value
+        const char* expected;
+    } cases[] = {
+        {"other case only", {{"temp.d0a", later}}, "temp.d0a"},
+        {"other case written later", {{"temp.d0A", earlier}, {"temp.d0a", later}}, "temp.d0a"},
+        {"exact name written later", {{"temp.d0A", later}, {"TEMP.D0A", earlier}}, "temp.d0A"},
+    };
     TCompPanel& pol = block(kPolBlock);
-    const QStringList list{"Метео", "\tШтиль|D", "\tВетер|D"};
-    writeTextLines(data.file(QStringLiteral("temp.d0a")), list);
-    LoadPrimaryDataList(workspace, 10, pol, data.path());
-    EXPECT_EQ(pol.Rule->Table().FLists[10], list);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        for (const auto& [name, time] : c.files) {
+            const QString path = folder.file(QString::fromLatin1(name));
+            writeTextLines(path, {"Метео", QStringLiteral("\t%1|D").arg(QString::fromLatin1(name))});
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
+        }
+        LoadPrimaryDataList(workspace, 10, pol, folder.path());
+        EXPECT_EQ(pol.Rule->Table().FLists[10],
+            (QStringList{"Метео", QStringLiteral("\t%1|D").arg(QString::fromLatin1(c.expected))}));
+    }
 }
 
 TEST_F(WorkspaceTest, MissingListFileRaisesAndLeavesTheTable)
