@@ -2,6 +2,7 @@
 // lists built from a summary structure, reference values from databases and the plug-ins'
 // replacement of a list.
 #include "app/workingfiles.h"
+#include "db/dberrors.h"
 #include "db/session.h"
 #include "platform/errors.h"
 #include "tables/compare.h"
@@ -119,6 +120,27 @@ TEST_F(WorkspaceTest, MissingListFileRaisesAndLeavesTheTable)
     EXPECT_EQ(des.Rule->Table().FLists[4], before);
     EXPECT_TRUE(IsWholeSet(des.Calc->Table().FLists[4]));
     EXPECT_TRUE(IsWholeSet(des.Extr->Table().FLists[4]));
+}
+
+TEST_F(WorkspaceTest, ListTooBigForTheTableRaisesAndLeavesTheTable)
+{
+    TCompPanel& conc = block(kConcBlock);
+    TTab& primary = conc.Rule->Table();
+    QStringList regions{"Регионы"};
+    for (int i = 0; i < 10000; ++i)
+        regions.append(QStringLiteral("\tР%1|D").arg(i));
+    setList(primary, 1, regions);
+    primary.SetCell(at({0, 5}), 3);
+    QStringList substances{"Вещества"};
+    for (int i = 0; i < 10000; ++i)
+        substances.append(QStringLiteral("\tВ%1|D").arg(i));
+    writeTextLines(workingListFileName(data.path(), u'd', kConcBlock, 0), substances);
+
+    EXPECT_THROW(LoadPrimaryDataList(workspace, 0, conc, data.path()), ELimitError);
+    EXPECT_TRUE(IsWholeSet(primary.FLists[0]));
+    EXPECT_EQ(primary.FIndex[0].FGroups, 1);
+    EXPECT_EQ(primary.FDims[0], 1);
+    EXPECT_EQ(primary.GetCell(at({0, 5})), 3.0f);
 }
 
 TEST_F(WorkspaceTest, PrimaryCalcListMapsTowardsTheBlocksOwnUpstreamSummary)
@@ -311,6 +333,12 @@ TEST_F(ReferenceValuesTest, DatabaseInNeitherFolderLeavesTheAxis)
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(onAxis0(i), 42.0f);
     EXPECT_FLOAT_EQ(onAxis3(0), 1.25f);
+}
+
+TEST_F(ReferenceValuesTest, FieldTheDatabaseLacksRaises)
+{
+    table.FLists[3].last() = QStringLiteral("СО|groups.dbf,CODE,RATE");
+    EXPECT_THROW(FillReferenceValues(workspace, table, session), EDatabaseError);
 }
 
 class PluginListTest : public WorkspaceTest {
