@@ -13,6 +13,20 @@ namespace {
 
 const QString kPathKey = QStringLiteral("PATH");
 
+// A file of the folder whose name equals name ignoring letter case; tables come
+// from systems where "EMIS.DBF" and "emis.dbf" are one file.
+QString existingFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isFile())
+        return path;
+    const QDir folder = info.dir();
+    for (const QString& entry : folder.entryList(QDir::Files))
+        if (entry.compare(info.fileName(), Qt::CaseInsensitive) == 0)
+            return folder.filePath(entry);
+    return QString();
+}
+
 bool hasTableExtension(const QString& fileName)
 {
     const QString suffix = QFileInfo(fileName).suffix().toLower();
@@ -111,14 +125,14 @@ QString TSession::findTableFile(const QString& databaseName, const QString& tabl
     const QString folder = databaseFolder(databaseName);
     const QString base = QFileInfo(name).isAbsolute() || folder.isEmpty() ? name : QDir(folder).filePath(name);
     if (hasTableExtension(base))
-        return QFileInfo(base).isFile() ? base : QString();
+        return existingFile(base);
     for (const char* extension : {".dbf", ".db", ".txt", "."}) {
-        const QString candidate = base + QLatin1String(extension);
-        if (QFileInfo(candidate).isFile())
+        const QString candidate = existingFile(base + QLatin1String(extension));
+        if (!candidate.isEmpty())
             return candidate;
     }
-    if (QFileInfo(base).isFile() && !QFileInfo(base).suffix().isEmpty())
-        return base;
+    if (!QFileInfo(base).suffix().isEmpty())
+        return existingFile(base);
     return QString();
 }
 

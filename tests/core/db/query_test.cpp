@@ -134,6 +134,28 @@ TEST_F(QueryTest, BadStatementsAndMissingTablesRaiseWithTheStatement)
     EXPECT_EQ(rows({QStringLiteral("SELECT REG FROM regions WHERE REG = '50'")}), QStringList{QStringLiteral("50")});
 }
 
+TEST_F(QueryTest, DamagedTablesRaiseWithTheFileAndTheStatement)
+{
+    QByteArray bytes = readBytes(folder.file(QStringLiteral("regions.dbf")));
+    bytes[4] = 90; // more records than the file holds
+    writeBytes(folder.file(QStringLiteral("broken.dbf")), bytes);
+    writeBytes(folder.file(QStringLiteral("ragged.txt")), "A;B\n1;2\n3\n");
+    for (const QString& name : {QStringLiteral("broken"), QStringLiteral("ragged")}) {
+        const QString sql = QStringLiteral("SELECT * FROM emis, %1 WHERE emis.REG = '77'").arg(name);
+        TQuery query(session);
+        query.SetDatabaseName(folder.path());
+        query.SQL() << sql;
+        try {
+            query.Open();
+            ADD_FAILURE() << "opened " << name.toStdString();
+        } catch (const EDatabaseError& error) {
+            EXPECT_TRUE(error.message().contains(sql)) << error.message().toStdString();
+            EXPECT_TRUE(error.message().contains(folder.file(name))) << error.message().toStdString();
+        }
+    }
+    EXPECT_EQ(rows({QStringLiteral("SELECT REG FROM emis WHERE YEAR_F = 1992")}), QStringList{QStringLiteral("50")});
+}
+
 TEST_F(QueryTest, ChangedFilesAreReadAgain)
 {
     EXPECT_EQ(rows({QStringLiteral("SELECT TITLE FROM regions WHERE REG = '77'")}), QStringList{QStringLiteral("Москва")});

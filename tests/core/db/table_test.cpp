@@ -95,6 +95,9 @@ TEST_F(TableTest, ExtensionsAreTriedInOrder)
     EXPECT_EQ(openTable(QStringLiteral("both"))->FieldByName(QStringLiteral("NAME")).AsString(), QStringLiteral("dbase"));
     EXPECT_EQ(openTable(QStringLiteral("only"))->FieldByName(QStringLiteral("NAME")).AsString(), QStringLiteral("text"));
     EXPECT_EQ(openTable(QStringLiteral("both.txt"))->FieldByName(QStringLiteral("NAME")).AsString(), QStringLiteral("text"));
+    // Names from systems that ignore letter case.
+    EXPECT_EQ(openTable(QStringLiteral("BOTH"))->FieldByName(QStringLiteral("NAME")).AsString(), QStringLiteral("dbase"));
+    EXPECT_EQ(openTable(QStringLiteral("Only.TXT"))->FieldByName(QStringLiteral("NAME")).AsString(), QStringLiteral("text"));
 }
 
 TEST_F(TableTest, ErrorsNameTheFileOrField)
