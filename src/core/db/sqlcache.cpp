@@ -270,19 +270,17 @@ std::unique_ptr<RecordSource> SqlCache::run(const QString& statement, const QStr
     d->ensureOpen();
     const QList<SqlTableRef> refs = SqlTranslator::tablesOf(text);
     QList<SqlBoundTable> bound;
-    QStringList paths;
     for (const SqlTableRef& ref : refs) {
         const QString path = session.findTableFile(databaseName, ref.name);
         if (path.isEmpty())
             d->fail(QStringLiteral("Table \"%1\" does not exist").arg(ref.name), text);
         const LoadedTable& table = d->load(path, text, session.formatSettings());
         bound.append({ref.alias, table.sqlName, table.fields});
-        paths.append(QFileInfo(path).absoluteFilePath());
     }
-    const SqlTranslation translation = SqlTranslator::translate(text, bound, session.formatSettings());
+    const QString translated = SqlTranslator::translate(text, bound, session.formatSettings());
 
     Statement select;
-    const QByteArray sql = translation.sql.toUtf8();
+    const QByteArray sql = translated.toUtf8();
     if (sqlite3_prepare_v2(d->db, sql.constData(), -1, &select.handle, nullptr) != SQLITE_OK)
         d->fail(QString::fromUtf8(sqlite3_errmsg(d->db)), text);
     if (!sqlite3_stmt_readonly(select.handle))

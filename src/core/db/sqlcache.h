@@ -10,10 +10,10 @@ namespace verola {
 
 class TSession;
 
-// Runs SELECT statements with SQLite. A table a statement names is loaded
-// into an in-memory SQLite table on first use and kept while its file is
-// unchanged (same size and modification time); columns compared with "=" get
-// an index the first time a statement uses them. Results are held in memory.
+// Runs SELECT statements with SQLite. A table a statement names is opened with
+// its driver on first use and shown to SQLite as a virtual table, kept while its
+// file is unchanged (same size and modification time); columns compared with "="
+// get a hash index the first time a statement needs it. Results are held in memory.
 class SqlCache {
 public:
     SqlCache();

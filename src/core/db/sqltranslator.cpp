@@ -213,13 +213,12 @@ public:
     {
     }
 
-    SqlTranslation run()
+    QString run()
     {
         m_tokens = Scanner(m_statement).tokens();
-        m_result.equalityFields = QList<QStringList>(m_tables.size());
         markIdentifiers();
         compareDates();
-        return {emit() + naturalOrder(), m_result.equalityFields};
+        return emit() + naturalOrder();
     }
 
 private:
@@ -276,7 +275,6 @@ private:
         return findField(t.text);
     }
 
-    // Starting token of a field reference ending at k, for looking at what stands after it.
     bool isLiteral(int k) const
     {
         return k >= 0 && (m_tokens.at(k).kind == Token::SingleString || m_tokens.at(k).kind == Token::Number);
@@ -314,9 +312,6 @@ private:
                 value.kind = Token::Number;
                 value.text = QString::number(dayNumber, 'g', 17);
             }
-            if (m_tokens.at(k).text == QStringLiteral("=")
-                && !m_result.equalityFields[field.table].contains(def.Name, Qt::CaseInsensitive))
-                m_result.equalityFields[field.table].append(def.Name);
         }
     }
 
@@ -379,7 +374,6 @@ private:
     const QList<SqlBoundTable>& m_tables;
     const FormatSettings& m_format;
     QList<Token> m_tokens;
-    SqlTranslation m_result;
 };
 
 } // namespace
@@ -404,8 +398,7 @@ QList<SqlTableRef> SqlTranslator::tablesOf(const QString& statement)
     return tables;
 }
 
-SqlTranslation SqlTranslator::translate(const QString& statement, const QList<SqlBoundTable>& tables,
-    const FormatSettings& format)
+QString SqlTranslator::translate(const QString& statement, const QList<SqlBoundTable>& tables, const FormatSettings& format)
 {
     return Translator(statement, tables, format).run();
 }

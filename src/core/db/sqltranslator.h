@@ -23,12 +23,6 @@ struct SqlBoundTable {
     TFieldDefs fields;
 };
 
-struct SqlTranslation {
-    QString sql;
-    // Per FROM table (same order), the fields compared with "=" to a constant.
-    QList<QStringList> equalityFields;
-};
-
 // Turns the local SQL the system writes into SQLite's: FROM names become the
 // loaded copies, double-quoted text that names no field becomes a string,
 // a date field compared with a quoted date compares day numbers.
@@ -38,8 +32,8 @@ public:
     // statement when it is not a SELECT or names no table.
     static QList<SqlTableRef> tablesOf(const QString& statement);
 
-    static SqlTranslation translate(const QString& statement, const QList<SqlBoundTable>& tables,
-        const FormatSettings& format);
+    // SQLite's text of the statement, its rows in the order of the files unless it orders them.
+    static QString translate(const QString& statement, const QList<SqlBoundTable>& tables, const FormatSettings& format);
 };
 
 } // namespace verola

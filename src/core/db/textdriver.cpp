@@ -158,7 +158,7 @@ bool sameNames(const QStringList& values, const TFieldDefs& defs)
 
 } // namespace
 
-QStringList splitDelimited(const QString& line, QChar delimiter)
+QStringList splitDelimited(const QString& line, QChar delimiter, QChar quote)
 {
     QStringList values;
     QString current;
@@ -167,9 +167,9 @@ QStringList splitDelimited(const QString& line, QChar delimiter)
     for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line.at(i);
         if (quoted) {
-            if (c == u'"') {
-                if (i + 1 < line.size() && line.at(i + 1) == u'"') {
-                    current += u'"';
+            if (c == quote) {
+                if (i + 1 < line.size() && line.at(i + 1) == quote) {
+                    current += quote;
                     ++i;
                 } else {
                     quoted = false;
@@ -177,7 +177,7 @@ QStringList splitDelimited(const QString& line, QChar delimiter)
             } else {
                 current += c;
             }
-        } else if (c == u'"' && current.trimmed().isEmpty()) {
+        } else if (c == quote && current.trimmed().isEmpty()) {
             quoted = true;
             wasQuoted = true;
             current.clear();
@@ -222,7 +222,7 @@ std::unique_ptr<RecordSource> openTextTable(const QString& path, const FormatSet
         }
         ++first;
     } else if (first < lines.size()) {
-        const QStringList head = schema.fixed ? fixedValues(lines.at(first), schema) : splitDelimited(lines.at(first), delimiter);
+        const QStringList head = schema.fixed ? fixedValues(lines.at(first), schema) : splitDelimited(lines.at(first), delimiter, schema.quote);
         if (sameNames(head, defs))
             ++first;
     }
@@ -233,7 +233,7 @@ std::unique_ptr<RecordSource> openTextTable(const QString& path, const FormatSet
         const QString& line = lines.at(n);
         if (line.trimmed().isEmpty())
             continue;
-        const QStringList values = schema.fixed ? fixedValues(line, schema) : splitDelimited(line, delimiter);
+        const QStringList values = schema.fixed ? fixedValues(line, schema) : splitDelimited(line, delimiter, schema.quote);
         if (values.size() != defs.Count())
             throw EDatabaseError(QStringLiteral("Table \"%1\", line %2: %3 values where the header names %4 fields")
                                      .arg(path).arg(n + 1).arg(values.size()).arg(defs.Count()));

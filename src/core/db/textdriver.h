@@ -18,7 +18,7 @@ namespace verola {
 // raises EDatabaseError naming the file and the line.
 std::unique_ptr<RecordSource> openTextTable(const QString& path, const FormatSettings& format);
 
-// Splits one line at the delimiter, honouring double quotes ("" inside quotes is one quote).
-QStringList splitDelimited(const QString& line, QChar delimiter);
+// Splits one line at the delimiter, honouring quotes ("" inside quotes is one quote).
+QStringList splitDelimited(const QString& line, QChar delimiter, QChar quote = u'"');
 
 } // namespace verola

@@ -40,6 +40,7 @@ void TTable::SetDatabaseName(const QString& name)
 {
     requireInactive("DatabaseName");
     m_databaseName = name;
+    m_indexName.clear(); // indexes belong to the table file
 }
 
 void TTable::SetTableName(const QString& name)

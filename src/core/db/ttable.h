@@ -41,6 +41,7 @@ public:
     QString IndexName() const { return m_indexName; }
     // Selects an index by name (ignoring letter case); an empty name shows the
     // records in file order. Raises EDatabaseError when there is no such index.
+    // Changing DatabaseName or TableName clears the selection.
     void SetIndexName(const QString& name);
     // fields: one or several field names separated by ";" (or "+").
     void AddIndex(const QString& name, const QString& fields, TIndexOptions options = 0);
