@@ -74,6 +74,27 @@ void checkStructure(const QString& path)
         damaged(path, QStringLiteral("not a Paradox table"));
     if (maxTableSize < 1 || maxTableSize > 32 || (maxTableSize > 4 && maxTableSize % 8 != 0))
         damaged(path, QStringLiteral("broken block size"));
+    const qint64 encryption = le32(head, 0x25);
+    if (encryption != 0 && encryption != 0xff00ff00)
+        throw EDatabaseError(QStringLiteral("Table \"%1\" is protected by a password").arg(path));
+    // Field types and sizes follow the header; they must be known kinds that fill the record.
+    const int version = static_cast<unsigned char>(head[0x39]);
+    const int fieldInfo = version >= 5 ? 0x78 : 0x58;
+    file.seek(fieldInfo);
+    const QByteArray types = file.read(2 * fieldCount);
+    if (types.size() < 2 * fieldCount || fieldInfo + 2 * fieldCount > headerSize)
+        damaged(path, QStringLiteral("the field list is cut short"));
+    static const QByteArray known("\x01\x02\x03\x04\x05\x06\x09\x0c\x0d\x0e\x0f\x10\x14\x15\x16\x17\x18");
+    int fieldBytes = 0;
+    for (int i = 0; i < fieldCount; ++i) {
+        const char type = types[2 * i];
+        const int length = static_cast<unsigned char>(types[2 * i + 1]);
+        if (!known.contains(type) || length == 0)
+            damaged(path, QStringLiteral("field %1 is broken").arg(i + 1));
+        fieldBytes += length;
+    }
+    if (fieldBytes != recordSize)
+        damaged(path, QStringLiteral("its fields do not fill the record"));
     const qint64 blockSize = static_cast<qint64>(maxTableSize) * 1024;
     if (headerSize + fileBlocks * blockSize > size)
         damaged(path, QStringLiteral("the file is shorter than its header says"));
