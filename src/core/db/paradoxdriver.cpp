@@ -74,11 +74,13 @@ void checkStructure(const QString& path)
         damaged(path, QStringLiteral("not a Paradox table"));
     if (maxTableSize < 1 || maxTableSize > 32 || (maxTableSize > 4 && maxTableSize % 8 != 0))
         damaged(path, QStringLiteral("broken block size"));
+    // pxlib follows the block chain of an encrypted table without checking it.
+    const int version = static_cast<unsigned char>(head[0x39]);
     const qint64 encryption = le32(head, 0x25);
-    if (encryption != 0 && encryption != 0xff00ff00)
+    const qint64 encryption2 = version >= 5 ? le32(head, 0x5c) : 0;
+    if ((encryption != 0 && encryption != 0xff00ff00) || encryption2 != 0)
         throw EDatabaseError(QStringLiteral("Table \"%1\" is protected by a password").arg(path));
     // Field types and sizes follow the header; they must be known kinds that fill the record.
-    const int version = static_cast<unsigned char>(head[0x39]);
     const int fieldInfo = version >= 5 ? 0x78 : 0x58;
     file.seek(fieldInfo);
     const QByteArray types = file.read(2 * fieldCount);
