@@ -59,8 +59,8 @@ void checkStructure(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: %2").arg(path, file.errorString()));
     const qint64 size = file.size();
-    const QByteArray head = file.read(0x58);
-    if (head.size() < 0x58)
+    const QByteArray head = file.read(0x78);
+    if (head.size() < 0x58 || (static_cast<unsigned char>(head[0x39]) >= 5 && head.size() < 0x78))
         damaged(path, QStringLiteral("the header is cut short"));
     const int recordSize = le16(head, 0x00);
     const int headerSize = le16(head, 0x02);
