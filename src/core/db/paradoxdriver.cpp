@@ -59,8 +59,8 @@ void checkStructure(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: %2").arg(path, file.errorString()));
     const qint64 size = file.size();
-    const QByteArray head = file.read(0x58);
-    if (head.size() < 0x58)
+    const QByteArray head = file.read(0x78);
+    if (head.size() < 0x58 || (static_cast<unsigned char>(head[0x39]) >= 5 && head.size() < 0x78))
         damaged(path, QStringLiteral("the header is cut short"));
     const int recordSize = le16(head, 0x00);
     const int headerSize = le16(head, 0x02);
@@ -74,6 +74,29 @@ void checkStructure(const QString& path)
         damaged(path, QStringLiteral("not a Paradox table"));
     if (maxTableSize < 1 || maxTableSize > 32 || (maxTableSize > 4 && maxTableSize % 8 != 0))
         damaged(path, QStringLiteral("broken block size"));
+    // pxlib follows the block chain of an encrypted table without checking it.
+    const int version = static_cast<unsigned char>(head[0x39]);
+    const qint64 encryption = le32(head, 0x25);
+    const qint64 encryption2 = version >= 5 ? le32(head, 0x5c) : 0;
+    if ((encryption != 0 && encryption != 0xff00ff00) || encryption2 != 0)
+        throw EDatabaseError(QStringLiteral("Table \"%1\" is protected by a password").arg(path));
+    // Field types and sizes follow the header; they must be known kinds that fill the record.
+    const int fieldInfo = version >= 5 ? 0x78 : 0x58;
+    file.seek(fieldInfo);
+    const QByteArray types = file.read(2 * fieldCount);
+    if (types.size() < 2 * fieldCount || fieldInfo + 2 * fieldCount > headerSize)
+        damaged(path, QStringLiteral("the field list is cut short"));
+    static const QByteArray known("\x01\x02\x03\x04\x05\x06\x09\x0c\x0d\x0e\x0f\x10\x14\x15\x16\x17\x18");
+    int fieldBytes = 0;
+    for (int i = 0; i < fieldCount; ++i) {
+        const char type = types[2 * i];
+        const int length = static_cast<unsigned char>(types[2 * i + 1]);
+        if (!known.contains(type) || length == 0)
+            damaged(path, QStringLiteral("field %1 is broken").arg(i + 1));
+        fieldBytes += length;
+    }
+    if (fieldBytes != recordSize)
+        damaged(path, QStringLiteral("its fields do not fill the record"));
     const qint64 blockSize = static_cast<qint64>(maxTableSize) * 1024;
     if (headerSize + fileBlocks * blockSize > size)
         damaged(path, QStringLiteral("the file is shorter than its header says"));
