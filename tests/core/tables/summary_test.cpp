@@ -227,6 +227,9 @@ TEST(Summarize, FastPathMatchesTheCellByCellComputation)
             for (int leaf = 0; leaf < 3 + g; ++leaf)
                 lines.append(QStringLiteral("\tL%1_%2|l").arg(g).arg(leaf));
         }
+        // A child that repeats an earlier position lies before the group's first child:
+        // the shifted read leaves it out.
+        lines.append(QStringLiteral("\tL0_0|l"));
         lists[axis] = makeList(QStringLiteral("h"), QStringList{QStringLiteral("Top|g,GROUP:AVER")} + [&] {
             QStringList indented;
             for (const QString& line : lines)
