@@ -125,6 +125,19 @@ TEST_F(SummarizeCommand, AStoppingErrorKeepsTheCellsComputedBefore)
     EXPECT_EQ(dump(config()).out, QStringLiteral("Pollutant,Value\na,2\nb,4\nSum,1\nc,1\n"));
 }
 
+TEST_F(SummarizeCommand, ValueLineFeedsTheCurrentFieldOfFormRules)
+{
+    writeTextLines(folder.file(QStringLiteral("study.o10")),
+        {QStringLiteral("Вещества"), QStringLiteral("Share|g,GROUP:FORM,a/Текущее поле"), QStringLiteral("\ta|l"),
+            QStringLiteral("\tb|l"), QStringLiteral("Fixed|g,GROUP:SUM"), QStringLiteral("\tc|l")});
+    QStringList arguments{QStringLiteral("summarize"), config(), QStringLiteral("--block"), QStringLiteral("1"),
+        QStringLiteral("--table"), QStringLiteral("extr")};
+    ASSERT_EQ(runCli(arguments).status, 0);
+    EXPECT_EQ(dump(config()).out, QStringLiteral("Pollutant,Value\na,2\nb,4\nFixed,1\nc,1\n"));
+    ASSERT_EQ(runCli(arguments + QStringList{QStringLiteral("--value-line"), QStringLiteral("2")}).status, 0);
+    EXPECT_EQ(dump(config()).out, QStringLiteral("Pollutant,Value\nShare,0.5\na,2\nb,4\nFixed,1\nc,1\n"));
+}
+
 TEST_F(SummarizeCommand, RejectsBadArguments)
 {
     EXPECT_EQ(runCli({QStringLiteral("summarize"), config(), QStringLiteral("--block"), QStringLiteral("9"),
