@@ -302,3 +302,32 @@ TEST(EvaluateFormula, EvaluatorOrSpecialFunction)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Aggregate, ShiftedReadsKeepToTheFirstAndLastChildPlainReadsDoNot)
+{
+    std::array<QStringList, kAxisCount> lists;
+    lists[1] = makeList(QStringLiteral("h"), {QStringLiteral("p0"), QStringLiteral("p1"), QStringLiteral("p2"),
+                                                  QStringLiteral("p3")});
+    TTab table;
+    shapeTable(table, lists);
+    for (int p = 0; p < 4; ++p)
+        table.SetCell(at({0, p}), 1 + p);
+    const std::vector<int> children{2, 0, 3};
+    CoordIndex index{};
+    index[1] = -1;
+    SummaryState state(kRussian);
+    EXPECT_EQ(Aggregate(table, children, index, false, QStringLiteral("SUMMARY"), state), 3 + 4);
+    EXPECT_EQ(state.first[1], 2);
+    EXPECT_EQ(state.last[1], 3);
+    EXPECT_EQ(Aggregate(table, children, index, true, QStringLiteral("SUMMARY"), state), 3 + 1 + 4);
+    // A shift moves every child read along the axis, but not past the last child: child 1 reads
+    // position 2, child 2 would read position 3 and is missing.
+    table.FIndex[1].FShift = 1;
+    EXPECT_EQ(Aggregate(table, {1, 2}, index, false, QStringLiteral("AVER"), state), 3);
+    EXPECT_EQ(Aggregate(table, {1, 2}, index, true, QStringLiteral("AVER"), state), (2 + 3) / 2.0f);
+    EXPECT_TRUE(isMissing(Aggregate(table, {}, index, false, QStringLiteral("SUMMARY"), state)));
+}
+
+} // namespace
