@@ -99,7 +99,9 @@ const std::vector<Command>& commands()
             "export-dbf CONFIG --block N --table rule|extr|calc|est|block --out FILE.dbf [--codes] [--field NAME]",
             runExportDbf},
         {"eval", "eval EXPR [NAME=VALUE ...] | eval --formula TEXT", runEval},
-        {"summarize", "summarize CONFIG --block N --table rule|extr|calc|est|block [--out FILE] [--value-line N]", runSummarize},
+        {"summarize",
+            "summarize CONFIG --block N --table rule|extr|calc|est|block [--out FILE] [--value-line N]",
+            runSummarize},
     };
     return list;
 }
