@@ -331,3 +331,22 @@ TEST(Aggregate, ShiftedReadsKeepToTheFirstAndLastChildPlainReadsDoNot)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Summarize, ChildReadsGoThroughTheComparisonView)
+{
+    TTab table;
+    groupWithChildren(table, QStringLiteral("G|g,GROUP:SUM"), {5, 7, kMissing});
+    TTab background;
+    groupWithChildren(background, QStringLiteral("G|g,GROUP:SUM"), {1, 2, 3});
+    table.FBackground = &background;
+    table.FCompareMode = 1;
+    Summarize(table, kRussian);
+    EXPECT_EQ(table.GetCell(at({0})), (5 - 1) + (7 - 2));
+    table.FCompareMode = 2;
+    Summarize(table, kRussian);
+    EXPECT_EQ(table.GetCell(at({0})), 5.0f / 1 + 7.0f / 2);
+}
+
+} // namespace
