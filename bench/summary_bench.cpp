@@ -43,11 +43,11 @@ QStringList flatList(int positions)
     return list;
 }
 
-void shape(TTab& table)
+void shape(TTab& table, int flatPositions = kFlatPositions)
 {
     table.FLists[0] = treeList(QStringLiteral("SUM"), QStringLiteral("P"));
     table.FLists[1] = treeList(QStringLiteral("AVER"), QStringLiteral("R"));
-    table.FLists[2] = flatList(kFlatPositions);
+    table.FLists[2] = flatList(flatPositions);
     for (int k = 3; k < kAxisCount; ++k) {
         table.FLists[k].clear();
         AddWholeSet(table.FLists[k], QStringLiteral("T"));
@@ -176,6 +176,30 @@ void BM_CopyFromIdentityMaps(benchmark::State& state)
         double(source.FCellCount) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_CopyFromIdentityMaps)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The same summary read through a difference view (a tenth of the cells): every child read
+// goes through CompareRead, cell by cell.
+void BM_SummarizeThroughComparison(benchmark::State& state)
+{
+    TTab table;
+    TTab background;
+    shape(table, kFlatPositions / 10);
+    shape(background, kFlatPositions / 10);
+    TTab& full = benchTable();
+    for (std::int64_t o = 0; o < table.FCellCount; ++o) {
+        table.setCellAt(o, full.cellAt(o));
+        background.setCellAt(o, 1);
+    }
+    table.FBackground = &background;
+    table.FCompareMode = 1;
+    const FormatSettings format = FormatSettings::russian();
+    for (auto _ : state)
+        Summarize(table, format);
+    state.counters["cells"] = table.FCellCount;
+    state.counters["child_reads_per_s"] = benchmark::Counter(
+        childReadsPerSummary(table) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SummarizeThroughComparison)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 

@@ -127,8 +127,114 @@ std::optional<GroupShape> groupShape(const TTab& table, int g, int s)
     return shape;
 }
 
+// A rule as Aggregate uses it: its kind and the text after its word (formula or constant).
+struct ParsedRule {
+    Rule kind = Rule::Sum;
+    QString operand;
+};
+
+ParsedRule parseRule(const QString& ruleText)
+{
+    ParsedRule parsed{aggregateRule(ruleText), QString()};
+    if (parsed.kind == Rule::Calc)
+        parsed.operand = ruleText.mid(ruleText.indexOf(QStringLiteral("CALC")) + 4);
+    else if (parsed.kind == Rule::Form)
+        parsed.operand = ruleText.mid(ruleText.indexOf(QStringLiteral("FORM")) + 4);
+    else if (parsed.kind == Rule::Const)
+        parsed.operand = ruleText.mid(ruleText.indexOf(QStringLiteral("CONST")) + 5);
+    return parsed;
+}
+
+float aggregateParsed(TTab& table, const std::vector<int>& children, CoordIndex index, bool plain,
+    const ParsedRule& parsed, SummaryState& state)
+{
+    if (children.empty())
+        return kMissing;
+    const Rule rule = parsed.kind;
+    QString formula = parsed.operand;
+
+    const auto axis = std::find(index.begin(), index.end(), -1);
+    if (axis == index.end())
+        return kMissing;
+    const int f = static_cast<int>(axis - index.begin());
+    state.first[f] = children.front();
+    state.last[f] = children.back();
+
+    float m = 0, q = 0, s = 0, extreme = 0;
+    int n = 0;
+    for (size_t e = 0; e < children.size(); ++e) {
+        index[f] = children[e];
+        float v = plain ? CompareRead(table, index) : ShiftedRead(table, index, state.first, state.last);
+        if (isMissing(v))
+            continue;
+        switch (rule) {
+        case Rule::Disp:
+            m = m + (v - m) / (n + 1);
+            q = q + v * v;
+            break;
+        case Rule::Min:
+            if (n == 0 || v < extreme)
+                extreme = v;
+            break;
+        case Rule::Max:
+            if (n == 0 || v > extreme)
+                extreme = v;
+            break;
+        case Rule::Geom:
+            if (v > 0)
+                s = static_cast<float>(s + std::log(double(v)));
+            break;
+        case Rule::Angle:
+            if (v - m > 180)
+                v = v - 360;
+            else if (m - v > 180)
+                v = v + 360;
+            m = m + (v - m) / (n + 1);
+            if (m > 360)
+                m = m - 360;
+            else if (m < 0)
+                m = m + 360;
+            break;
+        case Rule::LogSum: {
+            double term = std::pow(10.0, double(v));
+            if (!std::isfinite(term) || term > kFloatMax)
+                term = 0; // an overflowing term counts as nothing
+            s = static_cast<float>(s + term);
+            break;
+        }
+        case Rule::Calc:
+        case Rule::Form:
+            ReplaceAll(formula, u'#' + QString::number(e), valueText(v, formula, state));
+            break;
+        default:
+            s = s + v;
+            break;
+        }
+        ++n;
+    }
+    if (n == 0)
+        return kMissing;
+
+    switch (rule) {
+    case Rule::Aver: return finiteOrMissing(s / n);
+    case Rule::Geom: return finiteOrMissing(std::exp(double(s) / n));
+    case Rule::Disp: {
+        const double spread = double(q) - n * double(m) * double(m);
+        return spread >= 0 && n >= 2 ? finiteOrMissing(std::sqrt(spread / (n - 1))) : kMissing;
+    }
+    case Rule::LogSum: return s > 0 ? finiteOrMissing(std::log10(double(s)) / n) : kMissing;
+    case Rule::Calc: return EvaluateFormula(replacePositionMarkers(table, formula, index), state);
+    case Rule::Form: return evaluateCurrentField(table, formula, index, f, state);
+    case Rule::Const: return finiteOrMissing(strToFloat(formula, state.format));
+    case Rule::Angle: return finiteOrMissing(m);
+    case Rule::Min:
+    case Rule::Max: return extreme;
+    default: return finiteOrMissing(s);
+    }
+}
+
 // Individual rules: per axis and position, the rule word of a first item "AXIS:word".
-using IndividualRules = std::array<std::vector<std::optional<QString>>, kAxisCount>;
+using IndividualRules = std::array<std::vector<std::optional<ParsedRule>>, kAxisCount>;
 
 IndividualRules collectIndividualRules(const TTab& table)
 {
@@ -140,7 +246,7 @@ IndividualRules collectIndividualRules(const TTab& table)
             if (!item.contains(QStringLiteral("AXIS:")))
                 continue;
             rules[axis].resize(static_cast<size_t>(positions));
-            rules[axis][p] = item.mid(item.indexOf(u':') + 1);
+            rules[axis][p] = parseRule(item.mid(item.indexOf(u':') + 1));
         }
     }
     return rules;
@@ -162,10 +268,11 @@ void summarizeGroupByCell(TTab& table, int g, int s, const GroupShape& shape, co
     for (int k = 0; k < kAxisCount; ++k)
         if (k != g && counts[k] <= 0)
             return;
+    const ParsedRule parsedGroupRule = parseRule(groupRule);
     CoordIndex combo{};
     combo[g] = s;
     while (true) {
-        const QString* rule = &groupRule;
+        const ParsedRule* rule = &parsedGroupRule;
         for (int k = 0; k < kAxisCount; ++k)
             if (k != g && !individual[k].empty() && individual[k][combo[k]])
                 rule = &*individual[k][combo[k]];
@@ -173,7 +280,7 @@ void summarizeGroupByCell(TTab& table, int g, int s, const GroupShape& shape, co
         index[g] = -1;
         state.first.fill(-1);
         state.last.fill(-1);
-        const float result = Aggregate(table, shape.children, index, shape.grandchildren, *rule, state);
+        const float result = aggregateParsed(table, shape.children, index, shape.grandchildren, *rule, state);
         table.SetCell(combo, result);
 
         int k = 0;
@@ -403,95 +510,7 @@ float EvaluateFormula(const QString& text, SummaryState& state)
 float Aggregate(TTab& table, const std::vector<int>& children, CoordIndex index, bool plain, const QString& ruleText,
     SummaryState& state)
 {
-    if (children.empty())
-        return kMissing;
-    const Rule rule = aggregateRule(ruleText);
-    QString formula;
-    if (rule == Rule::Calc)
-        formula = ruleText.mid(ruleText.indexOf(QStringLiteral("CALC")) + 4);
-    else if (rule == Rule::Form)
-        formula = ruleText.mid(ruleText.indexOf(QStringLiteral("FORM")) + 4);
-    else if (rule == Rule::Const)
-        formula = ruleText.mid(ruleText.indexOf(QStringLiteral("CONST")) + 5);
-
-    const auto axis = std::find(index.begin(), index.end(), -1);
-    if (axis == index.end())
-        return kMissing;
-    const int f = static_cast<int>(axis - index.begin());
-    state.first[f] = children.front();
-    state.last[f] = children.back();
-
-    float m = 0, q = 0, s = 0, extreme = 0;
-    int n = 0;
-    for (size_t e = 0; e < children.size(); ++e) {
-        index[f] = children[e];
-        float v = plain ? CompareRead(table, index) : ShiftedRead(table, index, state.first, state.last);
-        if (isMissing(v))
-            continue;
-        switch (rule) {
-        case Rule::Disp:
-            m = m + (v - m) / (n + 1);
-            q = q + v * v;
-            break;
-        case Rule::Min:
-            if (n == 0 || v < extreme)
-                extreme = v;
-            break;
-        case Rule::Max:
-            if (n == 0 || v > extreme)
-                extreme = v;
-            break;
-        case Rule::Geom:
-            if (v > 0)
-                s = static_cast<float>(s + std::log(double(v)));
-            break;
-        case Rule::Angle:
-            if (v - m > 180)
-                v = v - 360;
-            else if (m - v > 180)
-                v = v + 360;
-            m = m + (v - m) / (n + 1);
-            if (m > 360)
-                m = m - 360;
-            else if (m < 0)
-                m = m + 360;
-            break;
-        case Rule::LogSum: {
-            double term = std::pow(10.0, double(v));
-            if (!std::isfinite(term) || term > kFloatMax)
-                term = 0; // an overflowing term counts as nothing
-            s = static_cast<float>(s + term);
-            break;
-        }
-        case Rule::Calc:
-        case Rule::Form:
-            ReplaceAll(formula, u'#' + QString::number(e), valueText(v, formula, state));
-            break;
-        default:
-            s = s + v;
-            break;
-        }
-        ++n;
-    }
-    if (n == 0)
-        return kMissing;
-
-    switch (rule) {
-    case Rule::Aver: return finiteOrMissing(s / n);
-    case Rule::Geom: return finiteOrMissing(std::exp(double(s) / n));
-    case Rule::Disp: {
-        const double spread = double(q) - n * double(m) * double(m);
-        return spread >= 0 && n >= 2 ? finiteOrMissing(std::sqrt(spread / (n - 1))) : kMissing;
-    }
-    case Rule::LogSum: return s > 0 ? finiteOrMissing(std::log10(double(s)) / n) : kMissing;
-    case Rule::Calc: return EvaluateFormula(replacePositionMarkers(table, formula, index), state);
-    case Rule::Form: return evaluateCurrentField(table, formula, index, f, state);
-    case Rule::Const: return finiteOrMissing(strToFloat(formula, state.format));
-    case Rule::Angle: return finiteOrMissing(m);
-    case Rule::Min:
-    case Rule::Max: return extreme;
-    default: return finiteOrMissing(s);
-    }
+    return aggregateParsed(table, children, index, plain, parseRule(ruleText), state);
 }
 
 void Summarize(TTab& table, const FormatSettings& format, int currentValueLine)
