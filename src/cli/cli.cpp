@@ -113,6 +113,8 @@ const std::vector<Command>& commands()
         {"query",
             "query --model NAME --panel KIND --level L [--code LEVEL=CODE ...] [--data-dir DIR] [--open] [--show-sql]",
             runQuery},
+            "summarize CONFIG --block N --table rule|extr|calc|est|block [--out FILE] [--value-line N]",
+            runSummarize},
     };
     return list;
 }

@@ -113,6 +113,8 @@ int runSummarize(Context& context, Arguments& args)
         throw UsageError(QStringLiteral("option --block is required"));
     const TableKind kind = tableKindFromName(args.requiredOption(QStringLiteral("--table")));
     QString outPath = args.option(QStringLiteral("--out"));
+    // The value line FORM rules read ("Текущее поле"); none unless given.
+    const int valueLine = args.intOption(QStringLiteral("--value-line"), -1, -1, kMaxAxisLines - 1);
     const QStringList rest = args.positionals();
     if (rest.size() != 1)
         throw UsageError(QStringLiteral("give exactly one configuration path"));
@@ -126,7 +128,7 @@ int runSummarize(Context& context, Arguments& args)
         outPath = location.filePath(tableFileExtension(kind, block));
     int status = 0;
     try {
-        Summarize(table, context.format);
+        Summarize(table, context.format, valueLine);
     } catch (const EFloatingPointError& error) {
         status = reportArithmeticFault(error);
     } catch (const EConvertError& error) {

@@ -40,6 +40,10 @@ void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRe
     m_text = upperAsciiTrimmed(source);
     for (const auto& entry : m_parser.m_variables)
         m_longestVariable = std::max(m_longestVariable, static_cast<int>(entry.first.size()));
+    for (const auto& entry : m_parser.m_functionsOne)
+        m_longestFunction = std::max(m_longestFunction, static_cast<int>(entry.first.size()));
+    for (const auto& entry : m_parser.m_functionsTwo)
+        m_longestFunction = std::max(m_longestFunction, static_cast<int>(entry.first.size()));
     if (m_text.isEmpty())
         return;
     if (m_text.contains(u' '))
@@ -113,9 +117,20 @@ void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRe
     chain = std::move(records);
 }
 
+void ExpressionCompiler::spendWork()
+{
+    // Long chains that can never fit the nesting limit would otherwise be searched at length;
+    // anything that needs this much searching is beyond what the limits allow anyway.
+    if (++m_work > kWorkLimit)
+        throw EExpressionTooComplex(QStringLiteral("Expression is too complex"));
+}
+
 void ExpressionCompiler::buildLookupTables()
 {
     const int n = static_cast<int>(m_text.size());
+    m_nextOpen.assign(static_cast<size_t>(n) + 1, n);
+    for (int i = n - 1; i >= 0; --i)
+        m_nextOpen[i] = m_text.at(i) == u'(' ? i : m_nextOpen[i + 1];
     // Sparse table of prefix-balance minima over index ranges.
     m_minimum.clear();
     m_minimum.push_back(m_prefixBalance);
@@ -251,9 +266,7 @@ bool ExpressionCompiler::recognise(Recogniser r, int b, int e, int level)
     }
     if (!properlyNested(b, e))
         return false; // every valid term has its brackets matched
-    const std::uint64_t key = ((static_cast<std::uint64_t>(b) * (m_text.size() + 1) + static_cast<std::uint64_t>(e))
-                                  << 5)
-        | static_cast<std::uint64_t>(level);
+    const std::uint64_t key = memoKey(b, e, level);
     std::uint32_t& entry = m_memo[key];
     const std::uint32_t known = 1u << (2 * r);
     const std::uint32_t yes = known << 1;
@@ -267,6 +280,7 @@ bool ExpressionCompiler::recognise(Recogniser r, int b, int e, int level)
 
 bool ExpressionCompiler::compute(Recogniser r, int b, int e, int level)
 {
+    spendWork();
     switch (r) {
     case RVariable: return isVariable(b, e);
     case RNumber: return isNumber(b, e);
@@ -301,16 +315,31 @@ bool ExpressionCompiler::compute(Recogniser r, int b, int e, int level)
 
 bool ExpressionCompiler::isValid(int b, int e, int level)
 {
-    // Brackets around a valid term add no level; walk them without recursion.
+    // Brackets around a valid term add no level; walk them without recursion and remember
+    // the answer for every bracketed range on the way.
+    std::vector<Range> visited;
+    bool result = false;
     while (e > b) {
-        if (recognise(RValid, b, e, level))
-            return true;
+        std::uint32_t& entry = m_memo[memoKey(b, e, level)];
+        const std::uint32_t known = 1u << (2 * RTerm);
+        if (entry & known) {
+            result = (entry & (known << 1)) != 0;
+            break;
+        }
+        visited.push_back({b, e});
+        if (recognise(RValid, b, e, level)) {
+            result = true;
+            break;
+        }
         if (e - b < 3 || m_text.at(b) != u'(' || m_text.at(e - 1) != u')')
-            return false;
+            break;
         ++b;
         --e;
     }
-    return false;
+    const std::uint32_t known = 1u << (2 * RTerm);
+    for (const Range& range : visited)
+        m_memo[memoKey(range.begin, range.end, level)] |= known | (result ? known << 1 : 0);
+    return result;
 }
 
 bool ExpressionCompiler::isBracketedValid(int b, int e, int level)
@@ -352,51 +381,51 @@ bool ExpressionCompiler::isNumber(int b, int e, double* value) const
 {
     if (e <= b)
         return false;
-    const QChar lead = m_text.at(b);
-    if (!isDigit(lead) && lead != u'-' && lead != u'+' && lead != u'.' && lead != u'P'
-        && lead != m_parser.m_format.decimalSeparator)
-        return false;
-    const QString t = text(b, e);
+    const QStringView t = QStringView(m_text).mid(b, e - b);
     double result = 0;
-    if (t == QStringLiteral("PI") || t == QStringLiteral("-PI")) {
+    if (t == u"PI" || t == u"-PI") {
         result = t.startsWith(u'-') ? -std::numbers::pi : std::numbers::pi;
-    } else if (m_parser.m_dotNumberFormat) {
-        // sign, digits, point, digits, exponent: "-1.5E+3", ".5", "2."
+    } else {
+        // sign, digits, point, digits, exponent: "-1.5E+3", ".5", "2."; the point is "." or
+        // the user's decimal separator. Checked here so that long texts are refused early.
+        const QChar point = m_parser.m_dotNumberFormat ? QChar(u'.') : m_parser.m_format.decimalSeparator;
         int i = 0;
         const int n = static_cast<int>(t.size());
-        if (i < n && (t.at(i) == u'+' || t.at(i) == u'-'))
+        if (i < n && (t[i] == u'+' || t[i] == u'-'))
             ++i;
         int digits = 0;
-        while (i < n && isDigit(t.at(i)))
+        while (i < n && isDigit(t[i]))
             ++i, ++digits;
-        if (i < n && t.at(i) == u'.') {
+        if (i < n && t[i] == point) {
             ++i;
-            while (i < n && isDigit(t.at(i)))
+            while (i < n && isDigit(t[i]))
                 ++i, ++digits;
         }
         if (digits == 0)
             return false;
-        if (i < n && t.at(i) == u'E') {
+        if (i < n && t[i] == u'E') {
             ++i;
-            if (i < n && (t.at(i) == u'+' || t.at(i) == u'-'))
+            if (i < n && (t[i] == u'+' || t[i] == u'-'))
                 ++i;
             int exponentDigits = 0;
-            while (i < n && isDigit(t.at(i)))
+            while (i < n && isDigit(t[i]))
                 ++i, ++exponentDigits;
             if (exponentDigits == 0)
                 return false;
         }
         if (i != n)
             return false;
-        std::string latin = t.toStdString();
-        const char* first = latin.data();
-        if (*first == '+')
-            ++first;
-        const auto parsed = std::from_chars(first, latin.data() + latin.size(), result);
-        if (parsed.ec != std::errc() || !std::isfinite(result))
+        if (m_parser.m_dotNumberFormat) {
+            const std::string latin = t.toString().toStdString();
+            const char* first = latin.data();
+            if (*first == '+')
+                ++first;
+            const auto parsed = std::from_chars(first, latin.data() + latin.size(), result);
+            if (parsed.ec != std::errc() || !std::isfinite(result))
+                return false;
+        } else if (!tryStrToFloat(t.toString(), m_parser.m_format, result)) {
             return false;
-    } else if (!tryStrToFloat(t, m_parser.m_format, result)) {
-        return false;
+        }
     }
     if (value)
         *value = result;
@@ -437,11 +466,13 @@ bool ExpressionCompiler::findBinarySplit(Recogniser r, int b, int e, int level, 
     if (sameBalance != positions.byBalance.end()) {
         const std::vector<int>& list = sameBalance->second;
         for (auto it = std::lower_bound(list.begin(), list.end(), b + 1); it != list.end() && *it + length < e; ++it) {
+            spendWork();
             const Range l{b, *it};
             const Range rr{*it + length, e};
             if (balance(rr.begin, rr.end) != 0)
                 continue;
-            if (!isAllowedPart(l.begin, l.end, level + 1, left) || !isAllowedPart(rr.begin, rr.end, level + 1, right))
+            // The right part first: in long chains it is the one that fails cheaply.
+            if (!isAllowedPart(rr.begin, rr.end, level + 1, right) || !isAllowedPart(l.begin, l.end, level + 1, left))
                 continue;
             m_splitTried = true;
             m_lastSplit = {l, rr};
@@ -462,8 +493,8 @@ bool ExpressionCompiler::findBinarySplit(Recogniser r, int b, int e, int level, 
 
 bool ExpressionCompiler::findFunctionOne(int b, int e, int level, Range* argument, ParserFunctionOne* routine)
 {
-    const int open = static_cast<int>(m_text.indexOf(u'(', b));
-    if (open <= b || open >= e || m_text.at(e - 1) != u')')
+    const int open = m_nextOpen[b];
+    if (open <= b || open >= e || m_text.at(e - 1) != u')' || open - b > m_longestFunction)
         return false;
     const auto found = m_parser.m_functionsOne.find(text(b, open));
     if (found == m_parser.m_functionsOne.end())
@@ -479,8 +510,8 @@ bool ExpressionCompiler::findFunctionOne(int b, int e, int level, Range* argumen
 
 bool ExpressionCompiler::findFunctionTwo(int b, int e, int level, Split* arguments, ParserFunctionTwo* routine)
 {
-    const int open = static_cast<int>(m_text.indexOf(u'(', b));
-    if (open <= b || open >= e || m_text.at(e - 1) != u')')
+    const int open = m_nextOpen[b];
+    if (open <= b || open >= e || m_text.at(e - 1) != u')' || open - b > m_longestFunction)
         return false;
     const auto found = m_parser.m_functionsTwo.find(text(b, open));
     if (found == m_parser.m_functionsTwo.end())

@@ -15,7 +15,8 @@ namespace verola {
 // Every term is a range [begin, end) of the upper-cased text. The recognisers decide whether
 // a range is a term of a given kind; their answers are memoised per range and nesting level,
 // so that no input makes the search exponential, and a range deeper than the nesting limit
-// is never explored (the compile then fails with ETooManyNestings).
+// is never explored (the compile then fails with ETooManyNestings). A text that needs more
+// than a fixed amount of searching fails with EExpressionTooComplex.
 class ExpressionCompiler {
 public:
     explicit ExpressionCompiler(const TCustomParser& parser) : m_parser(parser) {}
@@ -37,7 +38,8 @@ private:
         RPower,
         RFunctionOne,
         RFunctionTwo,
-        RValid,
+        RValid, // any kind
+        RTerm,  // any kind, or a valid term in brackets
         RecogniserCount
     };
     using Mask = unsigned;
@@ -77,6 +79,12 @@ private:
     bool findFunctionOne(int b, int e, int level, Range* argument, ParserFunctionOne* routine);
     bool findFunctionTwo(int b, int e, int level, Split* arguments, ParserFunctionTwo* routine);
     void buildLookupTables();
+    void spendWork();
+    std::uint64_t memoKey(int b, int e, int level) const
+    {
+        return ((static_cast<std::uint64_t>(b) * (m_text.size() + 1) + static_cast<std::uint64_t>(e)) << 5)
+            | static_cast<std::uint64_t>(level);
+    }
     bool properlyNested(int b, int e) const;
     int balance(int b, int e) const { return m_prefixBalance[e] - m_prefixBalance[b]; }
     QString text(int b, int e) const { return m_text.mid(b, e - b); }
@@ -97,7 +105,11 @@ private:
     std::array<OperatorPositions, RecogniserCount> m_operators;
     std::unordered_map<std::uint64_t, std::uint32_t> m_memo;
     std::vector<Term> m_terms;
+    static constexpr std::int64_t kWorkLimit = 2'000'000;
+    std::int64_t m_work = 0;
     int m_longestVariable = 0;
+    int m_longestFunction = 0;
+    std::vector<int> m_nextOpen; // index of the first "(" at or after i; the text length when none
     bool m_tooDeep = false;
     bool m_splitTried = false;
     Split m_lastSplit;

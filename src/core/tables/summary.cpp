@@ -127,220 +127,31 @@ std::optional<GroupShape> groupShape(const TTab& table, int g, int s)
     return shape;
 }
 
-// Individual rules: per axis and position, the rule word of a first item "AXIS:word".
-using IndividualRules = std::array<std::vector<std::optional<QString>>, kAxisCount>;
-
-IndividualRules collectIndividualRules(const TTab& table)
-{
-    IndividualRules rules;
-    for (int axis = 0; axis < kAxisCount; ++axis) {
-        const int positions = table.FIndex[axis].FGroups;
-        for (int p = 0; p < positions; ++p) {
-            const QString item = FirstItem(table.PositionText(axis, p));
-            if (!item.contains(QStringLiteral("AXIS:")))
-                continue;
-            rules[axis].resize(static_cast<size_t>(positions));
-            rules[axis][p] = item.mid(item.indexOf(u':') + 1);
-        }
-    }
-    return rules;
-}
-
-bool hasIndividualRulesBesides(const IndividualRules& rules, int axis)
-{
-    for (int k = 0; k < kAxisCount; ++k)
-        if (k != axis && !rules[k].empty())
-            return true;
-    return false;
-}
-
-// Every combination of the other axes' positions, one Aggregate each.
-void summarizeGroupByCell(TTab& table, int g, int s, const GroupShape& shape, const QString& groupRule,
-    const IndividualRules& individual, SummaryState& state)
-{
-    const CoordIndex counts = table.positionCounts();
-    for (int k = 0; k < kAxisCount; ++k)
-        if (k != g && counts[k] <= 0)
-            return;
-    CoordIndex combo{};
-    combo[g] = s;
-    while (true) {
-        const QString* rule = &groupRule;
-        for (int k = 0; k < kAxisCount; ++k)
-            if (k != g && !individual[k].empty() && individual[k][combo[k]])
-                rule = &*individual[k][combo[k]];
-        CoordIndex index = combo;
-        index[g] = -1;
-        state.first.fill(-1);
-        state.last.fill(-1);
-        const float result = Aggregate(table, shape.children, index, shape.grandchildren, *rule, state);
-        table.SetCell(combo, result);
-
-        int k = 0;
-        while (k < kAxisCount && (k == g || ++combo[k] >= counts[k])) {
-            if (k != g)
-                combo[k] = 0;
-            ++k;
-        }
-        if (k == kAxisCount)
-            return;
-    }
-}
-
-// The common case, no comparison, no shift and no individual rules: the group's cells are
-// computed run by run, a tile of cells of the lower axes at a time.
-template <Rule R>
-struct RunAccumulator {
-    static void add(const float* in, float* acc, std::int32_t* count, std::int64_t n)
-    {
-        for (std::int64_t i = 0; i < n; ++i) {
-            const float v = in[i];
-            const bool present = v != kMissing;
-            if constexpr (R == Rule::Sum || R == Rule::Aver) {
-                acc[i] += present ? v : 0.0f;
-            } else {
-                const bool better = R == Rule::Min ? v < acc[i] : v > acc[i];
-                acc[i] = present && (count[i] == 0 || better) ? v : acc[i];
-            }
-            count[i] += present;
-        }
-    }
-
-    static float result(float acc, std::int32_t count)
-    {
-        if (count == 0)
-            return kMissing;
-        if constexpr (R == Rule::Aver)
-            return finiteOrMissing(acc / static_cast<float>(count));
-        return finiteOrMissing(acc);
-    }
+// A rule as Aggregate uses it: its kind and the text after its word (formula or constant).
+struct ParsedRule {
+    Rule kind = Rule::Sum;
+    QString operand;
 };
 
-template <Rule R>
-void summarizeGroupByRuns(TTab& table, int g, int s, const std::vector<int>& children)
+ParsedRule parseRule(const QString& ruleText)
 {
-    const std::int64_t inner = g == 0 ? 1 : table.FStride[g - 1];
-    const std::int64_t slab = inner * table.FDims[g];
-    if (slab == 0)
-        return;
-    const std::int64_t outer = table.FCellCount / slab;
-    constexpr std::int64_t kTile = 2048;
-    const std::int64_t tile = std::min(kTile, inner);
-    std::vector<float> acc(static_cast<size_t>(tile));
-    std::vector<std::int32_t> count(static_cast<size_t>(tile));
-
-    for (std::int64_t o = 0; o < outer; ++o) {
-        const std::int64_t base = o * slab;
-        std::int64_t run = 0;
-        float* slabCells = table.cellRun(base, run);
-        const bool contiguous = run >= slab;
-        for (std::int64_t t = 0; t < inner; t += tile) {
-            const std::int64_t n = std::min(tile, inner - t);
-            std::fill_n(acc.begin(), n, 0.0f);
-            std::fill_n(count.begin(), n, 0);
-            for (const int child : children) {
-                std::int64_t offset = base + child * inner + t;
-                if (contiguous) {
-                    RunAccumulator<R>::add(slabCells + (offset - base), acc.data(), count.data(), n);
-                    continue;
-                }
-                for (std::int64_t done = 0; done < n;) {
-                    std::int64_t length = 0;
-                    const float* cells = table.cellRun(offset + done, length);
-                    length = std::min(length, n - done);
-                    RunAccumulator<R>::add(cells, acc.data() + done, count.data() + done, length);
-                    done += length;
-                }
-            }
-            const std::int64_t target = base + std::int64_t(s) * inner + t;
-            for (std::int64_t i = 0; i < n; ++i)
-                table.setCellAt(target + i, RunAccumulator<R>::result(acc[i], count[i]));
-        }
-    }
+    ParsedRule parsed{aggregateRule(ruleText), QString()};
+    if (parsed.kind == Rule::Calc)
+        parsed.operand = ruleText.mid(ruleText.indexOf(QStringLiteral("CALC")) + 4);
+    else if (parsed.kind == Rule::Form)
+        parsed.operand = ruleText.mid(ruleText.indexOf(QStringLiteral("FORM")) + 4);
+    else if (parsed.kind == Rule::Const)
+        parsed.operand = ruleText.mid(ruleText.indexOf(QStringLiteral("CONST")) + 5);
+    return parsed;
 }
 
-bool summarizeGroupFast(TTab& table, int g, int s, const GroupShape& shape, Rule rule)
-{
-    std::vector<int> children = shape.children;
-    if (!shape.grandchildren && children.front() > 0) {
-        // The shifted read limits the aggregation axis to the first..last child positions.
-        const int first = children.front();
-        const int last = children.back();
-        std::erase_if(children, [&](int p) { return p < first || p > last; });
-    }
-    switch (rule) {
-    case Rule::Sum: summarizeGroupByRuns<Rule::Sum>(table, g, s, children); return true;
-    case Rule::Aver: summarizeGroupByRuns<Rule::Aver>(table, g, s, children); return true;
-    case Rule::Min: summarizeGroupByRuns<Rule::Min>(table, g, s, children); return true;
-    case Rule::Max: summarizeGroupByRuns<Rule::Max>(table, g, s, children); return true;
-    default: return false;
-    }
-}
-
-} // namespace
-
-QString ParseGroupRule(const QString& line, const QStringList& childLines)
-{
-    const QString text = StripTabs(line);
-    const qsizetype bar = text.indexOf(u'|');
-    if (bar < 0)
-        return QString();
-    const QStringList items = text.mid(bar + 1).split(u',');
-    QString rule;
-    for (qsizetype i = 1; i < items.size(); ++i) {
-        const QString& item = items.at(i);
-        if (!item.contains(QStringLiteral("GROUP")))
-            continue;
-        const QString word = groupRuleWord(item.mid(item.indexOf(u':') + 1));
-        if (word == QStringLiteral("CALC") || word == QStringLiteral("FORM")) {
-            QString formula = items.mid(i + 1).join(u',');
-            if (word == QStringLiteral("CALC")) {
-                const QStringList captions = coordinateCaptions();
-                for (int axis = 0; axis < captions.size(); ++axis)
-                    ReplaceAll(formula, captions.at(axis), QStringLiteral("###") + QString::number(axis));
-            }
-            for (qsizetype n = 0; n < childLines.size(); ++n)
-                ReplaceAll(formula, LineName(childLines.at(n)), u'#' + QString::number(n));
-            if (word == QStringLiteral("FORM"))
-                ReplaceAll(formula, QStringLiteral("Текущее поле"), QStringLiteral("##"));
-            return word + formula;
-        }
-        rule = word == QStringLiteral("CONST") ? word + (i + 1 < items.size() ? items.at(i + 1) : QString()) : word;
-    }
-    return rule;
-}
-
-float EvaluateFormula(const QString& text, SummaryState& state)
-{
-    if (text.startsWith(u'@')) {
-        const qsizetype open = text.indexOf(u'(');
-        const QString name = open < 0 ? text.mid(1) : text.mid(1, open - 1);
-        QString arguments;
-        if (open >= 0 && text.indexOf(u')', open) == text.size() - 1)
-            arguments = text.mid(open + 1, text.size() - open - 2);
-        return SpecialFunction(name, arguments, state.format);
-    }
-    try {
-        state.parser.SetExpression(text);
-        return finiteOrMissing(state.parser.Value());
-    } catch (const std::exception&) {
-        return kMissing;
-    }
-}
-
-float Aggregate(TTab& table, const std::vector<int>& children, CoordIndex index, bool plain, const QString& ruleText,
-    SummaryState& state)
+float aggregateParsed(TTab& table, const std::vector<int>& children, CoordIndex index, bool plain,
+    const ParsedRule& parsed, SummaryState& state)
 {
     if (children.empty())
         return kMissing;
-    const Rule rule = aggregateRule(ruleText);
-    QString formula;
-    if (rule == Rule::Calc)
-        formula = ruleText.mid(ruleText.indexOf(QStringLiteral("CALC")) + 4);
-    else if (rule == Rule::Form)
-        formula = ruleText.mid(ruleText.indexOf(QStringLiteral("FORM")) + 4);
-    else if (rule == Rule::Const)
-        formula = ruleText.mid(ruleText.indexOf(QStringLiteral("CONST")) + 5);
+    const Rule rule = parsed.kind;
+    QString formula = parsed.operand;
 
     const auto axis = std::find(index.begin(), index.end(), -1);
     if (axis == index.end())
@@ -422,6 +233,286 @@ float Aggregate(TTab& table, const std::vector<int>& children, CoordIndex index,
     }
 }
 
+// Individual rules: per axis and position, the rule word of a first item "AXIS:word".
+using IndividualRules = std::array<std::vector<std::optional<ParsedRule>>, kAxisCount>;
+
+IndividualRules collectIndividualRules(const TTab& table)
+{
+    IndividualRules rules;
+    for (int axis = 0; axis < kAxisCount; ++axis) {
+        const int positions = table.FIndex[axis].FGroups;
+        for (int p = 0; p < positions; ++p) {
+            const QString item = FirstItem(table.PositionText(axis, p));
+            if (!item.contains(QStringLiteral("AXIS:")))
+                continue;
+            rules[axis].resize(static_cast<size_t>(positions));
+            rules[axis][p] = parseRule(item.mid(item.indexOf(u':') + 1));
+        }
+    }
+    return rules;
+}
+
+bool hasIndividualRulesBesides(const IndividualRules& rules, int axis)
+{
+    for (int k = 0; k < kAxisCount; ++k)
+        if (k != axis && !rules[k].empty())
+            return true;
+    return false;
+}
+
+// Every combination of the other axes' positions, one Aggregate each.
+void summarizeGroupByCell(TTab& table, int g, int s, const GroupShape& shape, const QString& groupRule,
+    const IndividualRules& individual, SummaryState& state)
+{
+    const CoordIndex counts = table.positionCounts();
+    for (int k = 0; k < kAxisCount; ++k)
+        if (k != g && counts[k] <= 0)
+            return;
+    const ParsedRule parsedGroupRule = parseRule(groupRule);
+    CoordIndex combo{};
+    combo[g] = s;
+    while (true) {
+        const ParsedRule* rule = &parsedGroupRule;
+        for (int k = 0; k < kAxisCount; ++k)
+            if (k != g && !individual[k].empty() && individual[k][combo[k]])
+                rule = &*individual[k][combo[k]];
+        CoordIndex index = combo;
+        index[g] = -1;
+        state.first.fill(-1);
+        state.last.fill(-1);
+        const float result = aggregateParsed(table, shape.children, index, shape.grandchildren, *rule, state);
+        table.SetCell(combo, result);
+
+        int k = 0;
+        while (k < kAxisCount && (k == g || ++combo[k] >= counts[k])) {
+            if (k != g)
+                combo[k] = 0;
+            ++k;
+        }
+        if (k == kAxisCount)
+            return;
+    }
+}
+
+// The common case, no comparison, no shift and no individual rules: the group's cells are
+// computed run by run, a tile of cells of the lower axes at a time.
+template <Rule R>
+struct RunAccumulator {
+    static void addOne(float v, float& acc, std::int32_t& count)
+    {
+        const bool present = v != kMissing;
+        if constexpr (R == Rule::Sum || R == Rule::Aver) {
+            acc += present ? v : 0.0f;
+        } else {
+            const bool better = R == Rule::Min ? v < acc : v > acc;
+            acc = present && (count == 0 || better) ? v : acc;
+        }
+        count += present;
+    }
+
+    static void add(const float* in, float* acc, std::int32_t* count, std::int64_t n)
+    {
+        for (std::int64_t i = 0; i < n; ++i)
+            addOne(in[i], acc[i], count[i]);
+    }
+
+    static float result(float acc, std::int32_t count)
+    {
+        if (count == 0)
+            return kMissing;
+        if constexpr (R == Rule::Aver)
+            return finiteOrMissing(acc / static_cast<float>(count));
+        return finiteOrMissing(acc);
+    }
+};
+
+// A group of the fast way: its position, the children it reads and its rule.
+struct RunGroup {
+    int position = 0;
+    std::vector<int> children;
+    Rule rule = Rule::Sum;
+};
+
+bool runsCanCompute(Rule rule)
+{
+    return rule == Rule::Sum || rule == Rule::Aver || rule == Rule::Min || rule == Rule::Max;
+}
+
+RunGroup runGroup(int s, const GroupShape& shape, Rule rule)
+{
+    RunGroup group{s, shape.children, rule};
+    if (!shape.grandchildren && group.children.front() > 0) {
+        // The shifted read limits the aggregation axis to the first..last child positions.
+        const int first = group.children.front();
+        const int last = group.children.back();
+        std::erase_if(group.children, [&](int p) { return p < first || p > last; });
+    }
+    return group;
+}
+
+// Working storage of the fast way: one tile of accumulators.
+struct Tiles {
+    explicit Tiles(std::int64_t size) : acc(static_cast<size_t>(size)), count(static_cast<size_t>(size)) {}
+    std::vector<float> acc;
+    std::vector<std::int32_t> count;
+};
+
+// One group within one slab (all positions of the aggregation axis for one combination of
+// the higher axes): the runs of the lower axes, a tile at a time.
+template <Rule R>
+void summarizeSlab(TTab& table, const RunGroup& group, std::int64_t base, std::int64_t inner, float* slabCells,
+    Tiles& tiles)
+{
+    if (slabCells && inner < 8) {
+        for (std::int64_t i = 0; i < inner; ++i) {
+            float acc = 0;
+            std::int32_t n = 0;
+            for (const int child : group.children)
+                RunAccumulator<R>::addOne(slabCells[child * inner + i], acc, n);
+            slabCells[group.position * inner + i] = RunAccumulator<R>::result(acc, n);
+        }
+        return;
+    }
+    const std::int64_t tile = static_cast<std::int64_t>(tiles.acc.size());
+    float* acc = tiles.acc.data();
+    std::int32_t* count = tiles.count.data();
+    for (std::int64_t t = 0; t < inner; t += tile) {
+        const std::int64_t n = std::min(tile, inner - t);
+        std::fill_n(acc, n, 0.0f);
+        std::fill_n(count, n, 0);
+        for (const int child : group.children) {
+            const std::int64_t offset = base + child * inner + t;
+            if (slabCells) {
+                RunAccumulator<R>::add(slabCells + (offset - base), acc, count, n);
+                continue;
+            }
+            for (std::int64_t done = 0; done < n;) {
+                std::int64_t length = 0;
+                const float* cells = table.cellRun(offset + done, length);
+                length = std::min(length, n - done);
+                RunAccumulator<R>::add(cells, acc + done, count + done, length);
+                done += length;
+            }
+        }
+        const std::int64_t target = base + std::int64_t(group.position) * inner + t;
+        if (slabCells) {
+            float* out = slabCells + (target - base);
+            for (std::int64_t i = 0; i < n; ++i)
+                out[i] = RunAccumulator<R>::result(acc[i], count[i]);
+        } else {
+            for (std::int64_t i = 0; i < n; ++i)
+                table.setCellAt(target + i, RunAccumulator<R>::result(acc[i], count[i]));
+        }
+    }
+}
+
+// The common case, no comparison, no shift and no individual rules, and only rules the
+// runs can compute: slab by slab, every group of the axis (in the order of the positions)
+// while the slab is in cache. The cells of one line of the axis depend on nothing outside it,
+// so this gives what the group-by-group order gives.
+void summarizeAxisByRuns(TTab& table, int g, const std::vector<RunGroup>& groups)
+{
+    const std::int64_t inner = g == 0 ? 1 : table.FStride[g - 1];
+    const std::int64_t slab = inner * table.FDims[g];
+    if (slab == 0 || groups.empty())
+        return;
+    const std::int64_t outer = table.FCellCount / slab;
+    Tiles tiles(std::min<std::int64_t>(2048, inner));
+    for (std::int64_t o = 0; o < outer; ++o) {
+        const std::int64_t base = o * slab;
+        std::int64_t run = 0;
+        float* slabCells = table.cellRun(base, run);
+        if (run < slab)
+            slabCells = nullptr; // the slab crosses storage chunks: go piece by piece
+        for (const RunGroup& group : groups) {
+            switch (group.rule) {
+            case Rule::Sum: summarizeSlab<Rule::Sum>(table, group, base, inner, slabCells, tiles); break;
+            case Rule::Aver: summarizeSlab<Rule::Aver>(table, group, base, inner, slabCells, tiles); break;
+            case Rule::Min: summarizeSlab<Rule::Min>(table, group, base, inner, slabCells, tiles); break;
+            case Rule::Max: summarizeSlab<Rule::Max>(table, group, base, inner, slabCells, tiles); break;
+            default: break;
+            }
+        }
+    }
+}
+
+struct AxisGroup {
+    int position;
+    GroupShape shape;
+    QString rule;
+};
+
+// The groups of an axis in the order they are computed: positions from the last to the first.
+std::vector<AxisGroup> axisGroups(const TTab& table, int g)
+{
+    std::vector<AxisGroup> groups;
+    for (int s = table.FIndex[g].FGroups - 1; s >= 0; --s) {
+        std::optional<GroupShape> shape = groupShape(table, g, s);
+        if (!shape)
+            continue;
+        const QString rule = ParseGroupRule(table.FLists[g].at(shape->line), shape->childLines);
+        groups.push_back({s, std::move(*shape), rule});
+    }
+    return groups;
+}
+
+} // namespace
+
+QString ParseGroupRule(const QString& line, const QStringList& childLines)
+{
+    const QString text = StripTabs(line);
+    const qsizetype bar = text.indexOf(u'|');
+    if (bar < 0)
+        return QString();
+    const QStringList items = text.mid(bar + 1).split(u',');
+    QString rule;
+    for (qsizetype i = 1; i < items.size(); ++i) {
+        const QString& item = items.at(i);
+        if (!item.contains(QStringLiteral("GROUP")))
+            continue;
+        const QString word = groupRuleWord(item.mid(item.indexOf(u':') + 1));
+        if (word == QStringLiteral("CALC") || word == QStringLiteral("FORM")) {
+            QString formula = items.mid(i + 1).join(u',');
+            if (word == QStringLiteral("CALC")) {
+                const QStringList captions = coordinateCaptions();
+                for (int axis = 0; axis < captions.size(); ++axis)
+                    ReplaceAll(formula, captions.at(axis), QStringLiteral("###") + QString::number(axis));
+            }
+            for (qsizetype n = 0; n < childLines.size(); ++n)
+                ReplaceAll(formula, LineName(childLines.at(n)), u'#' + QString::number(n));
+            if (word == QStringLiteral("FORM"))
+                ReplaceAll(formula, QStringLiteral("Текущее поле"), QStringLiteral("##"));
+            return word + formula;
+        }
+        rule = word == QStringLiteral("CONST") ? word + (i + 1 < items.size() ? items.at(i + 1) : QString()) : word;
+    }
+    return rule;
+}
+
+float EvaluateFormula(const QString& text, SummaryState& state)
+{
+    if (text.startsWith(u'@')) {
+        const qsizetype open = text.indexOf(u'(');
+        const QString name = open < 0 ? text.mid(1) : text.mid(1, open - 1);
+        QString arguments;
+        if (open >= 0 && text.indexOf(u')', open) == text.size() - 1)
+            arguments = text.mid(open + 1, text.size() - open - 2);
+        return SpecialFunction(name, arguments, state.format);
+    }
+    try {
+        state.parser.SetExpression(text);
+        return finiteOrMissing(state.parser.Value());
+    } catch (const std::exception&) {
+        return kMissing;
+    }
+}
+
+float Aggregate(TTab& table, const std::vector<int>& children, CoordIndex index, bool plain, const QString& ruleText,
+    SummaryState& state)
+{
+    return aggregateParsed(table, children, index, plain, parseRule(ruleText), state);
+}
+
 void Summarize(TTab& table, const FormatSettings& format, int currentValueLine)
 {
     SummaryState state(format, currentValueLine);
@@ -431,16 +522,19 @@ void Summarize(TTab& table, const FormatSettings& format, int currentValueLine)
     for (int g = kAxisCount - 1; g >= 0; --g) {
         if (table.FLists[g].size() < 3)
             continue;
-        const bool fastAxis = shapeMatches && plainReads && !hasIndividualRulesBesides(individual, g);
-        for (int s = table.FIndex[g].FGroups - 1; s >= 0; --s) {
-            const std::optional<GroupShape> shape = groupShape(table, g, s);
-            if (!shape)
-                continue;
-            const QString rule = ParseGroupRule(table.FLists[g].at(shape->line), shape->childLines);
-            if (fastAxis && summarizeGroupFast(table, g, s, *shape, aggregateRule(rule)))
-                continue;
-            summarizeGroupByCell(table, g, s, *shape, rule, individual, state);
+        const std::vector<AxisGroup> groups = axisGroups(table, g);
+        bool byRuns = shapeMatches && plainReads && !hasIndividualRulesBesides(individual, g);
+        for (const AxisGroup& group : groups)
+            byRuns = byRuns && runsCanCompute(aggregateRule(group.rule));
+        if (byRuns) {
+            std::vector<RunGroup> runGroups;
+            for (const AxisGroup& group : groups)
+                runGroups.push_back(runGroup(group.position, group.shape, aggregateRule(group.rule)));
+            summarizeAxisByRuns(table, g, runGroups);
+            continue;
         }
+        for (const AxisGroup& group : groups)
+            summarizeGroupByCell(table, g, group.position, group.shape, group.rule, individual, state);
     }
 }
 

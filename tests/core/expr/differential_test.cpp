@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -146,10 +147,16 @@ bool standsBare(Node parent, bool leftSide, const Expr& child)
 
 std::string render(const Expr& e);
 
+// Every eighth operand (by a hash of its text) gets brackets it does not need.
+bool extraBrackets(const std::string& text)
+{
+    return std::hash<std::string>{}(text) % 8 == 0;
+}
+
 std::string operand(Node parent, bool leftSide, const Expr& child)
 {
     const std::string text = render(child);
-    return standsBare(parent, leftSide, child) ? text : "(" + text + ")";
+    return standsBare(parent, leftSide, child) && !extraBrackets(text) ? text : "(" + text + ")";
 }
 
 std::string render(const Expr& e)
@@ -158,7 +165,10 @@ std::string render(const Expr& e)
     case Node::Variable:
     case Node::Number: return e.text;
     case Node::Negation: return "-" + operand(e.node, true, *e.left);
-    case Node::Function1: return e.text + "(" + render(*e.left) + ")";
+    case Node::Function1: {
+        const std::string argument = render(*e.left);
+        return e.text + (extraBrackets(argument) ? "((" + argument + "))" : "(" + argument + ")");
+    }
     case Node::Function2: return e.text + "(" + render(*e.left) + "," + render(*e.right) + ")";
     default: break;
     }

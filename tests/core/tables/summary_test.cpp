@@ -227,6 +227,9 @@ TEST(Summarize, FastPathMatchesTheCellByCellComputation)
             for (int leaf = 0; leaf < 3 + g; ++leaf)
                 lines.append(QStringLiteral("\tL%1_%2|l").arg(g).arg(leaf));
         }
+        // A child that repeats an earlier position lies before the group's first child:
+        // the shifted read leaves it out.
+        lines.append(QStringLiteral("\tL0_0|l"));
         lists[axis] = makeList(QStringLiteral("h"), QStringList{QStringLiteral("Top|g,GROUP:AVER")} + [&] {
             QStringList indented;
             for (const QString& line : lines)
@@ -296,6 +299,54 @@ TEST(EvaluateFormula, EvaluatorOrSpecialFunction)
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(EvaluateFormula(text, state), expected) << text.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+TEST(Aggregate, ShiftedReadsKeepToTheFirstAndLastChildPlainReadsDoNot)
+{
+    std::array<QStringList, kAxisCount> lists;
+    lists[1] = makeList(QStringLiteral("h"), {QStringLiteral("p0"), QStringLiteral("p1"), QStringLiteral("p2"),
+                                                  QStringLiteral("p3")});
+    TTab table;
+    shapeTable(table, lists);
+    for (int p = 0; p < 4; ++p)
+        table.SetCell(at({0, p}), 1 + p);
+    const std::vector<int> children{2, 0, 3};
+    CoordIndex index{};
+    index[1] = -1;
+    SummaryState state(kRussian);
+    EXPECT_EQ(Aggregate(table, children, index, false, QStringLiteral("SUMMARY"), state), 3 + 4);
+    EXPECT_EQ(state.first[1], 2);
+    EXPECT_EQ(state.last[1], 3);
+    EXPECT_EQ(Aggregate(table, children, index, true, QStringLiteral("SUMMARY"), state), 3 + 1 + 4);
+    // A shift moves every child read along the axis, but not past the last child: child 1 reads
+    // position 2, child 2 would read position 3 and is missing.
+    table.FIndex[1].FShift = 1;
+    EXPECT_EQ(Aggregate(table, {1, 2}, index, false, QStringLiteral("AVER"), state), 3);
+    EXPECT_EQ(Aggregate(table, {1, 2}, index, true, QStringLiteral("AVER"), state), (2 + 3) / 2.0f);
+    EXPECT_TRUE(isMissing(Aggregate(table, {}, index, false, QStringLiteral("SUMMARY"), state)));
+}
+
+} // namespace
+
+namespace {
+
+TEST(Summarize, ChildReadsGoThroughTheComparisonView)
+{
+    TTab table;
+    groupWithChildren(table, QStringLiteral("G|g,GROUP:SUM"), {5, 7, kMissing});
+    TTab background;
+    groupWithChildren(background, QStringLiteral("G|g,GROUP:SUM"), {1, 2, 3});
+    table.FBackground = &background;
+    table.FCompareMode = 1;
+    Summarize(table, kRussian);
+    EXPECT_EQ(table.GetCell(at({0})), (5 - 1) + (7 - 2));
+    table.FCompareMode = 2;
+    Summarize(table, kRussian);
+    EXPECT_EQ(table.GetCell(at({0})), 5.0f / 1 + 7.0f / 2);
 }
 
 } // namespace
