@@ -101,7 +101,8 @@ const std::vector<Command>& commands()
             "export-dbf CONFIG --block N --table rule|extr|calc|est|block --out FILE.dbf [--codes] [--field NAME]",
             runExportDbf},
         {"eval", "eval EXPR [NAME=VALUE ...] | eval --formula TEXT", runEval},
-        {"summarize", "summarize CONFIG --block N --table rule|extr|calc|est|block [--out FILE]", runSummarize},
+        {"summarize", "summarize CONFIG --block N --table rule|extr|calc|est|block [--out FILE] [--value-line N]",
+            runSummarize},
         {"horoscope", "horoscope DATE [--orb FILE]", runHoroscope},
         {"run",
             "run CONFIG STEP... [--save] [--save-as NEWCONFIG] [--data-dir DIR]  (steps: rule:N extr:N calc:N est:N "
@@ -113,8 +114,6 @@ const std::vector<Command>& commands()
         {"query",
             "query --model NAME --panel KIND --level L [--code LEVEL=CODE ...] [--data-dir DIR] [--open] [--show-sql]",
             runQuery},
-            "summarize CONFIG --block N --table rule|extr|calc|est|block [--out FILE] [--value-line N]",
-            runSummarize},
     };
     return list;
 }

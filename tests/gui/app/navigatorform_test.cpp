@@ -4,6 +4,7 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QFile>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -37,9 +38,16 @@ TEST(NavigatorForm, StartsWithTitleFileMenuAndRecentFiles)
         EXPECT_EQ(chosen, QStringLiteral("/work/study.DES"));
         form.RecentFiles->AddFile("/work/other.DES");
 
+        TempFolder data; // exit with saving writes the "temp" file set into the data directory
+        writeBytes(data.file("Default.map"), "map\r\n");
+        const QString dataDirectory = state.DataDirectory;
+        state.DataDirectory = data.path();
         form.ExitItemClick();
+        EXPECT_TRUE(QFile::exists(data.file("temp.x1")));
+        EXPECT_TRUE(QFile::exists(data.file("temp.map")));
         EXPECT_EQ(state.ConfigName, QStringLiteral("temp"));
         EXPECT_EQ(state.ConfigDirectory, state.DataDirectory);
+        state.DataDirectory = dataDirectory;
     }
     // Destruction writes the recent files, but not the default data directory.
     EXPECT_EQ(ini.readString("FileHistory", "File1", ""), QStringLiteral("/work/other.DES"));
