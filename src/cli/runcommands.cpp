@@ -3,6 +3,7 @@
 
 #include "app/blockactions.h"
 #include "app/configuration.h"
+#include "app/transfer.h"
 #include "app/workspace.h"
 #include "platform/errors.h"
 
@@ -15,46 +16,96 @@ namespace verola::cli {
 
 namespace {
 
+const QString kPanelKinds = QStringLiteral("rule|extr|calc|est");
+
+// One step of the command line, checked before the configuration is opened.
 struct StepLine {
+    QString text;
     QString verb;
     int block = -1;
-    QString rest;
+    int switchInput = 0;    // switch:N=1|2
+    int fromKind = -1;      // transfer:N.KIND>M.KIND
+    int toBlock = -1;
+    int toKind = -1;
 };
+
+int panelKind(const QString& name)
+{
+    return static_cast<int>(kPanelKinds.split(u'|').indexOf(name));
+}
+
+QString panelCaption(int kind)
+{
+    static const char* const kCaptions[] = {"Rule", "Extr", "Calc", "Est"};
+    return QString::fromLatin1(kCaptions[kind]);
+}
 
 StepLine parseStep(const QString& text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^([a-z]+):([0-4])(.*)$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch())
-        throw UsageError(QStringLiteral("bad step \"%1\" (expected e.g. rule:0, switch:1=2)").arg(text));
-    return {match.captured(1), match.captured(2).toInt(), match.captured(3)};
+    static const QRegularExpression action(QStringLiteral("^(%1|summary):([0-4])$").arg(kPanelKinds));
+    static const QRegularExpression toggle(QStringLiteral("^switch:([0-4])=([12])$"));
+    static const QRegularExpression transfer(
+        QStringLiteral("^transfer:([0-4])\\.(%1)>([0-4])\\.(%1)$").arg(kPanelKinds));
+    StepLine step;
+    step.text = text;
+    if (const auto m = action.match(text); m.hasMatch()) {
+        step.verb = m.captured(1);
+        step.block = m.captured(2).toInt();
+    } else if (const auto m = toggle.match(text); m.hasMatch()) {
+        step.verb = QStringLiteral("switch");
+        step.block = m.captured(1).toInt();
+        step.switchInput = m.captured(2).toInt();
+    } else if (const auto m = transfer.match(text); m.hasMatch()) {
+        step.verb = QStringLiteral("transfer");
+        step.block = m.captured(1).toInt();
+        step.fromKind = panelKind(m.captured(2));
+        step.toBlock = m.captured(3).toInt();
+        step.toKind = panelKind(m.captured(4));
+    } else {
+        throw UsageError(QStringLiteral("bad step \"%1\" (expected e.g. rule:0, switch:1=2, transfer:0.extr>1.calc)")
+                             .arg(text));
+    }
+    return step;
 }
 
-QString runStep(TWorkspace& workspace, const StepLine& step, const QString& text)
+// The table of one panel dropped on another: positions of equal names are copied.
+QString transferStep(TWorkspace& workspace, const StepLine& step)
 {
-    static const BlockSteps steps;
+    TTablePanel* from = workspace.block(step.block)->panelOfKind(step.fromKind);
+    TTablePanel* to = workspace.block(step.toBlock)->panelOfKind(step.toKind);
+    if (from == to)
+        return QStringLiteral("block %1: a table is not transferred onto itself, nothing done").arg(step.block);
+    TablePanelDragDrop(workspace, to, from);
+    return QStringLiteral("block %1: %2 table filled from block %3 (%4), positions matched by name")
+        .arg(step.toBlock)
+        .arg(panelCaption(step.toKind))
+        .arg(step.block)
+        .arg(panelCaption(step.fromKind));
+}
+
+QString runStep(TWorkspace& workspace, const StepLine& step)
+{
     TCompPanel& block = *workspace.block(step.block);
-    const bool plain = step.rest.isEmpty();
-    if (step.verb == QStringLiteral("rule") && plain)
+    if (step.verb == QStringLiteral("rule"))
         return RulePanelClick(workspace, block).text;
-    if (step.verb == QStringLiteral("extr") && plain)
+    if (step.verb == QStringLiteral("extr"))
         return ExtrPanelClick(workspace, block).text;
-    if (step.verb == QStringLiteral("calc") && plain)
+    if (step.verb == QStringLiteral("calc"))
         return CalcPanelClick(workspace, block).text;
-    if (step.verb == QStringLiteral("est") && plain)
+    if (step.verb == QStringLiteral("est"))
         return EstPanelClick(workspace, block).text;
-    if (step.verb == QStringLiteral("summary") && plain) {
+    if (step.verb == QStringLiteral("summary")) {
         workspace.activate(&block);
         SummaryRecalculation(workspace);
         return QStringLiteral("block %1: summary tables recalculated").arg(step.block);
     }
-    if (step.verb == QStringLiteral("switch") && (step.rest == QStringLiteral("=1") || step.rest == QStringLiteral("=2"))) {
-        block.Switch->SetTermIn(step.rest.mid(1).toInt());
+    if (step.verb == QStringLiteral("switch")) {
+        block.Switch->SetTermIn(step.switchInput);
         return QStringLiteral("block %1: switch takes its %2 panel")
             .arg(step.block)
             .arg(block.Switch->TermIn() == 1 ? QStringLiteral("Est") : QStringLiteral("Extr"));
     }
-    throw UsageError(QStringLiteral("bad step \"%1\"").arg(text));
+    return transferStep(workspace, step);
 }
 
 } // namespace
@@ -86,8 +137,8 @@ int runRun(Context& context, Arguments& args)
         return 1;
     }
     writeOut(QStringLiteral("opened %1\n").arg(workspace.caption.trimmed()));
-    for (size_t i = 0; i < steps.size(); ++i)
-        writeOut(runStep(workspace, steps[i], rest.at(static_cast<qsizetype>(i))) + u'\n');
+    for (const StepLine& step : steps)
+        writeOut(runStep(workspace, step) + u'\n');
     if (!saveAs.isEmpty()) {
         SaveConfigurationAs(workspace, saveAs);
         writeOut(QStringLiteral("saved as %1\n").arg(saveAs));

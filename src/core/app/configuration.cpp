@@ -77,6 +77,19 @@ void indexBlock(TCompPanel& block)
     }
 }
 
+// The model input of each block reads its upstream block's summary by position name. Without
+// these maps a calculation step right after opening would copy nothing but missing cells.
+void mapModelInputsUpstream(TWorkspace& workspace)
+{
+    for (TCompPanel* block : workspace.blocksInComponentOrder()) {
+        const int upstream = workspace.upstreamOf(block->number());
+        if (upstream < 0)
+            continue;
+        for (int a = 0; a < kAxisCount; ++a)
+            mapAxis(workspace.block(upstream)->Extr->Table(), block->Calc->Table(), a);
+    }
+}
+
 void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
 {
     const TableKind order[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
@@ -142,6 +155,7 @@ void ReadFileSet(TWorkspace& workspace)
             }
             loadBlockTables(*block, location, feedback);
         }
+        mapModelInputsUpstream(workspace);
     }
     try {
         state.MapList = readTextLines(location.filePath(QStringLiteral(".map")));
