@@ -1,5 +1,6 @@
 // Commands of formulas and summaries: eval and summarize.
 #include "cli.h"
+#include "tableselection.h"
 
 #include "app/fileset.h"
 #include "app/processstate.h"
@@ -56,16 +57,6 @@ int reportArithmeticFault(const EFloatingPointError& error)
     return kArithmeticFaultStatus;
 }
 
-TableKind tableKindFromName(const QString& text)
-{
-    static const QStringList names = {QStringLiteral("rule"), QStringLiteral("extr"), QStringLiteral("calc"),
-        QStringLiteral("est"), QStringLiteral("block")};
-    const qsizetype index = names.indexOf(text);
-    if (index < 0)
-        throw UsageError(QStringLiteral("--table takes rule, extr, calc, est or block, not \"%1\"").arg(text));
-    return static_cast<TableKind>(index);
-}
-
 } // namespace
 
 int runEval(Context& context, Arguments& args)
@@ -108,24 +99,14 @@ int runEval(Context& context, Arguments& args)
 
 int runSummarize(Context& context, Arguments& args)
 {
-    const int block = args.intOption(QStringLiteral("--block"), -1, 0, kBlockCount - 1);
-    if (block < 0)
-        throw UsageError(QStringLiteral("option --block is required"));
-    const TableKind kind = tableKindFromName(args.requiredOption(QStringLiteral("--table")));
+    TableSelection selection = selectTable(args);
     QString outPath = args.option(QStringLiteral("--out"));
     // The value line FORM rules read ("Текущее поле"); none unless given.
     const int valueLine = args.intOption(QStringLiteral("--value-line"), -1, -1, kMaxAxisLines - 1);
-    const QStringList rest = args.positionals();
-    if (rest.size() != 1)
-        throw UsageError(QStringLiteral("give exactly one configuration path"));
-    if (!QFileInfo(rest.first()).absoluteDir().exists())
-        throw UsageError(QStringLiteral("no such folder: %1").arg(QFileInfo(rest.first()).absolutePath()));
-    const ConfigLocation location = ConfigLocation::fromPath(rest.first());
-
     TTab table;
-    readTableFromFileSet(table, location, block, kind);
+    readSelection(table, selection, takeConfigPath(args));
     if (outPath.isEmpty())
-        outPath = location.filePath(tableFileExtension(kind, block));
+        outPath = selection.location.filePath(tableFileExtension(selection.kind, selection.block));
     int status = 0;
     try {
         Summarize(table, context.format, valueLine);

@@ -1,5 +1,6 @@
 // Commands that read one table of a configuration's file set: dump and export-dbf.
 #include "cli.h"
+#include "tableselection.h"
 
 #include "app/fileset.h"
 #include "app/flux.h"
@@ -16,48 +17,6 @@
 namespace verola::cli {
 
 namespace {
-
-TableKind parseTableKind(const QString& text)
-{
-    static const QStringList names = {QStringLiteral("rule"), QStringLiteral("extr"), QStringLiteral("calc"),
-        QStringLiteral("est"), QStringLiteral("block")};
-    const qsizetype index = names.indexOf(text);
-    if (index < 0)
-        throw UsageError(QStringLiteral("--table takes rule, extr, calc, est or block, not \"%1\"").arg(text));
-    return static_cast<TableKind>(index);
-}
-
-struct TableSelection {
-    ConfigLocation location;
-    int block = 0;
-    TableKind kind = TableKind::Rule;
-};
-
-TableSelection selectTable(Arguments& args)
-{
-    TableSelection selection;
-    selection.block = args.intOption(QStringLiteral("--block"), -1, 0, kBlockCount - 1);
-    if (selection.block < 0)
-        throw UsageError(QStringLiteral("option --block is required"));
-    selection.kind = parseTableKind(args.requiredOption(QStringLiteral("--table")));
-    return selection;
-}
-
-void readSelection(TTab& table, TableSelection& selection, const QString& configPath)
-{
-    if (!QFileInfo(configPath).absoluteDir().exists())
-        throw UsageError(QStringLiteral("no such folder: %1").arg(QFileInfo(configPath).absolutePath()));
-    selection.location = ConfigLocation::fromPath(configPath);
-    readTableFromFileSet(table, selection.location, selection.block, selection.kind);
-}
-
-QString takeConfigPath(const Arguments& args)
-{
-    const QStringList rest = args.positionals();
-    if (rest.size() != 1)
-        throw UsageError(QStringLiteral("give exactly one configuration path"));
-    return rest.first();
-}
 
 struct CompareSettings {
     int mode = 0;
