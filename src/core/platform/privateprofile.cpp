@@ -203,46 +203,56 @@ int toInteger(const std::optional<QString>& text, int defaultValue)
 
 } // namespace
 
+QString ProfileAccess::readString(const QString& section, const QString& key, const QString& defaultValue) const
+{
+    return find(section, key).value_or(defaultValue);
+}
+
+int ProfileAccess::readInteger(const QString& section, const QString& key, int defaultValue) const
+{
+    return toInteger(find(section, key), defaultValue);
+}
+
+bool ProfileAccess::readBool(const QString& section, const QString& key, bool defaultValue) const
+{
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+bool ProfileAccess::hasKey(const QString& section, const QString& key) const
+{
+    return find(section, key).has_value();
+}
+
+void ProfileAccess::writeString(const QString& section, const QString& key, const QString& value)
+{
+    store(section, key, value);
+}
+
+void ProfileAccess::writeInteger(const QString& section, const QString& key, int value)
+{
+    store(section, key, QString::number(value));
+}
+
+void ProfileAccess::writeBool(const QString& section, const QString& key, bool value)
+{
+    store(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
 PrivateProfile::PrivateProfile(const QString& fileName)
     : m_fileName(fileName), m_path(resolveSystemFile(fileName))
 {
 }
 
-QString PrivateProfile::readString(const QString& section, const QString& key, const QString& defaultValue) const
+std::optional<QString> PrivateProfile::find(const QString& section, const QString& key) const
 {
-    return lookUp(m_path, section, key).value_or(defaultValue);
+    return lookUp(m_path, section, key);
 }
 
-int PrivateProfile::readInteger(const QString& section, const QString& key, int defaultValue) const
-{
-    return toInteger(lookUp(m_path, section, key), defaultValue);
-}
-
-bool PrivateProfile::readBool(const QString& section, const QString& key, bool defaultValue) const
-{
-    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
-}
-
-bool PrivateProfile::hasKey(const QString& section, const QString& key) const
-{
-    return lookUp(m_path, section, key).has_value();
-}
-
-void PrivateProfile::writeString(const QString& section, const QString& key, const QString& value)
+void PrivateProfile::store(const QString& section, const QString& key, const QString& value)
 {
     ProfileFile profile = readProfile(m_path);
     setValue(profile, section, key, value);
     writeProfile(m_path, profile);
-}
-
-void PrivateProfile::writeInteger(const QString& section, const QString& key, int value)
-{
-    writeString(section, key, QString::number(value));
-}
-
-void PrivateProfile::writeBool(const QString& section, const QString& key, bool value)
-{
-    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void PrivateProfile::eraseSection(const QString& section)
@@ -297,40 +307,15 @@ PrivateProfileDocument::PrivateProfileDocument(const QString& fileName)
 
 PrivateProfileDocument::~PrivateProfileDocument() = default;
 
-QString PrivateProfileDocument::readString(const QString& section, const QString& key, const QString& defaultValue) const
+std::optional<QString> PrivateProfileDocument::find(const QString& section, const QString& key) const
 {
-    return lookUpIn(*m_content, section, key).value_or(defaultValue);
+    return lookUpIn(*m_content, section, key);
 }
 
-int PrivateProfileDocument::readInteger(const QString& section, const QString& key, int defaultValue) const
-{
-    return toInteger(lookUpIn(*m_content, section, key), defaultValue);
-}
-
-bool PrivateProfileDocument::readBool(const QString& section, const QString& key, bool defaultValue) const
-{
-    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
-}
-
-bool PrivateProfileDocument::hasKey(const QString& section, const QString& key) const
-{
-    return lookUpIn(*m_content, section, key).has_value();
-}
-
-void PrivateProfileDocument::writeString(const QString& section, const QString& key, const QString& value)
+void PrivateProfileDocument::store(const QString& section, const QString& key, const QString& value)
 {
     setValue(*m_content, section, key, value);
     m_changed = true;
-}
-
-void PrivateProfileDocument::writeInteger(const QString& section, const QString& key, int value)
-{
-    writeString(section, key, QString::number(value));
-}
-
-void PrivateProfileDocument::writeBool(const QString& section, const QString& key, bool value)
-{
-    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void PrivateProfileDocument::eraseSection(const QString& section)
