@@ -90,18 +90,40 @@ void mapModelInputsUpstream(TWorkspace& workspace)
     }
 }
 
-void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
+// The table files of a block in file-set order, with a progress step before each but the
+// block table's.
+template <typename TableFileAction>
+void forEachTableFile(TCompPanel& block, Feedback& feedback, TableFileAction action)
 {
     const TableKind order[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
     for (TableKind kind : order) {
         if (kind != TableKind::Block)
             feedback.progressStep();
+        action(block.tableOfKind(static_cast<int>(kind)), tableFileExtension(kind, block.number()));
+    }
+}
+
+void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
+{
+    forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
         try {
-            LoadFromFile(block.tableOfKind(static_cast<int>(kind)),
-                location.filePath(tableFileExtension(kind, block.number())));
+            LoadFromFile(table, location.filePath(extension));
         } catch (const EPlatformError&) {
             // A table file that cannot be read leaves only that table as it was.
         }
+    });
+}
+
+void saveBlockFiles(TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
+{
+    forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
+        SaveToFile(table, location.filePath(extension));
+    });
+    const int n = block.number();
+    for (int a = 0; a < kAxisCount; ++a) {
+        writeTextLines(location.filePath(listFileExtension(TableKind::Block, n, a)), block.BlockTable().FLists[a]);
+        writeTextLines(location.filePath(listFileExtension(TableKind::Rule, n, a)), block.Rule->Table().FLists[a]);
+        writeTextLines(location.filePath(listFileExtension(TableKind::Calc, n, a)), block.Calc->Table().FLists[a]);
     }
 }
 
@@ -172,24 +194,8 @@ void SaveFileSet(TWorkspace& workspace)
     {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Сохранение файлов координат и данных"), 20);
-        for (TCompPanel* block : workspace.blocksInComponentOrder()) {
-            const int n = block->number();
-            const TableKind order[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc,
-                TableKind::Block};
-            for (TableKind kind : order) {
-                if (kind != TableKind::Block)
-                    feedback.progressStep();
-                SaveToFile(block->tableOfKind(static_cast<int>(kind)), location.filePath(tableFileExtension(kind, n)));
-            }
-            for (int a = 0; a < kAxisCount; ++a) {
-                writeTextLines(location.filePath(listFileExtension(TableKind::Block, n, a)),
-                    block->BlockTable().FLists[a]);
-                writeTextLines(location.filePath(listFileExtension(TableKind::Rule, n, a)),
-                    block->Rule->Table().FLists[a]);
-                writeTextLines(location.filePath(listFileExtension(TableKind::Calc, n, a)),
-                    block->Calc->Table().FLists[a]);
-            }
-        }
+        for (TCompPanel* block : workspace.blocksInComponentOrder())
+            saveBlockFiles(*block, location, feedback);
     }
     if (state.MapList.isEmpty())
         state.MapList = readTextLines(state.DataDirectory + QStringLiteral("/Default.map"));

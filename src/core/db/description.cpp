@@ -15,9 +15,6 @@ const QString kPanelsSection = QStringLiteral("PanelsStruct");
 const QString kModelsSection = QStringLiteral("ModelStruct");
 const QString kCaptionsSection = QStringLiteral("CoordsStruct");
 const QString kDatabasesSection = QStringLiteral("DataBaseStruct");
-const QString kTime = QStringLiteral("Time");
-const QString kSexAgeGroup = QStringLiteral("SexAgeGroup");
-const QString kRegion = QStringLiteral("Region");
 
 QString modelKey(int i)
 {

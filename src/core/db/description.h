@@ -13,6 +13,11 @@ namespace verola {
 
 inline const QString kDescriptionFile = QStringLiteral("Local.Ini");
 
+// Coordinate names that the description and the query building treat specially.
+inline const QString kRegion = QStringLiteral("Region");
+inline const QString kTime = QStringLiteral("Time");
+inline const QString kSexAgeGroup = QStringLiteral("SexAgeGroup");
+
 // Data source of a coordinate level (TCoordItem::Type).
 enum CoordSourceType : std::int32_t {
     kNoRecords = 0,   // no records are drawn at this level

@@ -12,9 +12,6 @@ namespace verola {
 
 namespace {
 
-const QString kRegion = QStringLiteral("Region");
-const QString kTime = QStringLiteral("Time");
-const QString kSexAgeGroup = QStringLiteral("SexAgeGroup");
 const QString kString = QStringLiteral("String");
 
 struct AgeBand {
