@@ -132,19 +132,35 @@ void checkBlockChain(const QString& path, QFile& file, const ParadoxLayout& layo
 {
     if (layout.headerSize + layout.fileBlocks * layout.blockSize > file.size())
         damaged(path, QStringLiteral("the file is shorter than its header says"));
+    constexpr int kBlockHeadBytes = 6;
+    const qint64 lastRecordAt = layout.blockSize - kBlockHeadBytes - layout.recordSize;
     qint64 counted = 0;
+    int emptyBlock = 0;
     std::vector<bool> visited(static_cast<size_t>(layout.fileBlocks) + 1, false);
     for (int block = layout.firstBlock; block != 0;) {
         if (block > layout.fileBlocks || visited[static_cast<size_t>(block)])
             damaged(path, QStringLiteral("broken chain of data blocks"));
         visited[static_cast<size_t>(block)] = true;
         file.seek(layout.headerSize + (block - 1) * layout.blockSize);
-        const QByteArray blockHead = file.read(6);
-        if (blockHead.size() < 6)
+        const QByteArray blockHead = file.read(kBlockHeadBytes);
+        if (blockHead.size() < kBlockHeadBytes)
             damaged(path, QStringLiteral("the file is cut short"));
+        // The offset of the block's last record; negative in an empty block.
         const int added = static_cast<qint16>(le16(blockHead, 4));
-        if (added >= 0)
+        if (added > lastRecordAt)
+            damaged(path, QStringLiteral("data block %1 claims more records than it holds").arg(block));
+        if (added < 0) {
+            emptyBlock = emptyBlock ? emptyBlock : block;
+        } else {
+            // pxlib counts an empty block as full of records and would read the
+            // records after it from the wrong place.
+            if (emptyBlock)
+                throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: its empty data block %2 "
+                                                    "comes before blocks with records")
+                                         .arg(path)
+                                         .arg(emptyBlock));
             counted += added / layout.recordSize + 1;
+        }
         block = le16(blockHead, 0);
     }
     if (counted != layout.records)
@@ -192,6 +208,26 @@ TFieldType fieldTypeOf(char type)
     case pxfLogical: return TFieldType::ftBoolean;
     default: return TFieldType::ftMemo;
     }
+}
+
+void readBcd(pxdoc_t* doc, const pxfield_t& field, char* data, MemoryValue& value)
+{
+    // pxlib leaks its buffer when the value's decimals differ from the field's;
+    // such a value reads as blank without asking pxlib.
+    if ((data[0] & 0x3f) != field.px_fdc)
+        return;
+    char* text = nullptr;
+    if (PX_get_data_bcd(doc, reinterpret_cast<unsigned char*>(data), field.px_fdc, &text) > 0 && text) {
+        bool ok = false;
+        // pxlib writes the C library's decimal point, a comma under some locales.
+        const double number = QString::fromLatin1(text).trimmed().replace(u',', u'.').toDouble(&ok);
+        if (ok) {
+            value.kind = MemoryValue::Number;
+            value.number = number;
+        }
+    }
+    if (text)
+        doc->free(doc, text);
 }
 
 MemoryValue readValue(pxdoc_t* doc, const pxfield_t& field, char* data, const TextDecoder& decoder)
@@ -269,21 +305,9 @@ MemoryValue readValue(pxdoc_t* doc, const pxfield_t& field, char* data, const Te
         }
         break;
     }
-    case pxfBCD: {
-        char* text = nullptr;
-        if (PX_get_data_bcd(doc, reinterpret_cast<unsigned char*>(data), field.px_fdc, &text) > 0 && text) {
-            bool ok = false;
-            // pxlib writes the C library's decimal point, a comma under some locales.
-            const double number = QString::fromLatin1(text).trimmed().replace(u',', u'.').toDouble(&ok);
-            if (ok) {
-                value.kind = MemoryValue::Number;
-                value.number = number;
-            }
-        }
-        if (text)
-            doc->free(doc, text);
+    case pxfBCD:
+        readBcd(doc, field, data, value);
         break;
-    }
     default:
         break; // memos and binary data read as empty text
     }

@@ -200,6 +200,46 @@ TEST_F(OtherKindsTest, DamageThatLoopsTheReaderRaises)
     EXPECT_EQ(values, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
 }
 
+// The head of a data block gives the offset of its last record, negative when the
+// block is empty. pxlib counts an empty block as full, so records after one would
+// be read from the wrong place; an empty block at the end of the chain is harmless.
+TEST_F(OtherKindsTest, DataBlocksMustHoldWhatTheyClaim)
+{
+    std::vector<QStringList> rows;
+    for (int r = 0; r < 400; ++r)
+        rows.push_back({QString::number(r)});
+    const QString goodFile = folder.file(QStringLiteral("good.db"));
+    writeParadox(goodFile, {{"REG", 'A', 6}}, rows);
+    const QByteArray good = readBytes(goodFile);
+    const int headerSize = static_cast<unsigned char>(good[2]) | (static_cast<unsigned char>(good[3]) << 8);
+    const int blockSize = static_cast<unsigned char>(good[5]) * 1024;
+    ASSERT_EQ(good[12], 2) << "the fixture should fill one data block and start a second";
+    const int perBlock = (blockSize - 6) / 6;
+
+    auto withBlockHolding = [&](int block, int added, int records) {
+        QByteArray bytes = good;
+        putLe16(bytes, headerSize + (block - 1) * blockSize + 4, added);
+        putLe16(bytes, 6, records);
+        return bytes;
+    };
+    const std::vector<std::pair<const char*, QByteArray>> damaged = {
+        {"emptyfirst", withBlockHolding(1, -6, 400 - perBlock)},
+        // the records counted from the overfull block add up to the header's count
+        {"overfull", withBlockHolding(1, blockSize, blockSize / 6 + 1 + 400 - perBlock)},
+    };
+    for (const auto& [name, bytes] : damaged) {
+        const QString file = folder.file(QLatin1String(name) + QStringLiteral(".db"));
+        writeBytes(file, bytes);
+        expectError(QLatin1String(name), file);
+    }
+
+    writeBytes(folder.file(QStringLiteral("emptylast.db")), withBlockHolding(2, -6, perBlock));
+    const QStringList lines = dump(QStringLiteral("emptylast"));
+    ASSERT_EQ(lines.size(), 1 + perBlock);
+    EXPECT_EQ(lines.at(1), QStringLiteral("0"));
+    EXPECT_EQ(lines.last(), QString::number(perBlock - 1));
+}
+
 TEST_F(OtherKindsTest, TextTablesFindTheirDelimiter)
 {
     struct Case {
