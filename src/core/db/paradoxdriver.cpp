@@ -99,6 +99,23 @@ ParadoxLayout readLayout(const QString& path, const QByteArray& head)
     return layout;
 }
 
+// The bytes a field of this type and size byte takes in a record; 0 for a type
+// pxlib does not know or a size the type cannot have.
+int recordBytesOf(char type, int size)
+{
+    switch (type) {
+    case pxfLogical: return size == 1 ? 1 : 0;
+    case pxfShort: return size == 2 ? 2 : 0;
+    case pxfDate: case pxfLong: case pxfTime: case pxfAutoInc: return size == 4 ? 4 : 0;
+    case pxfCurrency: case pxfNumber: case pxfTimestamp: return size == 8 ? 8 : 0;
+    // A BCD field's size byte holds its decimals; it always takes 17 bytes.
+    case pxfBCD: return size <= kBcdMaxDecimals ? kBcdBytes : 0;
+    case pxfAlpha: case pxfBytes:
+    case pxfMemoBLOb: case pxfBLOb: case pxfFmtMemoBLOb: case pxfOLE: case pxfGraphic: return size;
+    default: return 0;
+    }
+}
+
 // Field types and sizes follow the header; they must be known kinds that fill the record.
 void checkFields(const QString& path, QFile& file, const ParadoxLayout& layout)
 {
@@ -107,16 +124,12 @@ void checkFields(const QString& path, QFile& file, const ParadoxLayout& layout)
     const QByteArray types = file.read(2 * layout.fieldCount);
     if (types.size() < 2 * layout.fieldCount || fieldInfo + 2 * layout.fieldCount > layout.headerSize)
         damaged(path, QStringLiteral("the field list is cut short"));
-    static const QByteArray known("\x01\x02\x03\x04\x05\x06\x09\x0c\x0d\x0e\x0f\x10\x14\x15\x16\x17\x18");
     int fieldBytes = 0;
     for (int i = 0; i < layout.fieldCount; ++i) {
-        const char type = types[2 * i];
-        const int size = static_cast<unsigned char>(types[2 * i + 1]);
-        // A BCD field's size byte holds its decimals; it always takes 17 bytes.
-        const bool bcd = type == pxfBCD;
-        if (!known.contains(type) || (bcd ? size > kBcdMaxDecimals : size == 0))
+        const int bytes = recordBytesOf(types[2 * i], static_cast<unsigned char>(types[2 * i + 1]));
+        if (bytes <= 0)
             damaged(path, QStringLiteral("field %1 is broken").arg(i + 1));
-        fieldBytes += bcd ? kBcdBytes : size;
+        fieldBytes += bytes;
     }
     if (fieldBytes != layout.recordSize)
         damaged(path, QStringLiteral("its fields do not fill the record"));

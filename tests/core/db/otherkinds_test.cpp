@@ -120,8 +120,14 @@ TEST_F(OtherKindsTest, DamagedParadoxTablesRaise)
     QByteArray claims = good;
     claims[6] = 0x7f; // record count, low bytes
     claims[7] = 0x7f;
-    const std::vector<std::pair<const char*, QByteArray>> damaged = {
-        {"claims", claims}, {"cut", good.left(good.size() / 2)}, {"tiny", good.left(20)}, {"junk", QByteArray(4096, 'x')}};
+    // Two numbers of four bytes each: the record size fits, the size of a number does not.
+    writeParadox(folder.file(QStringLiteral("pair.db")), {{"N", 'I'}, {"M", 'I'}}, {{QStringLiteral("1"), QStringLiteral("2")}});
+    QByteArray halfNumbers = readBytes(folder.file(QStringLiteral("pair.db")));
+    ASSERT_EQ(halfNumbers.mid(0x78, 4), QByteArray("\x04\x04\x04\x04", 4)) << "field list: type, size";
+    halfNumbers[0x78] = 0x06;
+    halfNumbers[0x7a] = 0x06;
+    const std::vector<std::pair<const char*, QByteArray>> damaged = {{"claims", claims}, {"cut", good.left(good.size() / 2)},
+        {"tiny", good.left(20)}, {"junk", QByteArray(4096, 'x')}, {"halfnumbers", halfNumbers}};
     for (const auto& [name, bytes] : damaged) {
         const QString file = folder.file(QLatin1String(name) + QStringLiteral(".db"));
         writeBytes(file, bytes);
