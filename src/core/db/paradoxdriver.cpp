@@ -18,6 +18,9 @@ namespace {
 // Paradox counts days from 1 January of year 1; day numbers from 30 December 1899.
 constexpr double kParadoxDayShift = 693594.0;
 
+constexpr int kBcdBytes = 17;
+constexpr int kBcdMaxDecimals = 32;
+
 thread_local QString lastPxlibError;
 
 void rememberPxError(pxdoc_t*, int, const char* message, void*)
@@ -51,74 +54,142 @@ qint64 le32(const QByteArray& bytes, int at)
     return static_cast<qint64>(static_cast<quint32>(le16(bytes, at)) | (static_cast<quint32>(le16(bytes, at + 2)) << 16));
 }
 
-// pxlib trusts the header and the chain of data blocks; a damaged file can make
-// it loop for ever. The header and the chain are checked here first.
+struct ParadoxLayout {
+    int recordSize = 0;
+    int headerSize = 0;
+    int fieldCount = 0;
+    int version = 0;
+    qint64 records = 0;
+    int fileBlocks = 0;
+    int firstBlock = 0;
+    qint64 blockSize = 0;
+};
+
+ParadoxLayout readLayout(const QString& path, const QByteArray& head)
+{
+    if (head.size() < 0x58 || (static_cast<unsigned char>(head[0x39]) >= 5 && head.size() < 0x78))
+        damaged(path, QStringLiteral("the header is cut short"));
+    ParadoxLayout layout;
+    layout.recordSize = le16(head, 0x00);
+    layout.headerSize = le16(head, 0x02);
+    layout.records = le32(head, 0x06);
+    layout.fileBlocks = le16(head, 0x0C);
+    layout.firstBlock = le16(head, 0x0E);
+    layout.fieldCount = le16(head, 0x21);
+    layout.version = static_cast<unsigned char>(head[0x39]);
+    const int fileType = static_cast<unsigned char>(head[0x04]);
+    const int maxTableSize = static_cast<unsigned char>(head[0x05]);
+    if ((fileType != 0 && fileType != 2) || layout.recordSize <= 0 || layout.headerSize < 0x58
+        || layout.fieldCount <= 0 || layout.fieldCount > 255)
+        damaged(path, QStringLiteral("not a Paradox table"));
+    if (maxTableSize < 1 || maxTableSize > 32 || (maxTableSize > 4 && maxTableSize % 8 != 0))
+        damaged(path, QStringLiteral("broken block size"));
+    layout.blockSize = static_cast<qint64>(maxTableSize) * 1024;
+    // pxlib reads the second header part of versions 5 to 12 only; for other
+    // versions it takes the second password mark from memory it never filled.
+    if (layout.version < 3 || layout.version > 12)
+        damaged(path, QStringLiteral("unknown Paradox version %1").arg(layout.version));
+    // pxlib follows the block chain of an encrypted table without checking it.
+    // The mark 0xff00ff00 refers to the second mark, which only the second part holds.
+    const bool hasSecondPart = layout.version >= 5;
+    const qint64 encryption = le32(head, 0x25);
+    const bool firstMarkClear = encryption == 0 || (hasSecondPart && encryption == 0xff00ff00);
+    if (!firstMarkClear || (hasSecondPart && le32(head, 0x5c) != 0))
+        throw EDatabaseError(QStringLiteral("Table \"%1\" is protected by a password").arg(path));
+    return layout;
+}
+
+// The bytes a field of this type and size byte takes in a record; 0 for a type
+// pxlib does not know or a size the type cannot have.
+int recordBytesOf(char type, int size)
+{
+    switch (type) {
+    case pxfLogical: return size == 1 ? 1 : 0;
+    case pxfShort: return size == 2 ? 2 : 0;
+    case pxfDate: case pxfLong: case pxfTime: case pxfAutoInc: return size == 4 ? 4 : 0;
+    case pxfCurrency: case pxfNumber: case pxfTimestamp: return size == 8 ? 8 : 0;
+    // A BCD field's size byte holds its decimals; it always takes 17 bytes.
+    case pxfBCD: return size <= kBcdMaxDecimals ? kBcdBytes : 0;
+    case pxfAlpha: case pxfBytes:
+    case pxfMemoBLOb: case pxfBLOb: case pxfFmtMemoBLOb: case pxfOLE: case pxfGraphic: return size;
+    default: return 0;
+    }
+}
+
+// Field types and sizes follow the header; they must be known kinds that fill the record.
+void checkFields(const QString& path, QFile& file, const ParadoxLayout& layout)
+{
+    const int fieldInfo = layout.version >= 5 ? 0x78 : 0x58;
+    file.seek(fieldInfo);
+    const QByteArray types = file.read(2 * layout.fieldCount);
+    if (types.size() < 2 * layout.fieldCount || fieldInfo + 2 * layout.fieldCount > layout.headerSize)
+        damaged(path, QStringLiteral("the field list is cut short"));
+    int fieldBytes = 0;
+    for (int i = 0; i < layout.fieldCount; ++i) {
+        const int bytes = recordBytesOf(types[2 * i], static_cast<unsigned char>(types[2 * i + 1]));
+        if (bytes <= 0)
+            damaged(path, QStringLiteral("field %1 is broken").arg(i + 1));
+        fieldBytes += bytes;
+    }
+    if (fieldBytes != layout.recordSize)
+        damaged(path, QStringLiteral("its fields do not fill the record"));
+    if (layout.recordSize >= layout.blockSize)
+        damaged(path, QStringLiteral("broken record size"));
+}
+
+// pxlib walks the whole chain of data blocks on opening, whatever the record
+// count says, and loops for ever on a chain that comes back on itself. Every
+// link must name a block inside the file, each block once, and the blocks must
+// hold exactly the records the header claims.
+void checkBlockChain(const QString& path, QFile& file, const ParadoxLayout& layout)
+{
+    if (layout.headerSize + layout.fileBlocks * layout.blockSize > file.size())
+        damaged(path, QStringLiteral("the file is shorter than its header says"));
+    constexpr int kBlockHeadBytes = 6;
+    const qint64 lastRecordAt = layout.blockSize - kBlockHeadBytes - layout.recordSize;
+    qint64 counted = 0;
+    int emptyBlock = 0;
+    std::vector<bool> visited(static_cast<size_t>(layout.fileBlocks) + 1, false);
+    for (int block = layout.firstBlock; block != 0;) {
+        if (block > layout.fileBlocks || visited[static_cast<size_t>(block)])
+            damaged(path, QStringLiteral("broken chain of data blocks"));
+        visited[static_cast<size_t>(block)] = true;
+        file.seek(layout.headerSize + (block - 1) * layout.blockSize);
+        const QByteArray blockHead = file.read(kBlockHeadBytes);
+        if (blockHead.size() < kBlockHeadBytes)
+            damaged(path, QStringLiteral("the file is cut short"));
+        // The offset of the block's last record; negative in an empty block.
+        const int added = static_cast<qint16>(le16(blockHead, 4));
+        if (added > lastRecordAt)
+            damaged(path, QStringLiteral("data block %1 claims more records than it holds").arg(block));
+        if (added < 0) {
+            emptyBlock = emptyBlock ? emptyBlock : block;
+        } else {
+            // pxlib counts an empty block as full of records and would read the
+            // records after it from the wrong place.
+            if (emptyBlock)
+                throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: its empty data block %2 "
+                                                    "comes before blocks with records")
+                                         .arg(path)
+                                         .arg(emptyBlock));
+            counted += added / layout.recordSize + 1;
+        }
+        block = le16(blockHead, 0);
+    }
+    if (counted != layout.records)
+        damaged(path, QStringLiteral("its header claims %1 records, the file holds %2").arg(layout.records).arg(counted));
+}
+
+// pxlib trusts the header, the field list and the chain of data blocks; they are
+// checked here before it reads the file.
 void checkStructure(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: %2").arg(path, file.errorString()));
-    const qint64 size = file.size();
-    const QByteArray head = file.read(0x78);
-    if (head.size() < 0x58 || (static_cast<unsigned char>(head[0x39]) >= 5 && head.size() < 0x78))
-        damaged(path, QStringLiteral("the header is cut short"));
-    const int recordSize = le16(head, 0x00);
-    const int headerSize = le16(head, 0x02);
-    const int fileType = static_cast<unsigned char>(head[0x04]);
-    const int maxTableSize = static_cast<unsigned char>(head[0x05]);
-    const qint64 records = le32(head, 0x06);
-    const int fileBlocks = le16(head, 0x0C);
-    const int firstBlock = le16(head, 0x0E);
-    const int fieldCount = le16(head, 0x21);
-    if ((fileType != 0 && fileType != 2) || recordSize <= 0 || headerSize < 0x58 || fieldCount <= 0 || fieldCount > 255)
-        damaged(path, QStringLiteral("not a Paradox table"));
-    if (maxTableSize < 1 || maxTableSize > 32 || (maxTableSize > 4 && maxTableSize % 8 != 0))
-        damaged(path, QStringLiteral("broken block size"));
-    // pxlib follows the block chain of an encrypted table without checking it.
-    const int version = static_cast<unsigned char>(head[0x39]);
-    const qint64 encryption = le32(head, 0x25);
-    const qint64 encryption2 = version >= 5 ? le32(head, 0x5c) : 0;
-    if ((encryption != 0 && encryption != 0xff00ff00) || encryption2 != 0)
-        throw EDatabaseError(QStringLiteral("Table \"%1\" is protected by a password").arg(path));
-    // Field types and sizes follow the header; they must be known kinds that fill the record.
-    const int fieldInfo = version >= 5 ? 0x78 : 0x58;
-    file.seek(fieldInfo);
-    const QByteArray types = file.read(2 * fieldCount);
-    if (types.size() < 2 * fieldCount || fieldInfo + 2 * fieldCount > headerSize)
-        damaged(path, QStringLiteral("the field list is cut short"));
-    static const QByteArray known("\x01\x02\x03\x04\x05\x06\x09\x0c\x0d\x0e\x0f\x10\x14\x15\x16\x17\x18");
-    int fieldBytes = 0;
-    for (int i = 0; i < fieldCount; ++i) {
-        const char type = types[2 * i];
-        const int length = static_cast<unsigned char>(types[2 * i + 1]);
-        if (!known.contains(type) || length == 0)
-            damaged(path, QStringLiteral("field %1 is broken").arg(i + 1));
-        fieldBytes += length;
-    }
-    if (fieldBytes != recordSize)
-        damaged(path, QStringLiteral("its fields do not fill the record"));
-    const qint64 blockSize = static_cast<qint64>(maxTableSize) * 1024;
-    if (headerSize + fileBlocks * blockSize > size)
-        damaged(path, QStringLiteral("the file is shorter than its header says"));
-    if (recordSize >= blockSize)
-        damaged(path, QStringLiteral("broken record size"));
-    qint64 counted = 0;
-    QList<bool> visited(fileBlocks + 1, false);
-    for (int block = records > 0 ? firstBlock : 0; block != 0;) {
-        if (block > fileBlocks || visited[block])
-            damaged(path, QStringLiteral("broken chain of data blocks"));
-        visited[block] = true;
-        file.seek(headerSize + (block - 1) * blockSize);
-        const QByteArray blockHead = file.read(6);
-        if (blockHead.size() < 6)
-            damaged(path, QStringLiteral("the file is cut short"));
-        const int added = static_cast<qint16>(le16(blockHead, 4));
-        if (added >= 0)
-            counted += added / recordSize + 1;
-        block = le16(blockHead, 0);
-    }
-    if (counted != records)
-        damaged(path, QStringLiteral("its header claims %1 records, the file holds %2").arg(records).arg(counted));
+    const ParadoxLayout layout = readLayout(path, file.read(0x78));
+    checkFields(path, file, layout);
+    checkBlockChain(path, file, layout);
 }
 
 bool allZero(const char* data, int length)
@@ -150,6 +221,26 @@ TFieldType fieldTypeOf(char type)
     case pxfLogical: return TFieldType::ftBoolean;
     default: return TFieldType::ftMemo;
     }
+}
+
+void readBcd(pxdoc_t* doc, const pxfield_t& field, char* data, MemoryValue& value)
+{
+    // pxlib leaks its buffer when the value's decimals differ from the field's;
+    // such a value reads as blank without asking pxlib.
+    if ((data[0] & 0x3f) != field.px_fdc)
+        return;
+    char* text = nullptr;
+    if (PX_get_data_bcd(doc, reinterpret_cast<unsigned char*>(data), field.px_fdc, &text) > 0 && text) {
+        bool ok = false;
+        // pxlib writes the C library's decimal point, a comma under some locales.
+        const double number = QString::fromLatin1(text).trimmed().replace(u',', u'.').toDouble(&ok);
+        if (ok) {
+            value.kind = MemoryValue::Number;
+            value.number = number;
+        }
+    }
+    if (text)
+        doc->free(doc, text);
 }
 
 MemoryValue readValue(pxdoc_t* doc, const pxfield_t& field, char* data, const TextDecoder& decoder)
@@ -227,20 +318,9 @@ MemoryValue readValue(pxdoc_t* doc, const pxfield_t& field, char* data, const Te
         }
         break;
     }
-    case pxfBCD: {
-        char* text = nullptr;
-        if (PX_get_data_bcd(doc, reinterpret_cast<unsigned char*>(data), field.px_fdc, &text) > 0 && text) {
-            bool ok = false;
-            const double number = QString::fromLatin1(text).trimmed().toDouble(&ok);
-            if (ok) {
-                value.kind = MemoryValue::Number;
-                value.number = number;
-            }
-        }
-        if (text)
-            doc->free(doc, text);
+    case pxfBCD:
+        readBcd(doc, field, data, value);
         break;
-    }
     default:
         break; // memos and binary data read as empty text
     }

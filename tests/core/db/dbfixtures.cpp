@@ -58,9 +58,10 @@ void writeParadox(const QString& path, const std::vector<FixtureField>& fields, 
         case 'I': defs[i].px_ftype = pxfLong; defs[i].px_flen = 4; break;
         case 'D': defs[i].px_ftype = pxfDate; defs[i].px_flen = 4; break;
         case 'L': defs[i].px_ftype = pxfLogical; defs[i].px_flen = 1; break;
+        case 'B': defs[i].px_ftype = pxfBCD; defs[i].px_flen = 17; break;
         default: throw std::runtime_error("unknown fixture field type");
         }
-        defs[i].px_fdc = 0;
+        defs[i].px_fdc = fields[i].type == 'B' ? fields[i].decimals : 0;
         recordSize += defs[i].px_flen;
     }
     // pxlib takes ownership of the field array and frees it with the document.
@@ -100,6 +101,11 @@ void writeParadox(const QString& path, const std::vector<FixtureField>& fields, 
                 break;
             }
             case 'L': PX_put_data_byte(doc, at, 1, value.startsWith(u'T') ? 1 : 0); break;
+            case 'B': {
+                QByteArray text = value.toLatin1();
+                PX_put_data_bcd(doc, at, defs[i].px_fdc, text.data());
+                break;
+            }
             }
         }
         PX_put_record(doc, data.data());

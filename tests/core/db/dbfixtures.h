@@ -21,7 +21,8 @@ void writeDbf(const QString& path, const std::vector<FixtureField>& fields, cons
     const char* codePage = "LDID/201", const char* codec = "windows-1251");
 
 // Writes a Paradox table with pxlib. Types: 'A' alpha, 'N' number, 'S' short,
-// 'I' long integer, 'D' date (values as yyyy-MM-dd), 'L' logical (T/F).
+// 'I' long integer, 'D' date (values as yyyy-MM-dd), 'L' logical (T/F),
+// 'B' BCD number with the given decimals (values as -123.45).
 void writeParadox(const QString& path, const std::vector<FixtureField>& fields, const std::vector<QStringList>& rows);
 
 } // namespace verola::test

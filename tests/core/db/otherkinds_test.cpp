@@ -1,5 +1,6 @@
 // Paradox and text tables behind the same record interface.
 #include "db/dberrors.h"
+#include "db/paradoxdriver.h"
 #include "db/session.h"
 #include "db/ttable.h"
 #include "dbfixtures.h"
@@ -7,10 +8,49 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
 using namespace verola;
 using namespace verola::test;
 
 namespace {
+
+struct OpenOutcome {
+    bool finished = false;
+    bool opened = false;
+    QString error;
+};
+
+// Opens a Paradox table on a thread of its own, so that a reader stuck in a loop
+// fails the test after the limit instead of stalling the whole run. A stuck
+// thread is left behind; it touches nothing but its own copy of the path.
+OpenOutcome openParadoxWithin(const QString& path, std::chrono::seconds limit)
+{
+    auto promise = std::make_shared<std::promise<OpenOutcome>>();
+    std::future<OpenOutcome> future = promise->get_future();
+    std::thread([promise, path] {
+        try {
+            openParadoxTable(path);
+            promise->set_value({true, true, {}});
+        } catch (const EDatabaseError& error) {
+            promise->set_value({true, false, error.message()});
+        } catch (...) {
+            promise->set_exception(std::current_exception());
+        }
+    }).detach();
+    if (future.wait_for(limit) != std::future_status::ready)
+        return {};
+    return future.get();
+}
+
+void putLe16(QByteArray& bytes, qsizetype at, int value)
+{
+    bytes[at] = static_cast<char>(value & 0xff);
+    bytes[at + 1] = static_cast<char>((value >> 8) & 0xff);
+}
 
 class OtherKindsTest : public ::testing::Test {
 protected:
@@ -63,6 +103,16 @@ TEST_F(OtherKindsTest, ParadoxTablesRead)
     EXPECT_EQ(table.FieldByName(QStringLiteral("CASES")).AsInteger(), 120);
 }
 
+// A BCD field takes 17 bytes of the record whatever its number of decimals.
+TEST_F(OtherKindsTest, ParadoxBcdFieldsRead)
+{
+    writeParadox(folder.file(QStringLiteral("dose.db")), {{"REG", 'A', 4}, {"DOSE", 'B', 0, 2}, {"RISK", 'B', 0, 4}},
+        {{QStringLiteral("77"), QStringLiteral("12.34"), QStringLiteral("0.0015")},
+            {QStringLiteral("50"), QStringLiteral("-5.5"), QString()}});
+    EXPECT_EQ(dump(QStringLiteral("dose")),
+        (QStringList{QStringLiteral("REG|DOSE|RISK"), QStringLiteral("77|12,34|0,0015"), QStringLiteral("50|-5,5|")}));
+}
+
 TEST_F(OtherKindsTest, DamagedParadoxTablesRaise)
 {
     writeParadox(folder.file(QStringLiteral("good.db")), {{"REG", 'A', 6}}, {{QStringLiteral("a")}, {QStringLiteral("b")}});
@@ -70,13 +120,130 @@ TEST_F(OtherKindsTest, DamagedParadoxTablesRaise)
     QByteArray claims = good;
     claims[6] = 0x7f; // record count, low bytes
     claims[7] = 0x7f;
-    const std::vector<std::pair<const char*, QByteArray>> damaged = {
-        {"claims", claims}, {"cut", good.left(good.size() / 2)}, {"tiny", good.left(20)}, {"junk", QByteArray(4096, 'x')}};
+    // Two numbers of four bytes each: the record size fits, the size of a number does not.
+    writeParadox(folder.file(QStringLiteral("pair.db")), {{"N", 'I'}, {"M", 'I'}}, {{QStringLiteral("1"), QStringLiteral("2")}});
+    QByteArray halfNumbers = readBytes(folder.file(QStringLiteral("pair.db")));
+    ASSERT_EQ(halfNumbers.mid(0x78, 4), QByteArray("\x04\x04\x04\x04", 4)) << "field list: type, size";
+    halfNumbers[0x78] = 0x06;
+    halfNumbers[0x7a] = 0x06;
+    const std::vector<std::pair<const char*, QByteArray>> damaged = {{"claims", claims}, {"cut", good.left(good.size() / 2)},
+        {"tiny", good.left(20)}, {"junk", QByteArray(4096, 'x')}, {"halfnumbers", halfNumbers}};
     for (const auto& [name, bytes] : damaged) {
         const QString file = folder.file(QLatin1String(name) + QStringLiteral(".db"));
         writeBytes(file, bytes);
         expectError(QLatin1String(name), file);
     }
+}
+
+// Damage that sends pxlib into an endless loop. Data blocks form a chain through
+// the first two bytes of each block: a chain that comes back on itself, or runs on
+// past the blocks the header counts, is refused even when the header claims no
+// records at all. A version without the second header part leaves pxlib reading
+// its password mark from memory it never filled.
+TEST_F(OtherKindsTest, DamageThatLoopsTheReaderRaises)
+{
+    const QString goodFile = folder.file(QStringLiteral("good.db"));
+    writeParadox(goodFile, {{"REG", 'A', 6}}, {{QStringLiteral("a")}, {QStringLiteral("b")}});
+    const QByteArray good = readBytes(goodFile);
+    const int headerSize = static_cast<unsigned char>(good[2]) | (static_cast<unsigned char>(good[3]) << 8);
+    const int blockSize = static_cast<unsigned char>(good[5]) * 1024;
+    ASSERT_EQ(good[12], 1) << "the fixture should hold one data block";
+    ASSERT_EQ(good.size(), headerSize + blockSize);
+
+    TTable open(session);
+    open.SetDatabaseName(folder.path());
+    open.SetTableName(QStringLiteral("good"));
+    open.Open();
+
+    auto withoutRecords = [](QByteArray bytes) {
+        bytes.replace(6, 4, QByteArray(4, '\0'));
+        return bytes;
+    };
+    QByteArray selfLinked = good;
+    putLe16(selfLinked, headerSize, 1);
+    QByteArray runsPastEnd = good; // block 1 -> block 2, which the header does not count, -> block 1
+    putLe16(runsPastEnd, headerSize, 2);
+    QByteArray extraBlock(blockSize, '\0');
+    putLe16(extraBlock, 0, 1);
+    runsPastEnd.append(extraBlock);
+    QByteArray unknownVersion = good;
+    unknownVersion[0x39] = 13;
+    ASSERT_EQ(good.mid(0x25, 4), QByteArray("\x00\xff\x00\xff", 4)) << "pxlib marks a second password field";
+    // Version 4 has no second header part: the field list follows the first at 0x58.
+    auto asVersion4 = [&](QByteArray bytes) {
+        bytes = bytes.left(0x58) + bytes.mid(0x78, headerSize - 0x78) + QByteArray(0x20, '\0') + bytes.mid(headerSize);
+        bytes[0x39] = 4;
+        return bytes;
+    };
+    const QByteArray markWithoutSecondPart = asVersion4(good);
+    const std::vector<std::pair<const char*, QByteArray>> cases = {
+        {"unknownversion", unknownVersion},
+        {"markwithoutsecondpart", markWithoutSecondPart},
+        {"selflinked", selfLinked},
+        {"emptyselflinked", withoutRecords(selfLinked)},
+        {"pastend", runsPastEnd},
+        {"emptypastend", withoutRecords(runsPastEnd)},
+    };
+    for (const auto& [name, bytes] : cases) {
+        const QString file = folder.file(QLatin1String(name) + QStringLiteral(".db"));
+        writeBytes(file, bytes);
+        const OpenOutcome outcome = openParadoxWithin(file, std::chrono::seconds(10));
+        ASSERT_TRUE(outcome.finished) << name << ": still reading after 10 s";
+        EXPECT_FALSE(outcome.opened) << name;
+        EXPECT_TRUE(outcome.error.contains(file)) << name << ": " << outcome.error.toStdString();
+    }
+
+    QByteArray version4 = asVersion4(good);
+    version4.replace(0x25, 4, QByteArray(4, '\0'));
+    const QString version4File = folder.file(QStringLiteral("version4.db"));
+    writeBytes(version4File, version4);
+    const OpenOutcome clearVersion4 = openParadoxWithin(version4File, std::chrono::seconds(10));
+    EXPECT_TRUE(clearVersion4.opened) << clearVersion4.error.toStdString();
+
+    QStringList values;
+    for (open.First(); !open.Eof(); open.Next())
+        values.append(open.Fields(0).AsString());
+    EXPECT_EQ(values, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+}
+
+// The head of a data block gives the offset of its last record, negative when the
+// block is empty. pxlib counts an empty block as full, so records after one would
+// be read from the wrong place; an empty block at the end of the chain is harmless.
+TEST_F(OtherKindsTest, DataBlocksMustHoldWhatTheyClaim)
+{
+    std::vector<QStringList> rows;
+    for (int r = 0; r < 400; ++r)
+        rows.push_back({QString::number(r)});
+    const QString goodFile = folder.file(QStringLiteral("good.db"));
+    writeParadox(goodFile, {{"REG", 'A', 6}}, rows);
+    const QByteArray good = readBytes(goodFile);
+    const int headerSize = static_cast<unsigned char>(good[2]) | (static_cast<unsigned char>(good[3]) << 8);
+    const int blockSize = static_cast<unsigned char>(good[5]) * 1024;
+    ASSERT_EQ(good[12], 2) << "the fixture should fill one data block and start a second";
+    const int perBlock = (blockSize - 6) / 6;
+
+    auto withBlockHolding = [&](int block, int added, int records) {
+        QByteArray bytes = good;
+        putLe16(bytes, headerSize + (block - 1) * blockSize + 4, added);
+        putLe16(bytes, 6, records);
+        return bytes;
+    };
+    const std::vector<std::pair<const char*, QByteArray>> damaged = {
+        {"emptyfirst", withBlockHolding(1, -6, 400 - perBlock)},
+        // the records counted from the overfull block add up to the header's count
+        {"overfull", withBlockHolding(1, blockSize, blockSize / 6 + 1 + 400 - perBlock)},
+    };
+    for (const auto& [name, bytes] : damaged) {
+        const QString file = folder.file(QLatin1String(name) + QStringLiteral(".db"));
+        writeBytes(file, bytes);
+        expectError(QLatin1String(name), file);
+    }
+
+    writeBytes(folder.file(QStringLiteral("emptylast.db")), withBlockHolding(2, -6, perBlock));
+    const QStringList lines = dump(QStringLiteral("emptylast"));
+    ASSERT_EQ(lines.size(), 1 + perBlock);
+    EXPECT_EQ(lines.at(1), QStringLiteral("0"));
+    EXPECT_EQ(lines.last(), QString::number(perBlock - 1));
 }
 
 TEST_F(OtherKindsTest, TextTablesFindTheirDelimiter)

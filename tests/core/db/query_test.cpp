@@ -90,6 +90,38 @@ TEST_F(QueryTest, StatementsGiveTheirRows)
         EXPECT_EQ(rows(c.sql), c.expected) << c.sql.join(u'\n').toStdString();
 }
 
+// A reference value is looked up by its key, with the "*" record as the fallback,
+// in a three-line statement on the table's full path.
+TEST_F(QueryTest, KeyOrFallbackLookupGivesEachRecordOnce)
+{
+    const QString path = QDir::toNativeSeparators(folder.file(QStringLiteral("refs.dbf")));
+    writeDbf(path, {{"KEY", 'C', 12}, {"VAL", 'N', 6, 1}},
+        {{QStringLiteral("САЖА"), QStringLiteral("1")}, {QStringLiteral("*"), QStringLiteral("2")},
+            {QStringLiteral("ПЫЛЬ"), QStringLiteral("3")}});
+    auto lookup = [&](const QString& select, const QString& field, const QString& key) {
+        return QStringList{select + QStringLiteral(" FROM \"%1\"").arg(path),
+            QStringLiteral("Where %1=\"%2\"").arg(field, key), QStringLiteral("OR %1=\"*\"").arg(field)};
+    };
+    struct Case {
+        QStringList sql;
+        QStringList expected;
+    };
+    const std::vector<Case> cases = {
+        {lookup(QStringLiteral("SELECT *"), QStringLiteral("KEY"), QStringLiteral("ПЫЛЬ")),
+            {QStringLiteral("*|2"), QStringLiteral("ПЫЛЬ|3")}},
+        // the "*" record answers both sides of the OR
+        {lookup(QStringLiteral("SELECT *"), QStringLiteral("KEY"), QStringLiteral("*")), {QStringLiteral("*|2")}},
+        {lookup(QStringLiteral("SELECT *"), QStringLiteral("KEY"), QStringLiteral("УГОЛЬ")), {QStringLiteral("*|2")}},
+        // double-quoted names of fields are the fields, the other double-quoted texts are values
+        {lookup(QStringLiteral("SELECT \"VAL\""), QStringLiteral("\"KEY\""), QStringLiteral("САЖА")),
+            {QStringLiteral("1"), QStringLiteral("2")}},
+        {lookup(QStringLiteral("SELECT \"VAL\", KEY"), QStringLiteral("\"key\""), QStringLiteral("*")),
+            {QStringLiteral("2|*")}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(rows(c.sql), c.expected) << c.sql.join(u'\n').toStdString();
+}
+
 TEST_F(QueryTest, FieldsOfAResultKeepTheirTypes)
 {
     TQuery query(session);
