@@ -11,18 +11,11 @@ namespace {
 
 const QString kDataDirectory = QStringLiteral(VEROLA_PROGRAM_DIR "/eco/work");
 
-FormatSettings dateFormat()
-{
-    FormatSettings format;
-    format.setShortDateFormat(QStringLiteral("dd.MM.yyyy"));
-    return format;
-}
-
 // Birth dates spread over 1900 … 2050, as texts in the user's format.
 QStringList birthDates(int count)
 {
     QStringList dates;
-    const FormatSettings format = dateFormat();
+    const FormatSettings format = FormatSettings::russian();
     const double first = encodeDate(1900, 1, 1);
     for (int i = 0; i < count; ++i)
         dates.append(dateToStr(first + (i * 5477L) % 55000, format));
@@ -33,7 +26,7 @@ QStringList birthDates(int count)
 void BM_ComputeHoroscope(benchmark::State& state)
 {
     const QStringList dates = birthDates(1024);
-    const FormatSettings format = dateFormat();
+    const FormatSettings format = FormatSettings::russian();
     THoroscopeState horoscope;
     qsizetype i = 0;
     for (auto _ : state) {
@@ -61,7 +54,7 @@ BENCHMARK(BM_HoroscopeForDay);
 void BM_ComputeHoroscopeReadingTheFileEachTime(benchmark::State& state)
 {
     const QStringList dates = birthDates(1024);
-    const FormatSettings format = dateFormat();
+    const FormatSettings format = FormatSettings::russian();
     qsizetype i = 0;
     for (auto _ : state) {
         THoroscopeState horoscope;
@@ -76,7 +69,7 @@ BENCHMARK(BM_ComputeHoroscopeReadingTheFileEachTime);
 void BM_MatchHoroscope(benchmark::State& state)
 {
     THoroscopeState horoscope;
-    horoscope.ComputeHoroscope(QStringLiteral("01.01.2000"), kDataDirectory, dateFormat());
+    horoscope.ComputeHoroscope(QStringLiteral("01.01.2000"), kDataDirectory, FormatSettings::russian());
     const QStringList codes = {QStringLiteral("HORO,ASPECT,Mars,Venus,Trin"), QStringLiteral("HORO,ASPECT,Moon,Sun"),
         QStringLiteral("HORO,ZODIAC,Sun,Leo")};
     qsizetype i = 0;

@@ -27,6 +27,13 @@ bool TFluxComponent::sameOwner(const TFluxComponent* other) const
     return other != nullptr && m_owner != nullptr && other->m_owner == m_owner;
 }
 
+void TFluxComponent::linkInput(TFluxComponent*& link, TFluxComponent* component)
+{
+    link = sameOwner(component) ? component : nullptr;
+    if (link)
+        SetStatus(link->Status());
+}
+
 void TFluxPanel::SetStatus(TfpStatus status)
 {
     if (status == m_status)
@@ -42,12 +49,7 @@ void TFluxPanel::SetStatus(TfpStatus status)
 
 void TFluxPanel::SetInputComponent(TFluxComponent* component)
 {
-    if (!sameOwner(component)) {
-        m_input = nullptr;
-        return;
-    }
-    m_input = component;
-    SetStatus(component->Status());
+    linkInput(m_input, component);
 }
 
 void TFluxPanel::SetOutputComponent(TFluxComponent* component)
@@ -119,12 +121,7 @@ void TSwitchFlux::SetTermOutNo(int count)
 
 void TSwitchFlux::SetInputComponent(TFluxComponent* component)
 {
-    if (!sameOwner(component)) {
-        m_input = nullptr;
-        return;
-    }
-    m_input = component;
-    SetStatus(component->Status());
+    linkInput(m_input, component);
 }
 
 void TSwitchFlux::SetOutputComponent(TFluxComponent* component)

@@ -37,6 +37,8 @@ public:
 
 protected:
     bool sameOwner(const TFluxComponent* other) const;
+    // Links an input of the same owner and takes on its status; any other component unlinks.
+    void linkInput(TFluxComponent*& link, TFluxComponent* component);
 
 private:
     TFluxComponent* m_owner;

@@ -17,13 +17,6 @@ namespace {
 
 const QString kShippedDataDirectory = QStringLiteral(VEROLA_PROGRAM_DIR "/eco/work");
 
-FormatSettings russianDates()
-{
-    FormatSettings format;
-    format.setShortDateFormat(QStringLiteral("dd.MM.yyyy"));
-    return format;
-}
-
 const TOrbitElements& shippedElements()
 {
     static const TOrbitElements elements = readOrbitFile(orbitFilePath(kShippedDataDirectory));
@@ -79,8 +72,8 @@ TEST(Signs, NamesInOrder)
 
 TEST(BirthDate, ReadInTheUsersShortDateFormat)
 {
-    EXPECT_EQ(birthDayNumber(QStringLiteral("01.01.2000"), russianDates()), 2451545);
-    EXPECT_EQ(birthDayNumber(QStringLiteral("29.02.1988"), russianDates()), 2447221);
+    EXPECT_EQ(birthDayNumber(QStringLiteral("01.01.2000"), FormatSettings::russian()), 2451545);
+    EXPECT_EQ(birthDayNumber(QStringLiteral("29.02.1988"), FormatSettings::russian()), 2447221);
     FormatSettings iso;
     iso.setShortDateFormat(QStringLiteral("yyyy-MM-dd"));
     EXPECT_EQ(birthDayNumber(QStringLiteral("1950-01-01"), iso), 2433283);
@@ -90,7 +83,7 @@ TEST(BirthDate, TextThatIsNotADateRaisesConvertError)
 {
     for (const char* text : {"", "abc", "31.02.2000", "2000-01-01", "01.13.2000", "01.01.2000x"}) {
         try {
-            birthDayNumber(QString::fromLatin1(text), russianDates());
+            birthDayNumber(QString::fromLatin1(text), FormatSettings::russian());
             ADD_FAILURE() << "no error for \"" << text << '"';
         } catch (const EConvertError& error) {
             EXPECT_TRUE(error.message().contains(QStringLiteral("not a valid date"))) << error.message().toStdString();
@@ -199,7 +192,7 @@ TEST(Horoscope, AgreesWithThePublishedEphemeris)
 TEST(HoroscopeState, ComputesForTheBirthDateText)
 {
     THoroscopeState state;
-    const THoroscope& h = state.ComputeHoroscope(QStringLiteral("01.01.2000"), kShippedDataDirectory, russianDates());
+    const THoroscope& h = state.ComputeHoroscope(QStringLiteral("01.01.2000"), kShippedDataDirectory, FormatSettings::russian());
     const THoroscope expected = horoscopeForDay(2451545, shippedElements());
     EXPECT_EQ(h.longitudes, expected.longitudes);
     EXPECT_EQ(h.signs, expected.signs);
@@ -215,19 +208,19 @@ TEST(HoroscopeState, ReadsTheOrbitFileOncePerDataDirectory)
     const QString orbitFile = orbitFilePath(folder.path());
     ASSERT_TRUE(QFile::copy(orbitFilePath(kShippedDataDirectory), orbitFile));
     THoroscopeState state;
-    const auto first = state.ComputeHoroscope(QStringLiteral("15.06.1975"), folder.path(), russianDates()).longitudes;
+    const auto first = state.ComputeHoroscope(QStringLiteral("15.06.1975"), folder.path(), FormatSettings::russian()).longitudes;
     ASSERT_TRUE(QFile::remove(orbitFile));
-    const auto again = state.ComputeHoroscope(QStringLiteral("15.06.1975"), folder.path(), russianDates()).longitudes;
+    const auto again = state.ComputeHoroscope(QStringLiteral("15.06.1975"), folder.path(), FormatSettings::russian()).longitudes;
     EXPECT_EQ(first, again);
     // Another data directory is read afresh.
     TempFolder other;
-    EXPECT_THROW(state.ComputeHoroscope(QStringLiteral("15.06.1975"), other.path(), russianDates()), EInOutError);
+    EXPECT_THROW(state.ComputeHoroscope(QStringLiteral("15.06.1975"), other.path(), FormatSettings::russian()), EInOutError);
 }
 
 TEST(HoroscopeState, MissingOrShortOrbitFileOrBadDateRaisesAnError)
 {
     TempFolder folder;
-    const FormatSettings format = russianDates();
+    const FormatSettings format = FormatSettings::russian();
     THoroscopeState state;
     try {
         state.ComputeHoroscope(QStringLiteral("01.01.2000"), folder.path(), format);
@@ -249,7 +242,7 @@ TEST(HoroscopeState, OrbitWithoutAnEllipseRaisesFloatingPointError)
     std::memcpy(bytes.data() + 8 * 128, &one, 8); // the Earth's eccentricity, little-endian host
     verola::test::writeBytes(orbitFilePath(folder.path()), bytes);
     THoroscopeState state;
-    EXPECT_THROW(state.ComputeHoroscope(QStringLiteral("01.01.2000"), folder.path(), russianDates()), EFloatingPointError);
+    EXPECT_THROW(state.ComputeHoroscope(QStringLiteral("01.01.2000"), folder.path(), FormatSettings::russian()), EFloatingPointError);
 }
 
 TEST(Horoscope, PositionsThatOverflowRaiseFloatingPointError)
