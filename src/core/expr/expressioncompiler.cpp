@@ -2,6 +2,7 @@
 
 #include "platform/conversions.h"
 
+#include <utility>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -213,23 +214,7 @@ int ExpressionCompiler::classify(Range range, int level)
     } else if (recognise(RNegation, b, e, level)) {
         term.kind = TermKind::Negation;
         operands({b + 1, e}, {0, 0});
-    } else if (findBinarySplit(RSum, b, e, level, &split)) {
-        term.kind = TermKind::Sum;
-        operands(split.left, split.right);
-    } else if (findBinarySplit(RDifference, b, e, level, &split)) {
-        term.kind = TermKind::Difference;
-        operands(split.left, split.right);
-    } else if (findBinarySplit(RProduct, b, e, level, &split)) {
-        term.kind = TermKind::Product;
-        operands(split.left, split.right);
-    } else if (findBinarySplit(RDiv, b, e, level, &split)) {
-        term.kind = TermKind::Div;
-        operands(split.left, split.right);
-    } else if (findBinarySplit(RMod, b, e, level, &split)) {
-        term.kind = TermKind::Mod;
-        operands(split.left, split.right);
-    } else if (findBinarySplit(RQuotient, b, e, level, &split)) {
-        term.kind = TermKind::Quotient;
+    } else if (findPlainBinarySplit(b, e, level, &split, &term.kind)) {
         operands(split.left, split.right);
     } else if (findBinarySplit(RPower, b, e, level, &split)) {
         double exponent = 0;
@@ -254,6 +239,21 @@ int ExpressionCompiler::classify(Range range, int level)
     }
     m_terms[index] = term;
     return index;
+}
+
+// The binary operators without special forms, in the order they are tried.
+bool ExpressionCompiler::findPlainBinarySplit(int b, int e, int level, Split* split, TermKind* kind)
+{
+    static constexpr std::pair<Recogniser, TermKind> kOperators[] = {{RSum, TermKind::Sum},
+        {RDifference, TermKind::Difference}, {RProduct, TermKind::Product}, {RDiv, TermKind::Div},
+        {RMod, TermKind::Mod}, {RQuotient, TermKind::Quotient}};
+    for (const auto& [recogniser, termKind] : kOperators) {
+        if (findBinarySplit(recogniser, b, e, level, split)) {
+            *kind = termKind;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ExpressionCompiler::recognise(Recogniser r, int b, int e, int level)

@@ -76,6 +76,7 @@ private:
     bool isVariable(int b, int e, double** address = nullptr) const;
     bool isNumber(int b, int e, double* value = nullptr) const;
     bool findBinarySplit(Recogniser r, int b, int e, int level, Split* split);
+    bool findPlainBinarySplit(int b, int e, int level, Split* split, TermKind* kind);
     bool findFunctionOne(int b, int e, int level, Range* argument, ParserFunctionOne* routine);
     bool findFunctionTwo(int b, int e, int level, Split* arguments, ParserFunctionTwo* routine);
     void buildLookupTables();
