@@ -2,7 +2,6 @@
 
 #include "platform/conversions.h"
 
-#include <utility>
 #include <algorithm>
 #include <charconv>
 #include <cmath>

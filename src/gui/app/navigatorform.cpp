@@ -126,11 +126,18 @@ void TNavigatorForm::SaveAsItemClick()
 
 void TNavigatorForm::ExitItemClick()
 {
+    const QString directory = m_state.ConfigDirectory;
+    const QString name = m_state.ConfigName;
     m_state.ConfigDirectory = m_state.DataDirectory;
     m_state.ConfigName = QStringLiteral("temp");
-    // A failed save keeps the window open, so that no work is lost by leaving.
-    if (trySave([this] { SaveFileSet(*m_workspace); }))
+    if (trySave([this] { SaveFileSet(*m_workspace); })) {
         close();
+        return;
+    }
+    // The window stays open so that no work is lost, and a later save still goes to the
+    // configuration the user opened, not to the scratch name.
+    m_state.ConfigDirectory = directory;
+    m_state.ConfigName = name;
 }
 
 void TNavigatorForm::ExitWithoutItemClick()

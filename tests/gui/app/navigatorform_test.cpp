@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace verola;
@@ -17,8 +19,10 @@ TEST(NavigatorForm, StartsWithTitleFileMenuAndRecentFiles)
 {
     TempFolder system;
     ScopedSystemDirectory scope(system.path());
+    TempFolder configurations; // choosing the recent file opens it, creating its list files
+    const QString study = configurations.file("study.DES");
     PrivateProfile ini(QStringLiteral("RuzUzo.ini"));
-    ini.writeString("FileHistory", "File1", "/work/study.DES");
+    ini.writeString("FileHistory", "File1", study);
     ProcessState state;
     {
         TNavigatorForm form(state, QStringLiteral("/opt/verola/verola"));
@@ -28,14 +32,15 @@ TEST(NavigatorForm, StartsWithTitleFileMenuAndRecentFiles)
         for (QAction* action : form.FileItem->actions())
             captions.append(action->isSeparator() ? QStringLiteral("-") : action->text());
         EXPECT_EQ(captions, (QStringList{"&Открыть", "&Сохранить", "Сохранить &как", "Выход &без сохранения",
-                                "&Выход с сохранением", "-", "&1 /work/study.DES"}));
+                                "&Выход с сохранением", "-", "&1 " + study}));
         EXPECT_EQ(state.DataDirectory, QStringLiteral("/opt/verola/eco/work"));
         EXPECT_EQ(state.ActiveBlock, kConcBlock);
 
         QString chosen;
         QObject::connect(&form, &TNavigatorForm::configurationChosen, [&](const QString& path) { chosen = path; });
         form.FileItem->actions().at(6)->trigger();
-        EXPECT_EQ(chosen, QStringLiteral("/work/study.DES"));
+        EXPECT_EQ(chosen, study);
+        EXPECT_TRUE(QFile::exists(configurations.file("study.o1b")));
         form.RecentFiles->AddFile("/work/other.DES");
 
         TempFolder data; // exit with saving writes the "temp" file set into the data directory
@@ -51,8 +56,31 @@ TEST(NavigatorForm, StartsWithTitleFileMenuAndRecentFiles)
     }
     // Destruction writes the recent files, but not the default data directory.
     EXPECT_EQ(ini.readString("FileHistory", "File1", ""), QStringLiteral("/work/other.DES"));
-    EXPECT_EQ(ini.readString("FileHistory", "File2", ""), QStringLiteral("/work/study.DES"));
+    EXPECT_EQ(ini.readString("FileHistory", "File2", ""), study);
     EXPECT_EQ(ini.readInteger("FileHistory", "MaxFiles", 0), 9);
     EXPECT_FALSE(ini.hasKey("General", "DataDirectory"));
     EXPECT_EQ(state.StagingTab, nullptr);
+}
+
+TEST(NavigatorForm, ExitWithSavingThatFailsKeepsTheOpenedConfiguration)
+{
+    TempFolder system;
+    ScopedSystemDirectory scope(system.path());
+    TempFolder configurations;
+    ProcessState state;
+    TNavigatorForm form(state, QStringLiteral("/opt/verola/verola"));
+    state.ConfigDirectory = configurations.path();
+    state.ConfigName = QStringLiteral("study");
+    state.DataDirectory = configurations.file("no such folder");
+    QString reported;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            reported = box->text();
+            box->close();
+        }
+    });
+    form.ExitItemClick();
+    EXPECT_FALSE(reported.isEmpty()) << "the failed save is reported";
+    EXPECT_EQ(state.ConfigDirectory, configurations.path());
+    EXPECT_EQ(state.ConfigName, QStringLiteral("study"));
 }
