@@ -36,32 +36,13 @@ void showProgress(Feedback& feedback, const QString& caption, int maximum)
     feedback.processEvents();
 }
 
-// Loads one list; a file that cannot be read gets the whole-set list, written back to it.
-void loadList(QStringList& list, const QString& path, const QString& replacementCode, bool dropReferenceLine)
-{
-    list.clear();
-    try {
-        list = readTextLines(path);
-    } catch (const EInOutError&) {
-        AddWholeSet(list, replacementCode);
-        writeTextLines(path, list);
-        return;
-    }
-    if (dropReferenceLine && !list.isEmpty() && LineName(list.last()) == QStringLiteral("СО"))
-        list.removeLast();
-}
-
 void readBlockLists(TCompPanel& block, const ConfigLocation& location)
 {
-    const int n = block.number();
-    const auto path = [&](TableKind kind, int axis) { return location.filePath(listFileExtension(kind, n, axis)); };
-    for (int a = 0; a < kAxisCount; ++a) {
-        loadList(block.Extr->Table().FLists[a], path(TableKind::Extr, a), QStringLiteral("T"), true);
-        loadList(block.Est->Table().FLists[a], path(TableKind::Est, a), QStringLiteral("T"), true);
-        loadList(block.Rule->Table().FLists[a], path(TableKind::Rule, a), QStringLiteral("D"), false);
-        loadList(block.Calc->Table().FLists[a], path(TableKind::Calc, a), QStringLiteral("C"), false);
-        loadList(block.BlockTable().FLists[a], path(TableKind::Block, a), QStringLiteral("C"), false);
-    }
+    const TableKind order[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
+    for (int a = 0; a < kAxisCount; ++a)
+        for (TableKind kind : order)
+            readListFromFileSet(block.tableOfKind(static_cast<int>(kind)).FLists[a], location, block.number(), kind, a,
+                true);
 }
 
 void indexBlock(TCompPanel& block)

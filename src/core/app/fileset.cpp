@@ -58,19 +58,38 @@ QString replacementListCode(TableKind kind)
     }
 }
 
+QString referenceLineName()
+{
+    return QStringLiteral("СО");
+}
+
+bool endsWithReferenceLine(const QStringList& list)
+{
+    return !list.isEmpty() && LineName(list.last()) == referenceLineName();
+}
+
+void readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind, int axis,
+    bool writeBack)
+{
+    const QString path = location.filePath(listFileExtension(kind, block, axis));
+    list.clear();
+    try {
+        list = readTextLines(path);
+    } catch (const EInOutError&) {
+        AddWholeSet(list, replacementListCode(kind));
+        if (writeBack)
+            writeTextLines(path, list);
+        return;
+    }
+    const bool summary = kind == TableKind::Extr || kind == TableKind::Est;
+    if (summary && endsWithReferenceLine(list))
+        list.removeLast();
+}
+
 void readTableFromFileSet(TTab& table, const ConfigLocation& location, int block, TableKind kind)
 {
-    const bool summary = kind == TableKind::Extr || kind == TableKind::Est;
     for (int axis = 0; axis < kAxisCount; ++axis) {
-        QStringList& list = table.FLists[axis];
-        list.clear();
-        try {
-            list = readTextLines(location.filePath(listFileExtension(kind, block, axis)));
-            if (summary && !list.isEmpty() && LineName(list.last()) == QStringLiteral("СО"))
-                list.removeLast();
-        } catch (const EInOutError&) {
-            AddWholeSet(list, replacementListCode(kind));
-        }
+        readListFromFileSet(table.FLists[axis], location, block, kind, axis, false);
         table.BuildIndex(axis);
     }
     if (!LoadFromFile(table, location.filePath(tableFileExtension(kind, block))))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace verola {
 
@@ -25,6 +26,15 @@ QString tableFileExtension(TableKind kind, int block);
 QString listFileExtension(TableKind kind, int block, int axis);
 // Code of the whole-set list that replaces a list file that cannot be read.
 QString replacementListCode(TableKind kind);
+
+// The label of the reference line a summary list may end with: "СО".
+QString referenceLineName();
+bool endsWithReferenceLine(const QStringList& list);
+
+// Reads the list of one axis of a table of a file set, leaving out the reference line for kinds 1
+// and 3. A file that cannot be read gives the whole-set list, written back to it when writeBack is set.
+void readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind, int axis,
+    bool writeBack);
 
 // Reads one table of a file set without writing anything: its twelve lists (a missing
 // list counts as the whole-set list; the "СО" last line is left out for kinds 1 and 3),

@@ -1,5 +1,6 @@
 #include "app/workingfiles.h"
 
+#include "app/fileset.h"
 #include "db/session.h"
 #include "db/tquery.h"
 #include "platform/paths.h"
@@ -51,11 +52,6 @@ QString existingFile(const QString& path)
 QStringList readList(const QString& path)
 {
     return readTextLines(existingFile(path));
-}
-
-bool endsWithReferenceLine(const QStringList& list)
-{
-    return !list.isEmpty() && LineName(list.last()) == referenceLineName();
 }
 
 // Gives one axis of the table a new list and re-dimensions the table. When that fails (too many
@@ -203,11 +199,6 @@ void fillReferenceAxis(TWorkspace& workspace, TTab& blockTable, int axis, TSessi
 }
 
 } // namespace
-
-QString referenceLineName()
-{
-    return QStringLiteral("СО");
-}
 
 QString workingListFileName(const QString& directory, QChar letter, int block, int axis)
 {

@@ -18,9 +18,6 @@ class TSession;
 // table is touched. File names compare ignoring letter case when read (of several such files
 // the last written is read). An axis outside 0..11 changes nothing.
 
-// The name of the reference line that gives the block table its extra reference position.
-QString referenceLineName(); // "СО"
-
 // directory/temp.<letter><block><axis>, block and axis as one hexadecimal digit each, the
 // axis in upper case ("temp.d2B"). letter: 'd' primary list from the databases, 'c' primary
 // list of the calculation, 'o' summary structure.
