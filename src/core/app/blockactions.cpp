@@ -51,16 +51,14 @@ ActionResult CalcPanelClick(TWorkspace& workspace, TCompPanel& block)
     if (!upstream)
         return {false, QStringLiteral("%1: no upstream block, nothing copied").arg(blockLabel(block))};
     TTablePanel* summary = upstream->SelectedSummary();
+    const QString source = QStringLiteral("block %1 (%2)")
+                               .arg(upstream->number())
+                               .arg(summary == upstream->Est ? QStringLiteral("Est") : QStringLiteral("Extr"));
     if (summary->Status() != fpsReady)
-        return {false, QStringLiteral("%1: the selected summary of block %2 (%3) is not ready, nothing copied")
-                           .arg(blockLabel(block))
-                           .arg(upstream->number())
-                           .arg(summary == upstream->Est ? QStringLiteral("Est") : QStringLiteral("Extr"))};
+        return {false, QStringLiteral("%1: the selected summary of %2 is not ready, nothing copied")
+                           .arg(blockLabel(block), source)};
     CopyFrom(block.Calc->Table(), summary->Table(), workspace.state().format);
-    return {true, QStringLiteral("%1: primary table of the calculation filled from block %2 (%3)")
-                      .arg(blockLabel(block))
-                      .arg(upstream->number())
-                      .arg(summary == upstream->Est ? QStringLiteral("Est") : QStringLiteral("Extr"))};
+    return {true, QStringLiteral("%1: primary table of the calculation filled from %2").arg(blockLabel(block), source)};
 }
 
 ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const BlockSteps& steps)

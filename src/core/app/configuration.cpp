@@ -62,13 +62,9 @@ void indexBlock(TCompPanel& block)
 // these maps a calculation step right after opening would copy nothing but missing cells.
 void mapModelInputsUpstream(TWorkspace& workspace)
 {
-    for (TCompPanel* block : workspace.blocksInComponentOrder()) {
-        const int upstream = workspace.upstreamOf(block->number());
-        if (upstream < 0)
-            continue;
+    for (TCompPanel* block : workspace.blocksInComponentOrder())
         for (int a = 0; a < kAxisCount; ++a)
-            mapAxis(workspace.block(upstream)->Extr->Table(), block->Calc->Table(), a);
-    }
+            workspace.mapModelInput(*block, a);
 }
 
 // The table files of a block in file-set order, with a progress step before each but the

@@ -1,6 +1,7 @@
 #include "app/flux.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace verola {
 
@@ -236,7 +237,7 @@ TTablePanel* TCompPanel::panelOfKind(int kind)
     case 3:
         return Est;
     default:
-        return nullptr;
+        throw std::out_of_range("a block has table panels of kinds 0 to 3 only");
     }
 }
 

@@ -145,7 +145,7 @@ public:
     TTablePanel* Sel;
     TSwitchFlux* Switch;
     TTab& BlockTable() { return *m_blockTable; }
-    // Table of kind 0..3, or the block table for kind 4.
+    // Table of kind 0..3, or the block table for kind 4; std::out_of_range for any other kind.
     TTab& tableOfKind(int kind);
     TTablePanel* panelOfKind(int kind);
     // The block's selected summary: Est when its switch takes input 1, else Extr.

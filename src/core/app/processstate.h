@@ -1,6 +1,5 @@
 #pragma once
 
-#include "db/description.h"
 #include "platform/feedback.h"
 #include "platform/formatsettings.h"
 #include "tables/ttab.h"
@@ -36,8 +35,6 @@ struct ProcessState {
     bool doseChainPending = false;
     bool databaseReview = false;
     int currentValueLine = -1;
-    // The coordinates the block definition edits before WriteCoordItems writes them.
-    TCoordItemList descriptionEditList;
     std::unique_ptr<TTab> StagingTab;
     bool dispersionModelRunning = false;
     bool exposureModelRunning = false;

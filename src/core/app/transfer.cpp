@@ -7,11 +7,6 @@ namespace verola {
 
 namespace {
 
-bool validAxis(int axis)
-{
-    return axis >= 0 && axis < kAxisCount;
-}
-
 // Axes whose list has two lines or fewer (none, or the whole set) have no structure to compare.
 bool structured(const TTab& table, int axis)
 {
@@ -118,12 +113,7 @@ void SetActiveNum(TWorkspace& workspace, int number)
     const int active = workspace.state().ActiveBlock;
     if (number == active)
         return;
-    for (TCompPanel* block : workspace.blocksInComponentOrder()) {
-        if (block->number() == number) {
-            workspace.activate(block);
-            return;
-        }
-    }
+    workspace.activate(workspace.block(number));
 }
 
 void GetListCoord(TWorkspace& workspace, int number, QStringList& names, QStringList& counts)
@@ -192,9 +182,8 @@ void RemapDownstream(TWorkspace& workspace, int axis)
     TCompPanel* active = workspace.activeBlock();
     if (!active || !validAxis(axis))
         return;
-    for (TCompPanel* block : workspace.blocksInComponentOrder())
-        if (block->number() == active->number() + 1)
-            mapAxis(active->Extr->Table(), block->Calc->Table(), axis);
+    if (TCompPanel* downstream = workspace.block(active->number() + 1))
+        mapAxis(active->Extr->Table(), downstream->Calc->Table(), axis);
 }
 
 } // namespace verola

@@ -17,11 +17,6 @@ namespace verola {
 
 namespace {
 
-bool validAxis(int axis)
-{
-    return axis >= 0 && axis < kAxisCount;
-}
-
 QString inDirectory(const QString& directory, const QString& name)
 {
     return withoutTrailingSeparator(directory) + u'/' + name;
@@ -237,8 +232,7 @@ void LoadPrimaryCalcList(TWorkspace& workspace, int axis, TCompPanel& block, con
     mapAxis(primary, block.Est->Table(), axis);
     // The block's own upstream block: the active block's one would map a block that is not
     // active onto the wrong summary.
-    if (TCompPanel* upstream = workspace.block(workspace.upstreamOf(block.number())))
-        mapAxis(upstream->Extr->Table(), primary, axis);
+    workspace.mapModelInput(block, axis);
 }
 
 void LoadSummaryLists(TWorkspace&, int axis, TCompPanel& block, const QString& directory)
@@ -346,9 +340,8 @@ TTab* SetListFromPlugin(TWorkspace& workspace, int axis, const QStringList& line
         mapAxis(staging, primary, k);
     CopyFrom(primary, staging, state.format);
     if (!fromDatabases)
-        if (TCompPanel* upstream = workspace.block(workspace.upstreamOf(block.number())))
-            for (int k = 0; k < kAxisCount; ++k)
-                mapAxis(upstream->Extr->Table(), primary, k);
+        for (int k = 0; k < kAxisCount; ++k)
+            workspace.mapModelInput(block, k);
     return &primary;
 }
 

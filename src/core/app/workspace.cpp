@@ -72,6 +72,12 @@ int TWorkspace::upstreamOf(int number) const
     return -1;
 }
 
+void TWorkspace::mapModelInput(TCompPanel& target, int axis) const
+{
+    if (TCompPanel* upstream = block(upstreamOf(target.number())))
+        mapAxis(upstream->Extr->Table(), target.Calc->Table(), axis);
+}
+
 void TWorkspace::activate(TCompPanel* block)
 {
     if (!block)

@@ -32,6 +32,9 @@ public:
     void activate(TCompPanel* block);
     // The upstream block of a block number: the block numbered n - 1 (or n + 11); -1 when none.
     int upstreamOf(int number) const;
+    // Maps one axis of the block's model input (its Calc table) onto its upstream block's data
+    // summary by position name; nothing for a block without an upstream block.
+    void mapModelInput(TCompPanel& block, int axis) const;
 
     // The caption the main window shows.
     QString caption;

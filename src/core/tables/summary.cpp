@@ -73,7 +73,7 @@ QString replacePositionMarkers(TTab& table, const QString& formula, const CoordI
     while ((at = result.indexOf(marker, from)) >= 0) {
         const QString digit = result.mid(at + marker.size(), 1);
         const int axis = strToInt(digit); // not a digit: EConvertError stops the computation
-        const QString text = axis >= 0 && axis < kAxisCount ? table.PositionText(axis, index[axis])
+        const QString text = validAxis(axis) ? table.PositionText(axis, index[axis])
                                                             : QStringLiteral("-999");
         result.replace(at, marker.size() + 1, text);
         from = at + text.size();

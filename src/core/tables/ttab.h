@@ -12,6 +12,10 @@ namespace verola {
 class TCompPanel;
 
 constexpr int kAxisCount = 12;
+inline bool validAxis(int axis)
+{
+    return axis >= 0 && axis < kAxisCount;
+}
 constexpr float kMissing = -999.0f;
 constexpr int kPageCells = 1024;
 constexpr std::int64_t kMaxCells = 67107839;   // 65,534 full pages and one partial page
