@@ -195,6 +195,19 @@ const std::vector<std::pair<quint64, int>>& indexFor(DriverTableData& data, cons
     return data.indexes.emplace(key, std::move(entries)).first->second;
 }
 
+// A text column is indexed by its bytes; a number compared with it converts
+// in SQLite's comparison, which the hash of the number's text would miss.
+bool hashable(const DriverTableData& data, const std::vector<int>& columns, int argc, sqlite3_value** argv)
+{
+    for (int i = 0; i < argc && i < static_cast<int>(columns.size()); ++i) {
+        const int type = sqlite3_value_type(argv[i]);
+        const bool textual = data.textual[static_cast<size_t>(columns[static_cast<size_t>(i)])];
+        if (textual && type != SQLITE_TEXT && type != SQLITE_NULL)
+            return false;
+    }
+    return true;
+}
+
 int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, sqlite3_value** argv)
 {
     auto* cursor = static_cast<DriverCursor*>(base);
@@ -206,6 +219,10 @@ int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, 
         if (!cursor->indexed)
             return SQLITE_OK;
         const std::vector<int> columns = parseColumns(idxStr);
+        if (!hashable(data, columns, argc, argv)) {
+            cursor->indexed = false; // SQLite checks every row: the constraints are not omitted
+            return SQLITE_OK;
+        }
         const auto& entries = indexFor(data, idxStr, columns);
         quint64 hash = kFnvOffset;
         bool matchesNothing = false;

@@ -209,4 +209,22 @@ TEST_F(QueryTest, TablesOfOtherKindsTakePartInStatements)
         QStringList{QStringLiteral("Moscow|12000")});
 }
 
+// A text field compared with a number field compares as SQLite converts, also when
+// the text field's table is the one looked up by its index (a large one).
+TEST_F(QueryTest, TextFieldsJoinNumberFields)
+{
+    std::vector<QStringList> codes;
+    for (int i = 0; i < 200; ++i)
+        codes.push_back({QString::number(i), QStringLiteral("n%1").arg(i)});
+    writeDbf(folder.file(QStringLiteral("codes.dbf")), {{"CODE", 'C', 6}, {"NAME", 'C', 10}}, codes);
+    writeDbf(folder.file(QStringLiteral("counts.dbf")), {{"NUM", 'N', 4, 0}, {"QTY", 'N', 6, 0}},
+        {{QStringLiteral("12"), QStringLiteral("120")}, {QStringLiteral("5"), QStringLiteral("50")}});
+    const QStringList expected = {QStringLiteral("n5|50"), QStringLiteral("n12|120")};
+    for (const QString& from : {QStringLiteral("codes c, counts n"), QStringLiteral("counts n, codes c")}) {
+        const QString where = QStringLiteral(" WHERE c.CODE = n.NUM ORDER BY n.NUM");
+        EXPECT_EQ(rows({QStringLiteral("SELECT c.NAME, n.QTY FROM ") + from + where}), expected) << from.toStdString();
+    }
+    EXPECT_EQ(rows({QStringLiteral("SELECT NAME FROM codes WHERE CODE = 5")}), QStringList{QStringLiteral("n5")});
+}
+
 } // namespace
