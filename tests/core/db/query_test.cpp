@@ -227,4 +227,38 @@ TEST_F(QueryTest, TextFieldsJoinNumberFields)
     EXPECT_EQ(rows({QStringLiteral("SELECT NAME FROM codes WHERE CODE = 5")}), QStringList{QStringLiteral("n5")});
 }
 
+// Subqueries have tables and ordering words of their own; the outer statement keeps
+// the order of its files even when the plan reads the small table first.
+TEST_F(QueryTest, SubqueriesKeepTheOuterOrderOfTheFiles)
+{
+    std::vector<QStringList> readings;
+    for (int i = 0; i < 200; ++i)
+        readings.push_back({i % 2 ? QStringLiteral("77") : QStringLiteral("50"), QString::number(199 - i)});
+    writeDbf(folder.file(QStringLiteral("readings.dbf")), {{"REG", 'C', 4}, {"N", 'N', 4, 0}}, readings);
+    writeDbf(folder.file(QStringLiteral("towns.dbf")), {{"REG", 'C', 4}, {"TOWN", 'C', 20}},
+        {{QStringLiteral("50"), QStringLiteral("Химки")}, {QStringLiteral("77"), QStringLiteral("Москва")}});
+    const QString join = QStringLiteral("SELECT r.N FROM readings r, towns t WHERE r.REG = t.REG AND ");
+    const QStringList fileOrder = {QStringLiteral("5"), QStringLiteral("4"), QStringLiteral("3"), QStringLiteral("2"),
+        QStringLiteral("1"), QStringLiteral("0")};
+    struct Case {
+        QString sql;
+        QStringList expected;
+    };
+    const std::vector<Case> cases = {
+        {QStringLiteral("SELECT YEAR_F FROM emis WHERE REG IN (SELECT REG FROM regions WHERE TITLE = 'Москва')"),
+            {QStringLiteral("1989"), QStringLiteral("1990"), QStringLiteral("1991")}},
+        {join + QStringLiteral("r.N IN (SELECT N FROM readings ORDER BY N LIMIT 6)"), fileOrder},
+        {join + QStringLiteral("r.N IN (SELECT MIN(N) FROM readings GROUP BY N HAVING N < 6)"), fileOrder},
+        {join + QStringLiteral("r.N < 6 AND r.REG IN (SELECT REG FROM regions UNION SELECT REG FROM towns)"), fileOrder},
+        {join + QStringLiteral("r.N < 6 ORDER BY t.TOWN, r.N"),
+            {QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("4"), QStringLiteral("1"), QStringLiteral("3"),
+                QStringLiteral("5")}},
+    };
+    for (const Case& c : cases) {
+        QStringList result;
+        EXPECT_NO_THROW(result = rows({c.sql})) << c.sql.toStdString();
+        EXPECT_EQ(result, c.expected) << c.sql.toStdString();
+    }
+}
+
 } // namespace
