@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <sqlite3.h>
 
 namespace verola {
@@ -67,13 +69,38 @@ const char* declaredType(TFieldType type)
     }
 }
 
-void setError(sqlite3_vtab* table, const QString& message)
+void setError(char** slot, const QString& message) noexcept
 {
-    sqlite3_free(table->zErrMsg);
-    table->zErrMsg = sqlite3_mprintf("%s", message.toUtf8().constData());
+    sqlite3_free(*slot);
+    *slot = nullptr;
+    try {
+        *slot = sqlite3_mprintf("%s", message.toUtf8().constData());
+    } catch (...) {
+        // no memory left for the message: the error code alone tells
+    }
 }
 
-int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error)
+// Runs one of the module's methods: no exception may unwind through SQLite's C frames.
+template <typename Work>
+int guarded(char** message, Work&& work) noexcept
+{
+    try {
+        return work();
+    } catch (const EPlatformError& error) {
+        setError(message, error.message());
+        return SQLITE_ERROR;
+    } catch (const std::bad_alloc&) {
+        return SQLITE_NOMEM;
+    } catch (const std::exception& error) {
+        setError(message, QString::fromUtf8(error.what()));
+        return SQLITE_ERROR;
+    } catch (...) {
+        setError(message, QStringLiteral("Unknown error in a table of the statement"));
+        return SQLITE_ERROR;
+    }
+}
+
+int connectTable(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error)
 {
     auto* registry = static_cast<DriverTableRegistry*>(aux);
     if (argc < 4) {
@@ -97,7 +124,12 @@ int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     return SQLITE_OK;
 }
 
-int disconnect(sqlite3_vtab* vtab)
+int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error) noexcept
+{
+    return guarded(error, [&] { return connectTable(db, aux, argc, argv, out, error); });
+}
+
+int disconnect(sqlite3_vtab* vtab) noexcept
 {
     auto* table = static_cast<DriverTable*>(vtab);
     sqlite3_free(table->zErrMsg);
@@ -105,7 +137,7 @@ int disconnect(sqlite3_vtab* vtab)
     return SQLITE_OK;
 }
 
-int bestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
+int chooseIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
 {
     auto* table = static_cast<DriverTable*>(vtab);
     const double rows = std::max(1, table->data->records->recordCount());
@@ -139,15 +171,22 @@ int bestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
     return SQLITE_OK;
 }
 
-int open(sqlite3_vtab* vtab, sqlite3_vtab_cursor** out)
+int bestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) noexcept
 {
-    auto* cursor = new DriverCursor;
-    cursor->data = static_cast<DriverTable*>(vtab)->data.get();
-    *out = cursor;
-    return SQLITE_OK;
+    return guarded(&vtab->zErrMsg, [&] { return chooseIndex(vtab, info); });
 }
 
-int close(sqlite3_vtab_cursor* cursor)
+int open(sqlite3_vtab* vtab, sqlite3_vtab_cursor** out) noexcept
+{
+    return guarded(&vtab->zErrMsg, [&] {
+        auto* cursor = new DriverCursor;
+        cursor->data = static_cast<DriverTable*>(vtab)->data.get();
+        *out = cursor;
+        return SQLITE_OK;
+    });
+}
+
+int close(sqlite3_vtab_cursor* cursor) noexcept
 {
     delete static_cast<DriverCursor*>(cursor);
     return SQLITE_OK;
@@ -208,11 +247,11 @@ bool hashable(const DriverTableData& data, const std::vector<int>& columns, int 
     return true;
 }
 
-int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, sqlite3_value** argv)
+int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, sqlite3_value** argv) noexcept
 {
     auto* cursor = static_cast<DriverCursor*>(base);
     DriverTableData& data = *cursor->data;
-    try {
+    return guarded(&base->pVtab->zErrMsg, [&] {
         cursor->indexed = idxNum == 1;
         cursor->row = 0;
         cursor->count = data.records->recordCount();
@@ -246,13 +285,10 @@ int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, 
         cursor->entry = matchesNothing ? entries.data() : entries.data() + (range.first - entries.begin());
         cursor->entryEnd = matchesNothing ? entries.data() : entries.data() + (range.second - entries.begin());
         return SQLITE_OK;
-    } catch (const EPlatformError& error) {
-        setError(base->pVtab, error.message());
-        return SQLITE_ERROR;
-    }
+    });
 }
 
-int next(sqlite3_vtab_cursor* base)
+int next(sqlite3_vtab_cursor* base) noexcept
 {
     auto* cursor = static_cast<DriverCursor*>(base);
     if (cursor->indexed)
@@ -262,16 +298,16 @@ int next(sqlite3_vtab_cursor* base)
     return SQLITE_OK;
 }
 
-int eof(sqlite3_vtab_cursor* base)
+int eof(sqlite3_vtab_cursor* base) noexcept
 {
     return static_cast<DriverCursor*>(base)->atEnd() ? 1 : 0;
 }
 
-int column(sqlite3_vtab_cursor* base, sqlite3_context* context, int field)
+int column(sqlite3_vtab_cursor* base, sqlite3_context* context, int field) noexcept
 {
     auto* cursor = static_cast<DriverCursor*>(base);
     DriverTableData& data = *cursor->data;
-    try {
+    return guarded(&base->pVtab->zErrMsg, [&] {
         data.read(cursor->record());
         RecordSource& records = *data.records;
         if (data.textual[static_cast<size_t>(field)]) {
@@ -283,13 +319,10 @@ int column(sqlite3_vtab_cursor* base, sqlite3_context* context, int field)
             sqlite3_result_double(context, records.number(field));
         }
         return SQLITE_OK;
-    } catch (const EPlatformError& error) {
-        setError(base->pVtab, error.message());
-        return SQLITE_ERROR;
-    }
+    });
 }
 
-int rowid(sqlite3_vtab_cursor* base, sqlite3_int64* id)
+int rowid(sqlite3_vtab_cursor* base, sqlite3_int64* id) noexcept
 {
     *id = static_cast<DriverCursor*>(base)->record();
     return SQLITE_OK;

@@ -2,6 +2,7 @@
 #include "db/dberrors.h"
 #include "db/session.h"
 #include "db/sqlcache.h"
+#include "db/sqlvtab.h"
 #include "db/tquery.h"
 #include "dbfixtures.h"
 #include "testsupport.h"
@@ -9,7 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <functional>
 #include <gtest/gtest.h>
+#include <new>
+#include <sqlite3.h>
+#include <stdexcept>
 
 using namespace verola;
 using namespace verola::test;
@@ -258,6 +263,68 @@ TEST_F(QueryTest, SubqueriesKeepTheOuterOrderOfTheFiles)
         QStringList result;
         EXPECT_NO_THROW(result = rows({c.sql})) << c.sql.toStdString();
         EXPECT_EQ(result, c.expected) << c.sql.toStdString();
+    }
+}
+
+// Records that fail to read in ways other than a database error.
+class FailingRecords : public RecordSource {
+public:
+    explicit FailingRecords(std::function<void()> fail) : m_fail(std::move(fail))
+    {
+        m_defs.Add(QStringLiteral("A"), TFieldType::ftString, 4);
+    }
+    QString origin() const override { return QStringLiteral("failing"); }
+    const TFieldDefs& fieldDefs() const override { return m_defs; }
+    int recordCount() const override { return 3; }
+    void readRecord(int) override { m_fail(); }
+    bool isNull(int) const override { return false; }
+    double number(int) const override { return 0; }
+    QString text(int) const override { return QStringLiteral("a"); }
+
+private:
+    std::function<void()> m_fail;
+    TFieldDefs m_defs;
+};
+
+// Whatever a table throws, SQLite gets an error code back: nothing unwinds through it.
+TEST(DriverTableModule, FailuresOfATableBecomeSqlErrors)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> fail;
+        int code;
+        QString message;
+    };
+    const std::vector<Case> cases = {
+        {"database error", [] { throw EDatabaseError(QStringLiteral("record 1 unreadable")); }, SQLITE_ERROR,
+            QStringLiteral("record 1 unreadable")},
+        {"no memory", [] { throw std::bad_alloc(); }, SQLITE_NOMEM, QString()},
+        {"standard exception", [] { throw std::runtime_error("disk gone"); }, SQLITE_ERROR, QStringLiteral("disk gone")},
+        {"anything else", [] { throw 42; }, SQLITE_ERROR, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+        DriverTableRegistry registry;
+        auto data = std::make_shared<DriverTableData>();
+        data->records = std::make_unique<FailingRecords>(c.fail);
+        data->textual = {true};
+        registry.insert(QStringLiteral("t"), data);
+        registerDriverTableModule(db, &registry);
+        ASSERT_EQ(sqlite3_exec(db, "CREATE VIRTUAL TABLE t USING verola_table(t)", nullptr, nullptr, nullptr), SQLITE_OK);
+        for (const char* sql : {"SELECT A FROM t", "SELECT A FROM t WHERE A = 'a'"}) {
+            sqlite3_stmt* statement = nullptr;
+            ASSERT_EQ(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), SQLITE_OK);
+            int rc = SQLITE_OK;
+            EXPECT_NO_THROW(rc = sqlite3_step(statement)) << sql;
+            EXPECT_EQ(rc, c.code) << sql;
+            if (!c.message.isEmpty()) {
+                EXPECT_TRUE(QString::fromUtf8(sqlite3_errmsg(db)).contains(c.message)) << sqlite3_errmsg(db);
+            }
+            sqlite3_finalize(statement);
+        }
+        sqlite3_close(db);
     }
 }
 
