@@ -1,6 +1,7 @@
 #include "db/sqltranslator.h"
 
 #include "db/dberrors.h"
+#include "db/sqlnames.h"
 #include "platform/conversions.h"
 
 #include <QFileInfo>
@@ -333,7 +334,7 @@ private:
                 return QString();
             if (t.kind == Token::FromList)
                 for (int n = 0; n < t.tables.size(); ++n)
-                    keys.append(quoteName(m_tables.at(table++).alias) + QStringLiteral(".rowid"));
+                    keys.append(quoteSqlName(m_tables.at(table++).alias) + QStringLiteral(".rowid"));
         }
         return keys.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + keys.join(QStringLiteral(", "));
     }
@@ -344,13 +345,6 @@ private:
             if (word.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0)
                 return true;
         return false;
-    }
-
-    static QString quoteName(const QString& name)
-    {
-        QString text = name;
-        text.replace(u'"', QStringLiteral("\"\""));
-        return u'"' + text + u'"';
     }
 
     QString emit() const
@@ -366,14 +360,14 @@ private:
                 break;
             }
             case Token::Identifier:
-                sql += quoteName(t.text);
+                sql += quoteSqlName(t.text);
                 break;
             case Token::FromList: {
                 sql += QStringLiteral("FROM ");
                 for (int n = 0; n < t.tables.size(); ++n, ++fromIndex) {
                     const SqlBoundTable& bound = m_tables.at(fromIndex);
-                    sql += (n ? QStringLiteral(", ") : QString()) + quoteName(bound.sqlName) + QStringLiteral(" AS ")
-                        + quoteName(bound.alias);
+                    sql += (n ? QStringLiteral(", ") : QString()) + quoteSqlName(bound.sqlName) + QStringLiteral(" AS ")
+                        + quoteSqlName(bound.alias);
                 }
                 sql += u' ';
                 break;

@@ -1,7 +1,9 @@
 #include "db/sqlvtab.h"
 
 #include "db/dberrors.h"
+#include "db/sqlnames.h"
 
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
@@ -47,26 +49,6 @@ quint64 mixNumber(quint64 hash, double value)
     if (value == 0)
         value = 0; // -0 and 0 are one key
     return mixBytes(hash, &value, sizeof value);
-}
-
-QString quoteName(const QString& name)
-{
-    QString text = name;
-    text.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + text + u'"';
-}
-
-const char* declaredType(TFieldType type)
-{
-    switch (type) {
-    case TFieldType::ftString: return "TEXT";
-    case TFieldType::ftMemo: return "MEMO_TEXT";
-    case TFieldType::ftDate: return "DATE";
-    case TFieldType::ftBoolean: return "BOOLEAN";
-    case TFieldType::ftInteger: return "INTEGER";
-    case TFieldType::ftBCD: return "BCD_FLOAT";
-    default: return "FLOAT";
-    }
 }
 
 void setError(char** slot, const QString& message) noexcept
@@ -335,6 +317,35 @@ const sqlite3_module kModule = {
 
 } // namespace
 
+const char* declaredType(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::ftString: return "TEXT";
+    case TFieldType::ftMemo: return "MEMO_TEXT";
+    case TFieldType::ftDate: return "DATE";
+    case TFieldType::ftBoolean: return "BOOLEAN";
+    case TFieldType::ftInteger: return "INTEGER";
+    case TFieldType::ftBCD: return "BCD_FLOAT";
+    default: return "FLOAT";
+    }
+}
+
+bool typeFromDeclared(const char* declared, TFieldType& type)
+{
+    if (!declared)
+        return false;
+    const QString name = QString::fromLatin1(declared).toUpper();
+    static const QHash<QString, TFieldType> types = {{QStringLiteral("TEXT"), TFieldType::ftString},
+        {QStringLiteral("MEMO_TEXT"), TFieldType::ftMemo}, {QStringLiteral("DATE"), TFieldType::ftDate},
+        {QStringLiteral("BOOLEAN"), TFieldType::ftBoolean}, {QStringLiteral("INTEGER"), TFieldType::ftInteger},
+        {QStringLiteral("BCD_FLOAT"), TFieldType::ftBCD}, {QStringLiteral("FLOAT"), TFieldType::ftFloat}};
+    const auto it = types.constFind(name);
+    if (it == types.constEnd())
+        return false;
+    type = *it;
+    return true;
+}
+
 void DriverTableData::read(int record)
 {
     if (record != currentRecord) {
@@ -358,7 +369,7 @@ QString driverTableSchema(const TFieldDefs& fields)
         while (seen.contains(name.toUpper()))
             name += u'_';
         seen.insert(name.toUpper());
-        columns.append(quoteName(name) + u' ' + QLatin1String(declaredType(def.DataType)));
+        columns.append(quoteSqlName(name) + u' ' + QLatin1String(declaredType(def.DataType)));
     }
     return columns.join(u',');
 }
