@@ -3,6 +3,7 @@
 #include "db/dbfdriver.h"
 #include "db/dberrors.h"
 #include "db/session.h"
+#include "db/sqlnames.h"
 #include "db/sqltranslator.h"
 #include "db/sqlvtab.h"
 #include "db/tablefiles.h"
@@ -17,30 +18,6 @@
 namespace verola {
 
 namespace {
-
-QString quoteName(const QString& name)
-{
-    QString text = name;
-    text.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + text + u'"';
-}
-
-// Declared column types carry the engine's field types through SQLite.
-bool typeFromDeclared(const char* declared, TFieldType& type)
-{
-    if (!declared)
-        return false;
-    const QString name = QString::fromLatin1(declared).toUpper();
-    static const QHash<QString, TFieldType> types = {{QStringLiteral("TEXT"), TFieldType::ftString},
-        {QStringLiteral("MEMO_TEXT"), TFieldType::ftMemo}, {QStringLiteral("DATE"), TFieldType::ftDate},
-        {QStringLiteral("BOOLEAN"), TFieldType::ftBoolean}, {QStringLiteral("INTEGER"), TFieldType::ftInteger},
-        {QStringLiteral("BCD_FLOAT"), TFieldType::ftBCD}, {QStringLiteral("FLOAT"), TFieldType::ftFloat}};
-    const auto it = types.constFind(name);
-    if (it == types.constEnd())
-        return false;
-    type = *it;
-    return true;
-}
 
 struct Statement {
     sqlite3_stmt* handle = nullptr;
@@ -197,7 +174,7 @@ struct SqlCache::Impl {
 
     void drop(const QString& sqlName)
     {
-        sqlite3_exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteName(sqlName)).toUtf8().constData(), nullptr,
+        sqlite3_exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteSqlName(sqlName)).toUtf8().constData(), nullptr,
             nullptr, nullptr);
         registry.remove(sqlName);
     }
@@ -235,7 +212,7 @@ const LoadedTable& SqlCache::Impl::load(const QString& path, const QString& stat
     data->records = std::move(records);
     registry.insert(table.sqlName, data);
     try {
-        execute(QStringLiteral("CREATE VIRTUAL TABLE %1 USING verola_table(%2)").arg(quoteName(table.sqlName), table.sqlName),
+        execute(QStringLiteral("CREATE VIRTUAL TABLE %1 USING verola_table(%2)").arg(quoteSqlName(table.sqlName), table.sqlName),
             statement);
     } catch (...) {
         registry.remove(table.sqlName);

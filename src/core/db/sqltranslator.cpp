@@ -1,6 +1,7 @@
 #include "db/sqltranslator.h"
 
 #include "db/dberrors.h"
+#include "db/sqlnames.h"
 #include "platform/conversions.h"
 
 #include <QFileInfo>
@@ -316,26 +317,34 @@ private:
     }
 
     // Without an order of its own a statement gives its records in the order of the files.
+    // Only the outer statement counts: words and tables inside parentheses belong to subqueries.
     QString naturalOrder() const
     {
-        for (const Token& t : m_tokens) {
-            if (t.kind != Token::Word)
-                continue;
-            for (const char* word : {"ORDER", "GROUP", "UNION", "LIMIT"})
-                if (t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0)
-                    return QString();
-        }
         QStringList keys;
-        for (const SqlBoundTable& table : m_tables)
-            keys.append(quoteName(table.alias) + QStringLiteral(".rowid"));
-        return QStringLiteral(" ORDER BY ") + keys.join(QStringLiteral(", "));
+        int depth = 0;
+        int table = 0;
+        for (const Token& t : m_tokens) {
+            if (t.kind == Token::Punct)
+                depth += t.text == QStringLiteral("(") ? 1 : t.text == QStringLiteral(")") ? -1 : 0;
+            if (depth != 0) {
+                table += t.kind == Token::FromList ? static_cast<int>(t.tables.size()) : 0;
+                continue;
+            }
+            if (t.kind == Token::Word && isOrderingKeyword(t.text))
+                return QString();
+            if (t.kind == Token::FromList)
+                for (int n = 0; n < t.tables.size(); ++n)
+                    keys.append(quoteSqlName(m_tables.at(table++).alias) + QStringLiteral(".rowid"));
+        }
+        return keys.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + keys.join(QStringLiteral(", "));
     }
 
-    static QString quoteName(const QString& name)
+    static bool isOrderingKeyword(const QString& word)
     {
-        QString text = name;
-        text.replace(u'"', QStringLiteral("\"\""));
-        return u'"' + text + u'"';
+        for (const char* keyword : {"ORDER", "GROUP", "UNION", "LIMIT"})
+            if (word.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
     }
 
     QString emit() const
@@ -351,14 +360,14 @@ private:
                 break;
             }
             case Token::Identifier:
-                sql += quoteName(t.text);
+                sql += quoteSqlName(t.text);
                 break;
             case Token::FromList: {
                 sql += QStringLiteral("FROM ");
                 for (int n = 0; n < t.tables.size(); ++n, ++fromIndex) {
                     const SqlBoundTable& bound = m_tables.at(fromIndex);
-                    sql += (n ? QStringLiteral(", ") : QString()) + quoteName(bound.sqlName) + QStringLiteral(" AS ")
-                        + quoteName(bound.alias);
+                    sql += (n ? QStringLiteral(", ") : QString()) + quoteSqlName(bound.sqlName) + QStringLiteral(" AS ")
+                        + quoteSqlName(bound.alias);
                 }
                 sql += u' ';
                 break;

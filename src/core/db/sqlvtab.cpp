@@ -1,11 +1,15 @@
 #include "db/sqlvtab.h"
 
 #include "db/dberrors.h"
+#include "db/sqlnames.h"
 
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <sqlite3.h>
 
 namespace verola {
@@ -47,33 +51,38 @@ quint64 mixNumber(quint64 hash, double value)
     return mixBytes(hash, &value, sizeof value);
 }
 
-QString quoteName(const QString& name)
+void setError(char** slot, const QString& message) noexcept
 {
-    QString text = name;
-    text.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + text + u'"';
-}
-
-const char* declaredType(TFieldType type)
-{
-    switch (type) {
-    case TFieldType::ftString: return "TEXT";
-    case TFieldType::ftMemo: return "MEMO_TEXT";
-    case TFieldType::ftDate: return "DATE";
-    case TFieldType::ftBoolean: return "BOOLEAN";
-    case TFieldType::ftInteger: return "INTEGER";
-    case TFieldType::ftBCD: return "BCD_FLOAT";
-    default: return "FLOAT";
+    sqlite3_free(*slot);
+    *slot = nullptr;
+    try {
+        *slot = sqlite3_mprintf("%s", message.toUtf8().constData());
+    } catch (...) {
+        // no memory left for the message: the error code alone tells
     }
 }
 
-void setError(sqlite3_vtab* table, const QString& message)
+// Runs one of the module's methods: no exception may unwind through SQLite's C frames.
+template <typename Work>
+int guarded(char** message, Work&& work) noexcept
 {
-    sqlite3_free(table->zErrMsg);
-    table->zErrMsg = sqlite3_mprintf("%s", message.toUtf8().constData());
+    try {
+        return work();
+    } catch (const EPlatformError& error) {
+        setError(message, error.message());
+        return SQLITE_ERROR;
+    } catch (const std::bad_alloc&) {
+        return SQLITE_NOMEM;
+    } catch (const std::exception& error) {
+        setError(message, QString::fromUtf8(error.what()));
+        return SQLITE_ERROR;
+    } catch (...) {
+        setError(message, QStringLiteral("Unknown error in a table of the statement"));
+        return SQLITE_ERROR;
+    }
 }
 
-int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error)
+int connectTable(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error)
 {
     auto* registry = static_cast<DriverTableRegistry*>(aux);
     if (argc < 4) {
@@ -97,7 +106,12 @@ int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
     return SQLITE_OK;
 }
 
-int disconnect(sqlite3_vtab* vtab)
+int connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out, char** error) noexcept
+{
+    return guarded(error, [&] { return connectTable(db, aux, argc, argv, out, error); });
+}
+
+int disconnect(sqlite3_vtab* vtab) noexcept
 {
     auto* table = static_cast<DriverTable*>(vtab);
     sqlite3_free(table->zErrMsg);
@@ -105,7 +119,7 @@ int disconnect(sqlite3_vtab* vtab)
     return SQLITE_OK;
 }
 
-int bestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
+int chooseIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
 {
     auto* table = static_cast<DriverTable*>(vtab);
     const double rows = std::max(1, table->data->records->recordCount());
@@ -139,15 +153,22 @@ int bestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
     return SQLITE_OK;
 }
 
-int open(sqlite3_vtab* vtab, sqlite3_vtab_cursor** out)
+int bestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info) noexcept
 {
-    auto* cursor = new DriverCursor;
-    cursor->data = static_cast<DriverTable*>(vtab)->data.get();
-    *out = cursor;
-    return SQLITE_OK;
+    return guarded(&vtab->zErrMsg, [&] { return chooseIndex(vtab, info); });
 }
 
-int close(sqlite3_vtab_cursor* cursor)
+int open(sqlite3_vtab* vtab, sqlite3_vtab_cursor** out) noexcept
+{
+    return guarded(&vtab->zErrMsg, [&] {
+        auto* cursor = new DriverCursor;
+        cursor->data = static_cast<DriverTable*>(vtab)->data.get();
+        *out = cursor;
+        return SQLITE_OK;
+    });
+}
+
+int close(sqlite3_vtab_cursor* cursor) noexcept
 {
     delete static_cast<DriverCursor*>(cursor);
     return SQLITE_OK;
@@ -195,17 +216,34 @@ const std::vector<std::pair<quint64, int>>& indexFor(DriverTableData& data, cons
     return data.indexes.emplace(key, std::move(entries)).first->second;
 }
 
-int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, sqlite3_value** argv)
+// A text column is indexed by its bytes; a number compared with it converts
+// in SQLite's comparison, which the hash of the number's text would miss.
+bool hashable(const DriverTableData& data, const std::vector<int>& columns, int argc, sqlite3_value** argv)
+{
+    for (int i = 0; i < argc && i < static_cast<int>(columns.size()); ++i) {
+        const int type = sqlite3_value_type(argv[i]);
+        const bool textual = data.textual[static_cast<size_t>(columns[static_cast<size_t>(i)])];
+        if (textual && type != SQLITE_TEXT && type != SQLITE_NULL)
+            return false;
+    }
+    return true;
+}
+
+int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, sqlite3_value** argv) noexcept
 {
     auto* cursor = static_cast<DriverCursor*>(base);
     DriverTableData& data = *cursor->data;
-    try {
+    return guarded(&base->pVtab->zErrMsg, [&] {
         cursor->indexed = idxNum == 1;
         cursor->row = 0;
         cursor->count = data.records->recordCount();
         if (!cursor->indexed)
             return SQLITE_OK;
         const std::vector<int> columns = parseColumns(idxStr);
+        if (!hashable(data, columns, argc, argv)) {
+            cursor->indexed = false; // SQLite checks every row: the constraints are not omitted
+            return SQLITE_OK;
+        }
         const auto& entries = indexFor(data, idxStr, columns);
         quint64 hash = kFnvOffset;
         bool matchesNothing = false;
@@ -229,13 +267,10 @@ int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, 
         cursor->entry = matchesNothing ? entries.data() : entries.data() + (range.first - entries.begin());
         cursor->entryEnd = matchesNothing ? entries.data() : entries.data() + (range.second - entries.begin());
         return SQLITE_OK;
-    } catch (const EPlatformError& error) {
-        setError(base->pVtab, error.message());
-        return SQLITE_ERROR;
-    }
+    });
 }
 
-int next(sqlite3_vtab_cursor* base)
+int next(sqlite3_vtab_cursor* base) noexcept
 {
     auto* cursor = static_cast<DriverCursor*>(base);
     if (cursor->indexed)
@@ -245,16 +280,16 @@ int next(sqlite3_vtab_cursor* base)
     return SQLITE_OK;
 }
 
-int eof(sqlite3_vtab_cursor* base)
+int eof(sqlite3_vtab_cursor* base) noexcept
 {
     return static_cast<DriverCursor*>(base)->atEnd() ? 1 : 0;
 }
 
-int column(sqlite3_vtab_cursor* base, sqlite3_context* context, int field)
+int column(sqlite3_vtab_cursor* base, sqlite3_context* context, int field) noexcept
 {
     auto* cursor = static_cast<DriverCursor*>(base);
     DriverTableData& data = *cursor->data;
-    try {
+    return guarded(&base->pVtab->zErrMsg, [&] {
         data.read(cursor->record());
         RecordSource& records = *data.records;
         if (data.textual[static_cast<size_t>(field)]) {
@@ -266,13 +301,10 @@ int column(sqlite3_vtab_cursor* base, sqlite3_context* context, int field)
             sqlite3_result_double(context, records.number(field));
         }
         return SQLITE_OK;
-    } catch (const EPlatformError& error) {
-        setError(base->pVtab, error.message());
-        return SQLITE_ERROR;
-    }
+    });
 }
 
-int rowid(sqlite3_vtab_cursor* base, sqlite3_int64* id)
+int rowid(sqlite3_vtab_cursor* base, sqlite3_int64* id) noexcept
 {
     *id = static_cast<DriverCursor*>(base)->record();
     return SQLITE_OK;
@@ -284,6 +316,35 @@ const sqlite3_module kModule = {
 };
 
 } // namespace
+
+const char* declaredType(TFieldType type)
+{
+    switch (type) {
+    case TFieldType::ftString: return "TEXT";
+    case TFieldType::ftMemo: return "MEMO_TEXT";
+    case TFieldType::ftDate: return "DATE";
+    case TFieldType::ftBoolean: return "BOOLEAN";
+    case TFieldType::ftInteger: return "INTEGER";
+    case TFieldType::ftBCD: return "BCD_FLOAT";
+    default: return "FLOAT";
+    }
+}
+
+bool typeFromDeclared(const char* declared, TFieldType& type)
+{
+    if (!declared)
+        return false;
+    const QString name = QString::fromLatin1(declared).toUpper();
+    static const QHash<QString, TFieldType> types = {{QStringLiteral("TEXT"), TFieldType::ftString},
+        {QStringLiteral("MEMO_TEXT"), TFieldType::ftMemo}, {QStringLiteral("DATE"), TFieldType::ftDate},
+        {QStringLiteral("BOOLEAN"), TFieldType::ftBoolean}, {QStringLiteral("INTEGER"), TFieldType::ftInteger},
+        {QStringLiteral("BCD_FLOAT"), TFieldType::ftBCD}, {QStringLiteral("FLOAT"), TFieldType::ftFloat}};
+    const auto it = types.constFind(name);
+    if (it == types.constEnd())
+        return false;
+    type = *it;
+    return true;
+}
 
 void DriverTableData::read(int record)
 {
@@ -308,7 +369,7 @@ QString driverTableSchema(const TFieldDefs& fields)
         while (seen.contains(name.toUpper()))
             name += u'_';
         seen.insert(name.toUpper());
-        columns.append(quoteName(name) + u' ' + QLatin1String(declaredType(def.DataType)));
+        columns.append(quoteSqlName(name) + u' ' + QLatin1String(declaredType(def.DataType)));
     }
     return columns.join(u',');
 }

@@ -34,4 +34,10 @@ void registerDriverTableModule(sqlite3* db, DriverTableRegistry* registry);
 // Column declarations for the records' fields, carrying the engine's field types.
 QString driverTableSchema(const TFieldDefs& fields);
 
+// Declared column types carry the engine's field types through SQLite: the
+// declaration of a type and, for a result column, the type back from its declaration
+// (false for a declaration this module does not write, or none).
+const char* declaredType(TFieldType type);
+bool typeFromDeclared(const char* declared, TFieldType& type);
+
 } // namespace verola

@@ -2,6 +2,7 @@
 #include "db/dberrors.h"
 #include "db/session.h"
 #include "db/sqlcache.h"
+#include "db/sqlvtab.h"
 #include "db/tquery.h"
 #include "dbfixtures.h"
 #include "testsupport.h"
@@ -9,7 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
+#include <functional>
 #include <gtest/gtest.h>
+#include <new>
+#include <sqlite3.h>
+#include <stdexcept>
 
 using namespace verola;
 using namespace verola::test;
@@ -207,6 +212,120 @@ TEST_F(QueryTest, TablesOfOtherKindsTakePartInStatements)
     EXPECT_EQ(rows({QStringLiteral("SELECT codes.NAME, pop.PEOPLE FROM codes, pop WHERE codes.REG = pop.REG"),
                   QStringLiteral("AND pop.PEOPLE >= 10000")}),
         QStringList{QStringLiteral("Moscow|12000")});
+}
+
+// A text field compared with a number field compares as SQLite converts, also when
+// the text field's table is the one looked up by its index (a large one).
+TEST_F(QueryTest, TextFieldsJoinNumberFields)
+{
+    std::vector<QStringList> codes;
+    for (int i = 0; i < 200; ++i)
+        codes.push_back({QString::number(i), QStringLiteral("n%1").arg(i)});
+    writeDbf(folder.file(QStringLiteral("codes.dbf")), {{"CODE", 'C', 6}, {"NAME", 'C', 10}}, codes);
+    writeDbf(folder.file(QStringLiteral("counts.dbf")), {{"NUM", 'N', 4, 0}, {"QTY", 'N', 6, 0}},
+        {{QStringLiteral("12"), QStringLiteral("120")}, {QStringLiteral("5"), QStringLiteral("50")}});
+    const QStringList expected = {QStringLiteral("n5|50"), QStringLiteral("n12|120")};
+    for (const QString& from : {QStringLiteral("codes c, counts n"), QStringLiteral("counts n, codes c")}) {
+        const QString where = QStringLiteral(" WHERE c.CODE = n.NUM ORDER BY n.NUM");
+        EXPECT_EQ(rows({QStringLiteral("SELECT c.NAME, n.QTY FROM ") + from + where}), expected) << from.toStdString();
+    }
+    EXPECT_EQ(rows({QStringLiteral("SELECT NAME FROM codes WHERE CODE = 5")}), QStringList{QStringLiteral("n5")});
+}
+
+// Subqueries have tables and ordering words of their own; the outer statement keeps
+// the order of its files even when the plan reads the small table first.
+TEST_F(QueryTest, SubqueriesKeepTheOuterOrderOfTheFiles)
+{
+    std::vector<QStringList> readings;
+    for (int i = 0; i < 200; ++i)
+        readings.push_back({i % 2 ? QStringLiteral("77") : QStringLiteral("50"), QString::number(199 - i)});
+    writeDbf(folder.file(QStringLiteral("readings.dbf")), {{"REG", 'C', 4}, {"N", 'N', 4, 0}}, readings);
+    writeDbf(folder.file(QStringLiteral("towns.dbf")), {{"REG", 'C', 4}, {"TOWN", 'C', 20}},
+        {{QStringLiteral("50"), QStringLiteral("Химки")}, {QStringLiteral("77"), QStringLiteral("Москва")}});
+    const QString join = QStringLiteral("SELECT r.N FROM readings r, towns t WHERE r.REG = t.REG AND ");
+    const QStringList fileOrder = {QStringLiteral("5"), QStringLiteral("4"), QStringLiteral("3"), QStringLiteral("2"),
+        QStringLiteral("1"), QStringLiteral("0")};
+    struct Case {
+        QString sql;
+        QStringList expected;
+    };
+    const std::vector<Case> cases = {
+        {QStringLiteral("SELECT YEAR_F FROM emis WHERE REG IN (SELECT REG FROM regions WHERE TITLE = 'Москва')"),
+            {QStringLiteral("1989"), QStringLiteral("1990"), QStringLiteral("1991")}},
+        {join + QStringLiteral("r.N IN (SELECT N FROM readings ORDER BY N LIMIT 6)"), fileOrder},
+        {join + QStringLiteral("r.N IN (SELECT MIN(N) FROM readings GROUP BY N HAVING N < 6)"), fileOrder},
+        {join + QStringLiteral("r.N < 6 AND r.REG IN (SELECT REG FROM regions UNION SELECT REG FROM towns)"), fileOrder},
+        {join + QStringLiteral("r.N < 6 ORDER BY t.TOWN, r.N"),
+            {QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("4"), QStringLiteral("1"), QStringLiteral("3"),
+                QStringLiteral("5")}},
+    };
+    for (const Case& c : cases) {
+        QStringList result;
+        EXPECT_NO_THROW(result = rows({c.sql})) << c.sql.toStdString();
+        EXPECT_EQ(result, c.expected) << c.sql.toStdString();
+    }
+}
+
+// Records that fail to read in ways other than a database error.
+class FailingRecords : public RecordSource {
+public:
+    explicit FailingRecords(std::function<void()> fail) : m_fail(std::move(fail))
+    {
+        m_defs.Add(QStringLiteral("A"), TFieldType::ftString, 4);
+    }
+    QString origin() const override { return QStringLiteral("failing"); }
+    const TFieldDefs& fieldDefs() const override { return m_defs; }
+    int recordCount() const override { return 3; }
+    void readRecord(int) override { m_fail(); }
+    bool isNull(int) const override { return false; }
+    double number(int) const override { return 0; }
+    QString text(int) const override { return QStringLiteral("a"); }
+
+private:
+    std::function<void()> m_fail;
+    TFieldDefs m_defs;
+};
+
+// Whatever a table throws, SQLite gets an error code back: nothing unwinds through it.
+TEST(DriverTableModule, FailuresOfATableBecomeSqlErrors)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> fail;
+        int code;
+        QString message;
+    };
+    const std::vector<Case> cases = {
+        {"database error", [] { throw EDatabaseError(QStringLiteral("record 1 unreadable")); }, SQLITE_ERROR,
+            QStringLiteral("record 1 unreadable")},
+        {"no memory", [] { throw std::bad_alloc(); }, SQLITE_NOMEM, QString()},
+        {"standard exception", [] { throw std::runtime_error("disk gone"); }, SQLITE_ERROR, QStringLiteral("disk gone")},
+        {"anything else", [] { throw 42; }, SQLITE_ERROR, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+        DriverTableRegistry registry;
+        auto data = std::make_shared<DriverTableData>();
+        data->records = std::make_unique<FailingRecords>(c.fail);
+        data->textual = {true};
+        registry.insert(QStringLiteral("t"), data);
+        registerDriverTableModule(db, &registry);
+        ASSERT_EQ(sqlite3_exec(db, "CREATE VIRTUAL TABLE t USING verola_table(t)", nullptr, nullptr, nullptr), SQLITE_OK);
+        for (const char* sql : {"SELECT A FROM t", "SELECT A FROM t WHERE A = 'a'"}) {
+            sqlite3_stmt* statement = nullptr;
+            ASSERT_EQ(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), SQLITE_OK);
+            int rc = SQLITE_OK;
+            EXPECT_NO_THROW(rc = sqlite3_step(statement)) << sql;
+            EXPECT_EQ(rc, c.code) << sql;
+            if (!c.message.isEmpty()) {
+                EXPECT_TRUE(QString::fromUtf8(sqlite3_errmsg(db)).contains(c.message)) << sqlite3_errmsg(db);
+            }
+            sqlite3_finalize(statement);
+        }
+        sqlite3_close(db);
+    }
 }
 
 } // namespace
