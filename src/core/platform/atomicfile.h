@@ -6,8 +6,9 @@
 namespace verola {
 
 // Writes a file under a temporary name beside it and renames it over the target on
-// commit, so that a failure part-way leaves any earlier file whole. Unlike QSaveFile it
-// does not force the data to disk, which would make every table save wait for the device.
+// commit, so that a failure part-way leaves any earlier file whole. A read-only file is
+// refused, a link is followed and the file's permissions are kept. Unlike QSaveFile it does
+// not force the data to disk, which would make every table save wait for the device.
 class AtomicFile {
 public:
     explicit AtomicFile(const QString& path);
@@ -21,9 +22,10 @@ public:
     void commit();
 
 private:
-    [[noreturn]] void fail(const QString& what);
+    [[noreturn]] void fail(const QString& what, const QString& reason);
 
     QString m_path;
+    QString m_target; // the file replaced: the path, or the file a link at the path names
     QFile m_temporary;
     bool m_committed = false;
 };
