@@ -79,7 +79,7 @@ int runDump(Context&, Arguments& args)
         readSelection(*selected, selection, configPath);
     } else {
         const CompareSettings compare = parseCompare(compareText);
-        readSelection(block.tableOfKind(static_cast<int>(selection.kind)), selection, configPath);
+        locateSelection(selection, configPath);
         selected = &readBlockForComparison(block, selection);
         selected->FCompareMode = compare.mode;
         selected->FCompareSource = static_cast<std::uint32_t>(compare.source);

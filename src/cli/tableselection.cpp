@@ -39,11 +39,16 @@ QString takeConfigPath(const Arguments& args)
     return rest.first();
 }
 
-void readSelection(TTab& table, TableSelection& selection, const QString& configPath)
+void locateSelection(TableSelection& selection, const QString& configPath)
 {
     if (!QFileInfo(configPath).absoluteDir().exists())
         throw UsageError(QStringLiteral("no such folder: %1").arg(QFileInfo(configPath).absolutePath()));
     selection.location = ConfigLocation::fromPath(configPath);
+}
+
+void readSelection(TTab& table, TableSelection& selection, const QString& configPath)
+{
+    locateSelection(selection, configPath);
     readTableFromFileSet(table, selection.location, selection.block, selection.kind);
 }
 

@@ -16,7 +16,9 @@ struct TableSelection {
 TableSelection selectTable(Arguments& args);
 // The one positional argument left: the ".DES" or any file of the set.
 QString takeConfigPath(const Arguments& args);
-// Sets the selection's location from the path and reads the table from the file set.
+// Sets the selection's location from the path; UsageError when its folder does not exist.
+void locateSelection(TableSelection& selection, const QString& configPath);
+// Locates the selection and reads the table from the file set.
 void readSelection(TTab& table, TableSelection& selection, const QString& configPath);
 
 } // namespace verola::cli
