@@ -17,11 +17,6 @@ namespace verola {
 
 namespace {
 
-QString inDirectory(const QString& directory, const QString& name)
-{
-    return withoutTrailingSeparator(directory) + u'/' + name;
-}
-
 // The file of that name ignoring letter case, as the system's file names always were: lists
 // copied from elsewhere, or written under the configuration files' lower-case digits, keep
 // working. Of several such files the one written last is the one meant. The path itself when
@@ -199,17 +194,17 @@ QString workingListFileName(const QString& directory, QChar letter, int block, i
 {
     const QString name = QStringLiteral("temp.") + letter + QString::number(block, 16).toUpper()
         + QString::number(axis, 16).toUpper();
-    return inDirectory(directory, name);
+    return fileInDirectory(directory, name);
 }
 
 QString totalSourceListFileName(const QString& directory, int block, int axis)
 {
-    return inDirectory(directory, QStringLiteral("Total.o") + QString::number(block) + QString::number(axis));
+    return fileInDirectory(directory, QStringLiteral("Total.o") + QString::number(block) + QString::number(axis));
 }
 
 QString referenceFileName(const QString& directory)
 {
-    return inDirectory(directory, QStringLiteral("Total.ref"));
+    return fileInDirectory(directory, QStringLiteral("Total.ref"));
 }
 
 void LoadPrimaryDataList(TWorkspace&, int axis, TCompPanel& block, const QString& directory)

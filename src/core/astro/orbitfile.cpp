@@ -1,6 +1,7 @@
 #include "astro/orbitfile.h"
 
 #include "platform/errors.h"
+#include "platform/paths.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -49,11 +50,7 @@ private:
 
 QString orbitFilePath(const QString& dataDirectory)
 {
-    if (dataDirectory.isEmpty())
-        return kOrbitFileName;
-    if (dataDirectory.endsWith(u'/') || dataDirectory.endsWith(u'\\'))
-        return dataDirectory + kOrbitFileName;
-    return dataDirectory + u'/' + kOrbitFileName;
+    return fileInDirectory(dataDirectory, kOrbitFileName);
 }
 
 TOrbitElements parseOrbitElements(const QByteArray& bytes, const QString& path)

@@ -44,4 +44,9 @@ QString withoutTrailingSeparator(const QString& path)
     return path;
 }
 
+QString fileInDirectory(const QString& directory, const QString& name)
+{
+    return directory.isEmpty() ? name : withoutTrailingSeparator(directory) + u'/' + name;
+}
+
 } // namespace verola

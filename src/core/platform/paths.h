@@ -19,5 +19,7 @@ QString programDirectoryOf(const QString& programPath);
 
 // Removes one trailing separator ("/" or "\"), if any.
 QString withoutTrailingSeparator(const QString& path);
+// directory/name with one separator between them; the bare name for an empty directory.
+QString fileInDirectory(const QString& directory, const QString& name);
 
 } // namespace verola
