@@ -36,7 +36,7 @@ bool isDigit(QChar c)
 } // namespace
 
 void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRec>& chain,
-    std::vector<std::unique_ptr<double[]>>& slots)
+    std::unique_ptr<double[]>& slots)
 {
     m_text = upperAsciiTrimmed(source);
     for (const auto& entry : m_parser.m_variables)
@@ -114,7 +114,7 @@ void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRe
             records.push_back(record);
         }
     }
-    slots.push_back(std::move(storage));
+    slots = std::move(storage);
     chain = std::move(records);
 }
 

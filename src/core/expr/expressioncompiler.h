@@ -22,7 +22,7 @@ public:
     explicit ExpressionCompiler(const TCustomParser& parser) : m_parser(parser) {}
 
     void compile(const QString& text, std::vector<TOperationRec>& chain,
-        std::vector<std::unique_ptr<double[]>>& slots);
+        std::unique_ptr<double[]>& slots);
 
 private:
     enum Recogniser {

@@ -174,7 +174,7 @@ bool TCustomParser::AddFunctionTwoParam(const QString& name, ParserFunctionTwo r
 void TCustomParser::freeChain()
 {
     m_chain.clear();
-    m_slots.clear();
+    m_slots.reset();
 }
 
 void TCustomParser::SetExpression(const QString& text)

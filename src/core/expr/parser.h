@@ -114,8 +114,8 @@ private:
     std::map<QString, ParserFunctionOne> m_functionsOne;
     std::map<QString, ParserFunctionTwo> m_functionsTwo;
     std::vector<TOperationRec> m_chain;
-    // Constants and result slots of the chain; a deque-like block list keeps addresses stable.
-    std::vector<std::unique_ptr<double[]>> m_slots;
+    // Constants and result slots of the chain, at addresses that stay put while it lives.
+    std::unique_ptr<double[]> m_slots;
 };
 
 // The evaluator with the eight variables and the standard functions.
