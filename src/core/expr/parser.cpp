@@ -19,15 +19,6 @@ std::uint32_t g_randomSeed = 0;
     throw EFloatingPointError(QStringLiteral("Floating point overflow"));
 }
 
-double checkedQuotient(double a, double b)
-{
-    if (b == 0) {
-        if (a == 0 || std::isnan(a))
-            raiseInvalidOperation();
-        throw EFloatingPointError(QStringLiteral("Floating point division by zero"));
-    }
-    return a / b;
-}
 
 std::int64_t truncToInt64(double value)
 {
@@ -110,6 +101,16 @@ double generalPower(double base, double exponent)
     if (base == 0)
         throw EFloatingPointError(QStringLiteral("Floating point division by zero"));
     return std::exp(exponent * std::log(base));
+}
+
+double checkedQuotient(double a, double b)
+{
+    if (b == 0) {
+        if (a == 0 || std::isnan(a))
+            raiseInvalidOperation();
+        throw EFloatingPointError(QStringLiteral("Floating point division by zero"));
+    }
+    return a / b;
 }
 
 double naturalLogarithm(double x)

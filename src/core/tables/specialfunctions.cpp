@@ -1,5 +1,6 @@
 #include "tables/specialfunctions.h"
 
+#include "expr/parserfunctions.h"
 #include "platform/conversions.h"
 #include "platform/errors.h"
 #include "tables/ttab.h"
@@ -36,21 +37,10 @@ ParsedArguments readArguments(const QString& text, const FormatSettings& format)
     return parsed;
 }
 
-double checkedDivide(double a, double b)
-{
-    if (b == 0)
-        throw EFloatingPointError(a == 0 ? QStringLiteral("Invalid floating point operation")
-                                         : QStringLiteral("Floating point division by zero"));
-    return a / b;
-}
-
 double checkedLog(double x, bool decimal)
 {
-    if (x < 0 || std::isnan(x))
-        throw EFloatingPointError(QStringLiteral("Invalid floating point operation"));
-    if (x == 0)
-        throw EFloatingPointError(QStringLiteral("Floating point division by zero"));
-    return decimal ? std::log10(x) : std::log(x);
+    const double natural = naturalLogarithm(x); // raises for zero, negative and NaN
+    return decimal ? std::log10(x) : natural;
 }
 
 float checkedResult(double value)
@@ -83,7 +73,7 @@ float dispersion(DispersionResult what, const ParsedArguments& args)
     if (what == DispersionResult::WindSpeed)
         return um;
     const float m = static_cast<float>(
-        checkedDivide(1.0, 0.67 + 0.1 * SignedPower(0.5f, f) + 0.34 * SignedPower(kThird, f)));
+        checkedQuotient(1.0, 0.67 + 0.1 * SignedPower(0.5f, f) + 0.34 * SignedPower(kThird, f)));
     float n;
     if (vm < 0.3f)
         n = 3;
@@ -92,9 +82,9 @@ float dispersion(DispersionResult what, const ParsedArguments& args)
     else
         n = static_cast<float>(3 - std::sqrt((4.36 - vm) * (vm - 0.3)));
     if (what == DispersionResult::Concentration) {
-        double c = checkedDivide(0.001 * coefficientA * 1 * m * n, vm);
-        c = checkedDivide(c, vm);
-        c = checkedDivide(c, SignedPower(kThird, volume * temperature));
+        double c = checkedQuotient(0.001 * coefficientA * 1 * m * n, vm);
+        c = checkedQuotient(c, vm);
+        c = checkedQuotient(c, SignedPower(kThird, volume * temperature));
         return checkedResult(c);
     }
     const double d = vm < 2 ? 4.95 * vm * (1 + 0.28 * std::sqrt(double(f)))
