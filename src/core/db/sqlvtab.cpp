@@ -135,6 +135,9 @@ int chooseIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
         info->idxNum = 0;
         info->estimatedCost = rows;
         info->estimatedRows = static_cast<sqlite3_int64>(rows);
+        // A whole scan gives the records in file order, the order statements ask for by rowid.
+        if (info->nOrderBy == 1 && info->aOrderBy[0].iColumn == -1 && !info->aOrderBy[0].desc)
+            info->orderByConsumed = 1;
         return SQLITE_OK;
     }
     std::sort(columns.begin(), columns.end());

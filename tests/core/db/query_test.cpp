@@ -329,3 +329,31 @@ TEST(DriverTableModule, FailuresOfATableBecomeSqlErrors)
 }
 
 } // namespace
+
+// The added file order costs no sort where a table is scanned whole, in record order anyway.
+TEST(DriverTableModule, AWholeScanNeedsNoSortForTheFileOrder)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    DriverTableRegistry registry;
+    auto data = std::make_shared<DriverTableData>();
+    data->records = std::make_unique<FailingRecords>([] {});
+    data->textual = {true};
+    registry.insert(QStringLiteral("t"), data);
+    registerDriverTableModule(db, &registry);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE VIRTUAL TABLE t USING verola_table(t)", nullptr, nullptr, nullptr), SQLITE_OK);
+    const auto plan = [db](const char* sql) {
+        QString text;
+        sqlite3_stmt* statement = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), SQLITE_OK);
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            text += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 3))) + u'\n';
+        sqlite3_finalize(statement);
+        return text;
+    };
+    EXPECT_FALSE(plan("EXPLAIN QUERY PLAN SELECT A FROM t ORDER BY \"t\".rowid").contains("ORDER BY"));
+    // Descending, or on a field, SQLite still sorts.
+    EXPECT_TRUE(plan("EXPLAIN QUERY PLAN SELECT A FROM t ORDER BY \"t\".rowid DESC").contains("ORDER BY"));
+    EXPECT_TRUE(plan("EXPLAIN QUERY PLAN SELECT A FROM t ORDER BY A").contains("ORDER BY"));
+    sqlite3_close(db);
+}
