@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <optional>
 
 namespace verola {
 
@@ -13,18 +14,28 @@ namespace {
 
 const QString kPathKey = QStringLiteral("PATH");
 
-// A file of the folder whose name equals name ignoring letter case; tables come
-// from systems where "EMIS.DBF" and "emis.dbf" are one file.
+// The first of the candidate paths (all in one folder) that names a file, each compared
+// ignoring letter case: tables come from systems where "EMIS.DBF" and "emis.dbf" are one file.
+// The folder is listed once, and only when a candidate is not found as written.
+QString existingFile(const QStringList& candidates)
+{
+    std::optional<QStringList> entries;
+    for (const QString& path : candidates) {
+        const QFileInfo info(path);
+        if (info.isFile())
+            return path;
+        if (!entries)
+            entries = info.dir().entryList(QDir::Files);
+        for (const QString& entry : *entries)
+            if (entry.compare(info.fileName(), Qt::CaseInsensitive) == 0)
+                return info.dir().filePath(entry);
+    }
+    return QString();
+}
+
 QString existingFile(const QString& path)
 {
-    const QFileInfo info(path);
-    if (info.isFile())
-        return path;
-    const QDir folder = info.dir();
-    for (const QString& entry : folder.entryList(QDir::Files))
-        if (entry.compare(info.fileName(), Qt::CaseInsensitive) == 0)
-            return folder.filePath(entry);
-    return QString();
+    return existingFile(QStringList{path});
 }
 
 bool hasTableExtension(const QString& fileName)
@@ -126,14 +137,12 @@ QString TSession::findTableFile(const QString& databaseName, const QString& tabl
     const QString base = QFileInfo(name).isAbsolute() || folder.isEmpty() ? name : QDir(folder).filePath(name);
     if (hasTableExtension(base))
         return existingFile(base);
-    for (const char* extension : {".dbf", ".db", ".txt", "."}) {
-        const QString candidate = existingFile(base + QLatin1String(extension));
-        if (!candidate.isEmpty())
-            return candidate;
-    }
+    QStringList candidates;
+    for (const char* extension : {".dbf", ".db", ".txt", "."})
+        candidates.append(base + QLatin1String(extension));
     if (!QFileInfo(base).suffix().isEmpty())
-        return existingFile(base);
-    return QString();
+        candidates.append(base);
+    return existingFile(candidates);
 }
 
 SqlCache& TSession::sqlCache()
