@@ -16,11 +16,12 @@ namespace verola {
 
 namespace {
 
-// --- shapelib file hooks over the file read into memory: reading a record is a copy, not a system call.
+// --- shapelib file hooks over the file read into memory.
 
-struct MappedFile {
-    QFile file;
-    QByteArray fallback;
+// The whole file read at open: reading a record is a copy, not a system call, and a file cut
+// short by another program while it is open cannot bring the process down as a mapping would.
+struct InMemoryFile {
+    QByteArray bytes;
     const char* data = nullptr;
     qint64 size = 0;
     qint64 pos = 0;
@@ -28,33 +29,28 @@ struct MappedFile {
 
 thread_local QString lastShapelibError;
 
-MappedFile* mapped(SAFile file)
+InMemoryFile* inMemory(SAFile file)
 {
-    return reinterpret_cast<MappedFile*>(file);
+    return reinterpret_cast<InMemoryFile*>(file);
 }
 
-SAFile mappedOpen(const char* name, const char* access)
+SAFile memoryOpen(const char* name, const char* access)
 {
     if (std::strchr(access, 'w') || std::strchr(access, '+') || std::strchr(access, 'a'))
         return nullptr;
-    auto* m = new MappedFile;
-    m->file.setFileName(QFile::decodeName(name));
-    if (!m->file.open(QIODevice::ReadOnly)) {
-        delete m;
+    QFile file(QFile::decodeName(name));
+    if (!file.open(QIODevice::ReadOnly))
         return nullptr;
-    }
-    // Read whole rather than mapped: a file cut short by another program while
-    // it is open must not bring the process down.
-    m->fallback = m->file.readAll();
-    m->data = m->fallback.constData();
-    m->size = m->fallback.size();
-    m->file.close();
+    auto* m = new InMemoryFile;
+    m->bytes = file.readAll();
+    m->data = m->bytes.constData();
+    m->size = m->bytes.size();
     return reinterpret_cast<SAFile>(m);
 }
 
-SAOffset mappedRead(void* p, SAOffset size, SAOffset count, SAFile file)
+SAOffset memoryRead(void* p, SAOffset size, SAOffset count, SAFile file)
 {
-    MappedFile* m = mapped(file);
+    InMemoryFile* m = inMemory(file);
     if (size == 0 || m->pos >= m->size)
         return 0;
     // Like fread: a partial last item is copied too, but not counted.
@@ -65,14 +61,14 @@ SAOffset mappedRead(void* p, SAOffset size, SAOffset count, SAFile file)
     return bytes / size;
 }
 
-SAOffset mappedWrite(void*, SAOffset, SAOffset, SAFile)
+SAOffset memoryWrite(void*, SAOffset, SAOffset, SAFile)
 {
     return 0;
 }
 
-SAOffset mappedSeek(SAFile file, SAOffset offset, int whence)
+SAOffset memorySeek(SAFile file, SAOffset offset, int whence)
 {
-    MappedFile* m = mapped(file);
+    InMemoryFile* m = inMemory(file);
     const qint64 delta = static_cast<qint64>(static_cast<long>(offset));
     qint64 target = whence == SEEK_SET ? static_cast<qint64>(offset) : whence == SEEK_CUR ? m->pos + delta : m->size + delta;
     if (target < 0)
@@ -81,19 +77,19 @@ SAOffset mappedSeek(SAFile file, SAOffset offset, int whence)
     return 0;
 }
 
-SAOffset mappedTell(SAFile file)
+SAOffset memoryTell(SAFile file)
 {
-    return static_cast<SAOffset>(mapped(file)->pos);
+    return static_cast<SAOffset>(inMemory(file)->pos);
 }
 
-int mappedFlush(SAFile)
+int memoryFlush(SAFile)
 {
     return 0;
 }
 
-int mappedClose(SAFile file)
+int memoryClose(SAFile file)
 {
-    delete mapped(file);
+    delete inMemory(file);
     return 0;
 }
 
@@ -106,13 +102,13 @@ SAHooks readingHooks()
 {
     SAHooks hooks;
     SASetupDefaultHooks(&hooks);
-    hooks.FOpen = mappedOpen;
-    hooks.FRead = mappedRead;
-    hooks.FWrite = mappedWrite;
-    hooks.FSeek = mappedSeek;
-    hooks.FTell = mappedTell;
-    hooks.FFlush = mappedFlush;
-    hooks.FClose = mappedClose;
+    hooks.FOpen = memoryOpen;
+    hooks.FRead = memoryRead;
+    hooks.FWrite = memoryWrite;
+    hooks.FSeek = memorySeek;
+    hooks.FTell = memoryTell;
+    hooks.FFlush = memoryFlush;
+    hooks.FClose = memoryClose;
     hooks.Error = rememberError;
     return hooks;
 }
@@ -367,7 +363,7 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, bool forWriting)
 
     // Records marked deleted are not shown.
     if (!forWriting && t.fileRecords > 0) {
-        const MappedFile* m = mapped(handle->fp);
+        const InMemoryFile* m = inMemory(handle->fp);
         const char* base = m->data + handle->nHeaderLength;
         for (int r = 0; r < t.fileRecords; ++r) {
             if (base[static_cast<qint64>(r) * handle->nRecordLength] == '*') {
