@@ -95,11 +95,11 @@ void TSelectionSources::SetupTable(int level, const QString& tableName)
     }
 }
 
-int TSelectionSources::openQuery(const TCoordItem& c)
+int TSelectionSources::openQuery(int level, const TCoordItem& c)
 {
     // New SQL text closes an open query, as the engine only takes lines while closed.
     query.Close();
-    if (!BuildQuery(static_cast<int>(&c - description.CoordItems.data())))
+    if (!BuildQuery(level))
         return 0;
     try {
         query.Open();
@@ -144,7 +144,7 @@ int TSelectionSources::OpenLevel(int level)
         return 0;
     int count = 0;
     if (c->Type == kQuerySource)
-        count = openQuery(*c);
+        count = openQuery(level, *c);
     else if (isTableType(c->Type))
         count = openTable(*c);
     else if (c->Type == kNoDatabase)

@@ -93,7 +93,7 @@ private:
     void convertSexAge(const QString& field, QString& lower, QString& upper) const;
     const TAliaseType* aliasOf(const TCoordItem& c) const;
     QString convertedLower(const QString& field) const;
-    int openQuery(const TCoordItem& c);
+    int openQuery(int level, const TCoordItem& c);
     int openTable(const TCoordItem& c);
     void showFoundCaption(int level, int count);
 
