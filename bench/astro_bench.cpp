@@ -1,6 +1,6 @@
 // Horoscopes per second: the selection computes one whenever a record's birth date changes.
-#include "astro/horoscope.h"
-#include "platform/conversions.h"
+#include "core/astro/horoscope.h"
+#include "core/platform/conversions.h"
 
 #include <benchmark/benchmark.h>
 #include <QStringList>

@@ -1,13 +1,13 @@
 // Opening and saving a configuration whose 25 tables hold 40 million cells, next to copying
 // the same files with cp.
-#include "app/configuration.h"
-#include "app/fileset.h"
-#include "app/processstate.h"
-#include "app/workspace.h"
-#include "platform/feedback.h"
-#include "platform/textfile.h"
-#include "tables/tablefile.h"
-#include "tables/ttab.h"
+#include "core/app/configuration.h"
+#include "core/app/fileset.h"
+#include "core/app/processstate.h"
+#include "core/app/workspace.h"
+#include "core/platform/feedback.h"
+#include "core/platform/textfile.h"
+#include "core/tables/tablefile.h"
+#include "core/tables/ttab.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // The table engine on a dBase table of 1,000,000 records: a full scan, the selection's
 // parametrised SELECTs next to SQLite on an indexed in-memory copy, and the first
 // statement on a freshly opened file.
-#include "db/session.h"
-#include "db/tquery.h"
-#include "db/ttable.h"
+#include "core/db/session.h"
+#include "core/db/tquery.h"
+#include "core/db/ttable.h"
 
 #include <QDir>
 #include <QFile>

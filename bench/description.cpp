@@ -1,9 +1,9 @@
 // Loading a panel's description and building a level's SQL text, as the selection does
 // whenever the model changes and for every combination of outer positions.
-#include "db/description.h"
-#include "db/querybuilder.h"
-#include "platform/feedback.h"
-#include "platform/textfile.h"
+#include "core/db/description.h"
+#include "core/db/querybuilder.h"
+#include "core/platform/feedback.h"
+#include "core/platform/textfile.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -2,11 +2,11 @@
 //
 // With VEROLA_BENCH_EXPORT=DIR the program also writes the leaf cells (cells.f32), the group
 // layout (layout.txt) and its own summary (summary.f32) there, for bench/summary_numpy.py.
-#include "platform/formatsettings.h"
-#include "tables/compare.h"
-#include "tables/summary.h"
-#include "tables/tablefile.h"
-#include "tables/ttab.h"
+#include "core/platform/formatsettings.h"
+#include "core/tables/compare.h"
+#include "core/tables/summary.h"
+#include "core/tables/tablefile.h"
+#include "core/tables/ttab.h"
 
 #include <benchmark/benchmark.h>
 

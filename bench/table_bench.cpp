@@ -1,6 +1,6 @@
 // Cell access and table files of a 16.7-million-cell table, next to a plain vector and plain stdio.
-#include "tables/tablefile.h"
-#include "tables/ttab.h"
+#include "core/tables/tablefile.h"
+#include "core/tables/ttab.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // Reference values looked up one position at a time through local SQL, the plug-ins'
 // replacement of a primary list, and a table-to-table transfer through position maps.
-#include "app/transfer.h"
-#include "app/workingfiles.h"
-#include "db/session.h"
-#include "platform/paths.h"
+#include "core/app/transfer.h"
+#include "core/app/workingfiles.h"
+#include "core/db/session.h"
+#include "core/platform/paths.h"
 
 #include <QFile>
 #include <QTemporaryDir>

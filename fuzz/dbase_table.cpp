@@ -1,6 +1,6 @@
 // Opens arbitrary bytes as a dBase table and reads every field of every record:
 // any input must end in records or in EDatabaseError, never in a crash or a hang.
-#include "db/dbfdriver.h"
+#include "core/db/dbfdriver.h"
 #include "fuzzsupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)

@@ -1,6 +1,6 @@
 // Compiles arbitrary text as an expression and, when it compiles, evaluates it: any input
 // must end in a value, a compile error or a floating-point error.
-#include "expr/parser.h"
+#include "core/expr/parser.h"
 
 #include <QString>
 #include <cmath>

@@ -2,9 +2,9 @@
 // of every field of every record.
 #pragma once
 
-#include "db/dberrors.h"
-#include "db/recordsource.h"
-#include "platform/formatsettings.h"
+#include "core/db/dberrors.h"
+#include "core/db/recordsource.h"
+#include "core/platform/formatsettings.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Opens arbitrary bytes as a Paradox table and reads every field: records or
 // EDatabaseError, never a crash or a hang (pxlib itself trusts what it reads).
-#include "db/paradoxdriver.h"
+#include "core/db/paradoxdriver.h"
 #include "fuzzsupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)

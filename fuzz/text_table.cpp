@@ -1,7 +1,7 @@
 // Opens arbitrary bytes as a delimited text table (the first byte chooses whether a
 // schema file stands beside it, taken from the second half of the input) and reads
 // every field: records or EDatabaseError, never a crash or a hang.
-#include "db/textdriver.h"
+#include "core/db/textdriver.h"
 #include "fuzzsupport.h"
 
 using verola::fuzz::scratchFile;

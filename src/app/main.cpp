@@ -1,7 +1,7 @@
-#include "app/dialogfeedback.h"
-#include "app/navigatorform.h"
-#include "app/processstate.h"
-#include "app/verolaapplication.h"
+#include "gui/app/dialogfeedback.h"
+#include "gui/app/navigatorform.h"
+#include "core/app/processstate.h"
+#include "gui/app/verolaapplication.h"
 
 int main(int argc, char* argv[])
 {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/feedback.h"
-#include "platform/formatsettings.h"
+#include "core/platform/feedback.h"
+#include "core/platform/formatsettings.h"
 
 #include <QString>
 #include <QStringList>

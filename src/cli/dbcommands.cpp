@@ -1,10 +1,10 @@
 // verola-cli commands over the table engine: local SQL and table dumps as CSV.
 #include "cli.h"
 
-#include "db/dataset.h"
-#include "db/session.h"
-#include "db/tquery.h"
-#include "db/ttable.h"
+#include "core/db/dataset.h"
+#include "core/db/session.h"
+#include "core/db/tquery.h"
+#include "core/db/ttable.h"
 
 namespace verola::cli {
 

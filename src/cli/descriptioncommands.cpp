@@ -1,10 +1,10 @@
 // Commands over the database description "Local.Ini": describe and query.
 #include "cli.h"
 
-#include "db/description.h"
-#include "db/querybuilder.h"
-#include "db/session.h"
-#include "platform/paths.h"
+#include "core/db/description.h"
+#include "core/db/querybuilder.h"
+#include "core/db/session.h"
+#include "core/platform/paths.h"
 
 #include <QDir>
 

@@ -2,14 +2,14 @@
 #include "cli.h"
 #include "tableselection.h"
 
-#include "app/fileset.h"
-#include "app/processstate.h"
-#include "expr/parser.h"
-#include "platform/conversions.h"
-#include "platform/errors.h"
-#include "tables/summary.h"
-#include "tables/tablefile.h"
-#include "tables/ttab.h"
+#include "core/app/fileset.h"
+#include "core/app/processstate.h"
+#include "core/expr/parser.h"
+#include "core/platform/conversions.h"
+#include "core/platform/errors.h"
+#include "core/tables/summary.h"
+#include "core/tables/tablefile.h"
+#include "core/tables/ttab.h"
 
 #include <QDir>
 #include <QFileInfo>

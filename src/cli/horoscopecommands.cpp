@@ -1,10 +1,10 @@
 // The horoscope command: longitudes, signs and aspects of a birth date.
 #include "cli.h"
 
-#include "app/processstate.h"
-#include "app/settings.h"
-#include "astro/horoscope.h"
-#include "astro/orbitmath.h"
+#include "core/app/processstate.h"
+#include "core/app/settings.h"
+#include "core/astro/horoscope.h"
+#include "core/astro/orbitmath.h"
 
 #include <QCoreApplication>
 

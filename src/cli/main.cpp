@@ -1,7 +1,7 @@
 // verola-cli: the workbench's operations without windows.
 #include "cli.h"
 
-#include "platform/errors.h"
+#include "core/platform/errors.h"
 
 #include <QCoreApplication>
 #include <cstdio>

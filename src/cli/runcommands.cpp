@@ -1,11 +1,11 @@
 // The "run" command: open a configuration, run block actions on it, save it.
 #include "cli.h"
 
-#include "app/blockactions.h"
-#include "app/configuration.h"
-#include "app/transfer.h"
-#include "app/workspace.h"
-#include "platform/errors.h"
+#include "core/app/blockactions.h"
+#include "core/app/configuration.h"
+#include "core/app/transfer.h"
+#include "core/app/workspace.h"
+#include "core/platform/errors.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,14 +2,14 @@
 #include "cli.h"
 #include "tableselection.h"
 
-#include "app/fileset.h"
-#include "app/flux.h"
-#include "app/processstate.h"
-#include "platform/conversions.h"
-#include "tables/lineutils.h"
-#include "tables/compare.h"
-#include "tables/tablefile.h"
-#include "tables/ttab.h"
+#include "core/app/fileset.h"
+#include "core/app/flux.h"
+#include "core/app/processstate.h"
+#include "core/platform/conversions.h"
+#include "core/tables/lineutils.h"
+#include "core/tables/compare.h"
+#include "core/tables/tablefile.h"
+#include "core/tables/ttab.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "tableselection.h"
 
-#include "app/processstate.h"
+#include "core/app/processstate.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/fileset.h"
+#include "core/app/fileset.h"
 #include "cli.h"
 
 namespace verola::cli {

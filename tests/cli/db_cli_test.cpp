@@ -1,6 +1,6 @@
 // verola-cli sql and table.
-#include "db/session.h"
-#include "db/ttable.h"
+#include "core/db/session.h"
+#include "core/db/ttable.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

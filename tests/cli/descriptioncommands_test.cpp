@@ -1,5 +1,5 @@
-#include "db/ttable.h"
-#include "platform/textfile.h"
+#include "core/db/ttable.h"
+#include "core/platform/textfile.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "app/fileset.h"
-#include "platform/textfile.h"
-#include "tables/tablefile.h"
-#include "tables/ttab.h"
+#include "core/app/fileset.h"
+#include "core/platform/textfile.h"
+#include "core/tables/tablefile.h"
+#include "core/tables/ttab.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/feedback.h"
-#include "tables/ttab.h"
+#include "core/platform/feedback.h"
+#include "core/tables/ttab.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

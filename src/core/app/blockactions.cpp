@@ -1,8 +1,8 @@
-#include "app/blockactions.h"
+#include "core/app/blockactions.h"
 
-#include "app/workspace.h"
-#include "tables/compare.h"
-#include "tables/summary.h"
+#include "core/app/workspace.h"
+#include "core/tables/compare.h"
+#include "core/tables/summary.h"
 
 #include <QMap>
 

@@ -1,11 +1,11 @@
-#include "app/fileset.h"
+#include "core/app/fileset.h"
 
-#include "platform/errors.h"
-#include "platform/paths.h"
-#include "platform/textfile.h"
-#include "tables/lineutils.h"
-#include "tables/tablefile.h"
-#include "tables/ttab.h"
+#include "core/platform/errors.h"
+#include "core/platform/paths.h"
+#include "core/platform/textfile.h"
+#include "core/tables/lineutils.h"
+#include "core/tables/tablefile.h"
+#include "core/tables/ttab.h"
 
 #include <QFileInfo>
 

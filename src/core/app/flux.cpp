@@ -1,4 +1,4 @@
-#include "app/flux.h"
+#include "core/app/flux.h"
 
 #include <algorithm>
 #include <stdexcept>

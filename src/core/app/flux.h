@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tables/ttab.h"
+#include "core/tables/ttab.h"
 
 #include <QString>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "app/processstate.h"
+#include "core/app/processstate.h"
 
-#include "app/settings.h"
+#include "core/app/settings.h"
 
 namespace verola {
 

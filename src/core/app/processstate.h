@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/feedback.h"
-#include "platform/formatsettings.h"
-#include "tables/ttab.h"
+#include "core/platform/feedback.h"
+#include "core/platform/formatsettings.h"
+#include "core/tables/ttab.h"
 
 #include <QString>
 #include <QStringList>

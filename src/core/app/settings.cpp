@@ -1,9 +1,9 @@
-#include "app/settings.h"
+#include "core/app/settings.h"
 
-#include "app/processstate.h"
-#include "platform/paths.h"
-#include "platform/privateprofile.h"
-#include "tables/lineutils.h"
+#include "core/app/processstate.h"
+#include "core/platform/paths.h"
+#include "core/platform/privateprofile.h"
+#include "core/tables/lineutils.h"
 
 namespace verola {
 

@@ -1,7 +1,7 @@
-#include "app/transfer.h"
+#include "core/app/transfer.h"
 
-#include "platform/feedback.h"
-#include "tables/compare.h"
+#include "core/platform/feedback.h"
+#include "core/tables/compare.h"
 
 namespace verola {
 

@@ -1,12 +1,12 @@
-#include "app/workingfiles.h"
+#include "core/app/workingfiles.h"
 
-#include "app/fileset.h"
-#include "db/session.h"
-#include "db/tquery.h"
-#include "platform/paths.h"
-#include "platform/textfile.h"
-#include "tables/compare.h"
-#include "tables/lineutils.h"
+#include "core/app/fileset.h"
+#include "core/db/session.h"
+#include "core/db/tquery.h"
+#include "core/platform/paths.h"
+#include "core/platform/textfile.h"
+#include "core/tables/compare.h"
+#include "core/tables/lineutils.h"
 
 #include <QDateTime>
 #include <QDir>

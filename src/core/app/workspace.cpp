@@ -1,6 +1,6 @@
-#include "app/workspace.h"
+#include "core/app/workspace.h"
 
-#include "tables/compare.h"
+#include "core/tables/compare.h"
 
 namespace verola {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/flux.h"
-#include "app/processstate.h"
+#include "core/app/flux.h"
+#include "core/app/processstate.h"
 
 #include <QString>
 #include <vector>

@@ -1,8 +1,8 @@
-#include "astro/horoscope.h"
+#include "core/astro/horoscope.h"
 
-#include "astro/orbitmath.h"
-#include "platform/conversions.h"
-#include "platform/errors.h"
+#include "core/astro/orbitmath.h"
+#include "core/platform/conversions.h"
+#include "core/platform/errors.h"
 
 #include <QStringList>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "astro/aspects.h"
-#include "astro/orbitfile.h"
-#include "platform/formatsettings.h"
+#include "core/astro/aspects.h"
+#include "core/astro/orbitfile.h"
+#include "core/platform/formatsettings.h"
 
 #include <QString>
 #include <array>

@@ -1,6 +1,6 @@
-#include "astro/orbitmath.h"
+#include "core/astro/orbitmath.h"
 
-#include "platform/errors.h"
+#include "core/platform/errors.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
-#include "db/dataset.h"
+#include "core/db/dataset.h"
 
-#include "db/dberrors.h"
-#include "platform/conversions.h"
+#include "core/db/dberrors.h"
+#include "core/platform/conversions.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "db/fielddefs.h"
-#include "db/recordsource.h"
-#include "db/session.h"
-#include "platform/formatsettings.h"
+#include "core/db/fielddefs.h"
+#include "core/db/recordsource.h"
+#include "core/db/session.h"
+#include "core/platform/formatsettings.h"
 
 #include <QList>
 #include <QString>

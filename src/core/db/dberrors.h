@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/errors.h"
+#include "core/platform/errors.h"
 
 namespace verola {
 

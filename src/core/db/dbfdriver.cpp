@@ -1,8 +1,8 @@
-#include "db/dbfdriver.h"
+#include "core/db/dbfdriver.h"
 
-#include "db/codepage.h"
-#include "db/dberrors.h"
-#include "platform/conversions.h"
+#include "core/db/internal/codepage.h"
+#include "core/db/dberrors.h"
+#include "core/platform/conversions.h"
 
 #include <QDate>
 #include <QFile>

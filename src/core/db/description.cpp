@@ -1,9 +1,9 @@
-#include "db/description.h"
+#include "core/db/description.h"
 
-#include "platform/errors.h"
-#include "platform/privateprofile.h"
-#include "tables/lineutils.h"
-#include "tables/ttab.h"
+#include "core/platform/errors.h"
+#include "core/platform/privateprofile.h"
+#include "core/tables/lineutils.h"
+#include "core/tables/ttab.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "db/fielddefs.h"
+#include "core/db/fielddefs.h"
 
 namespace verola {
 

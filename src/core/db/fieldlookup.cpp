@@ -1,10 +1,10 @@
-#include "db/fieldlookup.h"
+#include "core/db/fieldlookup.h"
 
-#include "db/dataset.h"
-#include "db/ttable.h"
-#include "platform/conversions.h"
-#include "platform/errors.h"
-#include "tables/lineutils.h"
+#include "core/db/dataset.h"
+#include "core/db/ttable.h"
+#include "core/platform/conversions.h"
+#include "core/platform/errors.h"
+#include "core/tables/lineutils.h"
 
 namespace verola {
 

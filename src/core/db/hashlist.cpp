@@ -1,10 +1,10 @@
-#include "db/hashlist.h"
+#include "core/db/hashlist.h"
 
-#include "db/description.h"
-#include "platform/conversions.h"
-#include "platform/errors.h"
-#include "tables/lineutils.h"
-#include "tables/ttab.h"
+#include "core/db/description.h"
+#include "core/platform/conversions.h"
+#include "core/platform/errors.h"
+#include "core/tables/lineutils.h"
+#include "core/tables/ttab.h"
 
 #include <cmath>
 

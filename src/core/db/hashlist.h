@@ -2,7 +2,7 @@
 
 // Hash lists: from a record's date or sex-age value straight to the axis positions that hold it.
 
-#include "platform/formatsettings.h"
+#include "core/platform/formatsettings.h"
 
 #include <QStringList>
 #include <memory>

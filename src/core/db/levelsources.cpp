@@ -1,7 +1,7 @@
 // Opening, walking and closing a selection level's query or table.
-#include "db/dberrors.h"
-#include "db/querybuilder.h"
-#include "platform/feedback.h"
+#include "core/db/dberrors.h"
+#include "core/db/querybuilder.h"
+#include "core/platform/feedback.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
-#include "db/memorytable.h"
+#include "core/db/memorytable.h"
 
-#include "db/dberrors.h"
+#include "core/db/dberrors.h"
 
 namespace verola {
 

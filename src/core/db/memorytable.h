@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/fielddefs.h"
-#include "db/recordsource.h"
+#include "core/db/fielddefs.h"
+#include "core/db/recordsource.h"
 
 #include <QString>
 #include <vector>

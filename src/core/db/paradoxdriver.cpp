@@ -1,8 +1,8 @@
-#include "db/paradoxdriver.h"
+#include "core/db/paradoxdriver.h"
 
-#include "db/codepage.h"
-#include "db/dberrors.h"
-#include "db/memorytable.h"
+#include "core/db/internal/codepage.h"
+#include "core/db/dberrors.h"
+#include "core/db/memorytable.h"
 
 #include <QFile>
 #include <QFileInfo>

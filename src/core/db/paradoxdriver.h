@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/recordsource.h"
+#include "core/db/recordsource.h"
 
 #include <QString>
 #include <memory>

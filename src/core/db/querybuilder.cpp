@@ -1,9 +1,9 @@
-#include "db/querybuilder.h"
+#include "core/db/querybuilder.h"
 
-#include "platform/conversions.h"
-#include "platform/errors.h"
-#include "platform/feedback.h"
-#include "tables/lineutils.h"
+#include "core/platform/conversions.h"
+#include "core/platform/errors.h"
+#include "core/platform/feedback.h"
+#include "core/tables/lineutils.h"
 
 #include <QDir>
 #include <algorithm>

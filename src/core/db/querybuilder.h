@@ -4,11 +4,11 @@
 // source over the query, the levels that draw records from them, the current codes of the
 // levels, and the SQL text, table names and keys built from those codes.
 
-#include "db/dataset.h"
-#include "db/description.h"
-#include "db/tquery.h"
-#include "db/ttable.h"
-#include "platform/formatsettings.h"
+#include "core/db/dataset.h"
+#include "core/db/description.h"
+#include "core/db/tquery.h"
+#include "core/db/ttable.h"
+#include "core/platform/formatsettings.h"
 
 #include <QString>
 #include <QStringList>

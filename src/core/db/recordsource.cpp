@@ -1,6 +1,6 @@
-#include "db/recordsource.h"
+#include "core/db/recordsource.h"
 
-#include "platform/conversions.h"
+#include "core/platform/conversions.h"
 
 namespace verola {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/fielddefs.h"
-#include "platform/formatsettings.h"
+#include "core/db/fielddefs.h"
+#include "core/platform/formatsettings.h"
 
 #include <QString>
 #include <string>

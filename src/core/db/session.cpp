@@ -1,8 +1,8 @@
-#include "db/session.h"
+#include "core/db/session.h"
 
-#include "db/sqlcache.h"
-#include "platform/paths.h"
-#include "platform/privateprofile.h"
+#include "core/db/internal/sqlcache.h"
+#include "core/platform/paths.h"
+#include "core/platform/privateprofile.h"
 
 #include <QDir>
 #include <QFileInfo>

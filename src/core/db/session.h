@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/formatsettings.h"
+#include "core/platform/formatsettings.h"
 
 #include <QString>
 #include <QStringList>

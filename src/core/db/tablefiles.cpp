@@ -1,8 +1,8 @@
-#include "db/tablefiles.h"
+#include "core/db/tablefiles.h"
 
-#include "db/dbfdriver.h"
-#include "db/paradoxdriver.h"
-#include "db/textdriver.h"
+#include "core/db/dbfdriver.h"
+#include "core/db/paradoxdriver.h"
+#include "core/db/textdriver.h"
 
 #include <QFileInfo>
 

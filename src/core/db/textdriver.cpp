@@ -1,10 +1,10 @@
-#include "db/textdriver.h"
+#include "core/db/textdriver.h"
 
-#include "db/dberrors.h"
-#include "db/memorytable.h"
-#include "platform/conversions.h"
-#include "platform/privateprofile.h"
-#include "platform/textfile.h"
+#include "core/db/dberrors.h"
+#include "core/db/memorytable.h"
+#include "core/platform/conversions.h"
+#include "core/platform/privateprofile.h"
+#include "core/platform/textfile.h"
 
 #include <QFileInfo>
 

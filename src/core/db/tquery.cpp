@@ -1,7 +1,7 @@
-#include "db/tquery.h"
+#include "core/db/tquery.h"
 
-#include "db/dberrors.h"
-#include "db/sqlcache.h"
+#include "core/db/dberrors.h"
+#include "core/db/internal/sqlcache.h"
 
 namespace verola {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/dataset.h"
-#include "db/session.h"
+#include "core/db/dataset.h"
+#include "core/db/session.h"
 
 #include <QString>
 #include <QStringList>

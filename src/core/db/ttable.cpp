@@ -1,9 +1,9 @@
-#include "db/ttable.h"
+#include "core/db/ttable.h"
 
-#include "db/dbfdriver.h"
-#include "db/dberrors.h"
-#include "db/tablefiles.h"
-#include "platform/conversions.h"
+#include "core/db/dbfdriver.h"
+#include "core/db/dberrors.h"
+#include "core/db/tablefiles.h"
+#include "core/platform/conversions.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "db/dataset.h"
-#include "db/fielddefs.h"
-#include "db/session.h"
+#include "core/db/dataset.h"
+#include "core/db/fielddefs.h"
+#include "core/db/session.h"
 
 #include <QMap>
 #include <QString>

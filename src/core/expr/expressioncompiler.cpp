@@ -1,6 +1,6 @@
-#include "expr/expressioncompiler.h"
+#include "core/expr/expressioncompiler.h"
 
-#include "platform/conversions.h"
+#include "core/platform/conversions.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "expr/parser.h"
+#include "core/expr/parser.h"
 
 #include <QString>
 #include <array>

@@ -1,7 +1,7 @@
-#include "expr/parser.h"
+#include "core/expr/parser.h"
 
-#include "expr/expressioncompiler.h"
-#include "expr/parserfunctions.h"
+#include "core/expr/expressioncompiler.h"
+#include "core/expr/parserfunctions.h"
 
 namespace verola {
 

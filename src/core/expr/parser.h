@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/errors.h"
-#include "platform/formatsettings.h"
+#include "core/platform/errors.h"
+#include "core/platform/formatsettings.h"
 
 #include <QObject>
 #include <QString>

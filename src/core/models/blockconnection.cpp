@@ -1,9 +1,9 @@
-#include "models/blockconnection.h"
+#include "core/models/blockconnection.h"
 
-#include "platform/errors.h"
-#include "platform/textfile.h"
-#include "tables/lineutils.h"
-#include "tables/ttab.h"
+#include "core/platform/errors.h"
+#include "core/platform/textfile.h"
+#include "core/tables/lineutils.h"
+#include "core/tables/ttab.h"
 
 #include <QDir>
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "platform/atomicfile.h"
+#include "core/platform/atomicfile.h"
 
-#include "platform/errors.h"
+#include "core/platform/errors.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
-#include "platform/conversions.h"
+#include "core/platform/conversions.h"
 
-#include "platform/errors.h"
+#include "core/platform/errors.h"
 
 #include <QTime>
 #include <charconv>

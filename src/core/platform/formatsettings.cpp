@@ -1,4 +1,4 @@
-#include "platform/formatsettings.h"
+#include "core/platform/formatsettings.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "platform/paths.h"
+#include "core/platform/paths.h"
 
 #include <QDir>
 #include <QFileInfo>

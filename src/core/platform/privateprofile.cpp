@@ -1,9 +1,9 @@
-#include "platform/privateprofile.h"
+#include "core/platform/privateprofile.h"
 
-#include "platform/atomicfile.h"
-#include "platform/errors.h"
-#include "platform/paths.h"
-#include "platform/textfile.h"
+#include "core/platform/atomicfile.h"
+#include "core/platform/errors.h"
+#include "core/platform/paths.h"
+#include "core/platform/textfile.h"
 
 #include <QFile>
 #include <memory>

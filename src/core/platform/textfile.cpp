@@ -1,7 +1,7 @@
-#include "platform/textfile.h"
+#include "core/platform/textfile.h"
 
-#include "platform/atomicfile.h"
-#include "platform/errors.h"
+#include "core/platform/atomicfile.h"
+#include "core/platform/errors.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,7 +1,7 @@
-#include "tables/compare.h"
+#include "core/tables/compare.h"
 
-#include "tables/lineutils.h"
-#include "tables/summary.h"
+#include "core/tables/lineutils.h"
+#include "core/tables/summary.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/formatsettings.h"
-#include "tables/ttab.h"
+#include "core/platform/formatsettings.h"
+#include "core/tables/ttab.h"
 
 #include <QStringList>
 

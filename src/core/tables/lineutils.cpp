@@ -1,7 +1,7 @@
-#include "tables/lineutils.h"
+#include "core/tables/lineutils.h"
 
-#include "platform/conversions.h"
-#include "platform/formatsettings.h"
+#include "core/platform/conversions.h"
+#include "core/platform/formatsettings.h"
 
 #include <QFile>
 #include <algorithm>

@@ -1,9 +1,9 @@
-#include "tables/specialfunctions.h"
+#include "core/tables/specialfunctions.h"
 
-#include "expr/parserfunctions.h"
-#include "platform/conversions.h"
-#include "platform/errors.h"
-#include "tables/ttab.h"
+#include "core/expr/parserfunctions.h"
+#include "core/platform/conversions.h"
+#include "core/platform/errors.h"
+#include "core/tables/ttab.h"
 
 #include <array>
 #include <cmath>

@@ -1,10 +1,10 @@
-#include "tables/summary.h"
+#include "core/tables/summary.h"
 
-#include "platform/conversions.h"
-#include "platform/errors.h"
-#include "tables/compare.h"
-#include "tables/lineutils.h"
-#include "tables/specialfunctions.h"
+#include "core/platform/conversions.h"
+#include "core/platform/errors.h"
+#include "core/tables/compare.h"
+#include "core/tables/lineutils.h"
+#include "core/tables/specialfunctions.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "expr/parser.h"
-#include "platform/formatsettings.h"
-#include "tables/ttab.h"
+#include "core/expr/parser.h"
+#include "core/platform/formatsettings.h"
+#include "core/tables/ttab.h"
 
 #include <QStringList>
 #include <vector>

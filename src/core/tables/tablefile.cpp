@@ -1,12 +1,12 @@
-#include "tables/tablefile.h"
+#include "core/tables/tablefile.h"
 
-#include "platform/atomicfile.h"
-#include "platform/conversions.h"
-#include "platform/errors.h"
-#include "platform/feedback.h"
-#include "platform/textfile.h"
-#include "tables/lineutils.h"
-#include "tables/ttab.h"
+#include "core/platform/atomicfile.h"
+#include "core/platform/conversions.h"
+#include "core/platform/errors.h"
+#include "core/platform/feedback.h"
+#include "core/platform/textfile.h"
+#include "core/tables/lineutils.h"
+#include "core/tables/ttab.h"
 
 #include <QDir>
 #include <QFile>

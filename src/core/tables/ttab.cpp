@@ -1,6 +1,6 @@
-#include "tables/ttab.h"
+#include "core/tables/ttab.h"
 
-#include "platform/errors.h"
+#include "core/platform/errors.h"
 
 #include <QHash>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "app/dialogfeedback.h"
+#include "gui/app/dialogfeedback.h"
 
 #include <QApplication>
 #include <QDialog>

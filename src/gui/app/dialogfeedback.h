@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/feedback.h"
+#include "core/platform/feedback.h"
 
 #include <QPointer>
 

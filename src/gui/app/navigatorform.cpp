@@ -1,10 +1,10 @@
-#include "app/navigatorform.h"
+#include "gui/app/navigatorform.h"
 
-#include "app/configuration.h"
-#include "app/recentfiles.h"
-#include "app/workspace.h"
-#include "app/settings.h"
-#include "platform/errors.h"
+#include "core/app/configuration.h"
+#include "gui/app/recentfiles.h"
+#include "core/app/workspace.h"
+#include "core/app/settings.h"
+#include "core/platform/errors.h"
 
 #include <QFileDialog>
 #include <QMenuBar>

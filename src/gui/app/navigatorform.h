@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/processstate.h"
+#include "core/app/processstate.h"
 
 #include <QMainWindow>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "app/recentfiles.h"
+#include "gui/app/recentfiles.h"
 
-#include "platform/privateprofile.h"
+#include "core/platform/privateprofile.h"
 
 #include <QAction>
 #include <QCoreApplication>

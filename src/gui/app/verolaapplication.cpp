@@ -1,6 +1,6 @@
-#include "app/verolaapplication.h"
+#include "gui/app/verolaapplication.h"
 
-#include "platform/errors.h"
+#include "core/platform/errors.h"
 
 #include <QMessageBox>
 

@@ -1,4 +1,4 @@
-#include "platform/textfile.h"
+#include "core/platform/textfile.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // A small study driven through "verola-cli run": emissions summarized, handed to the
 // concentration block by a transfer, and carried down to the dose block.
-#include "app/fileset.h"
-#include "platform/textfile.h"
-#include "tables/tablefile.h"
-#include "tables/ttab.h"
+#include "core/app/fileset.h"
+#include "core/platform/textfile.h"
+#include "core/tables/tablefile.h"
+#include "core/tables/ttab.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "app/blockactions.h"
-#include "app/workspace.h"
+#include "core/app/blockactions.h"
+#include "core/app/workspace.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
-#include "app/configuration.h"
-#include "app/fileset.h"
-#include "app/workspace.h"
-#include "platform/errors.h"
-#include "platform/textfile.h"
-#include "tables/tablefile.h"
+#include "core/app/configuration.h"
+#include "core/app/fileset.h"
+#include "core/app/workspace.h"
+#include "core/platform/errors.h"
+#include "core/platform/textfile.h"
+#include "core/tables/tablefile.h"
 #include "testsupport.h"
 
 #include <QDir>

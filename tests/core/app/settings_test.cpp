@@ -1,7 +1,7 @@
-#include "app/processstate.h"
-#include "app/settings.h"
-#include "platform/paths.h"
-#include "platform/privateprofile.h"
+#include "core/app/processstate.h"
+#include "core/app/settings.h"
+#include "core/platform/paths.h"
+#include "core/platform/privateprofile.h"
 #include "testsupport.h"
 
 #include <QFile>

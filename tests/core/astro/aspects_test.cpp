@@ -1,6 +1,6 @@
-#include "astro/aspects.h"
-#include "astro/horoscope.h"
-#include "astro/orbitmath.h"
+#include "core/astro/aspects.h"
+#include "core/astro/horoscope.h"
+#include "core/astro/orbitmath.h"
 
 #include <gtest/gtest.h>
 #include <set>

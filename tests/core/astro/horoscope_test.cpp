@@ -1,6 +1,6 @@
-#include "astro/horoscope.h"
-#include "astro/orbitmath.h"
-#include "platform/errors.h"
+#include "core/astro/horoscope.h"
+#include "core/astro/orbitmath.h"
+#include "core/platform/errors.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "astro/orbitfile.h"
-#include "astro/orbitmath.h"
-#include "platform/errors.h"
+#include "core/astro/orbitfile.h"
+#include "core/astro/orbitmath.h"
+#include "core/platform/errors.h"
 #include "testsupport.h"
 
 #include <QFileInfo>

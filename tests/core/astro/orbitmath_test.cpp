@@ -1,5 +1,5 @@
-#include "astro/orbitmath.h"
-#include "platform/errors.h"
+#include "core/astro/orbitmath.h"
+#include "core/platform/errors.h"
 
 #include <gtest/gtest.h>
 #include <cmath>

@@ -1,10 +1,10 @@
 // Aliases, table lists and the lookup helpers over the engine.
-#include "db/dberrors.h"
-#include "db/fieldlookup.h"
-#include "db/session.h"
-#include "db/ttable.h"
+#include "core/db/dberrors.h"
+#include "core/db/fieldlookup.h"
+#include "core/db/session.h"
+#include "core/db/ttable.h"
 #include "dbfixtures.h"
-#include "platform/privateprofile.h"
+#include "core/platform/privateprofile.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // Indexes, key search and the master link.
-#include "db/dberrors.h"
-#include "db/session.h"
-#include "db/tquery.h"
-#include "db/ttable.h"
+#include "core/db/dberrors.h"
+#include "core/db/session.h"
+#include "core/db/tquery.h"
+#include "core/db/ttable.h"
 #include "dbfixtures.h"
 #include "testsupport.h"
 

@@ -1,8 +1,8 @@
 // Paradox and text tables behind the same record interface.
-#include "db/dberrors.h"
-#include "db/paradoxdriver.h"
-#include "db/session.h"
-#include "db/ttable.h"
+#include "core/db/dberrors.h"
+#include "core/db/paradoxdriver.h"
+#include "core/db/session.h"
+#include "core/db/ttable.h"
 #include "dbfixtures.h"
 #include "testsupport.h"
 

@@ -1,9 +1,9 @@
 // Local SQL: the statements the selection, the working files and the interval window issue.
-#include "db/dberrors.h"
-#include "db/session.h"
-#include "db/sqlcache.h"
-#include "db/sqlvtab.h"
-#include "db/tquery.h"
+#include "core/db/dberrors.h"
+#include "core/db/session.h"
+#include "core/db/internal/sqlcache.h"
+#include "core/db/internal/sqlvtab.h"
+#include "core/db/tquery.h"
 #include "dbfixtures.h"
 #include "testsupport.h"
 

@@ -1,7 +1,7 @@
 // Tables: opening by name, reading fields, navigation, errors.
-#include "db/dberrors.h"
-#include "db/session.h"
-#include "db/ttable.h"
+#include "core/db/dberrors.h"
+#include "core/db/session.h"
+#include "core/db/ttable.h"
 #include "dbfixtures.h"
 #include "testsupport.h"
 

@@ -1,6 +1,6 @@
 // Random well-formed expressions, each evaluated by the parser and by a small recursive
 // evaluator over the generated tree.
-#include "expr/parser.h"
+#include "core/expr/parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "expr/parser.h"
+#include "core/expr/parser.h"
 
 #include <gtest/gtest.h>
 

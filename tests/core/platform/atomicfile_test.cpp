@@ -1,5 +1,5 @@
-#include "platform/atomicfile.h"
-#include "platform/errors.h"
+#include "core/platform/atomicfile.h"
+#include "core/platform/errors.h"
 #include "testsupport.h"
 
 #include <QDir>

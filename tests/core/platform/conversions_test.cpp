@@ -1,5 +1,5 @@
-#include "platform/conversions.h"
-#include "platform/errors.h"
+#include "core/platform/conversions.h"
+#include "core/platform/errors.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "platform/errors.h"
-#include "platform/privateprofile.h"
-#include "platform/textfile.h"
+#include "core/platform/errors.h"
+#include "core/platform/privateprofile.h"
+#include "core/platform/textfile.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "platform/errors.h"
-#include "platform/textfile.h"
+#include "core/platform/errors.h"
+#include "core/platform/textfile.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

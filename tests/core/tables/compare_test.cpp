@@ -1,5 +1,5 @@
-#include "tables/compare.h"
-#include "tables/summary.h"
+#include "core/tables/compare.h"
+#include "core/tables/summary.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

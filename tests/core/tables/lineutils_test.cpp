@@ -1,5 +1,5 @@
-#include "platform/conversions.h"
-#include "tables/lineutils.h"
+#include "core/platform/conversions.h"
+#include "core/tables/lineutils.h"
 #include "testsupport.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "platform/errors.h"
-#include "tables/specialfunctions.h"
-#include "tables/ttab.h"
+#include "core/platform/errors.h"
+#include "core/tables/specialfunctions.h"
+#include "core/tables/ttab.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "platform/errors.h"
-#include "platform/textfile.h"
-#include "tables/tablefile.h"
-#include "tables/ttab.h"
+#include "core/platform/errors.h"
+#include "core/platform/textfile.h"
+#include "core/tables/tablefile.h"
+#include "core/tables/ttab.h"
 #include "testsupport.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "platform/errors.h"
-#include "tables/ttab.h"
+#include "core/platform/errors.h"
+#include "core/tables/ttab.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "app/navigatorform.h"
-#include "app/recentfiles.h"
-#include "platform/privateprofile.h"
+#include "gui/app/navigatorform.h"
+#include "gui/app/recentfiles.h"
+#include "core/platform/privateprofile.h"
 #include "testsupport.h"
 
 #include <QAction>

@@ -1,5 +1,5 @@
-#include "app/recentfiles.h"
-#include "platform/privateprofile.h"
+#include "gui/app/recentfiles.h"
+#include "core/platform/privateprofile.h"
 #include "testsupport.h"
 
 #include <QAction>

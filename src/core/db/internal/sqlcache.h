@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/recordsource.h"
-#include "platform/formatsettings.h"
+#include "core/db/recordsource.h"
+#include "core/platform/formatsettings.h"
 
 #include <QString>
 #include <memory>

@@ -1,11 +1,11 @@
 // Working files of the blocks' coordinate lists: names, loading, the reference line, primary
 // lists built from a summary structure, reference values from databases and the plug-ins'
 // replacement of a list.
-#include "app/workingfiles.h"
-#include "db/dberrors.h"
-#include "db/session.h"
-#include "platform/errors.h"
-#include "tables/compare.h"
+#include "core/app/workingfiles.h"
+#include "core/db/dberrors.h"
+#include "core/db/session.h"
+#include "core/platform/errors.h"
+#include "core/tables/compare.h"
 #include "workspacefixture.h"
 
 #include <QDateTime>

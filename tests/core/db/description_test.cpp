@@ -1,7 +1,7 @@
-#include "db/description.h"
-#include "platform/errors.h"
-#include "platform/privateprofile.h"
-#include "platform/textfile.h"
+#include "core/db/description.h"
+#include "core/platform/errors.h"
+#include "core/platform/privateprofile.h"
+#include "core/platform/textfile.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

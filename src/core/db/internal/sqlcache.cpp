@@ -1,13 +1,13 @@
-#include "db/sqlcache.h"
+#include "core/db/internal/sqlcache.h"
 
-#include "db/dbfdriver.h"
-#include "db/dberrors.h"
-#include "db/session.h"
-#include "db/sqlnames.h"
-#include "db/sqltranslator.h"
-#include "db/sqlvtab.h"
-#include "db/tablefiles.h"
-#include "platform/conversions.h"
+#include "core/db/dbfdriver.h"
+#include "core/db/dberrors.h"
+#include "core/db/session.h"
+#include "core/db/internal/sqlnames.h"
+#include "core/db/internal/sqltranslator.h"
+#include "core/db/internal/sqlvtab.h"
+#include "core/db/tablefiles.h"
+#include "core/platform/conversions.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
-#include "db/sqltranslator.h"
+#include "core/db/internal/sqltranslator.h"
 
-#include "db/dberrors.h"
-#include "db/sqlnames.h"
-#include "platform/conversions.h"
+#include "core/db/dberrors.h"
+#include "core/db/internal/sqlnames.h"
+#include "core/platform/conversions.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
-#include "models/blockconnection.h"
-#include "platform/textfile.h"
-#include "tables/ttab.h"
+#include "core/models/blockconnection.h"
+#include "core/platform/textfile.h"
+#include "core/tables/ttab.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

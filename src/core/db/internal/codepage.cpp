@@ -1,4 +1,4 @@
-#include "db/codepage.h"
+#include "core/db/internal/codepage.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,5 +1,5 @@
-#include "db/querybuilder.h"
-#include "platform/errors.h"
+#include "core/db/querybuilder.h"
+#include "core/platform/errors.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

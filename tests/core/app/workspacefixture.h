@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/processstate.h"
-#include "app/workspace.h"
-#include "platform/textfile.h"
+#include "core/app/processstate.h"
+#include "core/app/workspace.h"
+#include "core/platform/textfile.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

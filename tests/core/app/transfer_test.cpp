@@ -1,5 +1,5 @@
 // Moving tables between panels and the operations offered to outside callers.
-#include "app/transfer.h"
+#include "core/app/transfer.h"
 #include "workspacefixture.h"
 
 using namespace verola;

@@ -1,5 +1,5 @@
-#include "db/querybuilder.h"
-#include "db/ttable.h"
+#include "core/db/querybuilder.h"
+#include "core/db/ttable.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "db/description.h"
-#include "db/hashlist.h"
-#include "platform/conversions.h"
-#include "platform/errors.h"
+#include "core/db/description.h"
+#include "core/db/hashlist.h"
+#include "core/platform/conversions.h"
+#include "core/platform/errors.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "db/sqlvtab.h"
+#include "core/db/internal/sqlvtab.h"
 
-#include "db/dberrors.h"
-#include "db/sqlnames.h"
+#include "core/db/dberrors.h"
+#include "core/db/internal/sqlnames.h"
 
 #include <QHash>
 #include <QSet>
