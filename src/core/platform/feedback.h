@@ -3,20 +3,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 namespace verola {
 
-// What core code says to the user and asks of the user. The GUI answers with
-// dialogs and a progress window, the CLI with the terminal, tests with a recorder.
-class Feedback {
+// What a long operation reports while it runs, and how it learns that the user wants it to
+// stop. An operation that only needs this takes a ProgressFeedback.
+class ProgressFeedback {
 public:
-    virtual ~Feedback() = default;
-
-    virtual void message(const QString& text) = 0;
-    virtual bool question(const QString& text) = 0;
-    // The configuration's description before it is read: true to continue, false to refuse.
-    virtual bool confirmDescription(const QStringList& lines) = 0;
-    // The description of a configuration being saved under a new name, as the user leaves it.
-    virtual QStringList editDescription(const QStringList& lines) { return lines; }
+    virtual ~ProgressFeedback() = default;
 
     virtual void progressShow(const QString& caption, int maximum) = 0;
     virtual void progressCaption(const QString& caption) = 0;
@@ -25,13 +20,33 @@ public:
     virtual void progressStep() = 0;
     virtual void progressStatus(int panel, const QString& text) = 0;
     virtual void progressHide() = 0;
-    // Cleared when the user asks a running operation to stop.
-    virtual bool continueFlag() const = 0;
-    virtual void setContinueFlag(bool value) = 0;
+    // Lets pending window events run (a no-op away from a window).
     virtual void processEvents() = 0;
+
+    // Cleared when the user asks a running operation to stop. The flag is a lock-free atomic, so
+    // requestStop() may be called from another thread or from a signal handler.
+    bool continueFlag() const { return m_continue.load(std::memory_order_relaxed); }
+    void setContinueFlag(bool value) { m_continue.store(value, std::memory_order_relaxed); }
+    void requestStop() { setContinueFlag(false); }
+
+private:
+    static_assert(std::atomic<bool>::is_always_lock_free);
+    std::atomic<bool> m_continue{true};
 };
 
-// Says nothing, agrees to every question and never stops an operation.
+// What core code says to the user and asks of the user, besides progress. The GUI answers with
+// dialogs and a progress window, the CLI with the terminal, tests with a recorder.
+class Feedback : public ProgressFeedback {
+public:
+    virtual void message(const QString& text) = 0;
+    virtual bool question(const QString& text) = 0;
+    // The configuration's description before it is read: true to continue, false to refuse.
+    virtual bool confirmDescription(const QStringList& lines) = 0;
+    // The description of a configuration being saved under a new name, as the user leaves it.
+    virtual QStringList editDescription(const QStringList& lines) { return lines; }
+};
+
+// Says nothing, agrees to every question and shows no progress.
 class SilentFeedback : public Feedback {
 public:
     void message(const QString&) override {}
@@ -44,12 +59,7 @@ public:
     void progressStep() override {}
     void progressStatus(int, const QString&) override {}
     void progressHide() override {}
-    bool continueFlag() const override { return m_continue; }
-    void setContinueFlag(bool value) override { m_continue = value; }
     void processEvents() override {}
-
-private:
-    bool m_continue = true;
 };
 
 } // namespace verola

@@ -108,16 +108,6 @@ void DialogFeedback::progressHide()
         m_progress->hide();
 }
 
-bool DialogFeedback::continueFlag() const
-{
-    return m_continue;
-}
-
-void DialogFeedback::setContinueFlag(bool value)
-{
-    m_continue = value;
-}
-
 void DialogFeedback::processEvents()
 {
     QApplication::processEvents();

@@ -26,14 +26,11 @@ public:
     void progressStep() override;
     void progressStatus(int panel, const QString& text) override;
     void progressHide() override;
-    bool continueFlag() const override;
-    void setContinueFlag(bool value) override;
     void processEvents() override;
 
 private:
     QWidget* m_parent;
     QPointer<QProgressDialog> m_progress;
-    bool m_continue = true;
 };
 
 } // namespace verola
