@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +13,7 @@ class TTab;
 enum class TableKind { Rule = 0, Extr = 1, Calc = 2, Est = 3, Block = 4 };
 
 // Where a configuration's files are: directory (no trailing separator) and name.
-struct ConfigLocation {
+struct VEROLA_CORE_EXPORT ConfigLocation {
     QString directory;
     QString name;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 // The sources of one selection run: the loaded description, the query, the table and the data
 // source over the query, the levels that draw records from them, the current codes of the
 // levels, and the SQL text, table names and keys built from those codes.
@@ -27,13 +29,13 @@ QString MapFieldToCoord(const QString& field);
 // left holding only "where".
 QString TrimDanglingClause(const QString& line);
 
-struct LevelValue {
+struct VEROLA_CORE_EXPORT LevelValue {
     int level = -1;
     QString lower;
     QString upper;
 };
 
-class TSelectionSources {
+class VEROLA_CORE_EXPORT TSelectionSources {
 public:
     TSelectionSources(const FormatSettings& format, Feedback& feedback, TSession& session = TSession::Default());
     TSelectionSources(const TSelectionSources&) = delete;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/platform/formatsettings.h"
 
 #include <QString>
@@ -14,7 +15,7 @@ class SqlCache;
 // the loaded copies of tables that SQL statements read. An alias is a name with
 // parameters, the first being "PATH=" a folder; aliases live in the INI file
 // "Aliases.ini" of the system directory, one section per alias with its PATH key.
-class TSession {
+class VEROLA_CORE_EXPORT TSession {
 public:
     explicit TSession(const FormatSettings& format = FormatSettings(),
         const QString& aliasFile = QStringLiteral("Aliases.ini"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/expr/parser.h"
 
 #include <QString>
@@ -17,7 +18,7 @@ namespace verola {
 // so that no input makes the search exponential, and a range deeper than the nesting limit
 // is never explored (the compile then fails with ETooManyNestings). A text that needs more
 // than a fixed amount of searching fails with EExpressionTooComplex.
-class ExpressionCompiler {
+class VEROLA_CORE_EXPORT ExpressionCompiler {
 public:
     explicit ExpressionCompiler(const TCustomParser& parser) : m_parser(parser) {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QFile>
 #include <QString>
 
@@ -9,7 +11,7 @@ namespace verola {
 // commit, so that a failure part-way leaves any earlier file whole. A read-only file is
 // refused, a link is followed and the file's permissions are kept. Unlike QSaveFile it does
 // not force the data to disk, which would make every table save wait for the device.
-class AtomicFile {
+class VEROLA_CORE_EXPORT AtomicFile {
 public:
     explicit AtomicFile(const QString& path);
     ~AtomicFile(); // removes the temporary file unless committed

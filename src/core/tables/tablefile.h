@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -18,7 +20,7 @@ void SaveToFile(TTab& table, const QString& fileName);
 // table keeps the cells read so far and throws EInOutError.
 bool LoadFromFile(TTab& table, const QString& fileName);
 
-struct DbfExportResult {
+struct VEROLA_CORE_EXPORT DbfExportResult {
     bool created = false;
     std::int64_t records = 0;
     bool stoppedAtLimit = false;

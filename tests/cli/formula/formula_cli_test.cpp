@@ -52,10 +52,12 @@ TEST(EvalCommand, PrintsTheValueOrTheErrorWithItsStatus)
         const std::string label = c.arguments.join(u' ').toStdString();
         EXPECT_EQ(result.status, c.status) << label << "\n" << result.err.toStdString();
         EXPECT_EQ(result.out, c.out) << label;
-        if (!c.err.isEmpty())
+        if (!c.err.isEmpty()) {
             EXPECT_EQ(result.err, c.err) << label;
-        if (c.status == 1)
+        }
+        if (c.status == 1) {
             EXPECT_FALSE(result.err.isEmpty()) << label;
+        }
     }
 }
 

@@ -23,10 +23,11 @@ void expectCases(const std::vector<Case>& cases)
 {
     for (const Case& c : cases) {
         const float value = SpecialFunction(c.function, c.arguments, kRussian);
-        if (isMissing(c.expected))
+        if (isMissing(c.expected)) {
             EXPECT_TRUE(isMissing(value)) << c.name << ": " << value;
-        else
+        } else {
             EXPECT_NEAR(value, c.expected, 1e-5 * std::max(1.0f, std::fabs(c.expected))) << c.name;
+        }
     }
 }
 

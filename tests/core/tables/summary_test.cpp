@@ -70,10 +70,11 @@ TEST(Summarize, EachRuleAggregatesTheDirectChildren)
         groupWithChildren(table, c.groupLine, c.children);
         Summarize(table, kRussian);
         const float value = table.GetCell(at({0}));
-        if (isMissing(c.expected))
+        if (isMissing(c.expected)) {
             EXPECT_TRUE(isMissing(value)) << c.name << ": " << value;
-        else
+        } else {
             EXPECT_NEAR(value, c.expected, 1e-5 * std::max(1.0f, std::fabs(c.expected))) << c.name;
+        }
         for (size_t k = 0; k < c.children.size(); ++k)
             EXPECT_EQ(table.GetCell(at({static_cast<int>(k) + 1})), c.children[k]) << c.name << ": leaves never change";
     }
@@ -191,10 +192,11 @@ TEST(Summarize, StoppingErrorsKeepTheCellsComputedBefore)
             table.SetCell(at({static_cast<int>(k) + 1}), c.children[k]);
         const int second = static_cast<int>(c.children.size()) + 1;
         table.SetCell(at({second + 1}), 9);
-        if (c.floatingPoint)
+        if (c.floatingPoint) {
             EXPECT_THROW(Summarize(table, kRussian), EFloatingPointError) << c.name;
-        else
+        } else {
             EXPECT_THROW(Summarize(table, kRussian), EConvertError) << c.name;
+        }
         EXPECT_EQ(table.GetCell(at({second})), 9) << c.name;
         EXPECT_TRUE(isMissing(table.GetCell(at({0})))) << c.name;
     }
