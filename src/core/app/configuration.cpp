@@ -123,14 +123,16 @@ bool OpenConfiguration(TWorkspace& workspace, const QString& path)
     const QStringList description = readDescription(state.ConfigDirectory, state.ConfigName);
     if (!state.ui().confirmDescription(description))
         return false;
+    bool read = true;
     try {
         workspace.caption = state.ConfigName + u' ' + description.first();
         ReadFileSet(workspace);
-        return true;
     } catch (const std::exception&) {
         workspace.caption = state.ConfigName + u' ';
-        return false;
+        read = false;
     }
+    workspace.announceReloaded();
+    return read;
 }
 
 void ReadFileSet(TWorkspace& workspace)
@@ -187,6 +189,7 @@ void SaveConfigurationAs(TWorkspace& workspace, const QString& path)
         = state.ui().editDescription(readDescription(state.ConfigDirectory, state.ConfigName));
     writeTextLines(currentLocation(state).filePath(QStringLiteral(".DES")), description);
     workspace.caption = QStringLiteral("Система обработки информации \"Верола\" (выборка: %1)").arg(state.ConfigName);
+    workspace.announceReloaded();
     SaveFileSet(workspace);
 }
 
