@@ -169,14 +169,32 @@ struct SqlCache::Impl {
         if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
             != SQLITE_OK)
             throw EDatabaseError(QStringLiteral("The SQL engine cannot start"));
-        registerDriverTableModule(db, &registry);
+        if (registerDriverTableModule(db, &registry) != SQLITE_OK) {
+            sqlite3_close(db);
+            db = nullptr;
+            throw EDatabaseError(QStringLiteral("The SQL engine cannot start"));
+        }
     }
 
-    void drop(const QString& sqlName)
+    // A table SQLite would not drop keeps its registry entry, so that it stays readable while
+    // SQLite still knows it; the caller decides whether that is a failure.
+    bool drop(const QString& sqlName)
     {
-        sqlite3_exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteSqlName(sqlName)).toUtf8().constData(), nullptr,
-            nullptr, nullptr);
+        const QByteArray sql = QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteSqlName(sqlName)).toUtf8();
+        if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
         registry.remove(sqlName);
+        return true;
+    }
+
+    // Forgets every table by closing the connection: nothing can stay behind in SQLite.
+    void reset()
+    {
+        if (db)
+            sqlite3_close(db);
+        db = nullptr;
+        registry.clear();
+        tables.clear();
     }
 
     const LoadedTable& load(const QString& path, const QString& statement, const FormatSettings& format);
@@ -198,7 +216,8 @@ const LoadedTable& SqlCache::Impl::load(const QString& path, const QString& stat
         fail(error.message(), statement);
     }
     if (it != tables.end()) {
-        drop(it->sqlName);
+        if (!drop(it->sqlName))
+            fail(QString::fromUtf8(sqlite3_errmsg(db)), statement);
         tables.erase(it);
     }
     LoadedTable table;
@@ -227,8 +246,12 @@ SqlCache::~SqlCache() = default;
 
 void SqlCache::clear()
 {
-    for (const LoadedTable& table : std::as_const(d->tables))
-        d->drop(table.sqlName);
+    for (const LoadedTable& table : std::as_const(d->tables)) {
+        if (!d->drop(table.sqlName)) {
+            d->reset();
+            return;
+        }
+    }
     d->tables.clear();
 }
 
