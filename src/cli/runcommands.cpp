@@ -3,6 +3,7 @@
 
 #include "core/app/blockactions.h"
 #include "core/app/configuration.h"
+#include "core/app/publishedoperations.h"
 #include "core/app/transfer.h"
 #include "core/app/workspace.h"
 #include "core/platform/errors.h"
@@ -27,6 +28,8 @@ struct StepLine {
     int fromKind = -1;      // transfer:N.KIND>M.KIND
     int toBlock = -1;
     int toKind = -1;
+    QString operation;      // op:NAME[=ARG,ARG…]
+    QStringList operationArguments;
 };
 
 int panelKind(const QString& name)
@@ -46,6 +49,7 @@ StepLine parseStep(const QString& text)
     static const QRegularExpression toggle(QStringLiteral("^switch:([0-4])=([12])$"));
     static const QRegularExpression transfer(
         QStringLiteral("^transfer:([0-4])\\.(%1)>([0-4])\\.(%1)$").arg(kPanelKinds));
+    static const QRegularExpression operation(QStringLiteral("^op:(\\w+)(?:=(.*))?$"));
     StepLine step;
     step.text = text;
     if (const auto m = action.match(text); m.hasMatch()) {
@@ -61,8 +65,15 @@ StepLine parseStep(const QString& text)
         step.fromKind = panelKind(m.captured(2));
         step.toBlock = m.captured(3).toInt();
         step.toKind = panelKind(m.captured(4));
+    } else if (const auto m = operation.match(text); m.hasMatch()) {
+        if (!isPublishedOperation(m.captured(1)))
+            throw UsageError(QStringLiteral("bad step \"%1\": no published operation \"%2\"").arg(text, m.captured(1)));
+        step.verb = QStringLiteral("op");
+        step.operation = m.captured(1);
+        if (m.hasCaptured(2))
+            step.operationArguments = m.captured(2).split(u',');
     } else {
-        throw UsageError(QStringLiteral("bad step \"%1\" (expected e.g. rule:0, switch:1=2, transfer:0.extr>1.calc)")
+        throw UsageError(QStringLiteral("bad step \"%1\" (expected e.g. rule:0, switch:1=2, transfer:0.extr>1.calc, op:GetActiveNum)")
                              .arg(text));
     }
     return step;
@@ -83,8 +94,16 @@ QString transferStep(TWorkspace& workspace, const StepLine& step)
         .arg(panelCaption(step.fromKind));
 }
 
+QString operationStep(TWorkspace& workspace, const StepLine& step)
+{
+    const PublishedAnswer answer = CallPublishedOperation(workspace, BlockSteps{}, step.operation, step.operationArguments);
+    return QStringLiteral("op %1: %2").arg(step.operation, answer.text.isEmpty() ? QStringLiteral("done") : answer.text);
+}
+
 QString runStep(TWorkspace& workspace, const StepLine& step)
 {
+    if (step.verb == QStringLiteral("op"))
+        return operationStep(workspace, step);
     TCompPanel& block = *workspace.block(step.block);
     if (step.verb == QStringLiteral("rule"))
         return RulePanelClick(workspace, block).text;
