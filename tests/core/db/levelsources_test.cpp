@@ -188,6 +188,39 @@ TEST_F(LevelSourcesTest, KeyedTableIsPositionedAtTheKeyLevelOnly)
     EXPECT_EQ(sources.table.FieldByName("VAL").AsString().trimmed(), "d");
 }
 
+// A coordinate of format "String" is quoted in SQL, but the key searched in the index
+// is the code itself.
+TEST_F(LevelSourcesTest, KeyedTableMatchesStringCodes)
+{
+    struct Case {
+        int level;
+        const char* key;
+        const char* file;
+        const char* index;
+        const char* code;
+        const char* field;
+        const char* value;
+    };
+    for (const Case& c : std::vector<Case>{{kRegionLevel, "Region", "regions.dbf", "REG", "78", "NAME", "Питер"},
+             {kSourceLevel, "Industry", "emis.dbf", "VAL", "c", "REG", "78"}}) {
+        SCOPED_TRACE(c.key);
+        const TCoordItem plain = coord(c.level);
+        makeTableLevel(c.level, kKeyedTable, c.file, c.index);
+        coord(c.level).Key = c.key;
+        coord(c.level).FormatCoord = "String";
+        sources.setLevelsFromDescription(c.level + 1);
+        ASSERT_EQ(sources.keyLevel, c.level);
+        sources.currentCodes[static_cast<size_t>(c.level)] = c.code;
+        EXPECT_EQ(sources.KeyValue(), c.code);
+        sources.PrepareLevel(c.level);
+        ASSERT_EQ(sources.OpenLevel(c.level), 1);
+        EXPECT_TRUE(sources.PositionByKey(c.level));
+        EXPECT_EQ(sources.table.FieldByName(c.field).AsString().trimmed(), c.value);
+        sources.CloseLevel(c.level);
+        coord(c.level) = plain;
+    }
+}
+
 TEST_F(LevelSourcesTest, MasterLinkMakesTheTableFollowTheQuery)
 {
     makeQueryLevel(kSourceLevel, {"SELECT * FROM emis", "WHERE YEAR_F = :Year"});
