@@ -129,7 +129,7 @@ QString dbfAxisFieldName(int axis)
 
 namespace {
 
-// The widest numeric field dBase III/IV and FoxPro read; with 10 decimals it holds values
+// The widest numeric field dBase IV and FoxPro define; with 10 decimals it holds values
 // up to 999,999,999.9999999999.
 constexpr int kValueFieldWidth = 20;
 
