@@ -101,6 +101,7 @@ private:
     QString convertedLower(const QString& field, SqlQuoting quoting) const;
     int openQuery(int level, const TCoordItem& c);
     int openTable(const TCoordItem& c);
+    QString indexEntryFault(const TCoordItem& c) const;
     void showFoundCaption(int level, int count);
 
     FormatSettings m_format;
