@@ -342,12 +342,17 @@ void TSelectionSources::convertValue(int level, const QString& field, QString& l
             quoteBounds(quoting, lower, upper);
         return;
     }
-    if (c->NameCoord == kRegion)
-        convertRegion(*c, field, lower, upper, quoting);
-    else if (c->NameCoord == kTime)
-        convertTime(*c, field, lower, upper, quoting);
-    else if (c->NameCoord == kSexAgeGroup)
-        convertSexAge(field, lower, upper);
+    try {
+        if (c->NameCoord == kRegion)
+            convertRegion(*c, field, lower, upper, quoting);
+        else if (c->NameCoord == kTime)
+            convertTime(*c, field, lower, upper, quoting);
+        else if (c->NameCoord == kSexAgeGroup)
+            convertSexAge(field, lower, upper);
+    } catch (const EConvertError& error) {
+        throw EConvertError(QStringLiteral("Level %1 (%2), field %3: %4")
+                                .arg(level).arg(c->NameCoord, field, error.message()));
+    }
 }
 
 void TSelectionSources::convertRegion(const TCoordItem& c, const QString& field, QString& lower, QString& upper,
