@@ -41,7 +41,8 @@ public:
     // The table files (".dbf", ".db", ".txt", with extensions) of a folder or an alias, sorted.
     QStringList GetTableNames(const QString& databaseName) const;
 
-    // Folder of a database name: an alias's PATH, else the name itself as a folder.
+    // Folder of a database name: an alias's PATH, else the name itself as a folder;
+    // a backslash is taken as the folder separator.
     QString databaseFolder(const QString& databaseName) const;
     // The file a table name means in a database: a name with an extension as it
     // is, else the first of name + ".dbf", ".db", ".txt" that exists (or name + "."

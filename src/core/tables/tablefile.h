@@ -24,10 +24,13 @@ struct VEROLA_CORE_EXPORT DbfExportResult {
     bool created = false;
     std::int64_t records = 0;
     bool stoppedAtLimit = false;
+    std::int64_t unstorableValues = 0; // infinite, not a number or too wide: written as -999
 };
 
 // One dBase record per cell that is not missing, with a text field per axis of
 // dimension above 1 and the value field; the file is marked as code page 1251.
+// Throws EInOutError when the folder does not exist or the value field name is not
+// one a dBase field can have.
 DbfExportResult ExportDbf(TTab& table, const QString& fileName, const QString& valueFieldName, bool names,
     int codeAxis, int valueDecimals, std::int64_t freeSpaceLimit, int textWidth, Feedback* owner,
     const QString& codePrefix);

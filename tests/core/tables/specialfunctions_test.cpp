@@ -140,6 +140,20 @@ TEST(SpecialFunction, DispersionNeedsFourArgumentsAndPositiveKeys)
     EXPECT_THROW(SpecialFunction(c, QStringLiteral("50_1_10_0"), kRussian), EFloatingPointError);
 }
 
+// Arguments that overflow single precision give infinity on the way; no function may hand
+// it on to a cell.
+TEST(SpecialFunction, OverflowRaisesTheFloatingPointErrorInEveryFunction)
+{
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QStringLiteral("ОНД-Скорость"), QStringLiteral("1_1_1E30_1E30")},
+        {QStringLiteral("ОНД-Расстояние"), QStringLiteral("1_1_1E30_1E30")},
+        {QStringLiteral("ОНД-Скорость"), QStringLiteral("1E-30_1_1E30_1E30")},
+    };
+    for (const auto& [name, arguments] : cases)
+        EXPECT_THROW(SpecialFunction(name, arguments, kRussian), EFloatingPointError)
+            << name.toStdString() << "(" << arguments.toStdString() << ")";
+}
+
 TEST(SpecialFunction, SignedPowerKeepsTheSign)
 {
     EXPECT_FLOAT_EQ(SignedPower(0.5f, 4), 2);

@@ -58,6 +58,8 @@ TEST(Summarize, EachRuleAggregatesTheDirectChildren)
         {"sum with all children missing", QStringLiteral("G|g,GROUP:SUM"), {M, M}, M},
         {"mean with all children missing", QStringLiteral("G|g,GROUP:AVER"), {M}, M},
         {"formula over child names", QStringLiteral("G|g,GROUP:CALC,c0*2+MAX(c1,c2)"), {1.5f, 4, 3}, 7},
+        {"negative child raised to a power", QStringLiteral("G|g,GROUP:CALC,c0^2"), {-5}, 25},
+        {"negative child subtracted", QStringLiteral("G|g,GROUP:CALC,c1-c0"), {-2, 1}, 3},
         {"formula with a missing child", QStringLiteral("G|g,GROUP:CALC,c0+c1"), {1, M}, M},
         {"formula that does not compile", QStringLiteral("G|g,GROUP:CALC,c0+"), {1, 2}, M},
         {"formula that faults", QStringLiteral("G|g,GROUP:CALC,c0/c1"), {1, 0}, M},
@@ -175,6 +177,8 @@ TEST(Summarize, StoppingErrorsKeepTheCellsComputedBefore)
         {"constant that is not a number", QStringLiteral("GROUP:CONST,abc"), {1}, false},
         {"position marker without a digit", QStringLiteral("GROUP:CALC,c0+###x"), {1}, false},
         {"fault in a special function", QStringLiteral("GROUP:CALC,@Устойчивость по ветру(c0_c1_c2_1_0)"), {1, 0, 2},
+            true},
+        {"special function overflowing", QStringLiteral("GROUP:CALC,@ОНД-Скорость(c0_c1_c2_c3)"), {1, 1, 1e30f, 1e30f},
             true},
     };
     for (const StopCase& c : cases) {

@@ -152,6 +152,23 @@ struct SqlCache::Impl {
         throw EDatabaseError(QStringLiteral("%1 in SQL statement:\n%2").arg(what, statement));
     }
 
+    bool prepare(const QString& sql, Statement& statement) const
+    {
+        const QByteArray utf8 = sql.toUtf8();
+        return sqlite3_prepare_v2(db, utf8.constData(), -1, &statement.handle, nullptr) == SQLITE_OK;
+    }
+
+    // Why a translated statement does not prepare, told of the user's statement: the
+    // fault is looked for without the order added to it first.
+    QString prepareError(const SqlTranslation& translated) const
+    {
+        const QString withOrder = QString::fromUtf8(sqlite3_errmsg(db));
+        if (translated.naturalOrder.isEmpty())
+            return withOrder;
+        Statement plain;
+        return prepare(translated.statement, plain) ? withOrder : QString::fromUtf8(sqlite3_errmsg(db));
+    }
+
     void execute(const QString& sql, const QString& statement)
     {
         char* message = nullptr;
@@ -277,12 +294,11 @@ std::unique_ptr<RecordSource> SqlCache::run(const QString& statement, const QStr
         const LoadedTable& table = d->load(path, text, session.formatSettings());
         bound.append({ref.alias, table.sqlName, table.fields});
     }
-    const QString translated = SqlTranslator::translate(text, bound, session.formatSettings());
+    const SqlTranslation translated = SqlTranslator::translate(text, bound, session.formatSettings());
 
     Statement select;
-    const QByteArray sql = translated.toUtf8();
-    if (sqlite3_prepare_v2(d->db, sql.constData(), -1, &select.handle, nullptr) != SQLITE_OK)
-        d->fail(QString::fromUtf8(sqlite3_errmsg(d->db)), text);
+    if (!d->prepare(translated.text(), select))
+        d->fail(d->prepareError(translated), text);
     if (!sqlite3_stmt_readonly(select.handle))
         d->fail(QStringLiteral("Only SELECT statements can be run"), text);
     TFieldDefs defs;
