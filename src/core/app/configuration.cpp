@@ -92,6 +92,19 @@ void forEachTableFile(TCompPanel& block, Feedback& feedback, TableFileAction act
     }
 }
 
+// A table without a file keeps its cells while they still fit its lists. Cells that no longer
+// do would be saved as a file its own lists cannot read: the table gets missing cells instead.
+void fitCellsToLists(TTab& table)
+{
+    if (table.FDims == table.positionCounts())
+        return;
+    try {
+        table.Dimension(table.positionCounts());
+    } catch (const EPlatformError&) {
+        // Lists beyond the table's limits: the table stays as it was.
+    }
+}
+
 // The table files an open could not read completely (kept in the workspace), each with why.
 struct UnreadTableFiles {
     QStringList& paths;
@@ -109,7 +122,8 @@ void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback
     forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
         const QString path = location.filePath(extension);
         try {
-            LoadFromFile(table, path);
+            if (!LoadFromFile(table, path))
+                fitCellsToLists(table);
         } catch (const EPlatformError& error) {
             // A table file that cannot be read leaves only that table as it was.
             unread.add(path, error.message());

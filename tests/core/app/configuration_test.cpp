@@ -332,3 +332,34 @@ TEST_F(ConfigurationTest, SaveAsOffersTheDescriptionOfTheNewNameOrElseTheCurrent
     SaveConfigurationAs(workspace, path("kept.DES"));
     EXPECT_EQ(readTextLines(path("kept.DES")), QStringList{"Своё описание"});
 }
+
+TEST_F(ConfigurationTest, ATableWithoutAFileKeepsItsCellsOnlyWhileTheyFitItsLists)
+{
+    const QStringList threeRegions{"Регионы", "\ta|T", "\tb|T", "\tc|T"};
+    writeTextLines(path("a.DES"), {"a"});
+    writeTextLines(path("a.o11"), threeRegions);
+    writeBytes(path("a.x1"), floats({1, 2, 3}));
+    ASSERT_TRUE(OpenConfiguration(workspace, path("a.DES")));
+    TTab& extr = workspace.block(1)->Extr->Table();
+    ASSERT_EQ(extr.cellAt(2), 3.0f);
+
+    // The same shape without a table file: the cells stay as they were.
+    writeTextLines(path("same.DES"), {"same"});
+    writeTextLines(path("same.o11"), threeRegions);
+    ASSERT_TRUE(OpenConfiguration(workspace, path("same.DES")));
+    EXPECT_EQ(extr.cellAt(2), 3.0f);
+
+    // Another shape: missing cells of that shape, so that what is saved can be read again.
+    writeTextLines(path("other.DES"), {"other"});
+    writeTextLines(path("other.o11"), {"Регионы", "\ta|T", "\tb|T", "\tc|T", "\td|T"});
+    ASSERT_TRUE(OpenConfiguration(workspace, path("other.DES")));
+    EXPECT_EQ(extr.FCellCount, 4);
+    EXPECT_TRUE(isMissing(extr.cellAt(2)));
+    SaveFileSet(workspace);
+    EXPECT_EQ(QFileInfo(path("other.x1")).size(), 16);
+    EXPECT_EQ(QFileInfo(path("other.s1")).size(), 16);
+    EXPECT_EQ(QFileInfo(path("other.b1")).size(), 16);
+    feedback.messages.clear();
+    ASSERT_TRUE(OpenConfiguration(workspace, path("other.DES")));
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join('\n').toStdString();
+}
