@@ -279,8 +279,10 @@ TEST_F(ConfigurationTest, ASaveForcesEveryFileToTheDiskBeforeItsRenameThenTheFol
     ASSERT_TRUE(OpenConfiguration(workspace, path("study.DES")));
     QStringList synced;
     setDiskSyncObserver([&](const QString& synchronized) { synced.append(synchronized); });
+    struct StopWatching {
+        ~StopWatching() { setDiskSyncObserver({}); }
+    } stopWatching;
     SaveFileSet(workspace);
-    setDiskSyncObserver({});
 
     ASSERT_FALSE(synced.isEmpty());
     EXPECT_EQ(synced.last(), folder.path());

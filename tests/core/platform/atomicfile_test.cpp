@@ -131,9 +131,10 @@ TEST(AtomicFile, TemporaryNamesAreRecognisedExactly)
     // The temporary files AtomicFile really makes are recognised.
     TempFolder folder;
     QString seen;
-    setDiskSyncObserver([&](const QString& path) { seen = path; });
-    writeFileAtomically(folder.file("t.d0"), "x");
-    setDiskSyncObserver({});
+    {
+        DiskSyncRecorder recorder([&](const QString& path) { seen = path; });
+        writeFileAtomically(folder.file("t.d0"), "x");
+    }
     EXPECT_EQ(temporaryFileTarget(seen), folder.file("t.d0"));
 }
 
