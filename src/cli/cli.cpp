@@ -105,7 +105,7 @@ const std::vector<Command>& commands()
             runSummarize},
         {"horoscope", "horoscope DATE [--orb FILE]", runHoroscope},
         {"run",
-            "run CONFIG STEP... [--save] [--save-as NEWCONFIG] [--data-dir DIR]  (steps: rule:N extr:N calc:N est:N "
+            "run CONFIG STEP... [--create] [--save] [--save-as NEWCONFIG] [--data-dir DIR]  (steps: rule:N extr:N calc:N est:N "
             "summary:N switch:N=1|2 "
             "transfer:N.KIND>M.KIND)",
             runRun},

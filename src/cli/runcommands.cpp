@@ -1,5 +1,6 @@
 // The "run" command: open a configuration, run block actions on it, save it.
 #include "cli.h"
+#include "tableselection.h"
 
 #include "core/app/blockactions.h"
 #include "core/app/configuration.h"
@@ -7,6 +8,7 @@
 #include "core/app/transfer.h"
 #include "core/app/workspace.h"
 #include "core/platform/errors.h"
+#include "core/platform/textfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -127,11 +129,22 @@ QString runStep(TWorkspace& workspace, const StepLine& step)
     return transferStep(workspace, step);
 }
 
+// "--create": a configuration without a ".DES" gets an empty one, so that it is opened as new.
+void createMissingDescription(const QString& configPath)
+{
+    if (ConfigLocation::fromPath(configPath).name.isEmpty())
+        throw UsageError(QStringLiteral("--create needs a configuration name, as in NAME.DES, not %1").arg(configPath));
+    const QString description = descriptionPathOf(configPath);
+    if (!QFileInfo::exists(description) && QFileInfo(configPath).absoluteDir().exists())
+        writeTextLines(description, {});
+}
+
 } // namespace
 
 int runRun(Context& context, Arguments& args)
 {
     const bool save = args.flag(QStringLiteral("--save"));
+    const bool create = args.flag(QStringLiteral("--create"));
     const QString saveAs = args.option(QStringLiteral("--save-as"));
     const QString dataDir = args.option(QStringLiteral("--data-dir"));
     QStringList rest = args.positionals();
@@ -141,8 +154,9 @@ int runRun(Context& context, Arguments& args)
     std::vector<StepLine> steps;
     for (const QString& text : rest)
         steps.push_back(parseStep(text));
-    if (!QFileInfo(configPath).absoluteDir().exists())
-        throw UsageError(QStringLiteral("no such folder: %1").arg(QFileInfo(configPath).absolutePath()));
+    if (create)
+        createMissingDescription(configPath);
+    requireConfiguration(configPath, QStringLiteral(" (give --create to make a new configuration)"));
 
     ProcessState state;
     initialiseProcessState(state, QCoreApplication::applicationFilePath());

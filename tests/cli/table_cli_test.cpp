@@ -140,6 +140,7 @@ TEST(TableCli, BadArgumentsGiveOneLineAndFailure)
 TEST(TableCli, UnreadableTableFileIsReported)
 {
     TempFolder folder;
+    writeTextLines(folder.file("s.DES"), {"x"});
     writeTextLines(folder.file("s.d00"), {"H", "\ta|D", "\tb|D"});
     writeBytes(folder.file("s.d0"), QByteArray(6, 0)); // shorter than two cells
     const CliResult result = runCli({"dump", folder.file("s.DES"), "--block", "0", "--table", "rule"});

@@ -46,6 +46,9 @@ public:
 
     // The caption the main window shows.
     QString caption;
+    // The table files of the last open that could not be read completely. Saving over one
+    // first keeps the file as it was beside the new one ("study.x1.bak").
+    QStringList unreadTableFiles;
 
 private:
     void wire();

@@ -101,16 +101,34 @@ void SaveToFile(TTab& table, const QString& fileName)
     file.commit();
 }
 
+namespace {
+
+// The file a load reads: the name itself in single precision, else the name followed by "_" in
+// double precision; an empty path when neither exists.
+struct TableFileSource {
+    QString path;
+    bool doublePrecision = false;
+};
+
+TableFileSource findTableFile(const QString& fileName)
+{
+    if (QFileInfo::exists(fileName))
+        return {fileName, false};
+    const QString doublePath = fileName + u'_';
+    if (QFileInfo::exists(doublePath))
+        return {doublePath, true};
+    return {};
+}
+
+} // namespace
+
 bool LoadFromFile(TTab& table, const QString& fileName)
 {
-    bool doublePrecision = false;
-    QString path = fileName;
-    if (!QFileInfo::exists(path)) {
-        path = fileName + u'_';
-        if (!QFileInfo::exists(path))
-            return false;
-        doublePrecision = true;
-    }
+    const TableFileSource source = findTableFile(fileName);
+    if (source.path.isEmpty())
+        return false;
+    const QString& path = source.path;
+    const bool doublePrecision = source.doublePrecision;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fileFailed(QStringLiteral("Cannot open file"), path, file.errorString());
@@ -120,6 +138,15 @@ bool LoadFromFile(TTab& table, const QString& fileName)
     else
         readSinglePrecision(table, file);
     return true;
+}
+
+std::int64_t TableFileSurplusCells(const TTab& table, const QString& fileName)
+{
+    const TableFileSource source = findTableFile(fileName);
+    if (source.path.isEmpty())
+        return 0;
+    const std::int64_t cellsInFile = QFileInfo(source.path).size() / (source.doublePrecision ? 8 : 4);
+    return std::max<std::int64_t>(cellsInFile - table.FCellCount, 0);
 }
 
 QString dbfAxisFieldName(int axis)

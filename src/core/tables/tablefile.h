@@ -20,6 +20,10 @@ void SaveToFile(TTab& table, const QString& fileName);
 // table keeps the cells read so far and throws EInOutError.
 bool LoadFromFile(TTab& table, const QString& fileName);
 
+// How many cells the file LoadFromFile would read holds beyond the table's cell count: the
+// cells a load leaves out. 0 when it holds no more, or when there is no such file.
+std::int64_t TableFileSurplusCells(const TTab& table, const QString& fileName);
+
 struct VEROLA_CORE_EXPORT DbfExportResult {
     bool created = false;
     std::int64_t records = 0;

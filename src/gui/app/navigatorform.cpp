@@ -106,6 +106,11 @@ bool TNavigatorForm::trySave(const std::function<void()>& save)
 
 void TNavigatorForm::SaveItemClick()
 {
+    // Without a configuration there is no name to save under: the user chooses one.
+    if (m_state.ConfigName.isEmpty()) {
+        SaveAsItemClick();
+        return;
+    }
     trySave([this] { SaveFileSet(*m_workspace); });
 }
 

@@ -77,6 +77,7 @@ class SummarizeCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        writeTextLines(folder.file(QStringLiteral("study.DES")), {QStringLiteral("Summaries")});
         writeTextLines(folder.file(QStringLiteral("study.o10")),
             {QStringLiteral("Вещества"), QStringLiteral("Mean|g,GROUP:AVER"), QStringLiteral("\ta|l"),
                 QStringLiteral("\tb|l"), QStringLiteral("Fixed|g,GROUP:CONST,7"), QStringLiteral("\tc|l"),
