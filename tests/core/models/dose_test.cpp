@@ -153,6 +153,17 @@ TEST_F(DoseTest, IndicatorsFromTheReferenceTables)
     }
 }
 
+TEST_F(DoseTest, TheChainOperationsRunTheDoseCalculation)
+{
+    for (const char* operation : {"FromTableConcCalcItemClick", "CalculateItemClick"}) {
+        shape(kPollutants, kRegions, kConcentrations, kGroups, kRiskTypes);
+        workspace.activate(workspace.block(kRiskBlock)); // the full recalculation acts on the active block
+        ASSERT_TRUE(RunPublishedOperation(workspace, BlockSteps{}, operation));
+        EXPECT_EQ(cell(0, 0, 0, Ladi), 1.0f) << operation;
+        EXPECT_EQ(cell(0, 1, 0, Nov0), 5.0f) << operation;
+    }
+}
+
 TEST_F(DoseTest, AZeroConcentrationGivesMissingIndicatorsNotZeroesOrAFault)
 {
     // log10 0 would be a fault in the first formula; ladi would be 0.
