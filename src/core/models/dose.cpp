@@ -12,6 +12,7 @@
 #include <cfloat>
 #include <cmath>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace verola {
@@ -289,8 +290,10 @@ PollutantReference DoseReferenceTables::pollutant(const QString& key)
 {
     PollutantReference p;
     const QString name = QStringLiteral("NAME");
-    std::tie(p.A, p.B) = LookupPair(m_pollutantTable, kDoseResponseTable, key, "ANOV", "BNOV", name);
-    std::tie(p.RFD, p.SF) = LookupPair(m_pollutantTable, kToxicityTable, key, "RFD", "SF", name);
+    std::tie(p.A, p.B) = LookupPair(
+        m_pollutantTable, kDoseResponseTable, key, QStringLiteral("ANOV"), QStringLiteral("BNOV"), name);
+    std::tie(p.RFD, p.SF)
+        = LookupPair(m_pollutantTable, kToxicityTable, key, QStringLiteral("RFD"), QStringLiteral("SF"), name);
     return p;
 }
 
