@@ -244,7 +244,7 @@ DoseInputs readInputs(const TTab& dose, const CoordIndex& counts, DoseReferenceT
 }
 
 // Writes every indicator of every exposure group for one pollutant, region and time.
-void writeCell(TTab& dose, CoordIndex index, float c, const PollutantReference& p, const DoseInputs& in)
+void writeIndicators(TTab& dose, CoordIndex index, float c, const PollutantReference& p, const DoseInputs& in)
 {
     for (size_t k = 0; k < in.groups.size(); ++k) {
         const Quantities q = quantitiesOf(c, p, in.groups[k]);
@@ -352,7 +352,7 @@ bool ComputeDoses(TTab& dose, TTab& concentration, DoseReferenceTables& referenc
                 target[kPollutantAxis] = i;
                 target[kRegionAxis] = p;
                 target[kTimeAxis] = t;
-                writeCell(dose, target, c, in.pollutantValues[static_cast<size_t>(i)], in);
+                writeIndicators(dose, target, c, in.pollutantValues[static_cast<size_t>(i)], in);
             }
         }
     }
