@@ -54,7 +54,10 @@ StepLine parseStep(const QString& text)
     static const QRegularExpression operation(QStringLiteral("^op:(\\w+)(?:=(.*))?$"));
     StepLine step;
     step.text = text;
-    if (const auto m = action.match(text); m.hasMatch()) {
+    if (text == QStringLiteral("dose")) {
+        step.verb = text;
+        step.block = kRiskBlock;
+    } else if (const auto m = action.match(text); m.hasMatch()) {
         step.verb = m.captured(1);
         step.block = m.captured(2).toInt();
     } else if (const auto m = toggle.match(text); m.hasMatch()) {
@@ -107,6 +110,8 @@ QString runStep(TWorkspace& workspace, const StepLine& step)
     if (step.verb == QStringLiteral("op"))
         return operationStep(workspace, step);
     TCompPanel& block = *workspace.block(step.block);
+    if (step.verb == QStringLiteral("dose"))
+        return CalcDosePanelClick(workspace, BlockSteps{}).text;
     if (step.verb == QStringLiteral("rule"))
         return RulePanelClick(workspace, block).text;
     if (step.verb == QStringLiteral("extr"))
@@ -147,6 +152,7 @@ int runRun(Context& context, Arguments& args)
     const bool create = args.flag(QStringLiteral("--create"));
     const QString saveAs = args.option(QStringLiteral("--save-as"));
     const QString dataDir = args.option(QStringLiteral("--data-dir"));
+    const QString riskDir = args.option(QStringLiteral("--risk-dir"));
     QStringList rest = args.positionals();
     if (rest.isEmpty())
         throw UsageError(QStringLiteral("give the configuration path, then the steps"));
@@ -164,6 +170,8 @@ int runRun(Context& context, Arguments& args)
     state.feedback = &context.feedback;
     if (!dataDir.isEmpty())
         state.DataDirectory = dataDir;
+    if (!riskDir.isEmpty())
+        state.DataDBFRiskDirectory = riskDir;
     TWorkspace workspace(state);
     if (!OpenConfiguration(workspace, configPath)) {
         writeErr(QStringLiteral("verola-cli: the configuration could not be read completely: %1\n").arg(configPath));

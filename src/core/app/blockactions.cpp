@@ -1,6 +1,7 @@
 #include "core/app/blockactions.h"
 
 #include "core/app/workspace.h"
+#include "core/models/dose.h"
 #include "core/tables/compare.h"
 #include "core/tables/summary.h"
 
@@ -76,9 +77,12 @@ ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const
 ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps)
 {
     workspace.activate(workspace.block(kRiskBlock));
-    if (!steps.doseCalculation)
-        return {false, QStringLiteral("block 2: the dose and risk calculation is not available here")};
-    steps.doseCalculation(workspace);
+    if (steps.doseCalculation) {
+        steps.doseCalculation(workspace);
+        return {true, QStringLiteral("block 2: dose and risk calculated")};
+    }
+    if (!CalculateDoseBlock(workspace))
+        return {false, QStringLiteral("block 2: an axis of the dose table has no values, only summarized")};
     return {true, QStringLiteral("block 2: dose and risk calculated")};
 }
 

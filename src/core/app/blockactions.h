@@ -13,6 +13,7 @@ class TWorkspace;
 // Steps that other subsystems provide: the database selection into a block's kind 0 table,
 // and the dose and risk calculation into the dose block's kind 2 table. Until a step is
 // provided, running it does nothing and says so.
+// Without a dose step, CalcDosePanelClick runs the dose block's own calculation (models/dose.h).
 struct VEROLA_CORE_EXPORT BlockSteps {
     std::function<void(TWorkspace&, TCompPanel&)> databaseSelection;
     std::function<void(TWorkspace&)> doseCalculation;
