@@ -423,14 +423,15 @@ void writeDoseBlock(const fs::path& dir)
     writeList(dir, 'o', 2, 8, "Показатели риска", {"LADI|T", "CADI|T", "ILCR|T", "HI|T"});
 }
 
+// Counts add up over districts; rates per 1000 residents of a district are averaged over them.
 void writeHealthBlock(const fs::path& dir, int block, int codeAxis, const std::vector<Diagnosis>& codes,
-    const std::string& codesHeader, const std::string& total)
+    const std::string& codesHeader, const std::string& total, const std::string& regionRule)
 {
     writeList(dir, 'd', block, 1, "Районы", selectedDistricts());
     writeList(dir, 'd', block, 2, "Годы", selectedYears());
     writeList(dir, 'd', block, 3, "Половозрастные группы", selectedSexAge());
     writeList(dir, 'd', block, codeAxis, codesHeader, selectedCodes(codes));
-    writeList(dir, 'o', block, 1, "Районы", regionTree("SUM"));
+    writeList(dir, 'o', block, 1, "Районы", regionTree(regionRule));
     writeList(dir, 'o', block, 2, "Годы", yearTree("SUM"));
     writeList(dir, 'o', block, 3, "Половозрастные группы", sexAgeTree());
     writeList(dir, 'o', block, codeAxis, codesHeader, codeTree(codes, total));
@@ -447,8 +448,8 @@ void writeConfiguration(const fs::path& dir)
     writeEmissionBlock(dir);
     writeConcentrationBlock(dir);
     writeDoseBlock(dir);
-    writeHealthBlock(dir, 3, 4, diagnoses(), "Диагнозы", "Все обращения");
-    writeHealthBlock(dir, 4, 5, deathCauses(), "Причины смерти", "Все причины");
+    writeHealthBlock(dir, 3, 4, diagnoses(), "Диагнозы", "Все обращения", "SUM");
+    writeHealthBlock(dir, 4, 5, deathCauses(), "Причины смерти", "Все причины", "AVER");
 }
 
 // The block connection tree: the five blocks with the coordinates they link.
