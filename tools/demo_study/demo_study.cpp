@@ -236,6 +236,30 @@ void writeRiskTables(const fs::path& risk)
 
 using Lines = std::vector<std::string>;
 
+// One line per item, as `line` writes it.
+template <class Item, class Format>
+Lines linesOf(const std::vector<Item>& items, Format line)
+{
+    Lines lines;
+    for (const Item& item : items)
+        lines.push_back(line(item));
+    return lines;
+}
+
+// A group that adds up its children, the names given.
+Lines sumTree(const std::string& total, const Lines& children)
+{
+    Lines lines = {total + "|T,GROUP:SUM"};
+    for (const std::string& child : children)
+        lines.push_back("\t" + child + "|T");
+    return lines;
+}
+
+Lines pollutantNames()
+{
+    return linesOf(pollutants(), [](const Pollutant& p) { return p.name; });
+}
+
 void writeList(const fs::path& dir, char kind, int block, int axis, const std::string& header, const Lines& values)
 {
     char name[16];
@@ -248,19 +272,15 @@ void writeList(const fs::path& dir, char kind, int block, int axis, const std::s
 
 Lines pollutantLines(const std::string& mark, bool referenceKey)
 {
-    Lines lines;
-    for (const Pollutant& p : pollutants())
-        lines.push_back(p.name + "|" + mark + "," + p.cas + "," + (referenceKey ? p.key : p.field));
-    return lines;
+    return linesOf(pollutants(), [&](const Pollutant& p) {
+        return p.name + "|" + mark + "," + p.cas + "," + (referenceKey ? p.key : p.field);
+    });
 }
 
 // District leaves of a primary table from the databases: the model code and the territory.
 Lines selectedDistricts()
 {
-    Lines lines;
-    for (const District& d : districts())
-        lines.push_back(d.name + "|D," + kModelCode + "," + d.code);
-    return lines;
+    return linesOf(districts(), [](const District& d) { return d.name + "|D," + kModelCode + "," + d.code; });
 }
 
 // The city, its parts and their districts as a tree; groups aggregate by `rule`.
@@ -314,10 +334,7 @@ Lines flatYears(const std::string& mark)
 
 Lines selectedSexAge()
 {
-    Lines lines;
-    for (const SexAgeGroup& g : sexAgeGroups())
-        lines.push_back(g.name + "|D," + g.codes);
-    return lines;
+    return linesOf(sexAgeGroups(), [](const SexAgeGroup& g) { return g.name + "|D," + g.codes; });
 }
 
 Lines sexAgeTree()
@@ -334,10 +351,7 @@ Lines sexAgeTree()
 
 Lines selectedCodes(const std::vector<Diagnosis>& codes)
 {
-    Lines lines;
-    for (const Diagnosis& c : codes)
-        lines.push_back(c.name + "|D," + c.code);
-    return lines;
+    return linesOf(codes, [](const Diagnosis& c) { return c.name + "|D," + c.code; });
 }
 
 // Codes grouped by their chapter, in the order the chapters first appear.
@@ -357,28 +371,15 @@ Lines codeTree(const std::vector<Diagnosis>& codes, const std::string& total)
     return lines;
 }
 
-Lines industryLines()
-{
-    Lines lines;
-    for (const Industry& i : industries())
-        lines.push_back(i.name + "|D," + i.code);
-    return lines;
-}
 
 void writeEmissionBlock(const fs::path& dir)
 {
     writeList(dir, 'd', 0, 0, "Загрязнители", pollutantLines("D", false));
     writeList(dir, 'd', 0, 1, "Районы", selectedDistricts());
-    writeList(dir, 'd', 0, 7, "Отрасли", industryLines());
-    Lines all = {"Все вещества|T,GROUP:SUM"};
-    for (const Pollutant& p : pollutants())
-        all.push_back("\t" + p.name + "|T");
-    writeList(dir, 'o', 0, 0, "Загрязнители", all);
+    writeList(dir, 'd', 0, 7, "Отрасли", linesOf(industries(), [](const Industry& i) { return i.name + "|D," + i.code; }));
+    writeList(dir, 'o', 0, 0, "Загрязнители", sumTree("Все вещества", pollutantNames()));
     writeList(dir, 'o', 0, 1, "Районы", regionTree("SUM"));
-    Lines industriesTree = {"Все отрасли|T,GROUP:SUM"};
-    for (const Industry& i : industries())
-        industriesTree.push_back("\t" + i.name + "|T");
-    writeList(dir, 'o', 0, 7, "Отрасли", industriesTree);
+    writeList(dir, 'o', 0, 7, "Отрасли", sumTree("Все отрасли", linesOf(industries(), [](const Industry& i) { return i.name; })));
 }
 
 void writeConcentrationBlock(const fs::path& dir)
@@ -386,10 +387,7 @@ void writeConcentrationBlock(const fs::path& dir)
     writeList(dir, 'd', 1, 0, "Загрязнители", pollutantLines("D", false));
     writeList(dir, 'd', 1, 1, "Районы", selectedDistricts());
     writeList(dir, 'd', 1, 2, "Годы", selectedYears());
-    Lines pollutantsSummary;
-    for (const Pollutant& p : pollutants())
-        pollutantsSummary.push_back(p.name + "|T");
-    writeList(dir, 'o', 1, 0, "Загрязнители", pollutantsSummary);
+    writeList(dir, 'o', 1, 0, "Загрязнители", linesOf(pollutants(), [](const Pollutant& p) { return p.name + "|T"; }));
     writeList(dir, 'o', 1, 1, "Районы", regionTree("AVER"));
     writeList(dir, 'o', 1, 2, "Годы", yearTree("AVER"));
     writeList(dir, 'o', 1, 7, "Отрасли", {"Все|T"});
@@ -404,22 +402,15 @@ void writeDoseBlock(const fs::path& dir)
     writeList(dir, 'c', 2, 0, "Загрязнители", pollutantLines("C", true));
     writeList(dir, 'c', 2, 1, "Районы", flatRegions("C"));
     writeList(dir, 'c', 2, 2, "Годы", flatYears("C"));
-    Lines groups;
-    for (const ExposureGroup& g : exposureGroups())
-        groups.push_back(g.name + "|C," + std::to_string(g.id));
-    writeList(dir, 'c', 2, 6, "Группы экспозиции", groups);
+    writeList(dir, 'c', 2, 6, "Группы экспозиции",
+        linesOf(exposureGroups(), [](const ExposureGroup& g) { return g.name + "|C," + std::to_string(g.id); }));
     const Lines risks = {"LADI|C,ladi", "CADI|C,cadi", "ILCR|C,ilcr", "HI|C,hi", "Пробит|C,nov,0", "lg L|C,nov,3"};
     writeList(dir, 'c', 2, 8, "Показатели риска", risks);
-    Lines all = {"Все вещества|T,GROUP:SUM"};
-    for (const Pollutant& p : pollutants())
-        all.push_back("\t" + p.name + "|T");
-    writeList(dir, 'o', 2, 0, "Загрязнители", all);
+    writeList(dir, 'o', 2, 0, "Загрязнители", sumTree("Все вещества", pollutantNames()));
     writeList(dir, 'o', 2, 1, "Районы", flatRegions("T"));
     writeList(dir, 'o', 2, 2, "Годы", flatYears("T"));
-    Lines groupsSummary;
-    for (const ExposureGroup& g : exposureGroups())
-        groupsSummary.push_back(g.name + "|T");
-    writeList(dir, 'o', 2, 6, "Группы экспозиции", groupsSummary);
+    writeList(dir, 'o', 2, 6, "Группы экспозиции",
+        linesOf(exposureGroups(), [](const ExposureGroup& g) { return g.name + "|T"; }));
     writeList(dir, 'o', 2, 8, "Показатели риска", {"LADI|T", "CADI|T", "ILCR|T", "HI|T"});
 }
 
