@@ -125,11 +125,22 @@ void writePlants(const fs::path& db, Random& random)
     }
 }
 
+// e^x as (1 + x/1024)^1024, made of multiplications only (see Random::normal).
+double exponential(double x)
+{
+    double y = 1 + x / 1024;
+    for (int i = 0; i < 10; ++i)
+        y *= y;
+    return y;
+}
+
 // Monthly means at the district's posts: background × local load × season × trend × noise.
 void writeConcentrations(const fs::path& db, Random& random, const std::map<std::string, std::vector<double>>& loads)
 {
     static const char* const kSectors[] = {"С", "СВ", "В", "ЮВ", "Ю", "ЮЗ", "З", "СЗ"};
     static const int kMonthlyTemperature[] = {-14, -12, -5, 4, 12, 17, 19, 17, 10, 3, -5, -11};
+    // 1 + 0.25·cos(2π(month − 1)/12): a quarter more in January, a quarter less in July.
+    static const double kSeason[] = {1.25, 1.2165, 1.125, 1.0, 0.875, 0.7835, 0.75, 0.7835, 0.875, 1.0, 1.125, 1.2165};
     for (const District& d : districts()) {
         std::vector<Field> fields = {{"DAT", 'D'}, {"POST", 'N', 2}};
         for (const Pollutant& p : pollutants())
@@ -140,12 +151,12 @@ void writeConcentrations(const fs::path& db, Random& random, const std::map<std:
         for (int year = kFirstYear; year < kFirstYear + kYearCount; ++year)
             for (int month = 1; month <= 12; ++month)
                 for (int post = 1; post <= kPostsPerDistrict; ++post) {
-                    const double season = 1 + 0.25 * std::cos(6.283185307179586 * (month - 1) / 12.0);
+                    const double season = kSeason[month - 1];
                     const double trend = 1 - 0.03 * (year - kFirstYear);
                     const double postFactor = post == 1 ? 1.0 : 0.8;
                     std::vector<std::string> row = {dbfDate({year, month, 15}), std::to_string(post)};
                     for (size_t p = 0; p < pollutants().size(); ++p) {
-                        const double noise = std::exp(0.3 * random.normal() - 0.045);
+                        const double noise = exponential(0.3 * random.normal() - 0.045);
                         const double c = pollutants()[p].background * (1 + loads.at(d.code)[p]) * season * trend
                             * postFactor * noise;
                         row.push_back(fixed(c, 7));

@@ -18,7 +18,7 @@ public:
     std::uint64_t next();
     double uniform();                        // [0, 1)
     int below(int n);                        // 0 … n − 1
-    double normal();                         // standard normal (Box–Muller)
+    double normal();                         // about standard normal, within ±6
     int pick(const std::vector<double>& weights); // index drawn by weight
 
 private:
