@@ -1,0 +1,346 @@
+// Whole selections over small source tables written with the engine: a morbidity model counted
+// into region x year x sex-age x disease, a concentration model averaged per cell, the review,
+// the questions and the stops.
+#include "dbfixtures.h"
+#include "core/db/description.h"
+#include "core/db/selection.h"
+#include "core/db/session.h"
+#include "core/db/ttable.h"
+#include "core/platform/errors.h"
+#include "core/platform/textfile.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace verola;
+using namespace verola::test;
+
+namespace {
+
+const FormatSettings kRussian = FormatSettings::russian();
+
+class StatusFeedback : public RecordingFeedback {
+public:
+    void progressStatus(int panel, const QString& text) override { status.append(QString::number(panel) + text); }
+    void progressCaption(const QString& caption) override { progress.append(caption); }
+    void processEvents() override
+    {
+        ++events;
+        if (stopAfterEvents > 0 && events >= stopAfterEvents)
+            requestStop();
+    }
+    void progressHide() override { lastCall = "hide"; }
+    void progressPosition(int) override { lastCall = "position"; }
+    QStringList status;
+    QStringList progress;
+    QString lastCall;
+    int events = 0;
+    int stopAfterEvents = 0;
+};
+
+struct Field {
+    const char* name;
+    TFieldType type;
+    int width = 0;
+    int decimals = 0;
+};
+
+void writeDbase(const QString& folder, const QString& name, const std::vector<Field>& fields,
+                const std::vector<QStringList>& rows)
+{
+    TTable table;
+    table.SetDatabaseName(folder);
+    table.SetTableName(name);
+    table.SetTableType(TTableType::ttDBase);
+    for (const Field& field : fields)
+        table.FieldDefs().Add(field.name, field.type, field.width, field.decimals);
+    table.CreateTable();
+    table.Open();
+    for (const QStringList& row : rows) {
+        table.Insert();
+        for (int i = 0; i < row.size(); ++i)
+            if (!row.at(i).isEmpty())
+                table.Fields(i).SetAsString(row.at(i));
+        table.Post();
+    }
+    table.Close();
+}
+
+// Region REG, call date CALLD, birth date BIRTH, sex SEX, diagnosis DIAG.
+const std::vector<QStringList> kAppeals = {
+    {"77", "15.03.1990", "10.05.1985", "1", "J10"}, // man of 5, 1990, flu
+    {"77", "20.06.1990", "01.01.1980", "1", "J10"}, // man of 10, same cell
+    {"77", "01.02.1991", "01.01.1960", "2", "J03"}, // woman of 31, 1991, angina
+    {"77", "05.05.1991", "01.01.1990", "2", "J45"}, // girl of 1, asthma under a group node
+    {"77", "05.05.1992", "01.01.1990", "2", "J45"}, // a year the time axis does not hold
+    {"77", "10.10.1990", "01.01.1970", "1", "Z99"}, // a diagnosis the axis does not hold
+    {"78", "11.11.1990", "01.01.1950", "1", "J03"}, // man of 40
+    {"78", "12.12.1990", "01.01.1950", "1", "J03"},
+    {"78", "01.01.1991", "01.01.2000", "3", "J10"}, // neither sex
+    {"79", "01.01.1991", "01.01.2000", "1", "J10"}, // a region of no position
+};
+
+enum class SourceKind { DBase, Paradox, Text };
+
+class SelectionTest : public ::testing::Test {
+protected:
+    SelectionTest()
+    {
+        TSession::Default().setFormatSettings(kRussian);
+        writeDescription();
+        shapePrimary();
+        request.primary = &primary;
+        request.feedback = &feedback;
+        request.format = kRussian;
+        request.dataDirectory = data.path();
+    }
+
+    void writeIni(const QStringList& lines)
+    {
+        writeBytes(system.file(kDescriptionFile), encodeCp1251(lines.join(QStringLiteral("\r\n")) + "\r\n"));
+    }
+
+    // Morbidity: a query per region over the appeals, then year, sex-age group and disease
+    // chosen by the record's own values. Concentrations: a table per region, averaged per cell.
+    void writeDescription()
+    {
+        const QString path = sources.path();
+        writeIni({
+            "[PanelsStruct]", "Panels=4", "Panel0=PolPanel,Выбросы", "Panel1=ConcPanel,Загрязнения",
+            "Panel2=DesPanel,Заболеваемость", "Panel3=DeathPanel,Смертность",
+            "[ConcPanel]", "Coords=3", "[DesPanel]", "Coords=4",
+            "[ModelStruct]", "Models=2", "Model0=Город Alpha", "Model1=Beta",
+            "[CoordsStruct]", "Region=Регион", "Time=Период времени", "SexAgeGroup=Половозр. группа",
+            "Disease=Заболевание", "Pollutant=Загрязнитель",
+            "[DataBaseStruct]", "DBLen=1", "DataBase0.Name=src", "DataBase0.Path=" + path, "DataBase0.CodeLen=1",
+            "DataBase0.Code0.ConcPanel=conc<Region>",
+            "[Город Alpha DesPanel Loop0]", "NameCoord=Region", "Type=1", "Path=" + path, "Len=5",
+            "Item0=CALLD,Time,Value", "Item1=SEX,Sex,Value", "Item2=BIRTH,BirthDate,Value",
+            "Item3=CALLD,CallDate,Value", "Item4=DIAG,Disease,Value", "SQLLen=2", "SQLItem0=SELECT * FROM appeals",
+            "SQLItem1=WHERE REG = :Region",
+            "[Город Alpha DesPanel Loop1]", "NameCoord=Time", "FormatCoord=DateTime", "SetTime=Date", "UseTime=Date",
+            "MinValue=01.01.1990", "MaxValue=31.12.1991",
+            "[Город Alpha DesPanel Loop2]", "NameCoord=SexAgeGroup", "Man=1", "Woman=2", "AgeType=0", "MinValue=0",
+            "MaxValue=99",
+            "[Город Alpha DesPanel Loop3]", "NameCoord=Disease",
+            "[Город Alpha ConcPanel Loop0]", "NameCoord=Region", "FormatCoord=Integer", "DataType=1",
+            "[Город Alpha ConcPanel Loop1]", "NameCoord=Pollutant",
+            "[Город Alpha ConcPanel Loop2]", "NameCoord=Time", "FormatCoord=DateTime", "Type=2", "Path=" + path,
+            "File=conc.dbf", "Len=2", "Item0=DAT,Time,Value", "Item1=X,Pollutant,Title",
+        });
+    }
+
+    void shapePrimary(const QStringList& regions = {"Alpha|g", "\tСевер|l,Alpha,77", "\tЮг|l,alpha,78"})
+    {
+        std::array<QStringList, kAxisCount> lists;
+        lists[0] = makeList("Вещества", {"Газы|g", "\tNO2|l,NO2", "\tSO2|l,SO2", "Ветер|l,VETER", "Температура|l,TEMPER"});
+        lists[1] = makeList("Районы", regions);
+        lists[2] = makeList("Годы", {"1990|l,01.01.1990-31.12.1990", "1991|l,01.01.1991-31.12.1991"});
+        lists[3] = makeList("Группы", {"М 0-15|l,100-115", "Ж 0-15|l,200-215", "М 16+|l,116-199", "Ж 16+|l,216-299"});
+        lists[4] = makeList("Болезни", {"Грипп|l,J10", "Ангина|l,J03", "Прочие|g", "\tАстма|l,J45"});
+        shapeTable(primary, lists);
+    }
+
+    void writeAppeals(SourceKind kind)
+    {
+        if (kind == SourceKind::DBase) {
+            writeDbase(sources.path(), "appeals.dbf",
+                {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftDate}, {"BIRTH", TFieldType::ftDate},
+                    {"SEX", TFieldType::ftString, 1}, {"DIAG", TFieldType::ftString, 5}},
+                kAppeals);
+        } else if (kind == SourceKind::Paradox) {
+            std::vector<QStringList> rows;
+            for (QStringList row : kAppeals) {
+                for (int i : {1, 2})
+                    row[i] = QDate::fromString(row[i], "dd.MM.yyyy").toString("yyyy-MM-dd");
+                rows.push_back(row);
+            }
+            writeParadox(sources.file("appeals.db"), {{"REG", 'A', 4}, {"CALLD", 'D'}, {"BIRTH", 'D'}, {"SEX", 'A', 1},
+                {"DIAG", 'A', 5}}, rows);
+        } else {
+            QStringList lines{"REG;CALLD;BIRTH;SEX;DIAG"};
+            for (const QStringList& row : kAppeals)
+                lines.append(row.join(u';'));
+            writeBytes(sources.file("appeals.txt"), encodeCp1251(lines.join("\r\n") + "\r\n"));
+        }
+    }
+
+    // Every cell that is not missing, as "name,name,...=value" over the given axes.
+    QStringList filledCells(std::initializer_list<int> shown = {1, 2, 3, 4})
+    {
+        QStringList cells;
+        const CoordIndex dims = primary.FDims;
+        for (int r = 0; r < dims[1]; ++r)
+            for (int t = 0; t < dims[2]; ++t)
+                for (int s = 0; s < dims[3]; ++s)
+                    for (int d = 0; d < dims[4]; ++d) {
+                        CoordIndex index{};
+                        index[1] = r, index[2] = t, index[3] = s, index[4] = d;
+                        for (int a = 0; a < dims[0]; ++a) {
+                            index[0] = a;
+                            const float value = primary.GetCell(index);
+                            if (isMissing(value))
+                                continue;
+                            QString text;
+                            for (int axis : shown)
+                                text += LineNameOf(axis, index[axis]) + u',';
+                            cells.append(text.chopped(1) + u'=' + QString::number(value));
+                        }
+                    }
+        cells.sort();
+        return cells;
+    }
+
+    QString LineNameOf(int axis, int position) const
+    {
+        QString text = primary.PositionText(axis, position).trimmed();
+        return text.left(text.indexOf(u'|'));
+    }
+
+    TempFolder system;
+    TempFolder sources;
+    TempFolder data;
+    ScopedSystemDirectory systemDir{system.path()};
+    StatusFeedback feedback;
+    TTab primary;
+    SelectionRequest request;
+};
+
+const QStringList kMorbidityCells = {
+    "Север,1990,М 0-15,Грипп=2",
+    "Север,1991,Ж 0-15,Астма=1",
+    "Север,1991,Ж 16+,Ангина=1",
+    "Юг,1990,М 16+,Ангина=2",
+};
+
+TEST_F(SelectionTest, MorbidityRecordsAreCountedIntoTheirCells)
+{
+    writeAppeals(SourceKind::DBase);
+    request.panelKind = "DesPanel";
+    const SelectionResult result = RunSelection(request);
+    EXPECT_EQ(result.outcome, SelectionOutcome::Completed);
+    EXPECT_EQ(filledCells(), kMorbidityCells);
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
+    // "alpha" names the same model: it is loaded once, so the total runs over both regions.
+    EXPECT_EQ(result.total, 6);
+    EXPECT_EQ(feedback.status, QStringList({"0Принято: 4", "1Всего: 4", "0Принято: 2", "1Всего: 6"}));
+    EXPECT_EQ(feedback.captions.first(), "Выборка из базы данных");
+    EXPECT_EQ(feedback.maxima.front(), 3); // the region positions, the group included
+    EXPECT_TRUE(feedback.progress.contains("Выборка из базы данных для модели Город Alpha для территории 78"));
+    EXPECT_EQ(primary.FSlice[1], 2);
+}
+
+TEST_F(SelectionTest, TheSameSourceAsDBaseParadoxOrTextGivesTheSameCells)
+{
+    for (SourceKind kind : {SourceKind::DBase, SourceKind::Paradox, SourceKind::Text}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        for (const QString& name : QDir(sources.path()).entryList({"appeals.*"}, QDir::Files))
+            QFile::remove(sources.file(name));
+        writeAppeals(kind);
+        primary.Dimension(primary.positionCounts());
+        request.panelKind = "DesPanel";
+        RunSelection(request);
+        EXPECT_EQ(filledCells(), kMorbidityCells);
+    }
+}
+
+TEST_F(SelectionTest, AMissingModelIsAskedAboutAndYesEndsTheRun)
+{
+    writeAppeals(SourceKind::DBase);
+    request.panelKind = "DesPanel";
+    shapePrimary({"\tНет|l,Gamma,90", "\tСевер|l,Alpha,77", "\tПусто|l", "\tЮг|l,alpha,78"});
+    feedback.answer = false; // go on with the next region
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+    EXPECT_EQ(feedback.questions, QStringList({"Модель Gamma не найдена. Остановить?", "Модель  не найдена. Остановить?"}));
+    EXPECT_EQ(filledCells(), kMorbidityCells);
+
+    primary.Dimension(primary.positionCounts());
+    feedback.questions.clear();
+    feedback.answer = true;
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::StoppedAtModel);
+    EXPECT_EQ(feedback.questions, QStringList{"Модель Gamma не найдена. Остановить?"});
+    EXPECT_TRUE(filledCells().isEmpty());
+}
+
+TEST_F(SelectionTest, AStopRequestEndsTheRunAtTheNextCheck)
+{
+    writeAppeals(SourceKind::DBase);
+    request.panelKind = "DesPanel";
+    // The first check follows the group position; the second the first year of the first record.
+    feedback.stopAfterEvents = 2;
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::StoppedByUser);
+    EXPECT_EQ(filledCells(), QStringList{"Север,1990,М 0-15,Грипп=1"});
+    EXPECT_EQ(feedback.events, 2);
+    EXPECT_EQ(feedback.lastCall, "hide");
+}
+
+TEST_F(SelectionTest, TheReviewCountsTheQueryRecordsOfEachPosition)
+{
+    writeAppeals(SourceKind::DBase);
+    TReviewList review;
+    review.entries = {"x", "Регион 77,3"}; // left from an earlier review: the counts add up
+    request.panelKind = "DesPanel";
+    request.review = true;
+    request.reviewList = &review;
+    const SelectionResult result = RunSelection(request);
+    EXPECT_EQ(result.outcome, SelectionOutcome::Completed);
+    // Position 1 (77) finds 6 appeals, 3 already there; position 2 (78) finds 3 and is appended.
+    EXPECT_EQ(review.entries, QStringList({"x", "Регион 77,9", "Регион 78,3"}));
+    EXPECT_EQ(result.total, 9);
+    EXPECT_TRUE(filledCells().isEmpty());
+
+    review.entries = {"x", "Регион 77,y"};
+    RunSelection(request);
+    EXPECT_EQ(review.entries, QStringList({"x", "Регион 77,6", "Регион 78,3"})); // y is no number: 0
+
+    review.visible = false;
+    RunSelection(request);
+    EXPECT_EQ(review.entries, QStringList({"x", "Регион 77,6", "Регион 78,3"}));
+}
+
+TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
+{
+    writeDbase(sources.path(), "conc77.dbf",
+        {{"DAT", TFieldType::ftDate}, {"NO2", TFieldType::ftFloat, 10, 2}, {"SO2", TFieldType::ftFloat, 10, 2},
+            {"VETER", TFieldType::ftString, 3}, {"TEMPER", TFieldType::ftInteger, 4}},
+        {{"10.01.1990", "1", "2", "З", "10"}, {"10.06.1990", "3", "6", "С", "14"}, {"10.01.1991", "5", "4", "СВ", ""},
+            {"10.01.1995", "100", "100", "Ю", "100"}});
+    request.panelKind = "ConcPanel";
+    const SelectionResult result = RunSelection(request);
+    EXPECT_EQ(result.outcome, SelectionOutcome::Completed);
+    EXPECT_EQ(filledCells({0, 1, 2}), QStringList({"NO2,Север,1990=2", "NO2,Север,1991=5", "SO2,Север,1990=4",
+                                 "SO2,Север,1991=4", "Ветер,Север,1990=135", "Ветер,Север,1991=45",
+                                 "Температура,Север,1990=12"}));
+    // The south has no table of its own: its open failure is shown and the run goes on.
+    ASSERT_FALSE(feedback.messages.isEmpty());
+    EXPECT_TRUE(feedback.messages.first().startsWith("Невозможно открыть базу данных для:\r\n"));
+    EXPECT_TRUE(feedback.messages.first().contains("conc78")) << feedback.messages.first().toStdString();
+}
+
+TEST_F(SelectionTest, AMissingAxisCaptionEndsTheRunWithItsMessage)
+{
+    writeAppeals(SourceKind::DBase);
+    QStringList lines = decodeCp1251(readBytes(system.file(kDescriptionFile))).split("\r\n");
+    lines.replaceInStrings("Disease=Заболевание", "Disease=Болезнь");
+    writeIni(lines);
+    request.panelKind = "DesPanel";
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::HeadingMissing);
+    EXPECT_EQ(feedback.messages, QStringList{"Проверьте заголовокDisease:Болезнь"});
+    EXPECT_TRUE(filledCells().isEmpty());
+}
+
+TEST_F(SelectionTest, AConversionErrorEndsTheRunAndClosesItsSources)
+{
+    writeDbase(sources.path(), "appeals.dbf",
+        {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftString, 12}, {"BIRTH", TFieldType::ftDate},
+            {"SEX", TFieldType::ftString, 1}, {"DIAG", TFieldType::ftString, 5}},
+        {{"77", "15.03.1990", "10.05.1985", "1", "J10"}, {"77", "not a date", "10.05.1985", "1", "J10"}});
+    request.panelKind = "DesPanel";
+    EXPECT_THROW(RunSelection(request), EConvertError);
+    EXPECT_EQ(filledCells(), QStringList{"Север,1990,М 0-15,Грипп=1"}); // what came before the error stays
+    EXPECT_EQ(feedback.lastCall, "hide");
+}
+
+} // namespace
