@@ -140,9 +140,15 @@ public:
         action.sa_handler = requestStopOnInterrupt;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &m_previous);
+        // A parent may hand the signal down blocked; Ctrl-C must reach the run all the same.
+        sigset_t interrupt;
+        sigemptyset(&interrupt);
+        sigaddset(&interrupt, SIGINT);
+        pthread_sigmask(SIG_UNBLOCK, &interrupt, &m_previousMask);
     }
     ~InterruptStopsRun()
     {
+        pthread_sigmask(SIG_SETMASK, &m_previousMask, nullptr);
         sigaction(SIGINT, &m_previous, nullptr);
         g_interruptible.store(nullptr);
     }
@@ -151,6 +157,7 @@ public:
 
 private:
     struct sigaction m_previous {};
+    sigset_t m_previousMask {};
 };
 
 QString reviewStep(TWorkspace& workspace, const StepLine& step)

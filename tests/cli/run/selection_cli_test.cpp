@@ -73,6 +73,7 @@ protected:
     // The kind 0 table of the morbidity block, shaped by its lists, every cell missing.
     void writeEmptyPrimaryTable()
     {
+        QFile::remove(file(".d3"));
         TTab table;
         readTableFromFileSet(table, ConfigLocation{folder.path(), "study"}, 3, TableKind::Rule);
         SaveToFile(table, file(".d3"));
@@ -161,6 +162,40 @@ TEST_F(RunSelectionCliTest, AFailingRunLeavesTheConfigurationFilesUntouched)
     EXPECT_TRUE(result.err.endsWith("verola-cli: 'no date' is not a valid date\n")) << result.err.toStdString();
     EXPECT_FALSE(result.out.contains("saved"));
     EXPECT_EQ(configurationFiles(), before);
+}
+
+TEST_F(RunSelectionCliTest, CtrlCStopsTheRunAndNothingIsSaved)
+{
+    QStringList regions{"Районы"};
+    for (int i = 0; i < 5000; ++i)
+        regions.append(QStringLiteral("Район %1|l,Alpha,77").arg(i));
+    writeTextLines(file(".d31"), regions);
+    writeEmptyPrimaryTable();
+    const QMap<QString, QByteArray> before = configurationFiles();
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("VEROLA_SYSTEM_DIR", system.path());
+    process.setProcessEnvironment(environment);
+    process.setReadChannel(QProcess::StandardError);
+    process.start(VEROLA_PROGRAM_DIR "/verola-cli",
+        {"run", file(".DES"), "select:3", "--save", "--progress", "--data-dir", data.path(), "--date-format",
+            "dd.MM.yyyy", "--decimal", ","});
+    QByteArray err;
+    while (!err.contains("Всего:") && process.waitForReadyRead(20000))
+        err += process.readAllStandardError();
+    ASSERT_TRUE(err.contains("Всего:")) << err.toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    err += process.readAllStandardError();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130) << err.toStdString();
+    EXPECT_TRUE(err.endsWith("verola-cli: interrupted, nothing saved\n")) << err.right(200).toStdString();
+    EXPECT_FALSE(process.readAllStandardOutput().contains("saved\n"));
+    // Opening adds the missing list files; nothing that was there is written.
+    const QMap<QString, QByteArray> after = configurationFiles();
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        EXPECT_EQ(after.value(it.key()), it.value()) << it.key().toStdString();
 }
 
 } // namespace
