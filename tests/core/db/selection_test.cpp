@@ -110,10 +110,10 @@ protected:
         writeIni({
             "[PanelsStruct]", "Panels=4", "Panel0=PolPanel,Выбросы", "Panel1=ConcPanel,Загрязнения",
             "Panel2=DesPanel,Заболеваемость", "Panel3=DeathPanel,Смертность",
-            "[ConcPanel]", "Coords=3", "[DesPanel]", "Coords=4",
+            "[PolPanel]", "Coords=3", "[ConcPanel]", "Coords=3", "[DesPanel]", "Coords=4", "[DeathPanel]", "Coords=3",
             "[ModelStruct]", "Models=2", "Model0=Город Alpha", "Model1=Beta",
             "[CoordsStruct]", "Region=Регион", "Time=Период времени", "SexAgeGroup=Половозр. группа",
-            "Disease=Заболевание", "Pollutant=Загрязнитель",
+            "Disease=Заболевание", "Pollutant=Загрязнитель", "Industry=Отрасль",
             "[DataBaseStruct]", "DBLen=1", "DataBase0.Name=src", "DataBase0.Path=" + path, "DataBase0.CodeLen=1",
             "DataBase0.Code0.ConcPanel=conc<Region>",
             "[Город Alpha DesPanel Loop0]", "NameCoord=Region", "Type=1", "Path=" + path, "Len=5",
@@ -129,6 +129,18 @@ protected:
             "[Город Alpha ConcPanel Loop1]", "NameCoord=Pollutant",
             "[Город Alpha ConcPanel Loop2]", "NameCoord=Time", "FormatCoord=DateTime", "Type=2", "Path=" + path,
             "File=conc.dbf", "Len=2", "Item0=DAT,Time,Value", "Item1=X,Pollutant,Title",
+            // Emissions: plants of a region and industry from a query, their amounts from a linked table.
+            "[Город Alpha PolPanel Loop0]", "NameCoord=Region",
+            "[Город Alpha PolPanel Loop1]", "NameCoord=Industry", "Type=1", "Path=" + path, "Len=1",
+            "Item0=IND,Industry,Value", "SQLLen=3", "SQLItem0=SELECT * FROM plants", "SQLItem1=WHERE REG = :Region",
+            "SQLItem2=AND IND = :Industry",
+            "[Город Alpha PolPanel Loop2]", "NameCoord=Pollutant", "Type=3", "Path=" + path, "File=emis.dbf",
+            "Index=PLANT", "MasterField=ID", "Len=2", "Item0=SUBST,Pollutant,Value", "Item1=AMOUNT,Result",
+            // Deaths counted by sex and age, each divided by the region's population in thousands.
+            "[Город Alpha DeathPanel Loop0]", "NameCoord=Region", "WeightTable=" + path + ",pop.dbf,NAME,POP,1000",
+            "[Город Alpha DeathPanel Loop1]", "NameCoord=Time", "FormatCoord=DateTime", "SetTime=Date", "UseTime=Date",
+            "[Город Alpha DeathPanel Loop2]", "NameCoord=SexAgeGroup", "Type=2", "Path=" + path, "File=deaths.dbf",
+            "Man=1", "Woman=2", "AgeType=2", "Len=2", "Item0=SEX,Sex,Value", "Item1=AGE,Age,Value",
         });
     }
 
@@ -317,6 +329,56 @@ TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
     ASSERT_FALSE(feedback.messages.isEmpty());
     EXPECT_TRUE(feedback.messages.first().startsWith("Невозможно открыть базу данных для:\r\n"));
     EXPECT_TRUE(feedback.messages.first().contains("conc78")) << feedback.messages.first().toStdString();
+}
+
+TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
+{
+    writeDbase(sources.path(), "plants.dbf",
+        {{"ID", TFieldType::ftInteger, 4}, {"REG", TFieldType::ftString, 4}, {"IND", TFieldType::ftString, 4}},
+        {{"1", "77", "A"}, {"2", "77", "B"}, {"3", "77", "A"}, {"4", "78", "A"}});
+    writeDbase(sources.path(), "emis.dbf",
+        {{"PLANT", TFieldType::ftInteger, 4}, {"SUBST", TFieldType::ftString, 5}, {"AMOUNT", TFieldType::ftFloat, 8, 2}},
+        {{"1", "NO2", "10"}, {"1", "SO2", "5"}, {"2", "NO2", "7"}, {"3", "SO2", "8"}, {"4", "NO2", "1"}, {"9", "NO2", "99"}});
+    primary.FLists[7] = makeList("Отрасли", {"Энергетика|l,A", "Химия|l,B"});
+    primary.Redimension(7);
+    request.panelKind = "PolPanel";
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
+    // Plants 1 and 3 are both of industry A in the north: the later record overwrites SO2.
+    int written = 0;
+    for (std::int64_t offset = 0; offset < primary.FCellCount; ++offset)
+        written += isMissing(primary.cellAt(offset)) ? 0 : 1;
+    CoordIndex index{};
+    auto cell = [&](int pollutant, int region, int industry) {
+        index[0] = pollutant, index[1] = region, index[7] = industry;
+        return primary.GetCell(index);
+    };
+    EXPECT_EQ(cell(1, 1, 0), 10.0f);
+    EXPECT_EQ(cell(2, 1, 0), 8.0f);
+    EXPECT_EQ(cell(1, 1, 1), 7.0f);
+    EXPECT_TRUE(isMissing(cell(2, 1, 1)));
+    EXPECT_EQ(cell(1, 2, 0), 1.0f);
+    EXPECT_TRUE(isMissing(cell(2, 2, 0)));
+    EXPECT_TRUE(isMissing(cell(0, 1, 0))); // the group position of the substances is skipped
+    EXPECT_EQ(written, 4); // and nothing else was written
+}
+
+TEST_F(SelectionTest, CountModeDividesEachRecordByTheRegionWeight)
+{
+    writeDbase(sources.path(), "pop.dbf", {{"NAME", TFieldType::ftString, 20}, {"POP", TFieldType::ftFloat, 10, 0}},
+        {{"Север", "2000"}});
+    writeDbase(sources.path(), "deaths.dbf", {{"SEX", TFieldType::ftString, 1}, {"AGE", TFieldType::ftInteger, 3}},
+        {{"1", "5"}, {"1", "10"}, {"2", "30"}, {"2", "70"}, {"1", "40"}, {"2", "12"}});
+    primary.FLists[3] = makeList("Группы", {"М 0-15|l,10-13", "Ж 16+|l,24-29", "М 16+|l,14-19"});
+    primary.Redimension(3);
+    request.panelKind = "DeathPanel";
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
+    // The north weighs 2000 / 1000 = 2; the south has no population and weighs 1.
+    EXPECT_EQ(filledCells({1, 2, 3}),
+        QStringList({"Север,1990,Ж 16+=1", "Север,1990,М 0-15=1", "Север,1990,М 16+=0.5", "Север,1991,Ж 16+=1",
+            "Север,1991,М 0-15=1", "Север,1991,М 16+=0.5", "Юг,1990,Ж 16+=2", "Юг,1990,М 0-15=2", "Юг,1990,М 16+=1",
+            "Юг,1991,Ж 16+=2", "Юг,1991,М 0-15=2", "Юг,1991,М 16+=1"}));
 }
 
 TEST_F(SelectionTest, AMissingAxisCaptionEndsTheRunWithItsMessage)
