@@ -20,6 +20,8 @@ const QString kTitle = QStringLiteral("Title");
 const QString kResult = QStringLiteral("Result");
 const QString kComplex = QStringLiteral("Complex");
 const QString kAlways = QStringLiteral("Всегда");
+constexpr int kNoYear = -1'000'000;
+constexpr int kTextYear = -2'000'000;
 
 struct AgeBand {
     int lower;
@@ -420,12 +422,23 @@ std::vector<TRecordEntry> recordEntriesOf(const TPanelInfoStruct& description, c
     for (const QString& item : items) {
         const ItemEntry split = SplitItemEntry(item);
         TRecordEntry entry{split.field, split.coordinate, split.role, QString(), -1, kString, {}};
+        entry.isValue = split.role == kValue;
+        entry.isTitle = split.role == kTitle;
+        entry.isBirthDate = split.coordinate == QStringLiteral("BirthDate");
+        entry.isCallDate = split.coordinate == QStringLiteral("CallDate");
+        entry.namesSexAgeGroup = split.coordinate == kSexAgeGroup;
         if (split.coordinate.contains(u'+')) {
+            entry.isComplex = true;
             entry.name = kComplex;
             entry.parts = split.coordinate.split(u'+');
         } else {
             entry.name = MapFieldToCoord(split.coordinate);
+            entry.isTime = entry.name == kTime;
+            entry.isSexAge = entry.name == kSexAgeGroup;
             if (entry.name == kResult) {
+                entry.isResult = true;
+                entry.isValue = false;
+                entry.isTitle = false;
                 entry.role.clear();
             } else {
                 entry.level = IndexOfCoord(description, entry.name);
@@ -519,30 +532,32 @@ void TRecordReader::ProcessRecord(TDataSet& source, int level, TLevelAccumulator
     m_lastSexAgePart = 0;
     for (size_t e = 0; e < list.size(); ++e) {
         const TRecordEntry& entry = list[e];
-        QString positionText;
+        QString composite;
+        const QString* text = &composite;
         double weight = 1;
         int position = -1;
-        if (entry.name == kComplex) {
-            positionText = compositeText(entry);
+        if (entry.isComplex) {
+            composite = compositeText(entry);
         } else if (entry.level >= 0 && entry.level < kLevelCount) {
-            positionText = sources.currentCodes[static_cast<size_t>(entry.level)];
+            text = &sources.currentCodes[static_cast<size_t>(entry.level)];
             weight = weights[static_cast<size_t>(entry.level)];
             position = positions[static_cast<size_t>(entry.level)];
         }
-        if (entry.role == kValue) {
-            if (testValue(source, entry, positionText, position, match) == Step::Finished)
+        const QString& positionText = *text;
+        if (entry.isValue) {
+            if (testValue(source, level, e, positionText, position, match) == Step::Finished)
                 return;
             if (match && (!anyCountMode() || e + 1 < list.size()))
                 continue;
         }
-        if (entry.role == kTitle)
+        if (entry.isTitle)
             match = true;
         if (match && anyCountMode()) {
             AddToCell(static_cast<float>(1.0 / regionWeight(weights)));
             ++accumulators.direct;
             return;
         }
-        if (!(match && (entry.role == kTitle || entry.name == kResult)))
+        if (!(match && (entry.isTitle || entry.isResult)))
             continue;
         if (IsWindOrTempField(positionText)) {
             readWindOrTemperature(source, positionText, weight, n, accumulators);
@@ -562,24 +577,44 @@ void TRecordReader::ProcessRecord(TDataSet& source, int level, TLevelAccumulator
     }
 }
 
-TRecordReader::Step TRecordReader::testValue(TDataSet& source, const TRecordEntry& entry,
-                                             const QString& positionText, int position, bool& match)
+const QString& TRecordReader::entryValue(TDataSet& source, int level, size_t entry)
 {
-    const QString value = fieldText(source, entry.field);
-    if (entry.coordinate == QStringLiteral("BirthDate") && value != lastBirthDate
-        && IsHoroscopeMarked(innermostCodes)) {
+    const quint64 masterStamp = &source == &sources.table ? sources.query.scrollStamp() : 0;
+    if (m_values.source != &source || m_values.level != level || m_values.stamp != source.scrollStamp()
+        || m_values.masterStamp != masterStamp) {
+        m_values.source = &source;
+        m_values.level = level;
+        m_values.stamp = source.scrollStamp();
+        m_values.masterStamp = masterStamp;
+        m_values.values.assign(entries[static_cast<size_t>(level)].size(), std::nullopt);
+    }
+    std::optional<QString>& value = m_values.values[entry];
+    if (!value)
+        value = fieldText(source, entries[static_cast<size_t>(level)][entry].field);
+    return *value;
+}
+
+TRecordReader::Step TRecordReader::testValue(TDataSet& source, int level, size_t e, const QString& positionText,
+                                             int position, bool& match)
+{
+    const TRecordEntry& entry = entries[static_cast<size_t>(level)][e];
+    const bool hashed = (timeHash && entry.isTime) || (sexAgeHash && entry.isSexAge);
+    if (hashed && !horoscopeInTrees)
+        return Step::Next; // the hashed walk chose matching positions already; nothing needs the value
+    const QString& value = entryValue(source, level, e);
+    if (entry.isBirthDate && value != lastBirthDate && IsHoroscopeMarked(innermostCodes)) {
         lastBirthDate = value;
         horoscope.ComputeHoroscope(value, dataDirectory, format);
-    } else if (entry.coordinate == QStringLiteral("CallDate")) {
+    } else if (entry.isCallDate) {
         lastEventDate = value;
     }
-    if ((timeHash && entry.name == kTime) || (sexAgeHash && entry.name == kSexAgeGroup))
-        return Step::Next; // the hashed walk chose matching positions already
-    if (entry.name == kComplex) {
+    if (hashed)
+        return Step::Next;
+    if (entry.isComplex) {
         match = match && MatchValue(kString, value, positionText, TDateType{}, format);
         return Step::Next;
     }
-    if ((entry.name == kSexAgeGroup && entry.coordinate != kSexAgeGroup) || !match)
+    if ((entry.isSexAge && !entry.namesSexAgeGroup) || !match)
         return testSexAge(match);
     match = MatchValue(entry.format, value, positionText, DateRangeOf(dateList.get(), position), format);
     if (lastBirthDate != lastEventDate && IsHoroscopeMarked(innermostCodes) && horoscope.MatchHoroscope(innermostCodes))
@@ -719,12 +754,38 @@ int TRecordReader::RecordSexAgeIndex()
     const int base = sex.startsWith(men) ? 100 : sex.startsWith(women) ? 200 : -1;
     if (base < 0)
         return -1;
+    // Dates stored as dates give their years without a text in between.
+    const int eventYear = yearOfField(&TDatabaseFields::event);
+    const int birthYear = eventYear == kNoYear ? kNoYear : yearOfField(&TDatabaseFields::ageOrBirth);
+    if (eventYear != kNoYear && birthYear != kNoYear && eventYear != kTextYear && birthYear != kTextYear)
+        return HashIndex(*sexAgeHash, kSexAgeHash, base + eventYear - birthYear);
     QString age = ReadField(&TDatabaseFields::ageOrBirth);
     if (age.isEmpty())
         age = QStringLiteral("-1");
     const QString event = ReadField(&TDatabaseFields::event);
     const double key = event.isEmpty() ? base + strToInt(age) : base + AgeFromDates(age, event, format);
     return HashIndex(*sexAgeHash, kSexAgeHash, key);
+}
+
+// The year of a date field that holds a date; kNoYear when the field is empty or absent,
+// kTextYear when it is no date field and its text has to be read.
+int TRecordReader::yearOfField(const QString TDatabaseFields::*field)
+{
+    const bool fromTable = !(tableFields.*field).isEmpty();
+    const QString& name = fromTable ? tableFields.*field : queryFields.*field;
+    TDataSet& source = fromTable ? static_cast<TDataSet&>(sources.table) : sources.query;
+    if (name.isEmpty())
+        return kNoYear;
+    try {
+        TField* f = source.FindField(name);
+        if (!f)
+            return kNoYear;
+        if (f->DataType() != TFieldType::ftDate)
+            return kTextYear;
+        return f->IsNull() ? kNoYear : yearOf(f->AsFloat());
+    } catch (const EPlatformError&) {
+        return kNoYear;
+    }
 }
 
 TRecordReader::HashedCount TRecordReader::HashedPositionCount(int level, int count)

@@ -107,7 +107,8 @@ TDatabaseFields databaseFieldsOf(const QStringList& items);
 // A level whose entries name no "Title" and no "Result" adds to its cells per matching record.
 bool isCountMode(const QStringList& items);
 
-// One Items entry, taken apart once when the model is loaded.
+// One Items entry, taken apart once when the model is loaded, with the comparisons the
+// per-record step makes of it answered in advance.
 struct TRecordEntry {
     QString field;
     QString coordinate;
@@ -116,6 +117,16 @@ struct TRecordEntry {
     int level = -1;    // the level of that coordinate
     QString format;    // its FormatCoord
     QStringList parts; // the parts of a composite
+
+    bool isValue = false;     // role "Value"
+    bool isTitle = false;     // role "Title"
+    bool isResult = false;    // maps to "Result"
+    bool isComplex = false;
+    bool isTime = false;      // maps to "Time"
+    bool isSexAge = false;    // maps to "SexAgeGroup"
+    bool isBirthDate = false; // coordinate "BirthDate"
+    bool isCallDate = false;  // coordinate "CallDate"
+    bool namesSexAgeGroup = false; // coordinate "SexAgeGroup" itself
 };
 std::vector<TRecordEntry> recordEntriesOf(const TPanelInfoStruct& description, const QStringList& items);
 
@@ -155,6 +166,9 @@ public:
     QString lastBirthDate;
     QString lastEventDate;
     QString innermostCodes;
+    // False when no node of the run's trees asks the horoscope test: the birth and event dates
+    // then need not be read for it.
+    bool horoscopeInTrees = true;
 
     bool anyCountMode() const { return queryCountMode || tableCountMode; }
     bool dataType() const { return sources.description.DataType; }
@@ -179,8 +193,7 @@ public:
 
 private:
     enum class Step { Next, Finished, Value };
-    Step testValue(TDataSet& source, const TRecordEntry& entry, const QString& positionText, int position,
-                   bool& match);
+    Step testValue(TDataSet& source, int level, size_t e, const QString& positionText, int position, bool& match);
     Step testSexAge(bool& match);
     QString compositeText(const TRecordEntry& entry) const;
     QString ReadField(const QString TDatabaseFields::*field) const;
@@ -189,8 +202,20 @@ private:
     void readWindOrTemperature(TDataSet& source, const QString& field, double weight, int n,
                                TLevelAccumulators& accumulators);
     double regionWeight(const std::array<double, kLevelCount>& weights) const;
+    const QString& entryValue(TDataSet& source, int level, size_t entry);
+    int yearOfField(const QString TDatabaseFields::*field);
 
     int m_lastSexAgePart = 0;
+    // Field texts of the record being processed, per entry, read once however many positions
+    // test the record.
+    struct ValueCache {
+        const TDataSet* source = nullptr;
+        int level = -1;
+        quint64 stamp = 0;
+        quint64 masterStamp = 0;
+        std::vector<std::optional<QString>> values;
+    };
+    ValueCache m_values;
 };
 
 } // namespace verola

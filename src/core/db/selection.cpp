@@ -44,6 +44,14 @@ bool hasTitleEntryFor(const QStringList& items, const QString& coordinate)
     return false;
 }
 
+// A position of a level's axis as its tree node.
+struct TPositionNode {
+    int line = -1;
+    bool leaf = false;
+    QString codes;    // the codes part of the node
+    QString lastCode; // the level's current code at this position
+};
+
 void resetItems(TTempList& list)
 {
     for (TOneTempItem& item : list)
@@ -75,6 +83,8 @@ private:
     void walkLevel3();
     // Makes a leaf position current: codes, current code and FSlice. False for a group node.
     bool enterPosition(int level, int position);
+    void buildNodes(int level);
+    void noteHoroscopeNodes();
     int positionCount(int level) const;
     int nodeLine(int level, int position) const;
     double weightOf(int level) const;
@@ -103,6 +113,7 @@ private:
     TSelectionSources m_sources;
     TRecordReader m_reader;
     std::array<QStringList, kLevelCount> m_trees;
+    std::array<std::vector<TPositionNode>, kLevelCount> m_nodes;
     std::array<bool, kLevelCount> m_templated{};
     std::array<double, kLevelCount> m_weights{1, 1, 1, 1};
     QString m_previousModel;
@@ -143,6 +154,8 @@ void TSelectionDriver::endOfRun() noexcept
     }
     for (QStringList& tree : m_trees)
         tree.clear();
+    for (auto& nodes : m_nodes)
+        nodes.clear();
     m_reader.timeHash.reset();
     m_reader.sexAgeHash.reset();
     m_reader.dateList.reset();
@@ -156,6 +169,8 @@ SelectionOutcome TSelectionDriver::run()
 {
     m_sources.resetLevels();
     m_trees[0] = m_primary.FLists[1];
+    buildNodes(0);
+    noteHoroscopeNodes();
     m_regionCount = m_primary.FIndex[1].FGroups;
     if (m_regionCount > 0) {
         m_feedback.progressShow(kSelectionCaption, m_regionCount);
@@ -183,10 +198,10 @@ bool TSelectionDriver::regionStep(int p0)
 {
     m_reader.positions[0] = p0;
     m_reader.stopFlags[0] = false;
-    const int line = nodeLine(0, p0);
-    if (line < 0 || nodeHasChildren(m_trees[0], line))
+    const TPositionNode& node = m_nodes[0][static_cast<size_t>(p0)];
+    if (!node.leaf)
         return true;
-    const QString codes = codesPart(m_trees[0].at(line));
+    const QString& codes = node.codes;
     m_reader.innermostCodes = codes;
     const QString rest = RestItems(codes);
     const QString modelCode = FirstItem(rest);
@@ -350,7 +365,36 @@ void TSelectionDriver::takeLevelAxes()
         }
         m_reader.axes[static_cast<size_t>(level)] = axis;
         m_trees[static_cast<size_t>(level)] = m_primary.FLists[axis];
+        buildNodes(level);
     }
+    noteHoroscopeNodes();
+}
+
+void TSelectionDriver::buildNodes(int level)
+{
+    const QStringList& tree = m_trees[static_cast<size_t>(level)];
+    const TIndex& index = m_primary.FIndex[static_cast<size_t>(m_reader.axes[static_cast<size_t>(level)])];
+    std::vector<TPositionNode>& nodes = m_nodes[static_cast<size_t>(level)];
+    nodes.assign(index.FGroups, TPositionNode{});
+    for (size_t p = 0; p < nodes.size() && p < index.FPosLine.size(); ++p) {
+        TPositionNode& node = nodes[p];
+        const int line = index.FPosLine[p] - 1;
+        if (line < 0 || line >= tree.size())
+            continue;
+        node.line = line;
+        node.leaf = !nodeHasChildren(tree, line);
+        node.codes = codesPart(tree.at(line));
+        node.lastCode = LastItem(node.codes);
+    }
+}
+
+void TSelectionDriver::noteHoroscopeNodes()
+{
+    bool marked = false;
+    for (const auto& nodes : m_nodes)
+        for (const TPositionNode& node : nodes)
+            marked = marked || IsHoroscopeMarked(node.codes);
+    m_reader.horoscopeInTrees = marked;
 }
 
 int TSelectionDriver::positionCount(int level) const
@@ -360,17 +404,14 @@ int TSelectionDriver::positionCount(int level) const
 
 int TSelectionDriver::nodeLine(int level, int position) const
 {
-    const TIndex& index = m_primary.FIndex[static_cast<size_t>(m_reader.axes[static_cast<size_t>(level)])];
-    if (position < 0 || position >= static_cast<int>(index.FPosLine.size()))
-        return -1;
-    const int line = index.FPosLine[static_cast<size_t>(position)] - 1;
-    return line < m_trees[static_cast<size_t>(level)].size() ? line : -1;
+    const std::vector<TPositionNode>& nodes = m_nodes[static_cast<size_t>(level)];
+    return position >= 0 && position < static_cast<int>(nodes.size()) ? nodes[static_cast<size_t>(position)].line : -1;
 }
 
 double TSelectionDriver::weightOf(int level) const
 {
     const TCoordItem* c = m_sources.coordinate(level);
-    if (!c)
+    if (!c || c->WeightTable.isEmpty())
         return 1;
     const int line = nodeLine(level, m_reader.positions[static_cast<size_t>(level)]);
     return WeightOf(m_session, m_trees[static_cast<size_t>(level)], line, c->WeightTable, m_request.format);
@@ -386,12 +427,12 @@ bool TSelectionDriver::enterPosition(int level, int position)
 {
     m_reader.positions[static_cast<size_t>(level)] = position;
     m_reader.stopFlags[static_cast<size_t>(level)] = false;
-    const int line = nodeLine(level, position);
-    if (line < 0 || nodeHasChildren(m_trees[static_cast<size_t>(level)], line))
+    const std::vector<TPositionNode>& nodes = m_nodes[static_cast<size_t>(level)];
+    if (position < 0 || position >= static_cast<int>(nodes.size()) || !nodes[static_cast<size_t>(position)].leaf)
         return false;
-    const QString codes = codesPart(m_trees[static_cast<size_t>(level)].at(line));
-    m_reader.innermostCodes = codes;
-    m_sources.currentCodes[static_cast<size_t>(level)] = LastItem(codes);
+    const TPositionNode& node = nodes[static_cast<size_t>(position)];
+    m_reader.innermostCodes = node.codes;
+    m_sources.currentCodes[static_cast<size_t>(level)] = node.lastCode;
     m_primary.FSlice[static_cast<size_t>(m_reader.axes[static_cast<size_t>(level)])] = position;
     return true;
 }
