@@ -1,6 +1,7 @@
 #include "core/db/selection.h"
 
 #include "core/db/description.h"
+#include "core/db/filecache.h"
 #include "core/db/querybuilder.h"
 #include "core/db/recordreader.h"
 #include "core/db/session.h"
@@ -759,6 +760,7 @@ void TSelectionDriver::countForReview(int count)
 
 SelectionResult RunSelection(const SelectionRequest& request)
 {
+    const TTableFileCacheScope cachedTables;
     SelectionResult result;
     TSelectionDriver driver(request);
     try {

@@ -3,6 +3,7 @@
 // the questions and the stops.
 #include "dbfixtures.h"
 #include "core/db/description.h"
+#include "core/db/filecache.h"
 #include "core/db/selection.h"
 #include "core/db/session.h"
 #include "core/db/ttable.h"
@@ -24,7 +25,11 @@ const FormatSettings kRussian = FormatSettings::russian();
 class StatusFeedback : public RecordingFeedback {
 public:
     void progressStatus(int panel, const QString& text) override { status.append(QString::number(panel) + text); }
-    void progressCaption(const QString& caption) override { progress.append(caption); }
+    void progressCaption(const QString& caption) override
+    {
+        progress.append(caption);
+        cachedFiles = std::max(cachedFiles, cachedTableFileCount());
+    }
     void processEvents() override
     {
         ++events;
@@ -36,6 +41,7 @@ public:
     QStringList status;
     QStringList progress;
     QString lastCall;
+    int cachedFiles = 0;
     int events = 0;
     int stopAfterEvents = 0;
 };
@@ -329,6 +335,9 @@ TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
     ASSERT_FALSE(feedback.messages.isEmpty());
     EXPECT_TRUE(feedback.messages.first().startsWith("Невозможно открыть базу данных для:\r\n"));
     EXPECT_TRUE(feedback.messages.first().contains("conc78")) << feedback.messages.first().toStdString();
+    // The table opened for every pollutant and year was read from disk once and kept for the run.
+    EXPECT_EQ(feedback.cachedFiles, 1);
+    EXPECT_EQ(cachedTableFileCount(), 0);
 }
 
 TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
