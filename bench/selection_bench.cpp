@@ -2,8 +2,10 @@
 // file: region x year x sex-age group x diagnosis, the year and the group chosen through the
 // hash lists, next to one SQLite GROUP BY over the same records as the peer.
 #include "core/db/description.h"
+#include "core/db/filecache.h"
 #include "core/db/selection.h"
 #include "core/db/session.h"
+#include "core/db/ttable.h"
 #include "core/platform/conversions.h"
 #include "core/platform/feedback.h"
 #include "core/platform/textfile.h"
@@ -18,6 +20,7 @@
 #include <ctime>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <random>
 #include <shapefil.h>
 #include <sqlite3.h>
@@ -282,6 +285,30 @@ void BM_MorbiditySelection(benchmark::State& state)
     state.counters["table_MB"] = static_cast<double>(table.FCellCount) * 4 / (1024.0 * 1024.0);
 }
 BENCHMARK(BM_MorbiditySelection)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// A table level is opened again for every combination of outer positions: 100 opens of the
+// appeals file, read from disk each time (argument 0) or kept for the run (argument 1).
+void BM_TableReopen(benchmark::State& state)
+{
+    const Folders& f = folders();
+    std::optional<TTableFileCacheScope> run;
+    if (state.range(0) == 1)
+        run.emplace();
+    TTable table;
+    table.SetDatabaseName(f.sources.path());
+    table.SetTableName(QStringLiteral("appeals.dbf"));
+    long records = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < 100; ++i) {
+            table.Open();
+            records += table.RecordCount();
+            table.Close();
+        }
+    }
+    benchmark::DoNotOptimize(records);
+    state.counters["opens_per_s"] = benchmark::Counter(100, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_TableReopen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
