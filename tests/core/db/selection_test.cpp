@@ -119,7 +119,7 @@ protected:
             "[PolPanel]", "Coords=3", "[ConcPanel]", "Coords=3", "[DesPanel]", "Coords=4", "[DeathPanel]", "Coords=3",
             "[ModelStruct]", "Models=2", "Model0=Город Alpha", "Model1=Beta",
             "[CoordsStruct]", "Region=Регион", "Time=Период времени", "SexAgeGroup=Половозр. группа",
-            "Disease=Заболевание", "Pollutant=Загрязнитель", "Industry=Отрасль",
+            "Disease=Заболевание", "Pollutant=Загрязнитель", "Industry=Отрасль", "Death=Причина смерти",
             "[DataBaseStruct]", "DBLen=1", "DataBase0.Name=src", "DataBase0.Path=" + path, "DataBase0.CodeLen=1",
             "DataBase0.Code0.ConcPanel=conc<Region>",
             "[Город Alpha DesPanel Loop0]", "NameCoord=Region", "Type=1", "Path=" + path, "Len=5",
@@ -147,6 +147,14 @@ protected:
             "[Город Alpha DeathPanel Loop1]", "NameCoord=Time", "FormatCoord=DateTime", "SetTime=Date", "UseTime=Date",
             "[Город Alpha DeathPanel Loop2]", "NameCoord=SexAgeGroup", "Type=2", "Path=" + path, "File=deaths.dbf",
             "Man=1", "Woman=2", "AgeType=2", "Len=2", "Item0=SEX,Sex,Value", "Item1=AGE,Age,Value",
+            // Morbidity by the sign of the Sun at birth: the horoscope positions are the innermost level.
+            "[Beta DesPanel Loop0]", "NameCoord=Region", "Type=1", "Path=" + path, "Len=4", "Item0=SEX,Sex,Value",
+            "Item1=BIRTH,BirthDate,Value", "Item2=CALLD,CallDate,Value", "Item3=DIAG,Disease,Value", "SQLLen=2",
+            "SQLItem0=SELECT * FROM people", "SQLItem1=WHERE REG = :Region",
+            "[Beta DesPanel Loop1]", "NameCoord=SexAgeGroup", "Man=1", "Woman=2", "AgeType=0", "MinValue=0",
+            "MaxValue=99",
+            "[Beta DesPanel Loop2]", "NameCoord=Disease",
+            "[Beta DesPanel Loop3]", "NameCoord=Death",
         });
     }
 
@@ -190,23 +198,21 @@ protected:
     {
         QStringList cells;
         const CoordIndex dims = primary.FDims;
-        for (int r = 0; r < dims[1]; ++r)
-            for (int t = 0; t < dims[2]; ++t)
-                for (int s = 0; s < dims[3]; ++s)
-                    for (int d = 0; d < dims[4]; ++d) {
-                        CoordIndex index{};
-                        index[1] = r, index[2] = t, index[3] = s, index[4] = d;
-                        for (int a = 0; a < dims[0]; ++a) {
-                            index[0] = a;
-                            const float value = primary.GetCell(index);
-                            if (isMissing(value))
-                                continue;
-                            QString text;
-                            for (int axis : shown)
-                                text += LineNameOf(axis, index[axis]) + u',';
-                            cells.append(text.chopped(1) + u'=' + QString::number(value));
-                        }
-                    }
+        for (std::int64_t offset = 0; offset < primary.FCellCount; ++offset) {
+            const float value = primary.cellAt(offset);
+            if (isMissing(value))
+                continue;
+            CoordIndex index{};
+            std::int64_t rest = offset;
+            for (int axis = 0; axis < kAxisCount; ++axis) {
+                index[axis] = static_cast<int>(rest % dims[axis]);
+                rest /= dims[axis];
+            }
+            QString text;
+            for (int axis : shown)
+                text += LineNameOf(axis, index[axis]) + u',';
+            cells.append(text.chopped(1) + u'=' + QString::number(value));
+        }
         cells.sort();
         return cells;
     }
@@ -388,6 +394,31 @@ TEST_F(SelectionTest, CountModeDividesEachRecordByTheRegionWeight)
         QStringList({"Север,1990,Ж 16+=1", "Север,1990,М 0-15=1", "Север,1990,М 16+=0.5", "Север,1991,Ж 16+=1",
             "Север,1991,М 0-15=1", "Север,1991,М 16+=0.5", "Юг,1990,Ж 16+=2", "Юг,1990,М 0-15=2", "Юг,1990,М 16+=1",
             "Юг,1991,Ж 16+=2", "Юг,1991,М 0-15=2", "Юг,1991,М 16+=1"}));
+}
+
+TEST_F(SelectionTest, HoroscopePositionsAddForTheSignOfTheBirthDate)
+{
+    ASSERT_TRUE(QFile::copy(VEROLA_PROGRAM_DIR "/eco/work/Planets.orb", data.file("Planets.orb")));
+    writeDbase(sources.path(), "people.dbf",
+        {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftDate}, {"BIRTH", TFieldType::ftDate},
+            {"SEX", TFieldType::ftString, 1}, {"DIAG", TFieldType::ftString, 5}},
+        {{"77", "15.03.1990", "05.08.1960", "1", "J10"}, {"77", "16.03.1990", "01.07.1960", "1", "J10"}});
+    std::array<QStringList, kAxisCount> lists;
+    lists[1] = makeList("Районы", {"Запад|l,Beta,77"});
+    lists[3] = makeList("Группы", {"М|l,100-199", "Ж|l,200-299"});
+    lists[4] = makeList("Болезни", {"Грипп|l,J10", "Ангина|l,J03"});
+    lists[5] = makeList("Знаки", {"Лев|HORO,ZODIAC,Sun,Leo", "Рак|HORO,ZODIAC,Sun,Cancer"});
+    shapeTable(primary, lists);
+    request.panelKind = "DesPanel";
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
+    // Each record counts once in its disease; a sign that holds for its birth date adds 1 more,
+    // also at the position of a disease that does not match, which then ends the record's walk.
+    EXPECT_EQ(filledCells({3, 4, 5}), QStringList({"М,Ангина,Лев=1", "М,Грипп,Лев=3", "М,Грипп,Рак=3"}));
+
+    QFile::remove(data.file("Planets.orb"));
+    primary.Dimension(primary.positionCounts());
+    EXPECT_THROW(RunSelection(request), EInOutError); // no orbit file: the run ends with the error
 }
 
 TEST_F(SelectionTest, AMissingAxisCaptionEndsTheRunWithItsMessage)
