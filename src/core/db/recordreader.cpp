@@ -486,14 +486,11 @@ void TRecordReader::SumAccumulate(TTempList* list, int n, float x)
 {
     if (x == kMissing || !list || (anyCountMode() && !sources.masterLink))
         return;
-    const int count = static_cast<int>(list->size());
-    if (n < 0 || n >= count) {
-        feedback.message(accumulatorRangeMessage(count, n));
+    TOneTempItem* item = accumulatorAt(*list, n, feedback);
+    if (!item)
         return;
-    }
-    TOneTempItem& item = (*list)[static_cast<size_t>(n)];
-    item.Sum = item.Count == 0 ? x : item.Sum + x;
-    ++item.Count;
+    item->Sum = item->Count == 0 ? x : item->Sum + x;
+    ++item->Count;
 }
 
 void TRecordReader::FlushAccumulators(TTempList* list, int p, int& counter)

@@ -52,22 +52,24 @@ bool IsHoroscopeMarked(const QString& codes)
     return codes.contains(QStringLiteral("HORO")) || codes.contains(QStringLiteral("Horo"));
 }
 
-QString accumulatorRangeMessage(int count, int n)
+TOneTempItem* accumulatorAt(TTempList& list, int n, Feedback& feedback)
 {
-    return QStringLiteral("Максимальный номер ") + QString::number(count - 1) + QStringLiteral("\r\nтекущий номер ")
-        + QString::number(n);
+    const int count = static_cast<int>(list.size());
+    if (n >= 0 && n < count)
+        return &list[static_cast<size_t>(n)];
+    feedback.message(QStringLiteral("Максимальный номер ") + QString::number(count - 1)
+                     + QStringLiteral("\r\nтекущий номер ") + QString::number(n));
+    return nullptr;
 }
 
 void AngleAccumulate(TTempList* list, int n, float x, Feedback& feedback)
 {
     if (x == kNoValue || !list)
         return;
-    const int count = static_cast<int>(list->size());
-    if (n < 0 || n >= count) {
-        feedback.message(accumulatorRangeMessage(count, n));
+    TOneTempItem* found = accumulatorAt(*list, n, feedback);
+    if (!found)
         return;
-    }
-    TOneTempItem& item = (*list)[static_cast<size_t>(n)];
+    TOneTempItem& item = *found;
     const int c = item.Count;
     item.Count = c + 1;
     if (c == 0) {

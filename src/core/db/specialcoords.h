@@ -32,8 +32,8 @@ SectorReading SectorDegrees(const QString& text, int degrees = 0);
 // Codes that ask the horoscope test: they hold "HORO" or "Horo".
 bool IsHoroscopeMarked(const QString& codes);
 
-// The text shown when an accumulator index lies outside the list.
-QString accumulatorRangeMessage(int count, int n);
+// Item n of a list; null, after showing "Максимальный номер …", when n lies outside it.
+TOneTempItem* accumulatorAt(TTempList& list, int n, Feedback& feedback);
 
 // Adds an angle to the running angular mean of item n. A missing value is dropped; an index
 // outside the list is reported and dropped.
