@@ -421,6 +421,32 @@ TEST_F(SelectionTest, HoroscopePositionsAddForTheSignOfTheBirthDate)
     EXPECT_THROW(RunSelection(request), EInOutError); // no orbit file: the run ends with the error
 }
 
+TEST_F(SelectionTest, OneRegionTakesTheProgressOfItsFirstTwoLevels)
+{
+    writeAppeals(SourceKind::DBase);
+    shapePrimary({"Север|l,Alpha,77"});
+    request.panelKind = "DesPanel";
+    RunSelection(request);
+    // One region: the gauge is shown again for years x groups (2 x 4).
+    EXPECT_EQ(feedback.maxima, (std::vector<int>{1, 8}));
+    EXPECT_EQ(filledCells().size(), 3);
+}
+
+TEST_F(SelectionTest, APanelOfNeitherThreeNorFourCoordinatesSelectsNothing)
+{
+    writeAppeals(SourceKind::DBase);
+    QStringList lines = decodeCp1251(readBytes(system.file(kDescriptionFile))).split("\r\n");
+    lines.replaceInStrings("[DesPanel]", "[DesPanel]\r\nCoords=5");
+    lines.removeAll("Coords=4");
+    writeIni(lines);
+    request.panelKind = "DesPanel";
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+    EXPECT_TRUE(filledCells().isEmpty());
+    EXPECT_TRUE(feedback.messages.isEmpty());
+    // The regions are still walked and their model loaded.
+    EXPECT_TRUE(feedback.progress.contains("Выборка из базы данных для модели Город Alpha для территории 78"));
+}
+
 TEST_F(SelectionTest, AMissingAxisCaptionEndsTheRunWithItsMessage)
 {
     writeAppeals(SourceKind::DBase);
