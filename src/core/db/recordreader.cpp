@@ -20,6 +20,7 @@ const QString kTitle = QStringLiteral("Title");
 const QString kResult = QStringLiteral("Result");
 const QString kComplex = QStringLiteral("Complex");
 const QString kAlways = QStringLiteral("Всегда");
+const QString kNoCodes;
 constexpr int kNoYear = -1'000'000;
 constexpr int kTextYear = -2'000'000;
 
@@ -599,7 +600,8 @@ TRecordReader::Step TRecordReader::testValue(TDataSet& source, int level, size_t
     if (hashed && !horoscopeInTrees)
         return Step::Next; // the hashed walk chose matching positions already; nothing needs the value
     const QString& value = entryValue(source, level, e);
-    if (entry.isBirthDate && value != lastBirthDate && IsHoroscopeMarked(innermostCodes)) {
+    const QString& codes = innermostCodes ? *innermostCodes : kNoCodes;
+    if (entry.isBirthDate && value != lastBirthDate && IsHoroscopeMarked(codes)) {
         lastBirthDate = value;
         horoscope.ComputeHoroscope(value, dataDirectory, format);
     } else if (entry.isCallDate) {
@@ -614,7 +616,7 @@ TRecordReader::Step TRecordReader::testValue(TDataSet& source, int level, size_t
     if ((entry.isSexAge && !entry.namesSexAgeGroup) || !match)
         return testSexAge(match);
     match = MatchValue(entry.format, value, positionText, DateRangeOf(dateList.get(), position), format);
-    if (lastBirthDate != lastEventDate && IsHoroscopeMarked(innermostCodes) && horoscope.MatchHoroscope(innermostCodes))
+    if (lastBirthDate != lastEventDate && IsHoroscopeMarked(codes) && horoscope.MatchHoroscope(codes))
         AddToCell(1);
     if (match)
         return Step::Next;

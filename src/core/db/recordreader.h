@@ -165,7 +165,8 @@ public:
     THoroscopeState horoscope;
     QString lastBirthDate;
     QString lastEventDate;
-    QString innermostCodes;
+    // The codes part of the node of the level entered most recently; it lives in the run's trees.
+    const QString* innermostCodes = nullptr;
     // False when no node of the run's trees asks the horoscope test: the birth and event dates
     // then need not be read for it.
     bool horoscopeInTrees = true;

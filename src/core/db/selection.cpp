@@ -155,6 +155,7 @@ void TSelectionDriver::endOfRun() noexcept
     }
     for (QStringList& tree : m_trees)
         tree.clear();
+    m_reader.innermostCodes = nullptr;
     for (auto& nodes : m_nodes)
         nodes.clear();
     m_reader.timeHash.reset();
@@ -203,7 +204,7 @@ bool TSelectionDriver::regionStep(int p0)
     if (!node.leaf)
         return true;
     const QString& codes = node.codes;
-    m_reader.innermostCodes = codes;
+    m_reader.innermostCodes = &codes;
     const QString rest = RestItems(codes);
     const QString modelCode = FirstItem(rest);
     const QString territory = LastItem(rest);
@@ -432,7 +433,7 @@ bool TSelectionDriver::enterPosition(int level, int position)
     if (position < 0 || position >= static_cast<int>(nodes.size()) || !nodes[static_cast<size_t>(position)].leaf)
         return false;
     const TPositionNode& node = nodes[static_cast<size_t>(position)];
-    m_reader.innermostCodes = node.codes;
+    m_reader.innermostCodes = &node.codes;
     m_sources.currentCodes[static_cast<size_t>(level)] = node.lastCode;
     m_primary.FSlice[static_cast<size_t>(m_reader.axes[static_cast<size_t>(level)])] = position;
     return true;
