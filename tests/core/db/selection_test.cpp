@@ -155,6 +155,12 @@ protected:
             "MaxValue=99",
             "[Beta DesPanel Loop2]", "NameCoord=Disease",
             "[Beta DesPanel Loop3]", "NameCoord=Death",
+            // Records counted by a composite code: the region's code and the year, less 1900.
+            "[Beta ConcPanel Loop0]", "NameCoord=Region",
+            "[Beta ConcPanel Loop1]", "NameCoord=Time", "FormatCoord=DateTime", "SetTime=Date", "UseTime=Date",
+            "UseYear=1",
+            "[Beta ConcPanel Loop2]", "NameCoord=Pollutant", "Type=2", "Path=" + path, "File=codes.dbf", "Len=1",
+            "Item0=CODE,Raion+Year,Value",
         });
     }
 
@@ -419,6 +425,26 @@ TEST_F(SelectionTest, HoroscopePositionsAddForTheSignOfTheBirthDate)
     QFile::remove(data.file("Planets.orb"));
     primary.Dimension(primary.positionCounts());
     EXPECT_THROW(RunSelection(request), EInOutError); // no orbit file: the run ends with the error
+}
+
+TEST_F(SelectionTest, ACompositeEntryMatchesTheRegionCodeAndTheYearWrittenTogether)
+{
+    writeDbase(sources.path(), "codes.dbf", {{"CODE", TFieldType::ftString, 6}},
+        {{"7790"}, {"7790"}, {"7791"}, {"7890"}, {"771990"}});
+    std::array<QStringList, kAxisCount> lists;
+    lists[0] = makeList("Вещества", {"NO2|l,NO2", "SO2|l,SO2"});
+    lists[1] = makeList("Районы", {"Восток|l,Beta,77"});
+    lists[2] = makeList("Годы", {"1990|l,01.01.1990", "1991|l,01.01.1991"});
+    shapeTable(primary, lists);
+    request.panelKind = "ConcPanel";
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
+    EXPECT_EQ(filledCells({0, 2}), QStringList({"NO2,1990=2", "NO2,1991=1", "SO2,1990=2", "SO2,1991=1"}));
+
+    // A time position that is a range has no single year to write: the run ends with the error.
+    lists[2] = makeList("Годы", {"1990|l,01.01.1990-31.12.1990"});
+    shapeTable(primary, lists);
+    EXPECT_THROW(RunSelection(request), EConvertError);
 }
 
 TEST_F(SelectionTest, OneRegionTakesTheProgressOfItsFirstTwoLevels)
