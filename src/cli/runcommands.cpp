@@ -235,14 +235,13 @@ int runRun(Context& context, Arguments& args)
         return 1;
     }
     writeOut(QStringLiteral("opened %1\n").arg(workspace.caption.trimmed()));
-    {
-        InterruptStopsRun interrupt(feedback);
-        for (const StepLine& step : steps) {
-            writeOut(runStep(workspace, step));
-            if (!feedback.continueFlag()) {
-                writeErr(QStringLiteral("verola-cli: interrupted, nothing saved\n"));
-                return 130;
-            }
+    // Ctrl-C stops a running step; once the steps are done the files are saved whole.
+    InterruptStopsRun interrupt(feedback);
+    for (const StepLine& step : steps) {
+        writeOut(runStep(workspace, step));
+        if (!feedback.continueFlag()) {
+            writeErr(QStringLiteral("verola-cli: interrupted, nothing saved\n"));
+            return 130;
         }
     }
     if (!saveAs.isEmpty()) {
