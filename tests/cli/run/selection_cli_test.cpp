@@ -2,7 +2,6 @@
 // appeals table written with the engine and a description in the system directory.
 #include "core/app/fileset.h"
 #include "core/db/description.h"
-#include "core/db/ttable.h"
 #include "core/platform/textfile.h"
 #include "core/tables/tablefile.h"
 #include "testsupport.h"
@@ -20,24 +19,10 @@ namespace {
 
 void writeAppeals(const QString& folder, const std::vector<QStringList>& rows, TFieldType callDateType)
 {
-    TTable table;
-    table.SetDatabaseName(folder);
-    table.SetTableName("appeals.dbf");
-    table.SetTableType(TTableType::ttDBase);
-    table.FieldDefs().Add("REG", TFieldType::ftString, 4);
-    table.FieldDefs().Add("CALLD", callDateType, callDateType == TFieldType::ftString ? 12 : 0);
-    table.FieldDefs().Add("BIRTH", TFieldType::ftDate);
-    table.FieldDefs().Add("SEX", TFieldType::ftString, 1);
-    table.FieldDefs().Add("DIAG", TFieldType::ftString, 5);
-    table.CreateTable();
-    table.Open();
-    for (const QStringList& row : rows) {
-        table.Insert();
-        for (int i = 0; i < row.size(); ++i)
-            table.Fields(i).SetAsString(row.at(i));
-        table.Post();
-    }
-    table.Close();
+    writeDbaseTable(folder, "appeals.dbf",
+        {{"REG", TFieldType::ftString, 4}, {"CALLD", callDateType, callDateType == TFieldType::ftString ? 12 : 0},
+            {"BIRTH", TFieldType::ftDate}, {"SEX", TFieldType::ftString, 1}, {"DIAG", TFieldType::ftString, 5}},
+        rows);
 }
 
 class RunSelectionCliTest : public ::testing::Test {

@@ -6,7 +6,6 @@
 #include "core/db/filecache.h"
 #include "core/db/selection.h"
 #include "core/db/session.h"
-#include "core/db/ttable.h"
 #include "core/platform/errors.h"
 #include "core/platform/textfile.h"
 #include "testsupport.h"
@@ -45,34 +44,6 @@ public:
     int events = 0;
     int stopAfterEvents = 0;
 };
-
-struct Field {
-    const char* name;
-    TFieldType type;
-    int width = 0;
-    int decimals = 0;
-};
-
-void writeDbase(const QString& folder, const QString& name, const std::vector<Field>& fields,
-                const std::vector<QStringList>& rows)
-{
-    TTable table;
-    table.SetDatabaseName(folder);
-    table.SetTableName(name);
-    table.SetTableType(TTableType::ttDBase);
-    for (const Field& field : fields)
-        table.FieldDefs().Add(field.name, field.type, field.width, field.decimals);
-    table.CreateTable();
-    table.Open();
-    for (const QStringList& row : rows) {
-        table.Insert();
-        for (int i = 0; i < row.size(); ++i)
-            if (!row.at(i).isEmpty())
-                table.Fields(i).SetAsString(row.at(i));
-        table.Post();
-    }
-    table.Close();
-}
 
 // Region REG, call date CALLD, birth date BIRTH, sex SEX, diagnosis DIAG.
 const std::vector<QStringList> kAppeals = {
@@ -178,7 +149,7 @@ protected:
     void writeAppeals(SourceKind kind)
     {
         if (kind == SourceKind::DBase) {
-            writeDbase(sources.path(), "appeals.dbf",
+            writeDbaseTable(sources.path(), "appeals.dbf",
                 {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftDate}, {"BIRTH", TFieldType::ftDate},
                     {"SEX", TFieldType::ftString, 1}, {"DIAG", TFieldType::ftString, 5}},
                 kAppeals);
@@ -332,7 +303,7 @@ TEST_F(SelectionTest, TheReviewCountsTheQueryRecordsOfEachPosition)
 
 TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
 {
-    writeDbase(sources.path(), "conc77.dbf",
+    writeDbaseTable(sources.path(), "conc77.dbf",
         {{"DAT", TFieldType::ftDate}, {"NO2", TFieldType::ftFloat, 10, 2}, {"SO2", TFieldType::ftFloat, 10, 2},
             {"VETER", TFieldType::ftString, 3}, {"TEMPER", TFieldType::ftInteger, 4}},
         {{"10.01.1990", "1", "2", "З", "10"}, {"10.06.1990", "3", "6", "С", "14"}, {"10.01.1991", "5", "4", "СВ", ""},
@@ -354,10 +325,10 @@ TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
 
 TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
 {
-    writeDbase(sources.path(), "plants.dbf",
+    writeDbaseTable(sources.path(), "plants.dbf",
         {{"ID", TFieldType::ftInteger, 4}, {"REG", TFieldType::ftString, 4}, {"IND", TFieldType::ftString, 4}},
         {{"1", "77", "A"}, {"2", "77", "B"}, {"3", "77", "A"}, {"4", "78", "A"}});
-    writeDbase(sources.path(), "emis.dbf",
+    writeDbaseTable(sources.path(), "emis.dbf",
         {{"PLANT", TFieldType::ftInteger, 4}, {"SUBST", TFieldType::ftString, 5}, {"AMOUNT", TFieldType::ftFloat, 8, 2}},
         {{"1", "NO2", "10"}, {"1", "SO2", "5"}, {"2", "NO2", "7"}, {"3", "SO2", "8"}, {"4", "NO2", "1"}, {"9", "NO2", "99"}});
     primary.FLists[7] = makeList("Отрасли", {"Энергетика|l,A", "Химия|l,B"});
@@ -386,9 +357,9 @@ TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
 
 TEST_F(SelectionTest, CountModeDividesEachRecordByTheRegionWeight)
 {
-    writeDbase(sources.path(), "pop.dbf", {{"NAME", TFieldType::ftString, 20}, {"POP", TFieldType::ftFloat, 10, 0}},
+    writeDbaseTable(sources.path(), "pop.dbf", {{"NAME", TFieldType::ftString, 20}, {"POP", TFieldType::ftFloat, 10, 0}},
         {{"Север", "2000"}});
-    writeDbase(sources.path(), "deaths.dbf", {{"SEX", TFieldType::ftString, 1}, {"AGE", TFieldType::ftInteger, 3}},
+    writeDbaseTable(sources.path(), "deaths.dbf", {{"SEX", TFieldType::ftString, 1}, {"AGE", TFieldType::ftInteger, 3}},
         {{"1", "5"}, {"1", "10"}, {"2", "30"}, {"2", "70"}, {"1", "40"}, {"2", "12"}});
     primary.FLists[3] = makeList("Группы", {"М 0-15|l,10-13", "Ж 16+|l,24-29", "М 16+|l,14-19"});
     primary.Redimension(3);
@@ -405,7 +376,7 @@ TEST_F(SelectionTest, CountModeDividesEachRecordByTheRegionWeight)
 TEST_F(SelectionTest, HoroscopePositionsAddForTheSignOfTheBirthDate)
 {
     ASSERT_TRUE(QFile::copy(VEROLA_PROGRAM_DIR "/eco/work/Planets.orb", data.file("Planets.orb")));
-    writeDbase(sources.path(), "people.dbf",
+    writeDbaseTable(sources.path(), "people.dbf",
         {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftDate}, {"BIRTH", TFieldType::ftDate},
             {"SEX", TFieldType::ftString, 1}, {"DIAG", TFieldType::ftString, 5}},
         {{"77", "15.03.1990", "05.08.1960", "1", "J10"}, {"77", "16.03.1990", "01.07.1960", "1", "J10"}});
@@ -429,7 +400,7 @@ TEST_F(SelectionTest, HoroscopePositionsAddForTheSignOfTheBirthDate)
 
 TEST_F(SelectionTest, ACompositeEntryMatchesTheRegionCodeAndTheYearWrittenTogether)
 {
-    writeDbase(sources.path(), "codes.dbf", {{"CODE", TFieldType::ftString, 6}},
+    writeDbaseTable(sources.path(), "codes.dbf", {{"CODE", TFieldType::ftString, 6}},
         {{"7790"}, {"7790"}, {"7791"}, {"7890"}, {"771990"}});
     std::array<QStringList, kAxisCount> lists;
     lists[0] = makeList("Вещества", {"NO2|l,NO2", "SO2|l,SO2"});
@@ -487,7 +458,7 @@ TEST_F(SelectionTest, AMissingAxisCaptionEndsTheRunWithItsMessage)
 
 TEST_F(SelectionTest, AConversionErrorEndsTheRunAndClosesItsSources)
 {
-    writeDbase(sources.path(), "appeals.dbf",
+    writeDbaseTable(sources.path(), "appeals.dbf",
         {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftString, 12}, {"BIRTH", TFieldType::ftDate},
             {"SEX", TFieldType::ftString, 1}, {"DIAG", TFieldType::ftString, 5}},
         {{"77", "15.03.1990", "10.05.1985", "1", "J10"}, {"77", "not a date", "10.05.1985", "1", "J10"}});
