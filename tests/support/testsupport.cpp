@@ -96,7 +96,7 @@ void writeDbaseTable(const QString& folder, const QString& name, const std::vect
     table.SetTableName(name);
     table.SetTableType(TTableType::ttDBase);
     for (const DbaseField& field : fields)
-        table.FieldDefs().Add(field.name, field.type, field.width, field.decimals);
+        table.FieldDefs().Add(field.name, field.type, field.size);
     table.CreateTable();
     table.Open();
     for (const QStringList& row : rows) {

@@ -89,12 +89,12 @@ struct CliResult {
 };
 CliResult runCli(const QStringList& arguments, const QString& systemDir = QString());
 
-// One field of a dBase table a test writes with the engine.
+// One field of a dBase table a test writes with the engine; size as TFieldDefs::Add takes it
+// (the width of a character field, the decimals of a number).
 struct DbaseField {
     const char* name;
     TFieldType type;
-    int width = 0;
-    int decimals = 0;
+    int size = 0;
 };
 // Writes a dBase table with TTable into a folder; an empty text leaves its field blank.
 void writeDbaseTable(const QString& folder, const QString& name, const std::vector<DbaseField>& fields,

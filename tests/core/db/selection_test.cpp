@@ -304,8 +304,8 @@ TEST_F(SelectionTest, TheReviewCountsTheQueryRecordsOfEachPosition)
 TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
 {
     writeDbaseTable(sources.path(), "conc77.dbf",
-        {{"DAT", TFieldType::ftDate}, {"NO2", TFieldType::ftFloat, 10, 2}, {"SO2", TFieldType::ftFloat, 10, 2},
-            {"VETER", TFieldType::ftString, 3}, {"TEMPER", TFieldType::ftInteger, 4}},
+        {{"DAT", TFieldType::ftDate}, {"NO2", TFieldType::ftFloat, 2}, {"SO2", TFieldType::ftFloat, 2},
+            {"VETER", TFieldType::ftString, 3}, {"TEMPER", TFieldType::ftInteger}},
         {{"10.01.1990", "1", "2", "З", "10"}, {"10.06.1990", "3", "6", "С", "14"}, {"10.01.1991", "5", "4", "СВ", ""},
             {"10.01.1995", "100", "100", "Ю", "100"}});
     request.panelKind = "ConcPanel";
@@ -326,10 +326,10 @@ TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
 TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
 {
     writeDbaseTable(sources.path(), "plants.dbf",
-        {{"ID", TFieldType::ftInteger, 4}, {"REG", TFieldType::ftString, 4}, {"IND", TFieldType::ftString, 4}},
+        {{"ID", TFieldType::ftInteger}, {"REG", TFieldType::ftString, 4}, {"IND", TFieldType::ftString, 4}},
         {{"1", "77", "A"}, {"2", "77", "B"}, {"3", "77", "A"}, {"4", "78", "A"}});
     writeDbaseTable(sources.path(), "emis.dbf",
-        {{"PLANT", TFieldType::ftInteger, 4}, {"SUBST", TFieldType::ftString, 5}, {"AMOUNT", TFieldType::ftFloat, 8, 2}},
+        {{"PLANT", TFieldType::ftInteger}, {"SUBST", TFieldType::ftString, 5}, {"AMOUNT", TFieldType::ftFloat, 2}},
         {{"1", "NO2", "10"}, {"1", "SO2", "5"}, {"2", "NO2", "7"}, {"3", "SO2", "8"}, {"4", "NO2", "1"}, {"9", "NO2", "99"}});
     primary.FLists[7] = makeList("Отрасли", {"Энергетика|l,A", "Химия|l,B"});
     primary.Redimension(7);
@@ -357,9 +357,9 @@ TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
 
 TEST_F(SelectionTest, CountModeDividesEachRecordByTheRegionWeight)
 {
-    writeDbaseTable(sources.path(), "pop.dbf", {{"NAME", TFieldType::ftString, 20}, {"POP", TFieldType::ftFloat, 10, 0}},
+    writeDbaseTable(sources.path(), "pop.dbf", {{"NAME", TFieldType::ftString, 20}, {"POP", TFieldType::ftFloat, 0}},
         {{"Север", "2000"}});
-    writeDbaseTable(sources.path(), "deaths.dbf", {{"SEX", TFieldType::ftString, 1}, {"AGE", TFieldType::ftInteger, 3}},
+    writeDbaseTable(sources.path(), "deaths.dbf", {{"SEX", TFieldType::ftString, 1}, {"AGE", TFieldType::ftInteger}},
         {{"1", "5"}, {"1", "10"}, {"2", "30"}, {"2", "70"}, {"1", "40"}, {"2", "12"}});
     primary.FLists[3] = makeList("Группы", {"М 0-15|l,10-13", "Ж 16+|l,24-29", "М 16+|l,14-19"});
     primary.Redimension(3);
