@@ -7,4 +7,6 @@ build="${VEROLA_BUILD_DIR:-$root/build}"
 # The demo keeps its settings beside the build, so a user's own settings are left alone.
 export VEROLA_SYSTEM_DIR="${VEROLA_SYSTEM_DIR:-$build/demo-system}"
 mkdir -p "$VEROLA_SYSTEM_DIR"
+# The workbench speaks Russian; so do Qt's own dialogs in the demo.
+export LANGUAGE="${VEROLA_DEMO_LANGUAGE:-ru}"
 exec "$build/bin/verola" "$@"

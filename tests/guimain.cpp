@@ -1,11 +1,13 @@
-// Test main of the widget tests: one QApplication (offscreen) for the whole program.
-#include <QApplication>
+// Test main of the widget tests: the program's own application object (offscreen) for the
+// whole test program.
+#include "gui/app/verolaapplication.h"
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    verola::VerolaApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

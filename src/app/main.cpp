@@ -1,6 +1,6 @@
+#include "core/app/processstate.h"
 #include "gui/app/dialogfeedback.h"
 #include "gui/app/navigatorform.h"
-#include "core/app/processstate.h"
 #include "gui/app/verolaapplication.h"
 
 int main(int argc, char* argv[])
@@ -12,6 +12,7 @@ int main(int argc, char* argv[])
         verola::TNavigatorForm navigator(state, QCoreApplication::applicationFilePath());
         verola::DialogFeedback feedback(&navigator);
         state.feedback = &feedback;
+        verola::createBlockConnection(state);
         navigator.show();
         const QStringList arguments = QCoreApplication::arguments();
         if (arguments.size() > 1)

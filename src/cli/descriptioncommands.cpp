@@ -123,12 +123,26 @@ void prepare(TSelectionSources& sources, int level)
         sources.PrepareLevel(level);
 }
 
+bool drawsRecords(const TSelectionSources& sources, int level)
+{
+    const TCoordItem* c = sources.coordinate(level);
+    return c && (c->Type == kQuerySource || c->Type == kTableSource || c->Type == kKeyedTable);
+}
+
 int openAndCount(TSelectionSources& sources, int level)
 {
-    // A linked table follows the query, so the query level is opened first.
-    if (level == sources.tableLevel && sources.masterLink) {
-        prepare(sources, sources.queryLevel);
-        sources.OpenLevel(sources.queryLevel);
+    // As in the selection, the outer levels that draw records are open before an inner one:
+    // a linked table follows its query, a keyed table is searched at an inner key level.
+    for (int outer = 0; outer < level; ++outer) {
+        if (!drawsRecords(sources, outer))
+            continue;
+        prepare(sources, outer);
+        if (sources.OpenLevel(outer) <= 0) {
+            writeErr(QStringLiteral("level %1 (%2) gives no records, so level %3 is not reached\n")
+                         .arg(outer).arg(sources.coordinate(outer)->NameCoord).arg(level));
+            writeOut(QStringLiteral("Records: 0\n"));
+            return 0;
+        }
     }
     prepare(sources, level);
     const int count = sources.OpenLevel(level);

@@ -1,13 +1,16 @@
 // The "run" command: open a configuration, run block actions on it, save it.
 #include "cli.h"
+#include "tableselection.h"
 
 #include "core/app/blockactions.h"
 #include "core/app/configuration.h"
+#include "core/app/publishedoperations.h"
 #include "core/app/selectionsteps.h"
 #include "core/app/transfer.h"
 #include "core/app/workspace.h"
 #include "core/db/session.h"
 #include "core/platform/errors.h"
+#include "core/platform/textfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,6 +34,8 @@ struct StepLine {
     int fromKind = -1;      // transfer:N.KIND>M.KIND
     int toBlock = -1;
     int toKind = -1;
+    QString operation;      // op:NAME[=ARG,ARG…]
+    QStringList operationArguments;
 };
 
 int panelKind(const QString& name)
@@ -50,9 +55,13 @@ StepLine parseStep(const QString& text)
     static const QRegularExpression toggle(QStringLiteral("^switch:([0-4])=([12])$"));
     static const QRegularExpression transfer(
         QStringLiteral("^transfer:([0-4])\\.(%1)>([0-4])\\.(%1)$").arg(kPanelKinds));
+    static const QRegularExpression operation(QStringLiteral("^op:(\\w+)(?:=(.*))?$"));
     StepLine step;
     step.text = text;
-    if (const auto m = action.match(text); m.hasMatch()) {
+    if (text == QStringLiteral("dose")) {
+        step.verb = text;
+        step.block = kRiskBlock;
+    } else if (const auto m = action.match(text); m.hasMatch()) {
         step.verb = m.captured(1);
         step.block = m.captured(2).toInt();
         if (step.verb == QStringLiteral("review") && step.block != kDesBlock && step.block != kDeathBlock)
@@ -67,9 +76,16 @@ StepLine parseStep(const QString& text)
         step.fromKind = panelKind(m.captured(2));
         step.toBlock = m.captured(3).toInt();
         step.toKind = panelKind(m.captured(4));
+    } else if (const auto m = operation.match(text); m.hasMatch()) {
+        if (!isPublishedOperation(m.captured(1)))
+            throw UsageError(QStringLiteral("bad step \"%1\": no published operation \"%2\"").arg(text, m.captured(1)));
+        step.verb = QStringLiteral("op");
+        step.operation = m.captured(1);
+        if (m.hasCaptured(2))
+            step.operationArguments = m.captured(2).split(u',');
     } else {
         throw UsageError(QStringLiteral("bad step \"%1\" (expected e.g. select:3, review:4, rule:0, switch:1=2, "
-                                        "transfer:0.extr>1.calc)")
+                                        "transfer:0.extr>1.calc, op:GetActiveNum)")
                              .arg(text));
     }
     return step;
@@ -173,13 +189,25 @@ QString reviewStep(TWorkspace& workspace, const StepLine& step)
     return text;
 }
 
+// Published operations run with the workbench's steps: a selection among them selects for real.
+QString operationStep(TWorkspace& workspace, const StepLine& step)
+{
+    const PublishedAnswer answer =
+        CallPublishedOperation(workspace, workbenchBlockSteps(), step.operation, step.operationArguments);
+    return QStringLiteral("op %1: %2\n").arg(step.operation, answer.text.isEmpty() ? QStringLiteral("done") : answer.text);
+}
+
 QString runStep(TWorkspace& workspace, const StepLine& step)
 {
+    if (step.verb == QStringLiteral("op"))
+        return operationStep(workspace, step);
     TCompPanel& block = *workspace.block(step.block);
     if (step.verb == QStringLiteral("select"))
         return DBGeneralPanelClick(workspace, block, workbenchBlockSteps()).text + u'\n';
     if (step.verb == QStringLiteral("review"))
         return reviewStep(workspace, step);
+    if (step.verb == QStringLiteral("dose"))
+        return CalcDosePanelClick(workspace, BlockSteps{}).text + u'\n';
     if (step.verb == QStringLiteral("rule"))
         return RulePanelClick(workspace, block).text + u'\n';
     if (step.verb == QStringLiteral("extr"))
@@ -202,13 +230,25 @@ QString runStep(TWorkspace& workspace, const StepLine& step)
     return transferStep(workspace, step) + u'\n';
 }
 
+// "--create": a configuration without a ".DES" gets an empty one, so that it is opened as new.
+void createMissingDescription(const QString& configPath)
+{
+    if (ConfigLocation::fromPath(configPath).name.isEmpty())
+        throw UsageError(QStringLiteral("--create needs a configuration name, as in NAME.DES, not %1").arg(configPath));
+    const QString description = descriptionPathOf(configPath);
+    if (!QFileInfo::exists(description) && QFileInfo(configPath).absoluteDir().exists())
+        writeTextLines(description, {});
+}
+
 } // namespace
 
 int runRun(Context& context, Arguments& args)
 {
     const bool save = args.flag(QStringLiteral("--save"));
+    const bool create = args.flag(QStringLiteral("--create"));
     const QString saveAs = args.option(QStringLiteral("--save-as"));
     const QString dataDir = args.option(QStringLiteral("--data-dir"));
+    const QString riskDir = args.option(QStringLiteral("--risk-dir"));
     const bool progress = args.flag(QStringLiteral("--progress"));
     const bool stopOnMissingModel = args.flag(QStringLiteral("--stop-on-missing-model"));
     QStringList rest = args.positionals();
@@ -218,8 +258,9 @@ int runRun(Context& context, Arguments& args)
     std::vector<StepLine> steps;
     for (const QString& text : rest)
         steps.push_back(parseStep(text));
-    if (!QFileInfo(configPath).absoluteDir().exists())
-        throw UsageError(QStringLiteral("no such folder: %1").arg(QFileInfo(configPath).absolutePath()));
+    if (create)
+        createMissingDescription(configPath);
+    requireConfiguration(configPath, QStringLiteral(" (give --create to make a new configuration)"));
 
     ProcessState state;
     initialiseProcessState(state, QCoreApplication::applicationFilePath());
@@ -229,6 +270,8 @@ int runRun(Context& context, Arguments& args)
     TSession::Default().setFormatSettings(context.format);
     if (!dataDir.isEmpty())
         state.DataDirectory = dataDir;
+    if (!riskDir.isEmpty())
+        state.DataDBFRiskDirectory = riskDir;
     TWorkspace workspace(state);
     if (!OpenConfiguration(workspace, configPath)) {
         writeErr(QStringLiteral("verola-cli: the configuration could not be read completely: %1\n").arg(configPath));

@@ -138,6 +138,9 @@ int runExportDbf(Context& context, Arguments& args)
     writeOut(QStringLiteral("%1 records written to %2%3\n")
                  .arg(result.records)
                  .arg(outPath, result.stoppedAtLimit ? QStringLiteral(" (stopped at the size limit)") : QString()));
+    if (result.unstorableValues > 0)
+        writeErr(QStringLiteral("warning: %1 values do not fit the value field (N 20.10) and were written as -999\n")
+                     .arg(result.unstorableValues));
     return 0;
 }
 

@@ -39,10 +39,23 @@ QString takeConfigPath(const Arguments& args)
     return rest.first();
 }
 
-void locateSelection(TableSelection& selection, const QString& configPath)
+QString descriptionPathOf(const QString& configPath)
+{
+    return ConfigLocation::fromPath(configPath).filePath(QStringLiteral(".DES"));
+}
+
+void requireConfiguration(const QString& configPath, const QString& hint)
 {
     if (!QFileInfo(configPath).absoluteDir().exists())
         throw UsageError(QStringLiteral("no such folder: %1").arg(QFileInfo(configPath).absolutePath()));
+    const QString description = descriptionPathOf(configPath);
+    if (!QFileInfo(description).isFile())
+        throw UsageError(QStringLiteral("no such configuration: %1 does not exist%2").arg(description, hint));
+}
+
+void locateSelection(TableSelection& selection, const QString& configPath)
+{
+    requireConfiguration(configPath);
     selection.location = ConfigLocation::fromPath(configPath);
 }
 

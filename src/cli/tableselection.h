@@ -16,7 +16,12 @@ struct TableSelection {
 TableSelection selectTable(Arguments& args);
 // The one positional argument left: the ".DES" or any file of the set.
 QString takeConfigPath(const Arguments& args);
-// Sets the selection's location from the path; UsageError when its folder does not exist.
+// The ".DES" of the configuration a path names (the path itself or any file of the set).
+QString descriptionPathOf(const QString& configPath);
+// UsageError when the path's folder or the configuration's ".DES" does not exist, so that a
+// misspelt name is refused rather than read as an empty configuration.
+void requireConfiguration(const QString& configPath, const QString& hint = QString());
+// Sets the selection's location from an existing configuration's path (requireConfiguration).
 void locateSelection(TableSelection& selection, const QString& configPath);
 // Locates the selection and reads the table from the file set.
 void readSelection(TTab& table, TableSelection& selection, const QString& configPath);

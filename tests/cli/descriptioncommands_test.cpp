@@ -111,6 +111,39 @@ TEST_F(DescriptionCommandsTest, QueryOfATableLevelPrintsTheTemplatedName)
     EXPECT_EQ(result.out, "conc1993.dbf\n");
 }
 
+// Emissions keyed by year: the table is level 0, its key is the time of level 1.
+TEST_F(DescriptionCommandsTest, QueryOpensTheOuterLevelsBeforeAnInnerKeyLevel)
+{
+    writeTextLines(system.file("Local.Ini"), {
+        "[PanelsStruct]", "Panel0=PolPanel,Выбросы", "[PolPanel]", "Coords=2",
+        "[ModelStruct]", "Models=1", "Model0=По годам",
+        "[По годам PolPanel Loop0]", "NameCoord=Industry", "Type=3", "Path=" + data.path(), "File=emis.dbf",
+        "Index=YEAR_F", "Key=Year",
+        "[По годам PolPanel Loop1]", "NameCoord=Time", "DataType=1",
+    });
+    struct Case {
+        const char* time;
+        int status;
+        QString out;
+        QString err;
+    };
+    const std::vector<Case> cases = {
+        {"01.01.1991", 0, "Records: 1\nKey 1991: found\n", ""},
+        {"01.01.1995", 0, "Records: 1\nKey 1995: not found\n", ""},
+        {"середина", 1, "", "Level 1 (Time), field Year"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.time);
+        const CliResult result = run({"query", "--model", "По годам", "--panel", "PolPanel", "--level", "1", "--open",
+            "--code", QStringLiteral("1=") + c.time});
+        EXPECT_EQ(result.status, c.status) << result.err.toStdString();
+        EXPECT_FALSE(result.err.contains("not open")) << result.err.toStdString();
+        if (c.status == 0)
+            EXPECT_EQ(result.out, QStringLiteral("Level 1 (Time) has no database: Type 4\n") + c.out);
+        EXPECT_TRUE(result.err.contains(c.err)) << result.err.toStdString();
+    }
+}
+
 TEST_F(DescriptionCommandsTest, BadArguments)
 {
     const std::vector<QStringList> cases = {

@@ -93,6 +93,28 @@ TEST_F(TableCliTest, ExportDbfWritesNamesOrCodes)
     DBFClose(dbf);
 }
 
+// A folder that does not exist and a field name a dBase field cannot hold are reported as
+// what they are, and nothing is written.
+TEST_F(TableCliTest, ExportDbfRefusesMissingFoldersAndNonLatinFieldNames)
+{
+    struct Case {
+        QString out;
+        QString field;
+        const char* said;
+    };
+    const std::vector<Case> cases = {{folder.file("no/such/export.dbf"), "LEVEL", "the folder does not exist"},
+        {folder.file("export.dbf"), "УРОВЕНЬ", "cannot be a dBase field name"}};
+    for (const Case& c : cases) {
+        const CliResult result = runCli(
+            {"export-dbf", folder.file("study.DES"), "--block", "1", "--table", "extr", "--out", c.out, "--field", c.field});
+        EXPECT_NE(result.status, 0) << c.said;
+        EXPECT_TRUE(result.err.contains(QString::fromLatin1(c.said))) << result.err.toStdString();
+        EXPECT_FALSE(result.err.contains(QStringLiteral("Мало места"))) << result.err.toStdString();
+        EXPECT_FALSE(QFile::exists(c.out));
+    }
+    EXPECT_EQ(filesNow(), before);
+}
+
 TEST(TableCli, BadArgumentsGiveOneLineAndFailure)
 {
     TempFolder folder;
@@ -118,6 +140,7 @@ TEST(TableCli, BadArgumentsGiveOneLineAndFailure)
 TEST(TableCli, UnreadableTableFileIsReported)
 {
     TempFolder folder;
+    writeTextLines(folder.file("s.DES"), {"x"});
     writeTextLines(folder.file("s.d00"), {"H", "\ta|D", "\tb|D"});
     writeBytes(folder.file("s.d0"), QByteArray(6, 0)); // shorter than two cells
     const CliResult result = runCli({"dump", folder.file("s.DES"), "--block", "0", "--table", "rule"});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <functional>
 
@@ -11,13 +13,14 @@ class TWorkspace;
 // Steps that other subsystems provide: the database selection into a block's kind 0 table,
 // and the dose and risk calculation into the dose block's kind 2 table. Until a step is
 // provided, running it does nothing and says so.
-struct BlockSteps {
+// Without a dose step, CalcDosePanelClick runs the dose block's own calculation (models/dose.h).
+struct VEROLA_CORE_EXPORT BlockSteps {
     std::function<void(TWorkspace&, TCompPanel&)> databaseSelection;
     std::function<void(TWorkspace&)> doseCalculation;
 };
 
 // What a block action did, in a line for the user.
-struct ActionResult {
+struct VEROLA_CORE_EXPORT ActionResult {
     bool done = false;
     QString text;
 };
@@ -29,6 +32,11 @@ ActionResult CalcPanelClick(TWorkspace& workspace, TCompPanel& block); // upstre
 ActionResult EstPanelClick(TWorkspace& workspace, TCompPanel& block);  // kind 2 into kind 3
 ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const BlockSteps& steps);
 ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps);
+
+// Steps of the chains: a block's selection, Rule and Extr; the dose calculation and the dose
+// block's Est.
+void selectionRuleExtr(TWorkspace& workspace, const BlockSteps& steps, int number);
+void doseAndEst(TWorkspace& workspace, const BlockSteps& steps);
 
 // The recalculations the structure editor asks for, by the active block.
 void FullRecalculation(TWorkspace& workspace, const BlockSteps& steps);
@@ -43,8 +51,5 @@ void NextFlaggedBlock(TWorkspace& workspace, const BlockSteps& steps,
 void actOnEditorChoice(TWorkspace& workspace, const BlockSteps& steps, EditorChoice choice,
     const std::function<EditorChoice(TWorkspace&)>& structureEditor);
 
-// Operations the main window publishes by name for outside callers. False for an unknown name.
-bool RunPublishedOperation(TWorkspace& workspace, const BlockSteps& steps, const QString& name);
-QStringList publishedOperationNames();
 
 } // namespace verola

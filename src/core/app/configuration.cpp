@@ -2,10 +2,13 @@
 
 #include "core/app/fileset.h"
 #include "core/app/workspace.h"
+#include "core/platform/atomicfile.h"
 #include "core/platform/errors.h"
 #include "core/platform/textfile.h"
 #include "core/tables/lineutils.h"
 #include "core/tables/tablefile.h"
+
+#include <QFileInfo>
 
 namespace verola {
 
@@ -23,6 +26,17 @@ void setLocationFromPath(ProcessState& state, const QString& path)
     state.ConfigName = location.name;
 }
 
+// A set without a name would be written as ".x1", ".map" … among the user's files.
+void requireName(const ConfigLocation& location)
+{
+    if (location.name.isEmpty())
+        throw EInOutError(QStringLiteral("Cannot save a configuration without a name: save it under a name first"));
+}
+
+// The order in which a block's tables are read and written.
+constexpr TableKind kFileSetOrder[]
+    = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
+
 // Hides the progress window however the operation ends.
 struct ProgressGuard {
     Feedback& feedback;
@@ -38,9 +52,8 @@ void showProgress(Feedback& feedback, const QString& caption, int maximum)
 
 void readBlockLists(TCompPanel& block, const ConfigLocation& location)
 {
-    const TableKind order[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
     for (int a = 0; a < kAxisCount; ++a)
-        for (TableKind kind : order)
+        for (TableKind kind : kFileSetOrder)
             readListFromFileSet(block.tableOfKind(static_cast<int>(kind)).FLists[a], location, block.number(), kind, a,
                 true);
 }
@@ -72,29 +85,93 @@ void mapModelInputsUpstream(TWorkspace& workspace)
 template <typename TableFileAction>
 void forEachTableFile(TCompPanel& block, Feedback& feedback, TableFileAction action)
 {
-    const TableKind order[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
-    for (TableKind kind : order) {
+    for (TableKind kind : kFileSetOrder) {
         if (kind != TableKind::Block)
             feedback.progressStep();
         action(block.tableOfKind(static_cast<int>(kind)), tableFileExtension(kind, block.number()));
     }
 }
 
-void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
+// A table without a file keeps its cells while they still fit its lists. Cells that no longer
+// do would be saved as a file its own lists cannot read: the table gets missing cells instead.
+void fitCellsToLists(TTab& table)
+{
+    if (table.FDims == table.positionCounts())
+        return;
+    try {
+        table.Dimension(table.positionCounts());
+    } catch (const EPlatformError&) {
+        // Lists beyond the table's limits: the table stays as it was.
+    }
+}
+
+// The table files an open could not read completely (kept in the workspace), each with why.
+struct UnreadTableFiles {
+    QStringList& paths;
+    QStringList reasons;
+
+    void add(const QString& path, const QString& reason)
+    {
+        paths.append(path);
+        reasons.append(reason);
+    }
+};
+
+void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback& feedback, UnreadTableFiles& unread)
 {
     forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
+        const QString path = location.filePath(extension);
         try {
-            LoadFromFile(table, location.filePath(extension));
-        } catch (const EPlatformError&) {
+            if (!LoadFromFile(table, path))
+                fitCellsToLists(table);
+        } catch (const EPlatformError& error) {
             // A table file that cannot be read leaves only that table as it was.
+            unread.add(path, error.message());
+            return;
         }
+        if (const std::int64_t surplus = TableFileSurplusCells(table, path); surplus > 0)
+            unread.add(path, QStringLiteral("File longer than its table \"%1\": %2 cells beyond the table's %3")
+                                 .arg(path)
+                                 .arg(surplus)
+                                 .arg(table.FCellCount));
     });
 }
 
-void saveBlockFiles(TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
+// A block whose indexes could not be built loads none of its table files.
+void noteTablesNotLoaded(TCompPanel& block, const ConfigLocation& location, const EPlatformError& error,
+    UnreadTableFiles& unread)
+{
+    for (TableKind kind : kFileSetOrder) {
+        const QString path = location.filePath(tableFileExtension(kind, block.number()));
+        if (QFileInfo::exists(path) || QFileInfo::exists(path + u'_'))
+            unread.add(path, QStringLiteral("Not read \"%1\": %2").arg(path, error.message()));
+    }
+}
+
+void reportUnreadTableFiles(Feedback& feedback, const UnreadTableFiles& unread)
+{
+    if (unread.paths.isEmpty())
+        return;
+    feedback.message(QStringLiteral("Не удалось полностью прочитать файлы таблиц:\n%1\n"
+                                    "При сохранении прежние файлы останутся рядом с окончанием \".bak\".")
+                         .arg(unread.reasons.join(u'\n')));
+}
+
+// Keeps a table file that could not be read beside the file about to replace it.
+void keepUnreadFile(TWorkspace& workspace, const QString& path)
+{
+    if (!workspace.unreadTableFiles.contains(path) || !QFileInfo::exists(path))
+        return;
+    copyFileAtomically(path, backupFilePath(path));
+    workspace.unreadTableFiles.removeAll(path);
+}
+
+void saveBlockFiles(TWorkspace& workspace, TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
 {
     forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
-        SaveToFile(table, location.filePath(extension));
+        const QString path = location.filePath(extension);
+        keepUnreadFile(workspace, path);
+        SaveToFile(table, path);
     });
     const int n = block.number();
     for (int a = 0; a < kAxisCount; ++a) {
@@ -123,14 +200,16 @@ bool OpenConfiguration(TWorkspace& workspace, const QString& path)
     const QStringList description = readDescription(state.ConfigDirectory, state.ConfigName);
     if (!state.ui().confirmDescription(description))
         return false;
+    bool read = true;
     try {
         workspace.caption = state.ConfigName + u' ' + description.first();
         ReadFileSet(workspace);
-        return true;
     } catch (const std::exception&) {
         workspace.caption = state.ConfigName + u' ';
-        return false;
+        read = false;
     }
+    workspace.announceReloaded();
+    return read;
 }
 
 void ReadFileSet(TWorkspace& workspace)
@@ -138,6 +217,9 @@ void ReadFileSet(TWorkspace& workspace)
     ProcessState& state = workspace.state();
     Feedback& feedback = state.ui();
     const ConfigLocation location = currentLocation(state);
+    removeStaleTemporaries(location);
+    workspace.unreadTableFiles.clear();
+    UnreadTableFiles unread{workspace.unreadTableFiles, {}};
     {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Чтение файлов координат"), 5);
@@ -149,13 +231,16 @@ void ReadFileSet(TWorkspace& workspace)
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
             try {
                 indexBlock(*block);
-            } catch (const EPlatformError&) {
-                continue; // the rest of this block is abandoned; the next block is read
+            } catch (const EPlatformError& error) {
+                // The rest of this block is abandoned; the next block is read.
+                noteTablesNotLoaded(*block, location, error, unread);
+                continue;
             }
-            loadBlockTables(*block, location, feedback);
+            loadBlockTables(*block, location, feedback, unread);
         }
         mapModelInputsUpstream(workspace);
     }
+    reportUnreadTableFiles(feedback, unread);
     try {
         state.MapList = readTextLines(location.filePath(QStringLiteral(".map")));
     } catch (const EInOutError&) {
@@ -168,25 +253,35 @@ void SaveFileSet(TWorkspace& workspace)
     ProcessState& state = workspace.state();
     Feedback& feedback = state.ui();
     const ConfigLocation location = currentLocation(state);
+    requireName(location);
+    removeStaleTemporaries(location);
     {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Сохранение файлов координат и данных"), 20);
         for (TCompPanel* block : workspace.blocksInComponentOrder())
-            saveBlockFiles(*block, location, feedback);
+            saveBlockFiles(workspace, *block, location, feedback);
     }
     if (state.MapList.isEmpty())
         state.MapList = readTextLines(state.DataDirectory + QStringLiteral("/Default.map"));
     writeTextLines(location.filePath(QStringLiteral(".map")), state.MapList);
+    // Each file reached the disk before its rename; this makes the renames themselves last.
+    syncFolder(location.directory);
 }
 
 void SaveConfigurationAs(TWorkspace& workspace, const QString& path)
 {
     ProcessState& state = workspace.state();
+    const ConfigLocation previous = currentLocation(state);
+    const ConfigLocation chosen = ConfigLocation::fromPath(path);
+    requireName(chosen);
     setLocationFromPath(state, path);
-    const QStringList description
-        = state.ui().editDescription(readDescription(state.ConfigDirectory, state.ConfigName));
-    writeTextLines(currentLocation(state).filePath(QStringLiteral(".DES")), description);
+    // A new name starts from the description of the configuration being saved.
+    const QString descriptionPath = chosen.filePath(QStringLiteral(".DES"));
+    const ConfigLocation source = QFileInfo::exists(descriptionPath) ? chosen : previous;
+    const QStringList description = state.ui().editDescription(readDescription(source.directory, source.name));
+    writeTextLines(descriptionPath, description);
     workspace.caption = QStringLiteral("Система обработки информации \"Верола\" (выборка: %1)").arg(state.ConfigName);
+    workspace.announceReloaded();
     SaveFileSet(workspace);
 }
 

@@ -1,5 +1,7 @@
 #include "core/app/fileset.h"
 
+#include "core/app/processstate.h"
+#include "core/platform/atomicfile.h"
 #include "core/platform/errors.h"
 #include "core/platform/paths.h"
 #include "core/platform/textfile.h"
@@ -7,7 +9,9 @@
 #include "core/tables/tablefile.h"
 #include "core/tables/ttab.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 namespace verola {
 
@@ -43,6 +47,45 @@ QString listFileExtension(TableKind kind, int block, int axis)
 {
     static const char letters[5] = {'d', 'o', 'c', 'o', 'o'};
     return u'.' + QChar(letters[static_cast<int>(kind)]) + hex(block) + hex(axis);
+}
+
+QStringList fileSetExtensions()
+{
+    const TableKind tableKinds[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
+    const TableKind listKinds[] = {TableKind::Block, TableKind::Rule, TableKind::Calc};
+    QStringList extensions{QStringLiteral(".DES"), QStringLiteral(".map")};
+    QStringList backups;
+    for (int n = 0; n < kBlockCount; ++n) {
+        for (TableKind kind : tableKinds) {
+            extensions.append(tableFileExtension(kind, n));
+            backups.append(backupFilePath(tableFileExtension(kind, n)));
+        }
+        for (int a = 0; a < kAxisCount; ++a)
+            for (TableKind kind : listKinds)
+                extensions.append(listFileExtension(kind, n, a));
+    }
+    return extensions + backups;
+}
+
+QString backupFilePath(const QString& tableFilePath)
+{
+    return tableFilePath + QStringLiteral(".bak");
+}
+
+QStringList removeStaleTemporaries(const ConfigLocation& location)
+{
+    if (location.name.isEmpty())
+        return {};
+    QSet<QString> ownNames;
+    for (const QString& extension : fileSetExtensions())
+        ownNames.insert(location.name + extension);
+    QDir folder(location.directory);
+    QStringList removed;
+    for (const QString& fileName : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (ownNames.contains(temporaryFileTarget(fileName)) && folder.remove(fileName))
+            removed.append(fileName);
+    }
+    return removed;
 }
 
 QString replacementListCode(TableKind kind)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +13,7 @@ class TTab;
 enum class TableKind { Rule = 0, Extr = 1, Calc = 2, Est = 3, Block = 4 };
 
 // Where a configuration's files are: directory (no trailing separator) and name.
-struct ConfigLocation {
+struct VEROLA_CORE_EXPORT ConfigLocation {
     QString directory;
     QString name;
 
@@ -24,6 +26,15 @@ struct ConfigLocation {
 QString tableFileExtension(TableKind kind, int block);
 // ".o1a", ".d00", ".c4b": the coordinate list of axis a of a table of block n.
 QString listFileExtension(TableKind kind, int block, int axis);
+// The extensions of every file of a set: ".DES", ".map", the lists and the table files
+// (207), then the backups ".x1.bak" … kept of table files that could not be read (25).
+QStringList fileSetExtensions();
+// The backup kept of a table file that could not be read when it is saved over: "study.x1.bak".
+QString backupFilePath(const QString& tableFilePath);
+// Removes what a save killed part-way left behind: the temporary files beside the set's own
+// files ("study.x1.~0a1b2c3d"). No other file is touched. Returns the names removed.
+QStringList removeStaleTemporaries(const ConfigLocation& location);
+
 // Code of the whole-set list that replaces a list file that cannot be read.
 QString replacementListCode(TableKind kind);
 

@@ -23,6 +23,12 @@ TFluxComponent::~TFluxComponent()
     }
 }
 
+void TFluxComponent::announce(TFluxComponent* component, FlowChange change)
+{
+    if (m_owner)
+        m_owner->announce(component, change);
+}
+
 bool TFluxComponent::sameOwner(const TFluxComponent* other) const
 {
     return other != nullptr && m_owner != nullptr && other->m_owner == m_owner;
@@ -40,12 +46,21 @@ void TFluxPanel::SetStatus(TfpStatus status)
     if (status == m_status)
         return;
     m_status = status;
+    announce(this, FlowChange::Status);
     if (auto* flowSwitch = dynamic_cast<TSwitchFlux*>(m_output)) {
         if (flowSwitch->InputComponent() == this)
             flowSwitch->SetStatus(status);
     } else if (m_output) {
         m_output->SetStatus(status);
     }
+}
+
+void TFluxPanel::SetCapt(const QString& caption)
+{
+    if (caption == m_caption)
+        return;
+    m_caption = caption;
+    announce(this, FlowChange::Caption);
 }
 
 void TFluxPanel::SetInputComponent(TFluxComponent* component)
@@ -78,6 +93,7 @@ void TSwitchFlux::SetStatus(TfpStatus status)
     if (status == m_status)
         return;
     m_status = status;
+    announce(this, FlowChange::Status);
     if (m_output)
         m_output->SetStatus(status);
 }
@@ -88,6 +104,7 @@ void TSwitchFlux::SetTermIn(int terminal)
         return;
     m_termIn = terminal;
     SetInputComponent(m_inputs[terminal - 1]);
+    announce(this, FlowChange::Terminals);
 }
 
 void TSwitchFlux::SetTermOut(int terminal)
@@ -96,6 +113,7 @@ void TSwitchFlux::SetTermOut(int terminal)
         return;
     m_termOut = terminal;
     SetOutputComponent(m_outputs[terminal - 1]);
+    announce(this, FlowChange::Terminals);
 }
 
 void TSwitchFlux::SetTermInNo(int count)
@@ -107,6 +125,7 @@ void TSwitchFlux::SetTermInNo(int count)
         m_termIn = 1;
         SetInputComponent(m_inputs[0]);
     }
+    announce(this, FlowChange::Terminals);
 }
 
 void TSwitchFlux::SetTermOutNo(int count)
@@ -118,6 +137,7 @@ void TSwitchFlux::SetTermOutNo(int count)
         m_termOut = 1;
         SetOutputComponent(m_outputs[0]);
     }
+    announce(this, FlowChange::Terminals);
 }
 
 void TSwitchFlux::SetInputComponent(TFluxComponent* component)

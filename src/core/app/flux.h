@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/tables/ttab.h"
 
 #include <QString>
@@ -13,11 +14,15 @@ enum TfpDirection { fpdNord = 0, fpdWest = 1, fpdSouth = 2, fpdEast = 3 };
 
 class TFluxPanel;
 class TSwitchFlux;
+class TTablePanel;
+
+// What changed in a component, as announced to the owner chain.
+enum class FlowChange { Status, Caption, Terminals, Table };
 
 // A part of the flow diagram. Components belong to an owner (a block, or the diagram for
 // the blocks themselves); links between components are refused across owners except
 // where a switch sends its status on to the next block.
-class TFluxComponent {
+class VEROLA_CORE_EXPORT TFluxComponent {
 public:
     explicit TFluxComponent(TFluxComponent* owner);
     virtual ~TFluxComponent();
@@ -31,6 +36,8 @@ public:
     virtual void SetStatus(TfpStatus status) = 0;
     // Forgets every link to the component, which is going away.
     virtual void forget(TFluxComponent* component) = 0;
+    // Passes a change of a component up the owner chain; the diagram at its top tells observers.
+    virtual void announce(TFluxComponent* component, FlowChange change);
 
     QString Name;
     int Tag = 0;
@@ -46,7 +53,7 @@ private:
 };
 
 // A panel with a status that it passes downstream along its output link.
-class TFluxPanel : public TFluxComponent {
+class VEROLA_CORE_EXPORT TFluxPanel : public TFluxComponent {
 public:
     using TFluxComponent::TFluxComponent;
 
@@ -57,7 +64,7 @@ public:
     TFluxComponent* OutputComponent() const { return m_output; }
     void SetOutputComponent(TFluxComponent* component);
     const QString& Capt() const { return m_caption; }
-    void SetCapt(const QString& caption) { m_caption = caption; }
+    void SetCapt(const QString& caption);
     void forget(TFluxComponent* component) override;
 
     QString Hint;
@@ -70,17 +77,19 @@ private:
 };
 
 // A panel holding one multi-axis table.
-class TTablePanel : public TFluxPanel {
+class VEROLA_CORE_EXPORT TTablePanel : public TFluxPanel {
 public:
     explicit TTablePanel(TFluxComponent* owner);
     TTab& Table() { return *m_table; }
+    // Called by whoever changed the table's cells or lists.
+    void tableChanged() { announce(this, FlowChange::Table); }
 
 private:
     std::unique_ptr<TTab> m_table;
 };
 
 // The arrow that selects which of up to two inputs feeds up to two outputs.
-class TSwitchFlux : public TFluxComponent {
+class VEROLA_CORE_EXPORT TSwitchFlux : public TFluxComponent {
 public:
     using TFluxComponent::TFluxComponent;
 
@@ -131,7 +140,7 @@ private:
 
 // A block: search panel, the Rule, Extr, Calc, Est and Sel table panels, the switch and the
 // block table, linked so that statuses flow from the search panel to the switch.
-class TCompPanel : public TFluxPanel {
+class VEROLA_CORE_EXPORT TCompPanel : public TFluxPanel {
 public:
     explicit TCompPanel(TFluxComponent* owner);
     ~TCompPanel() override;

@@ -26,4 +26,9 @@ void initialiseProcessState(ProcessState& state, const QString& programPath)
     state.exposureModelRunning = false;
 }
 
+void createBlockConnection(ProcessState& state)
+{
+    state.blockConnection = std::make_unique<TBlockConnectForm>(state.DataDirectory);
+}
+
 } // namespace verola

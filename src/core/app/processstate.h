@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+#include "core/models/blockconnection.h"
 #include "core/platform/feedback.h"
 #include "core/platform/formatsettings.h"
 #include "core/tables/ttab.h"
@@ -19,7 +21,7 @@ QString blockKindCode(int block);
 
 // The process-wide values of a running workbench. The application creates one and
 // hands it down; tests create their own.
-struct ProcessState {
+struct VEROLA_CORE_EXPORT ProcessState {
     QString programDirectory; // with its trailing separator
     QString DataDirectory;
     QString DataDBFRiskDirectory;
@@ -38,6 +40,8 @@ struct ProcessState {
     std::unique_ptr<TTab> StagingTab;
     bool dispersionModelRunning = false;
     bool exposureModelRunning = false;
+    // The coordinate names of the blocks and their links, from the data directory's "total.cnn".
+    std::unique_ptr<TBlockConnectForm> blockConnection;
 
     FormatSettings format = FormatSettings::fromSystemLocale();
     Feedback* feedback = nullptr;
@@ -51,5 +55,8 @@ private:
 // The start-up steps that need no window: settings, caption list, flags, staging table,
 // active and upstream blocks.
 void initialiseProcessState(ProcessState& state, const QString& programPath);
+// The last start-up step: the block connection read from the data directory ("total.cnn"),
+// or the built-in one when that file cannot be read.
+void createBlockConnection(ProcessState& state);
 
 } // namespace verola

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 
 namespace verola {
@@ -14,7 +16,7 @@ QString defaultDataDirectory(const QString& programDirectory);
 void LoadSettings(ProcessState& state, const QString& programPath);
 void SaveSettings(const ProcessState& state);
 
-struct FontSettings {
+struct VEROLA_CORE_EXPORT FontSettings {
     QString face;
     int pointSize = 8;
 };

@@ -44,6 +44,7 @@ void TablePanelDragDrop(TWorkspace& workspace, TTablePanel* target, TFluxCompone
     for (int axis = 0; axis < kAxisCount; ++axis)
         mapAxis(from, to, axis);
     CopyFrom(to, from, workspace.state().format);
+    target->tableChanged();
 }
 
 TTablePanel* makeTransferPanel(TWorkspace& workspace, TCompPanel& source, TCompPanel& target)
@@ -77,8 +78,11 @@ void TransTabClick(TWorkspace& workspace, TTablePanel& panel)
         return;
     const FormatSettings& format = workspace.state().format;
     CopyFrom(panel.Table(), summary->Table(), format);
-    if (auto* to = dynamic_cast<TCompPanel*>(panel.OutputComponent()))
+    panel.tableChanged();
+    if (auto* to = dynamic_cast<TCompPanel*>(panel.OutputComponent())) {
         CopyFrom(to->Calc->Table(), panel.Table(), format);
+        to->Calc->tableChanged();
+    }
 }
 
 QString GetActivePanelName(TWorkspace& workspace)

@@ -82,8 +82,19 @@ void TWorkspace::activate(TCompPanel* block)
 {
     if (!block)
         return;
+    const bool changed = m_state.ActiveBlock != block->number();
     m_state.ActiveBlock = block->number();
     m_state.UpstreamBlock = upstreamOf(block->number());
+    if (changed)
+        Q_EMIT m_notifier.activeBlockChanged(block->number());
+}
+
+void TWorkspace::announce(TFluxComponent* component, FlowChange change)
+{
+    if (change == FlowChange::Table)
+        Q_EMIT m_notifier.tableChanged(static_cast<TTablePanel*>(component));
+    else
+        Q_EMIT m_notifier.componentChanged(component, change);
 }
 
 void TWorkspace::wire()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+#include "core/app/flownotifier.h"
 #include "core/app/flux.h"
 #include "core/app/processstate.h"
 
@@ -11,7 +13,7 @@ namespace verola {
 // The navigator's five blocks in their fixed chain, wired as the main window wires them,
 // with the active and upstream block of the process state. Everything the main window
 // does to its blocks runs here, without widgets.
-class TWorkspace : public TFluxComponent {
+class VEROLA_CORE_EXPORT TWorkspace : public TFluxComponent {
 public:
     explicit TWorkspace(ProcessState& state);
     ~TWorkspace() override;
@@ -19,6 +21,12 @@ public:
     TfpStatus Status() const override { return fpsReady; }
     void SetStatus(TfpStatus) override {}
     void forget(TFluxComponent*) override {}
+    void announce(TFluxComponent* component, FlowChange change) override;
+
+    // Where observers connect to hear of changes in the blocks.
+    FlowNotifier& notifier() { return m_notifier; }
+    // Tells observers that a configuration was opened or saved under a new name.
+    void announceReloaded() { Q_EMIT m_notifier.workspaceReloaded(); }
 
     ProcessState& state() { return m_state; }
     // The block of a number 0..4, or null.
@@ -38,6 +46,9 @@ public:
 
     // The caption the main window shows.
     QString caption;
+    // The table files of the last open that could not be read completely. Saving over one
+    // first keeps the file as it was beside the new one ("study.x1.bak").
+    QStringList unreadTableFiles;
 
 private:
     void wire();
@@ -45,6 +56,7 @@ private:
 
     ProcessState& m_state;
     std::vector<TCompPanel*> m_componentOrder;
+    FlowNotifier m_notifier;
 };
 
 // Block kind texts by block number.

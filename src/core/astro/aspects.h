@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -14,7 +16,7 @@ constexpr int kLastAspectBody = kFirstAspectBody + kBodyCount - 1;
 // Every pair of the fourteen bodies fits, so a crowded kind never loses a pair.
 constexpr int kAspectPairCapacity = kBodyCount * (kBodyCount - 1) / 2;
 
-struct TAspectKind {
+struct VEROLA_CORE_EXPORT TAspectKind {
     const char* name;
     double angle; // radians
     double orb;   // radians
@@ -22,12 +24,12 @@ struct TAspectKind {
 // "Conjunction" … "Opposition" in table order.
 const std::array<TAspectKind, kAspectKindCount>& aspectKinds();
 
-struct TAspectPair {
+struct VEROLA_CORE_EXPORT TAspectPair {
     std::uint8_t first = 0;  // body numbers 2 … 15
     std::uint8_t second = 0;
 };
 
-struct TAspectList {
+struct VEROLA_CORE_EXPORT TAspectList {
     std::uint8_t count = 0;
     std::array<TAspectPair, kAspectPairCapacity> pairs{};
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/astro/aspects.h"
 #include "core/astro/orbitfile.h"
 #include "core/platform/formatsettings.h"
@@ -25,7 +26,7 @@ QString signName(int sign);
 // should be a whole degree (as the Ascendent always is) is not pushed below it by rounding.
 int signOfLongitude(double longitude);
 
-struct THoroscope {
+struct VEROLA_CORE_EXPORT THoroscope {
     std::array<double, kBodyCount> longitudes{}; // radians, 0 … 2π
     std::array<int, kBodyCount> signs{};         // 1 … 12
     TAspectTable aspects{};
@@ -46,7 +47,7 @@ bool MatchHoroscope(const THoroscope& horoscope, const QString& codes);
 
 // The horoscope of one selection run: the orbit file is read the first time it is needed
 // (again only when the data directory changes), and the latest horoscope is kept.
-class THoroscopeState {
+class VEROLA_CORE_EXPORT THoroscopeState {
 public:
     // Throws EInOutError (missing or short orbit file), EConvertError (not a date) or
     // EFloatingPointError (orbit elements that give no orbit).

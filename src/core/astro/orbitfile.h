@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QByteArray>
 #include <QString>
 #include <array>
@@ -14,12 +16,12 @@ constexpr qint64 kOrbitFileSize = kOrbitFileValueCount * 8;
 extern const QString kOrbitFileName; // "Planets.orb"
 
 // c0 + c1·T + c2·T² + c3·T³, T in Julian centuries; unused coefficients are zero.
-struct TOrbitPolynomial {
+struct VEROLA_CORE_EXPORT TOrbitPolynomial {
     std::array<double, 4> c{};
     double at(double T) const { return c[0] + T * (c[1] + T * (c[2] + T * c[3])); }
 };
 
-struct TOrbitBody {
+struct VEROLA_CORE_EXPORT TOrbitBody {
     TOrbitPolynomial meanLongitude; // radians
     TOrbitPolynomial perihelion;    // longitude of perihelion, radians
     TOrbitPolynomial node;          // longitude of the ascending node, radians

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 namespace verola {
 
 // The steps of a body's position: day numbers and time, obliquity and precession, Kepler's
@@ -18,7 +20,7 @@ long FliegelVanFlandern(int year, int month, int day);
 double centuriesAt0600(long dayNumber, double epochDayNumber);
 
 // Mean obliquity of the ecliptic and the precession angles, radians, for T centuries.
-struct TPrecessionAngles {
+struct VEROLA_CORE_EXPORT TPrecessionAngles {
     double obliquity = 0;
     double zeta = 0;
     double z = 0;
@@ -32,7 +34,7 @@ double obliquityJ2000();
 // Throws EFloatingPointError when e is not in 0 … 1 (exclusive) or M is not a number.
 double SolveKepler(double meanAnomaly, double eccentricity);
 
-struct TVector {
+struct VEROLA_CORE_EXPORT TVector {
     double x = 0;
     double y = 0;
     double z = 0;
@@ -40,7 +42,7 @@ struct TVector {
 inline TVector operator-(const TVector& a, const TVector& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 
 // Elements of one orbit: angles in radians, a in any unit of length.
-struct TOrbit {
+struct VEROLA_CORE_EXPORT TOrbit {
     double meanAnomaly = 0;
     double perihelionArgument = 0; // ω
     double node = 0;               // Ω
@@ -54,7 +56,7 @@ TVector eclipticPosition(const TOrbit& orbit);
 
 // Ecliptic of the date (T centuries) → equator of the date → precession to the equator of
 // 2000 January 1.5 → ecliptic of 2000 January 1.5, as one matrix.
-class TEquinoxReduction {
+class VEROLA_CORE_EXPORT TEquinoxReduction {
 public:
     explicit TEquinoxReduction(double T);
     TVector apply(const TVector& v) const;

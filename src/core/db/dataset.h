@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/db/fielddefs.h"
 #include "core/db/recordsource.h"
 #include "core/db/session.h"
@@ -20,7 +21,7 @@ class TSession;
 // One field of a dataset's current record. Reads raise EDatabaseError when the
 // dataset is closed or has no current record, EConvertError when the value
 // does not convert.
-class TField {
+class VEROLA_CORE_EXPORT TField {
 public:
     TField(TDataSet& dataSet, int index) : m_dataSet(&dataSet), m_index(index) {}
 
@@ -44,7 +45,7 @@ private:
 };
 
 // Common part of tables and queries: opening, navigation and field reads.
-class TDataSet {
+class VEROLA_CORE_EXPORT TDataSet {
 public:
     explicit TDataSet(TSession& session);
     virtual ~TDataSet();
@@ -120,7 +121,7 @@ private:
 };
 
 // Links a dataset to others: a detail table follows its master through it.
-class TDataSource {
+class VEROLA_CORE_EXPORT TDataSource {
 public:
     TDataSource() = default;
     explicit TDataSource(TDataSet* dataSet) : m_dataSet(dataSet) {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/db/fielddefs.h"
 #include "core/db/recordsource.h"
 
@@ -12,7 +13,7 @@ namespace verola {
 // logical fields are read; memo fields read as empty text. Texts are in the
 // file's code page (language driver byte or ".cpg" file), code page 1251 when
 // the file names none.
-class DbfTable : public RecordSource {
+class VEROLA_CORE_EXPORT DbfTable : public RecordSource {
 public:
     // Throws EDatabaseError naming the file when it is missing, unreadable or corrupt.
     static std::unique_ptr<DbfTable> open(const QString& path, bool forWriting = false);

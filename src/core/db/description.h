@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 // The database description "Local.Ini": for every model and panel kind, the coordinates a
 // block's sample walks, where each level's records come from and how their values are typed.
 
@@ -28,7 +30,7 @@ enum CoordSourceType : std::int32_t {
 };
 
 // One coordinate of a panel, in the order of the fields of its description section.
-struct TCoordItem {
+struct VEROLA_CORE_EXPORT TCoordItem {
     std::int32_t Type = kNoDatabase;
     QString NameCoord;
     QString AxisCaption;
@@ -61,14 +63,14 @@ struct TCoordItem {
 };
 
 // One database of the description as one panel kind sees it.
-struct TAliaseType {
+struct VEROLA_CORE_EXPORT TAliaseType {
     QString Name;
     QString Path;
     QStringList Codes; // table-name templates
 };
 
 // One panel kind under one model, as loaded for a selection.
-struct TPanelInfoStruct {
+struct VEROLA_CORE_EXPORT TPanelInfoStruct {
     QString PanelSection;
     QString PanelText;
     QString ModelName;
@@ -100,7 +102,7 @@ void WriteDataType(const QString& file, const QString& model, const QString& pan
 void DefaultCoordItems(const QString& file, const QString& panelKind, TCoordItemList& editList);
 QString PanelKindName(const QString& file, int block);
 
-struct AxisRole {
+struct VEROLA_CORE_EXPORT AxisRole {
     QString axisName;
     QString role; // "Value", "Title" or empty
 };
@@ -108,14 +110,14 @@ AxisRole DefaultAxisRole(int axis);
 
 QString CommonPrefix(const QString& a, const QString& b);
 
-struct ItemEntry {
+struct VEROLA_CORE_EXPORT ItemEntry {
     QString field;
     QString coordinate;
     QString role;
 };
 ItemEntry SplitItemEntry(const QString& entry);
 
-struct ValueRange {
+struct VEROLA_CORE_EXPORT ValueRange {
     QString lower;
     QString upper;
 };

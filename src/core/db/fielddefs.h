@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QList>
 #include <QString>
 
@@ -18,14 +20,14 @@ enum class TFieldType {
 // One field of a table. For ftString Size is the width; for ftBCD, ftFloat and
 // ftInteger Size is the number of decimals and Precision the total width
 // (0: the driver's default).
-struct TFieldDef {
+struct VEROLA_CORE_EXPORT TFieldDef {
     QString Name;
     TFieldType DataType = TFieldType::ftString;
     int Size = 0;
     int Precision = 0;
 };
 
-class TFieldDefs {
+class VEROLA_CORE_EXPORT TFieldDefs {
 public:
     void Add(const QString& name, TFieldType dataType, int size = 0, bool required = false);
     void Clear() { m_defs.clear(); }

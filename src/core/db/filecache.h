@@ -5,6 +5,7 @@
 // from disk once, and again only when its size or modification time changes. Outside a run
 // every open reads the file afresh.
 
+#include "core/coreexport.h"
 #include <QByteArray>
 #include <QString>
 
@@ -15,7 +16,7 @@ bool readTableFileBytes(const QString& path, QByteArray& bytes);
 
 // While an object of this class lives, readTableFileBytes keeps what it reads; the last one
 // to go forgets everything.
-class TTableFileCacheScope {
+class VEROLA_CORE_EXPORT TTableFileCacheScope {
 public:
     TTableFileCacheScope();
     ~TTableFileCacheScope();

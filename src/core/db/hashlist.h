@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 // Hash lists: from a record's date or sex-age value straight to the axis positions that hold it.
 
 #include "core/platform/formatsettings.h"
@@ -13,7 +15,7 @@ namespace verola {
 struct TCoordItem;
 class TTab;
 
-struct THashItem {
+struct VEROLA_CORE_EXPORT THashItem {
     double HashValue = -999.0;
     QStringList Positions; // decimal axis positions, in the order added, duplicates allowed
 };
@@ -35,7 +37,7 @@ void FillHashList(THashList& list, int axis, int kind, const TTab& table, const 
 int HashIndex(const THashList& list, int kind, double value);
 void FreeHashList(THashListPtr& list);
 
-struct HashBounds {
+struct VEROLA_CORE_EXPORT HashBounds {
     double lower = 0;
     double upper = 0;
 };

@@ -4,6 +4,8 @@
 #include "core/platform/feedback.h"
 
 #include <QDir>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace verola {
 
@@ -121,14 +123,43 @@ int TSelectionSources::openQuery(int level, const TCoordItem& c)
     return count;
 }
 
+// When a level's table opens but its "Index" entry is no list of its fields, the entry is
+// most likely the tag of an index file, which the engine does not read: says so, naming the
+// fields to write instead. Empty otherwise.
+QString TSelectionSources::indexEntryFault(const TCoordItem& c) const
+{
+    if (c.Index.isEmpty())
+        return QString();
+    TTable probe(m_session);
+    probe.SetDatabaseName(c.Path);
+    probe.SetTableName(table.TableName());
+    try {
+        probe.Open();
+    } catch (const EPlatformError&) {
+        return QString(); // the table itself cannot be opened
+    }
+    const QStringList fields = probe.FieldNames();
+    static const QRegularExpression separators(QStringLiteral("[;+,]"));
+    const QStringList parts = c.Index.split(separators, Qt::SkipEmptyParts);
+    const bool fieldList = std::all_of(parts.begin(), parts.end(),
+        [&](const QString& part) { return fields.contains(part.trimmed(), Qt::CaseInsensitive); });
+    if (fieldList)
+        return QString();
+    return QStringLiteral("Индекс \"%1\" - не список полей таблицы, а, видимо, тег индексного файла; такие теги не "
+                          "читаются. Укажите в \"Index\" поля ключа через \";\" (поля таблицы: %2)")
+        .arg(c.Index, fields.join(u';'));
+}
+
 int TSelectionSources::openTable(const TCoordItem& c)
 {
     try {
         table.Open();
     } catch (const EPlatformError&) {
-        m_feedback.message(QStringLiteral("Невозможно открыть базу данных для:") + kLineBreak + c.Path
-                           + QDir::separator() + table.TableName() + kLineBreak + table.IndexName() + kLineBreak
-                           + table.MasterFields());
+        QString text = QStringLiteral("Невозможно открыть базу данных для:") + kLineBreak + c.Path + QDir::separator()
+            + table.TableName() + kLineBreak + table.IndexName() + kLineBreak + table.MasterFields();
+        if (const QString fault = indexEntryFault(c); !fault.isEmpty())
+            text += kLineBreak + fault;
+        m_feedback.message(text);
         return -1;
     }
     if (!c.Index.isEmpty() && !masterLink)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/db/fielddefs.h"
 #include "core/db/recordsource.h"
 
@@ -9,14 +10,14 @@
 namespace verola {
 
 // One stored value: null, a number (dates as day numbers, logical 1/0) or a text.
-struct MemoryValue {
+struct VEROLA_CORE_EXPORT MemoryValue {
     enum Kind : unsigned char { Null, Number, Text } kind = Null;
     double number = 0;
     QString text;
 };
 
 // Records held in memory: text tables and Paradox tables are read whole.
-class MemoryTable : public RecordSource {
+class VEROLA_CORE_EXPORT MemoryTable : public RecordSource {
 public:
     MemoryTable(QString origin, TFieldDefs defs) : m_origin(std::move(origin)), m_defs(std::move(defs)) {}
 

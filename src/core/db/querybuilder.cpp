@@ -27,6 +27,18 @@ QString quoted(const QString& text)
     return u'\'' + text + u'\'';
 }
 
+QString quotedFor(SqlQuoting quoting, const QString& text)
+{
+    return quoting == SqlQuoting::Quoted ? quoted(text) : text;
+}
+
+void quoteBounds(SqlQuoting quoting, QString& lower, QString& upper)
+{
+    lower = quotedFor(quoting, lower);
+    if (!upper.isEmpty())
+        upper = quotedFor(quoting, upper);
+}
+
 // An age code n: for n up to 100 the band is its last digit plus one; a last digit of 9
 // (band 10, which does not exist) takes the last band.
 const AgeBand& bandOfCode(int n)
@@ -80,11 +92,11 @@ QString twoDigits(int n)
 }
 
 QString timeFieldValue(const QString& field, const QString& text, const DateParts& parts, const TCoordItem& c,
-                       const FormatSettings& format)
+                       const FormatSettings& format, SqlQuoting quoting)
 {
     if (field == kTime) {
         requireDate(parts, text);
-        return quoted(dateToStr(parts.dayNumber, format));
+        return quotedFor(quoting, dateToStr(parts.dayNumber, format));
     }
     if (field == QStringLiteral("Year"))
         return QString::number(c.UseYear == 1 ? parts.year - 1900 : parts.year);
@@ -160,8 +172,9 @@ QStringList takeExcludedWords(QString& line)
     return words;
 }
 
-// Is "and" among the last five characters as a word of its own, not inside a value such as 'Holland'?
-bool endsWithDanglingAnd(const QString& s)
+// Where "and" stands as a word of its own among the last five characters (not inside a
+// value such as 'Holland'); -1 when it does not.
+qsizetype danglingAndPosition(const QString& s)
 {
     const qsizetype from = std::max<qsizetype>(0, s.size() - 5);
     for (qsizetype at = s.indexOf(QStringLiteral("and"), from, Qt::CaseInsensitive); at >= 0;
@@ -169,9 +182,9 @@ bool endsWithDanglingAnd(const QString& s)
         const bool wordStart = at == 0 || s.at(at - 1) == u' ';
         const bool wordEnd = at + 3 == s.size() || s.at(at + 3) == u' ';
         if (wordStart && wordEnd)
-            return true;
+            return at;
     }
-    return false;
+    return -1;
 }
 
 // Tables in a folder, matched without regard to letter case as the desktop's file system did.
@@ -251,9 +264,11 @@ QString TrimDanglingClause(const QString& line)
     for (;;) {
         if (s.toLower().contains(QStringLiteral("where")) && s.size() >= 5 && s.size() <= 7)
             return QString();
-        if (endsWithDanglingAnd(s)) {
-            s.chop(std::min<qsizetype>(5, s.size()));
-            return s;
+        // Cut at the dangling word itself: the five characters may reach into a value.
+        if (qsizetype at = danglingAndPosition(s); at >= 0) {
+            while (at > 0 && s.at(at - 1) == u' ')
+                --at;
+            return s.left(at);
         }
         if (!s.endsWith(QStringLiteral(" = ")))
             return s;
@@ -312,36 +327,42 @@ TSelectionSources::SexCodes TSelectionSources::sexCodes() const
 
 void TSelectionSources::ConvertValue(int level, const QString& field, QString& lower, QString& upper) const
 {
+    convertValue(level, field, lower, upper, SqlQuoting::Quoted);
+}
+
+void TSelectionSources::convertValue(int level, const QString& field, QString& lower, QString& upper,
+                                     SqlQuoting quoting) const
+{
     const TCoordItem* c = coordinate(level);
     if (lower.isEmpty() || !c)
         return;
     const bool timeAsDate = field == kTime && c->FormatCoord != kString;
     if (c->NameCoord.toLower() == field.toLower() && field != kRegion && !timeAsDate) {
-        if (c->FormatCoord == kString) {
-            lower = quoted(lower);
-            if (!upper.isEmpty())
-                upper = quoted(upper);
-        }
+        if (c->FormatCoord == kString)
+            quoteBounds(quoting, lower, upper);
         return;
     }
-    if (c->NameCoord == kRegion)
-        convertRegion(*c, field, lower, upper);
-    else if (c->NameCoord == kTime)
-        convertTime(*c, field, lower, upper);
-    else if (c->NameCoord == kSexAgeGroup)
-        convertSexAge(field, lower, upper);
+    try {
+        if (c->NameCoord == kRegion)
+            convertRegion(*c, field, lower, upper, quoting);
+        else if (c->NameCoord == kTime)
+            convertTime(*c, field, lower, upper, quoting);
+        else if (c->NameCoord == kSexAgeGroup)
+            convertSexAge(field, lower, upper);
+    } catch (const EConvertError& error) {
+        throw EConvertError(QStringLiteral("Level %1 (%2), field %3: %4")
+                                .arg(level).arg(c->NameCoord, field, error.message()));
+    }
 }
 
-void TSelectionSources::convertRegion(const TCoordItem& c, const QString& field, QString& lower, QString& upper) const
+void TSelectionSources::convertRegion(const TCoordItem& c, const QString& field, QString& lower, QString& upper,
+                                      SqlQuoting quoting) const
 {
     const int r = c.SetRegionType;
     const int u = c.UseRegionType;
     if (r == u && r < 2) {
-        if (c.FormatCoord == kString) {
-            lower = quoted(lower);
-            if (!upper.isEmpty())
-                upper = quoted(upper);
-        }
+        if (c.FormatCoord == kString)
+            quoteBounds(quoting, lower, upper);
         return;
     }
     if (r != 0 && u == 0 && field == kRegion) {
@@ -364,14 +385,15 @@ void TSelectionSources::convertRegion(const TCoordItem& c, const QString& field,
     }
 }
 
-void TSelectionSources::convertTime(const TCoordItem& c, const QString& field, QString& lower, QString& upper) const
+void TSelectionSources::convertTime(const TCoordItem& c, const QString& field, QString& lower, QString& upper,
+                                    SqlQuoting quoting) const
 {
     const DateParts first = readTimeCode(lower, m_format);
     if (!upper.isEmpty()) {
         const DateParts second = readTimeCode(upper, m_format);
-        upper = timeFieldValue(field, upper, second, c, m_format);
+        upper = timeFieldValue(field, upper, second, c, m_format, quoting);
     }
-    lower = timeFieldValue(field, lower, first, c, m_format);
+    lower = timeFieldValue(field, lower, first, c, m_format, quoting);
 }
 
 void TSelectionSources::convertSexAge(const QString& field, QString& lower, QString& upper) const
@@ -506,10 +528,10 @@ bool TSelectionSources::UsesTemplatedTable(int level) const
     });
 }
 
-QString TSelectionSources::convertedLower(const QString& field) const
+QString TSelectionSources::convertedLower(const QString& field, SqlQuoting quoting) const
 {
     LevelValue value = LevelValues(field);
-    ConvertValue(value.level, field, value.lower, value.upper);
+    convertValue(value.level, field, value.lower, value.upper, quoting);
     return value.lower;
 }
 
@@ -530,7 +552,7 @@ QString TSelectionSources::TemplatedTableName(int level) const
             const qsizetype close = code.indexOf(u'>', open + 1);
             if (close < 0)
                 break;
-            name += convertedLower(code.mid(open + 1, close - open - 1));
+            name += convertedLower(code.mid(open + 1, close - open - 1), SqlQuoting::Quoted);
             open = close;
         }
         return name + extensionOf(c->File);
@@ -555,9 +577,10 @@ QString TSelectionSources::KeyValue() const
     const TCoordItem* table = coordinate(tableLevel);
     if (!table)
         return QString();
+    // The key is searched in the index as the codes themselves, not as SQL text.
     QString key;
     for (const QString& part : table->Key.split(u'+'))
-        key += convertedLower(part);
+        key += convertedLower(part, SqlQuoting::Bare);
     return key;
 }
 

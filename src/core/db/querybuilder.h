@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 // The sources of one selection run: the loaded description, the query, the table and the data
 // source over the query, the levels that draw records from them, the current codes of the
 // levels, and the SQL text, table names and keys built from those codes.
@@ -27,13 +29,16 @@ QString MapFieldToCoord(const QString& field);
 // left holding only "where".
 QString TrimDanglingClause(const QString& line);
 
-struct LevelValue {
+// Text values go into SQL between single quotes; a key searched in an index is bare.
+enum class SqlQuoting { Quoted, Bare };
+
+struct VEROLA_CORE_EXPORT LevelValue {
     int level = -1;
     QString lower;
     QString upper;
 };
 
-class TSelectionSources {
+class VEROLA_CORE_EXPORT TSelectionSources {
 public:
     TSelectionSources(const FormatSettings& format, Feedback& feedback, TSession& session = TSession::Default());
     TSelectionSources(const TSelectionSources&) = delete;
@@ -88,13 +93,17 @@ private:
         QString women;
     };
     SexCodes sexCodes() const;
-    void convertRegion(const TCoordItem& c, const QString& field, QString& lower, QString& upper) const;
-    void convertTime(const TCoordItem& c, const QString& field, QString& lower, QString& upper) const;
+    void convertValue(int level, const QString& field, QString& lower, QString& upper, SqlQuoting quoting) const;
+    void convertRegion(const TCoordItem& c, const QString& field, QString& lower, QString& upper,
+                       SqlQuoting quoting) const;
+    void convertTime(const TCoordItem& c, const QString& field, QString& lower, QString& upper,
+                     SqlQuoting quoting) const;
     void convertSexAge(const QString& field, QString& lower, QString& upper) const;
     const TAliaseType* aliasOf(const TCoordItem& c) const;
-    QString convertedLower(const QString& field) const;
+    QString convertedLower(const QString& field, SqlQuoting quoting) const;
     int openQuery(int level, const TCoordItem& c);
     int openTable(const TCoordItem& c);
+    QString indexEntryFault(const TCoordItem& c) const;
     void showFoundCaption(int level, int count);
 
     FormatSettings m_format;

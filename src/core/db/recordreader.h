@@ -6,6 +6,7 @@
 // the weights that divide values, the date and group ranges of the time and sex-age positions
 // and the record-driven walk of hashed levels.
 
+#include "core/coreexport.h"
 #include "core/astro/horoscope.h"
 #include "core/db/hashlist.h"
 #include "core/db/querybuilder.h"
@@ -32,11 +33,11 @@ constexpr double kNoDate = 1.0 / 96.0;
 // The bounds of a sex-age position that has no group.
 constexpr std::int16_t kNoGroup = 101;
 
-struct TDateType {
+struct VEROLA_CORE_EXPORT TDateType {
     double Lower = kNoDate;
     double Upper = kNoDate;
 };
-struct TGroupItem {
+struct VEROLA_CORE_EXPORT TGroupItem {
     std::int16_t Lower = kNoGroup;
     std::int16_t Upper = kNoGroup;
 };
@@ -63,7 +64,7 @@ double AgeFromDates(const QString& birth, const QString& event, const FormatSett
 int bandLowerAge(int band);
 int bandUpperAge(int band);
 
-struct SexAgeResult {
+struct VEROLA_CORE_EXPORT SexAgeResult {
     bool ok = false;
     int part = 0; // 1: the time test failed, 2: the sex or the age
 };
@@ -88,7 +89,7 @@ bool nodeHasChildren(const QStringList& tree, int line);
 QString codesPart(const QString& line);
 
 // Accumulators of one database level and what it wrote.
-struct TLevelAccumulators {
+struct VEROLA_CORE_EXPORT TLevelAccumulators {
     std::unique_ptr<TTempList> list;
     int size = 0;
     int direct = 0;  // values written straight into cells
@@ -96,7 +97,7 @@ struct TLevelAccumulators {
 };
 
 // The field names a database level's entries give the time and sex-age tests.
-struct TDatabaseFields {
+struct VEROLA_CORE_EXPORT TDatabaseFields {
     QString time;
     QString sexAge;
     QString sex;
@@ -109,7 +110,7 @@ bool isCountMode(const QStringList& items);
 
 // One Items entry, taken apart once when the model is loaded, with the comparisons the
 // per-record step makes of it answered in advance.
-struct TRecordEntry {
+struct VEROLA_CORE_EXPORT TRecordEntry {
     QString field;
     QString coordinate;
     QString role;
@@ -131,7 +132,7 @@ struct TRecordEntry {
 std::vector<TRecordEntry> recordEntriesOf(const TPanelInfoStruct& description, const QStringList& items);
 
 // The record-level state of one selection run.
-class TRecordReader {
+class VEROLA_CORE_EXPORT TRecordReader {
 public:
     TRecordReader(TSelectionSources& sources, Feedback& feedback, const FormatSettings& format, TSession& session);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/db/fielddefs.h"
 #include "core/platform/formatsettings.h"
 
@@ -10,7 +11,7 @@ namespace verola {
 
 // Records of one table file or one query result, reached by number. Each file
 // kind has its driver (dBase, Paradox, text); query results are held in memory.
-class RecordSource {
+class VEROLA_CORE_EXPORT RecordSource {
 public:
     virtual ~RecordSource() = default;
 

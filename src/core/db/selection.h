@@ -5,6 +5,7 @@
 // handing the innermost records to the per-record step. The database review runs the same
 // walk only to count the records the query level finds for each of its positions.
 
+#include "core/coreexport.h"
 #include "core/platform/formatsettings.h"
 
 #include <QString>
@@ -18,12 +19,12 @@ class TTab;
 
 // The list the main window shows during a database review: one entry per query position,
 // "<axis caption> <code>,<count>".
-struct TReviewList {
+struct VEROLA_CORE_EXPORT TReviewList {
     QStringList entries;
     bool visible = true;
 };
 
-struct SelectionRequest {
+struct VEROLA_CORE_EXPORT SelectionRequest {
     TTab* primary = nullptr;    // the block's kind 0 table
     QString panelKind;          // "PolPanel", "ConcPanel", "DesPanel" or "DeathPanel"
     Feedback* feedback = nullptr;
@@ -42,7 +43,7 @@ enum class SelectionOutcome {
     HeadingMissing,  // an axis caption is not in the caption list
 };
 
-struct SelectionResult {
+struct VEROLA_CORE_EXPORT SelectionResult {
     SelectionOutcome outcome = SelectionOutcome::Completed;
     int total = 0; // records accepted since the last model was loaded (counted, in a review)
 };

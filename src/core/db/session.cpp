@@ -112,9 +112,11 @@ QString TSession::databaseFolder(const QString& databaseName) const
 {
     if (databaseName.isEmpty())
         return QString();
+    QString folder = databaseName;
     if (!databaseName.contains(u'/') && !databaseName.contains(u'\\') && IsAlias(databaseName))
-        return PrivateProfile(m_aliasFile).readString(databaseName, kPathKey, QString());
-    return databaseName;
+        folder = PrivateProfile(m_aliasFile).readString(databaseName, kPathKey, QString());
+    // Folders written on the desktop system use "\" as the separator, as table names do.
+    return folder.replace(u'\\', u'/');
 }
 
 QStringList TSession::GetTableNames(const QString& databaseName) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/platform/formatsettings.h"
 
 #include <QString>
@@ -14,7 +15,7 @@ class SqlCache;
 // the loaded copies of tables that SQL statements read. An alias is a name with
 // parameters, the first being "PATH=" a folder; aliases live in the INI file
 // "Aliases.ini" of the system directory, one section per alias with its PATH key.
-class TSession {
+class VEROLA_CORE_EXPORT TSession {
 public:
     explicit TSession(const FormatSettings& format = FormatSettings(),
         const QString& aliasFile = QStringLiteral("Aliases.ini"));
@@ -40,7 +41,8 @@ public:
     // The table files (".dbf", ".db", ".txt", with extensions) of a folder or an alias, sorted.
     QStringList GetTableNames(const QString& databaseName) const;
 
-    // Folder of a database name: an alias's PATH, else the name itself as a folder.
+    // Folder of a database name: an alias's PATH, else the name itself as a folder;
+    // a backslash is taken as the folder separator.
     QString databaseFolder(const QString& databaseName) const;
     // The file a table name means in a database: a name with an extension as it
     // is, else the first of name + ".dbf", ".db", ".txt" that exists (or name + "."

@@ -3,6 +3,7 @@
 // Positions that the per-record step treats specially: wind directions written as compass
 // sectors and averaged as angles, temperatures read as integers, and horoscope questions.
 
+#include "core/coreexport.h"
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -12,7 +13,7 @@ namespace verola {
 class Feedback;
 
 // One accumulator of the innermost level: values summed (or an angle mean times the count).
-struct TOneTempItem {
+struct VEROLA_CORE_EXPORT TOneTempItem {
     float Sum = -999.0f;
     std::int32_t Count = 0;
 };
@@ -21,7 +22,7 @@ using TTempList = std::vector<TOneTempItem>;
 // A field whose name holds "ветра", "VET", "Темпер" or "TEMPER" (letter case counting).
 bool IsWindOrTempField(const QString& name);
 
-struct SectorReading {
+struct VEROLA_CORE_EXPORT SectorReading {
     bool isSector = false;
     int degrees = 0;
 };

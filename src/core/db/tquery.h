@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/db/dataset.h"
 #include "core/db/session.h"
 
@@ -17,7 +18,7 @@ namespace verola {
 // format compares dates; string comparison is exact. Opening runs the whole
 // statement, so RecordCount is known at once. A bad statement or a missing
 // table raises EDatabaseError with the statement's text.
-class TQuery : public TDataSet {
+class VEROLA_CORE_EXPORT TQuery : public TDataSet {
 public:
     explicit TQuery(TSession& session = TSession::Default());
     ~TQuery() override;

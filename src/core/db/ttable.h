@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/db/dataset.h"
 #include "core/db/fielddefs.h"
 #include "core/db/session.h"
@@ -23,7 +24,7 @@ using TIndexOptions = int;
 // index is selected. With an index selected the table shows its records in
 // key order, FindKey searches the key, and a master link narrows the records
 // to those whose index fields equal the master's MasterFields.
-class TTable : public TDataSet {
+class VEROLA_CORE_EXPORT TTable : public TDataSet {
 public:
     explicit TTable(TSession& session = TSession::Default());
     ~TTable() override;

@@ -35,8 +35,8 @@ bool isDigit(QChar c)
 
 } // namespace
 
-void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRec>& chain,
-    std::unique_ptr<double[]>& slots)
+// Reads the text; false when it is empty. Throws for blanks and unmatched brackets.
+bool ExpressionCompiler::prepare(const QString& source)
 {
     m_text = upperAsciiTrimmed(source);
     for (const auto& entry : m_parser.m_variables)
@@ -46,7 +46,7 @@ void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRe
     for (const auto& entry : m_parser.m_functionsTwo)
         m_longestFunction = std::max(m_longestFunction, static_cast<int>(entry.first.size()));
     if (m_text.isEmpty())
-        return;
+        return false;
     if (m_text.contains(u' '))
         throw EExpressionHasBlanks(QStringLiteral("Expression has blanks"));
     const int n = static_cast<int>(m_text.size());
@@ -58,6 +58,15 @@ void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRe
     if (m_prefixBalance[n] != 0)
         throw EMissMatchingBracket(QStringLiteral("Missing brackets in expression"));
     buildLookupTables();
+    return true;
+}
+
+void ExpressionCompiler::compile(const QString& source, std::vector<TOperationRec>& chain,
+    std::unique_ptr<double[]>& slots)
+{
+    if (!prepare(source))
+        return;
+    const int n = static_cast<int>(m_text.size());
 
     // Classify level by level, root first.
     const Range root = stripBrackets({0, n}, 0);
@@ -175,9 +184,23 @@ ExpressionCompiler::Range ExpressionCompiler::stripBrackets(Range range, int lev
     return range;
 }
 
+// Whether the text would be a term with no limit on the nesting: only then is the
+// nesting limit the fault. The search is the same, its answers then hold at any level.
+bool ExpressionCompiler::validAtAnyDepth() const
+{
+    ExpressionCompiler unlimited(m_parser);
+    unlimited.m_levelLimit = kNoLevelLimit;
+    unlimited.prepare(m_text);
+    try {
+        return unlimited.isValid(0, static_cast<int>(m_text.size()), 0);
+    } catch (const EExpressionTooComplex&) {
+        return true; // too long to tell: the limit that was met stays the fault
+    }
+}
+
 void ExpressionCompiler::raiseSyntaxError(Range whole) const
 {
-    if (m_tooDeep)
+    if (m_tooDeep && validAtAnyDepth())
         throw ETooManyNestings(QStringLiteral("Expression contains too many nestings"));
     if (m_splitTried)
         throw ESyntaxError(QStringLiteral("Error parsing expression:\r%1\r%2")
@@ -207,9 +230,9 @@ int ExpressionCompiler::classify(Range range, int level)
 
     Split split;
     Range argument;
-    if (e > b && level <= TCustomParser::kMaxLevel && isVariable(b, e, &term.variable)) {
+    if (e > b && level <= m_levelLimit && isVariable(b, e, &term.variable)) {
         term.kind = TermKind::Variable;
-    } else if (e > b && level <= TCustomParser::kMaxLevel && isNumber(b, e, &term.number)) {
+    } else if (e > b && level <= m_levelLimit && isNumber(b, e, &term.number)) {
         term.kind = TermKind::Number;
     } else if (recognise(RNegation, b, e, level)) {
         term.kind = TermKind::Negation;
@@ -260,7 +283,7 @@ bool ExpressionCompiler::recognise(Recogniser r, int b, int e, int level)
 {
     if (e <= b)
         return false;
-    if (level > TCustomParser::kMaxLevel) {
+    if (level > m_levelLimit) {
         m_tooDeep = true;
         return false;
     }
@@ -287,7 +310,7 @@ bool ExpressionCompiler::compute(Recogniser r, int b, int e, int level)
     case RNegation:
         if (m_text.at(b) != u'-' || e - b < 2)
             return false;
-        if (level + 1 > TCustomParser::kMaxLevel) {
+        if (level + 1 > m_levelLimit) {
             m_tooDeep = true;
             return false;
         }
@@ -353,7 +376,7 @@ bool ExpressionCompiler::isAllowedPart(int b, int e, int level, Mask mask)
 {
     if (e <= b)
         return false;
-    if (level > TCustomParser::kMaxLevel) {
+    if (level > m_levelLimit) {
         m_tooDeep = true;
         return false;
     }

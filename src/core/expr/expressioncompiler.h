@@ -1,9 +1,11 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/expr/parser.h"
 
 #include <QString>
 #include <array>
+#include <limits>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -17,7 +19,7 @@ namespace verola {
 // so that no input makes the search exponential, and a range deeper than the nesting limit
 // is never explored (the compile then fails with ETooManyNestings). A text that needs more
 // than a fixed amount of searching fails with EExpressionTooComplex.
-class ExpressionCompiler {
+class VEROLA_CORE_EXPORT ExpressionCompiler {
 public:
     explicit ExpressionCompiler(const TCustomParser& parser) : m_parser(parser) {}
 
@@ -83,18 +85,25 @@ private:
     void spendWork();
     std::uint64_t memoKey(int b, int e, int level) const
     {
+        // Without a level limit an answer does not depend on the level.
+        const int keyLevel = m_levelLimit == kNoLevelLimit ? 0 : level;
         return ((static_cast<std::uint64_t>(b) * (m_text.size() + 1) + static_cast<std::uint64_t>(e)) << 5)
-            | static_cast<std::uint64_t>(level);
+            | static_cast<std::uint64_t>(keyLevel);
     }
     bool properlyNested(int b, int e) const;
     int balance(int b, int e) const { return m_prefixBalance[e] - m_prefixBalance[b]; }
     QString text(int b, int e) const { return m_text.mid(b, e - b); }
     Range stripBrackets(Range range, int level);
 
+    bool prepare(const QString& source);
+    bool validAtAnyDepth() const;
     int classify(Range range, int level);
     [[noreturn]] void raiseSyntaxError(Range whole) const;
 
+    static constexpr int kNoLevelLimit = std::numeric_limits<int>::max() - 1;
+
     const TCustomParser& m_parser;
+    int m_levelLimit = TCustomParser::kMaxLevel;
     QString m_text;
     std::vector<int> m_prefixBalance;
     std::vector<std::vector<int>> m_minimum; // m_minimum[k][i]: least prefix balance in i .. i + 2^k - 1

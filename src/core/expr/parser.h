@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/platform/errors.h"
 #include "core/platform/formatsettings.h"
 
@@ -14,7 +15,7 @@
 namespace verola {
 
 // Compile errors of the evaluator; their messages are the evaluator's own English texts.
-class EMathParserError : public EPlatformError {
+class VEROLA_CORE_EXPORT EMathParserError : public EPlatformError {
 public:
     using EPlatformError::EPlatformError;
     // Name of the concrete class, for reports ("ESyntaxError", ...).
@@ -62,7 +63,7 @@ enum class TermKind : std::uint8_t {
 };
 
 // One step of a compiled expression: result = routine(first, second).
-struct TOperationRec {
+struct VEROLA_CORE_EXPORT TOperationRec {
     const double* first = nullptr;
     const double* second = nullptr;
     double* result = nullptr;
@@ -73,7 +74,7 @@ struct TOperationRec {
 
 // Compiles an arithmetic expression once into a chain of operation records and evaluates
 // the chain as often as needed. Arithmetic faults while evaluating raise EFloatingPointError.
-class TCustomParser : public QObject {
+class VEROLA_CORE_EXPORT TCustomParser : public QObject {
 public:
     explicit TCustomParser(QObject* owner = nullptr);
     ~TCustomParser() override;
@@ -119,7 +120,7 @@ private:
 };
 
 // The evaluator with the eight variables and the standard functions.
-class TParser : public TCustomParser {
+class VEROLA_CORE_EXPORT TParser : public TCustomParser {
 public:
     explicit TParser(QObject* owner = nullptr);
 

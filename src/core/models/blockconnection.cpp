@@ -103,11 +103,13 @@ void TBlockConnectForm::setTreeFromLines(const QStringList& lines)
     m_roots.clear();
     // path[d] is the index, among its siblings, of the node of depth d on the way to the last line.
     std::vector<size_t> path;
+    // Depth counts from the first line, a root whatever its indent: a file whose lines all
+    // carry the same extra indent reads as the same tree.
+    const int rootIndent = lines.isEmpty() ? 0 : leadingIndent(lines.first());
     for (const QString& line : lines) {
         const int indent = leadingIndent(line);
-        // The first line is a root whatever its indent.
-        const int depth = m_roots.empty() ? 0 : indent;
-        if (depth > static_cast<int>(path.size()))
+        const int depth = indent - rootIndent;
+        if (depth < 0 || depth > static_cast<int>(path.size()))
             return;
         path.resize(static_cast<size_t>(depth));
         std::vector<TConnectionNode>* siblings = &m_roots;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 // The block connection: for every block and every coordinate position of its tables, the
 // coordinate's name and, optionally, the coordinate of some block whose values it takes over.
 // A plain object created at start-up; nothing shows or edits it.
@@ -15,19 +17,19 @@ class TTab;
 inline const QString kConnectionTreeFile = QStringLiteral("total.cnn");
 
 // A node of the connection tree: a text and its children in order.
-struct TConnectionNode {
+struct VEROLA_CORE_EXPORT TConnectionNode {
     QString text;
     std::vector<TConnectionNode> children;
 };
 
 // A coordinate name with the coordinate position it was found at.
-struct TNamedPosition {
+struct VEROLA_CORE_EXPORT TNamedPosition {
     QString name;
     int position = 0;
 };
 using TCoordinateNameList = std::vector<TNamedPosition>;
 
-struct TBlockCoordinate {
+struct VEROLA_CORE_EXPORT TBlockCoordinate {
     int block = -1;
     int position = -1;
     bool operator==(const TBlockCoordinate&) const = default;
@@ -36,7 +38,7 @@ struct TBlockCoordinate {
 // Asked for every block's coordinate names; "all blocks" to CoordinateNames.
 constexpr int kAllBlocks = 999;
 
-class TBlockConnectForm {
+class VEROLA_CORE_EXPORT TBlockConnectForm {
 public:
     // Starts with the built-in tree.
     TBlockConnectForm();

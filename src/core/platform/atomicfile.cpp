@@ -4,8 +4,18 @@
 
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace verola {
 
@@ -14,6 +24,28 @@ namespace {
 std::filesystem::path nativePath(const QString& path)
 {
     return std::filesystem::path(path.toStdU16String());
+}
+
+std::function<void(const QString&)>& diskSyncObserver()
+{
+    static std::function<void(const QString&)> observer;
+    return observer;
+}
+
+void notifySynced(const QString& path)
+{
+    if (diskSyncObserver())
+        diskSyncObserver()(path);
+}
+
+// Forces an open file's data to the disk; false with errno set when the device fails.
+bool syncDescriptor(int descriptor)
+{
+#ifdef Q_OS_WIN
+    return _commit(descriptor) == 0;
+#else
+    return ::fsync(descriptor) == 0;
+#endif
 }
 
 } // namespace
@@ -69,6 +101,9 @@ void AtomicFile::commit()
 {
     if (!m_temporary.flush())
         fail(QStringLiteral("Cannot write file"), m_temporary.errorString());
+    if (!syncDescriptor(m_temporary.handle()))
+        fail(QStringLiteral("Cannot write file"), QString::fromLocal8Bit(std::strerror(errno)));
+    notifySynced(m_temporary.fileName());
     m_temporary.close();
     if (m_temporary.error() != QFileDevice::NoError)
         fail(QStringLiteral("Cannot write file"), m_temporary.errorString());
@@ -85,6 +120,52 @@ void writeFileAtomically(const QString& path, const QByteArray& bytes)
     file.open();
     file.write(bytes.constData(), bytes.size());
     file.commit();
+}
+
+void copyFileAtomically(const QString& from, const QString& to)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        throw EInOutError(QStringLiteral("Cannot open file \"%1\": %2").arg(from, source.errorString()));
+    AtomicFile copy(to);
+    copy.open();
+    constexpr qint64 kChunk = 1 << 20;
+    while (!source.atEnd()) {
+        const QByteArray chunk = source.read(kChunk);
+        if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
+            throw EInOutError(QStringLiteral("Cannot read file \"%1\": %2").arg(from, source.errorString()));
+        copy.write(chunk.constData(), chunk.size());
+    }
+    copy.commit();
+}
+
+QString temporaryFileTarget(const QString& fileName)
+{
+    static const QRegularExpression suffix(QStringLiteral("\\.~[0-9a-f]{8}$"));
+    const QRegularExpressionMatch match = suffix.match(fileName);
+    return match.hasMatch() ? fileName.left(match.capturedStart()) : QString();
+}
+
+void syncFolder(const QString& folder)
+{
+#ifndef Q_OS_WIN
+    const QByteArray nativeFolder = QFile::encodeName(folder);
+    const int descriptor = ::open(nativeFolder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        return; // a folder we may not read: its renames are the file system's to keep
+    const bool synced = ::fsync(descriptor) == 0;
+    const int error = errno;
+    ::close(descriptor);
+    if (!synced && error != EINVAL && error != ENOTSUP)
+        throw EInOutError(QStringLiteral("Cannot write folder \"%1\": %2")
+                              .arg(folder, QString::fromLocal8Bit(std::strerror(error))));
+#endif
+    notifySynced(folder);
+}
+
+void setDiskSyncObserver(std::function<void(const QString& path)> observer)
+{
+    diskSyncObserver() = std::move(observer);
 }
 
 } // namespace verola

@@ -1,15 +1,19 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QFile>
 #include <QString>
+#include <functional>
 
 namespace verola {
 
-// Writes a file under a temporary name beside it and renames it over the target on
-// commit, so that a failure part-way leaves any earlier file whole. A read-only file is
-// refused, a link is followed and the file's permissions are kept. Unlike QSaveFile it does
-// not force the data to disk, which would make every table save wait for the device.
-class AtomicFile {
+// Writes a file under a temporary name beside it ("NAME.~xxxxxxxx") and renames it over the
+// target on commit, so that a failure part-way leaves any earlier file whole. The data is
+// forced to the disk before the rename, so that a power cut cannot bring back a renamed but
+// empty file; the caller syncs the folder once its renames are done (syncFolder). A read-only
+// file is refused, a link is followed and the file's permissions are kept.
+class VEROLA_CORE_EXPORT AtomicFile {
 public:
     explicit AtomicFile(const QString& path);
     ~AtomicFile(); // removes the temporary file unless committed
@@ -32,5 +36,20 @@ private:
 
 // Replaces the file with the given bytes through an AtomicFile.
 void writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// Replaces the file "to" with a copy of "from" through an AtomicFile. Throws EInOutError.
+void copyFileAtomically(const QString& from, const QString& to);
+
+// The file a temporary file of AtomicFile stands for ("study.x1" for "study.x1.~0a1b2c3d"), or
+// an empty string when the name is not of that form.
+QString temporaryFileTarget(const QString& fileName);
+
+// Forces the folder's entries (the renames done in it) to the disk. A file system that cannot
+// sync a folder is left as it is; a failing device throws EInOutError.
+void syncFolder(const QString& folder);
+
+// Tests watch the order of a save through this: called with the path of every file or folder
+// just forced to the disk. An empty function stops the watching.
+void setDiskSyncObserver(std::function<void(const QString& path)> observer);
 
 } // namespace verola

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <stdexcept>
 
@@ -8,7 +10,7 @@ namespace verola {
 // Base of the errors the platform raises: conversions, file input/output,
 // floating-point faults and allocation failures. Callers catch them by class;
 // the GUI shows an uncaught one in a message box.
-class EPlatformError : public std::runtime_error {
+class VEROLA_CORE_EXPORT EPlatformError : public std::runtime_error {
 public:
     explicit EPlatformError(const QString& message)
         : std::runtime_error(message.toStdString()), m_message(message) {}
@@ -18,29 +20,29 @@ private:
     QString m_message;
 };
 
-class EConvertError : public EPlatformError {
+class VEROLA_CORE_EXPORT EConvertError : public EPlatformError {
 public:
     using EPlatformError::EPlatformError;
 };
 
-class EInOutError : public EPlatformError {
+class VEROLA_CORE_EXPORT EInOutError : public EPlatformError {
 public:
     using EPlatformError::EPlatformError;
 };
 
-class EFloatingPointError : public EPlatformError {
+class VEROLA_CORE_EXPORT EFloatingPointError : public EPlatformError {
 public:
     using EPlatformError::EPlatformError;
 };
 
-class EOutOfMemory : public EPlatformError {
+class VEROLA_CORE_EXPORT EOutOfMemory : public EPlatformError {
 public:
     using EPlatformError::EPlatformError;
 };
 
 // A request the data model refuses because it would break its limits
 // (too many cells, too many lines on an axis, a negative dimension).
-class ELimitError : public EPlatformError {
+class VEROLA_CORE_EXPORT ELimitError : public EPlatformError {
 public:
     using EPlatformError::EPlatformError;
 };

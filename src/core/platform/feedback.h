@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,7 +11,7 @@ namespace verola {
 
 // What a long operation reports while it runs, and how it learns that the user wants it to
 // stop. An operation that only needs this takes a ProgressFeedback.
-class ProgressFeedback {
+class VEROLA_CORE_EXPORT ProgressFeedback {
 public:
     virtual ~ProgressFeedback() = default;
 
@@ -36,7 +38,7 @@ private:
 
 // What core code says to the user and asks of the user, besides progress. The GUI answers with
 // dialogs and a progress window, the CLI with the terminal, tests with a recorder.
-class Feedback : public ProgressFeedback {
+class VEROLA_CORE_EXPORT Feedback : public ProgressFeedback {
 public:
     virtual void message(const QString& text) = 0;
     virtual bool question(const QString& text) = 0;
@@ -47,7 +49,7 @@ public:
 };
 
 // Says nothing, agrees to every question and shows no progress.
-class SilentFeedback : public Feedback {
+class VEROLA_CORE_EXPORT SilentFeedback : public Feedback {
 public:
     void message(const QString&) override {}
     bool question(const QString&) override { return true; }

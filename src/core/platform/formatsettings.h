@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QChar>
 #include <QString>
 
@@ -7,7 +9,7 @@ namespace verola {
 
 // The user's number and date formats. Initialised from the system locale and
 // settable; the demo data and the tests use the Russian settings.
-struct FormatSettings {
+struct VEROLA_CORE_EXPORT FormatSettings {
     QString shortDateFormat = QStringLiteral("dd.MM.yyyy"); // Qt date format letters
     QChar dateSeparator = u'.';
     QChar decimalSeparator = u',';

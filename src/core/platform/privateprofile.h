@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -8,7 +10,7 @@
 namespace verola {
 
 // Typed reading and writing of keys over a store that finds and sets text values.
-class ProfileAccess {
+class VEROLA_CORE_EXPORT ProfileAccess {
 public:
     virtual ~ProfileAccess() = default;
 
@@ -32,7 +34,7 @@ protected:
 // default, the file is opened and closed for every call, writing keeps every
 // other line as it was, text is code page 1251. A bare file name resolves in
 // the system directory.
-class PrivateProfile : public ProfileAccess {
+class VEROLA_CORE_EXPORT PrivateProfile : public ProfileAccess {
 public:
     explicit PrivateProfile(const QString& fileName);
 
@@ -58,7 +60,7 @@ private:
 
 // The same file read in one open, for operations that read or write many keys at once.
 // Reads and writes work on the copy in memory; save() writes it back in one step.
-class PrivateProfileDocument : public ProfileAccess {
+class VEROLA_CORE_EXPORT PrivateProfileDocument : public ProfileAccess {
 public:
     explicit PrivateProfileDocument(const QString& fileName);
     ~PrivateProfileDocument();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -22,7 +24,7 @@ QString LineAttributes(const QString& s);
 void ReplaceAll(QString& s, const QString& find, const QString& by);
 QString ReplaceEach(const QString& s, const QString& find, const QString& by);
 
-struct NthFieldResult {
+struct VEROLA_CORE_EXPORT NthFieldResult {
     QString field;
     int start = 0; // 1-based, within the text after the first "|"
 };

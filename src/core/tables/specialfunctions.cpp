@@ -170,9 +170,10 @@ float SignedPower(float p, float x)
     return static_cast<float>(-std::pow(-double(x), double(p)));
 }
 
-float SpecialFunction(const QString& name, const QString& arguments, const FormatSettings& format)
+namespace {
+
+float specialFunctionValue(const QString& name, const ParsedArguments& args)
 {
-    const ParsedArguments args = readArguments(arguments, format);
     if (name == QStringLiteral("ОНД-Концентрация"))
         return dispersion(DispersionResult::Concentration, args);
     if (name == QStringLiteral("ОНД-Расстояние"))
@@ -185,6 +186,14 @@ float SpecialFunction(const QString& name, const QString& arguments, const Forma
         return stabilityByWind(args);
     // "Инверсия-Nozaki", "Инверсия-Screen2" and unknown names give no value.
     return kMissing;
+}
+
+} // namespace
+
+float SpecialFunction(const QString& name, const QString& arguments, const FormatSettings& format)
+{
+    // Whatever the function, no infinity or NaN may reach a cell.
+    return checkedResult(specialFunctionValue(name, readArguments(arguments, format)));
 }
 
 } // namespace verola

@@ -55,11 +55,14 @@ float finiteOrMissing(double value)
 }
 
 // A child value written into a formula: special functions read the user's format, the
-// evaluator its own number format.
+// evaluator its own number format. For the evaluator a negative value stands in brackets,
+// so that "A^2" or "B-A" keep their meaning.
 QString valueText(float value, const QString& formula, const SummaryState& state)
 {
-    const bool userFormat = formula.startsWith(u'@') || !state.parser.DotNumberFormat();
-    return formatGeneral(value, 15, userFormat ? state.format.decimalSeparator : QChar(u'.'));
+    const bool specialFunction = formula.startsWith(u'@');
+    const bool userFormat = specialFunction || !state.parser.DotNumberFormat();
+    const QString text = formatGeneral(value, 15, userFormat ? state.format.decimalSeparator : QChar(u'.'));
+    return value < 0 && !specialFunction ? u'(' + text + u')' : text;
 }
 
 // Replaces each "###k" by the text of the current position on axis k. Inserted texts are not

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/coreexport.h"
 #include "core/expr/parser.h"
 #include "core/platform/formatsettings.h"
 #include "core/tables/ttab.h"
@@ -12,7 +13,7 @@ namespace verola {
 // What one summary computation works with: the evaluator of its formulas, the user's
 // formats, the current value line of FORM rules (-1: none) and the first/last position
 // arrays of the shifted read.
-struct SummaryState {
+struct VEROLA_CORE_EXPORT SummaryState {
     explicit SummaryState(const FormatSettings& userFormat, int valueLine = -1)
         : format(userFormat), currentValueLine(valueLine)
     {

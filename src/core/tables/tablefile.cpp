@@ -14,6 +14,7 @@
 #include <QStorageInfo>
 #include <QSysInfo>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <shapefil.h>
 #include <vector>
@@ -100,16 +101,34 @@ void SaveToFile(TTab& table, const QString& fileName)
     file.commit();
 }
 
+namespace {
+
+// The file a load reads: the name itself in single precision, else the name followed by "_" in
+// double precision; an empty path when neither exists.
+struct TableFileSource {
+    QString path;
+    bool doublePrecision = false;
+};
+
+TableFileSource findTableFile(const QString& fileName)
+{
+    if (QFileInfo::exists(fileName))
+        return {fileName, false};
+    const QString doublePath = fileName + u'_';
+    if (QFileInfo::exists(doublePath))
+        return {doublePath, true};
+    return {};
+}
+
+} // namespace
+
 bool LoadFromFile(TTab& table, const QString& fileName)
 {
-    bool doublePrecision = false;
-    QString path = fileName;
-    if (!QFileInfo::exists(path)) {
-        path = fileName + u'_';
-        if (!QFileInfo::exists(path))
-            return false;
-        doublePrecision = true;
-    }
+    const TableFileSource source = findTableFile(fileName);
+    if (source.path.isEmpty())
+        return false;
+    const QString& path = source.path;
+    const bool doublePrecision = source.doublePrecision;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         fileFailed(QStringLiteral("Cannot open file"), path, file.errorString());
@@ -121,6 +140,15 @@ bool LoadFromFile(TTab& table, const QString& fileName)
     return true;
 }
 
+std::int64_t TableFileSurplusCells(const TTab& table, const QString& fileName)
+{
+    const TableFileSource source = findTableFile(fileName);
+    if (source.path.isEmpty())
+        return 0;
+    const std::int64_t cellsInFile = QFileInfo(source.path).size() / (source.doublePrecision ? 8 : 4);
+    return std::max<std::int64_t>(cellsInFile - table.FCellCount, 0);
+}
+
 QString dbfAxisFieldName(int axis)
 {
     return CoordFieldName(axis).left(8) + QStringLiteral("Id");
@@ -128,7 +156,34 @@ QString dbfAxisFieldName(int axis)
 
 namespace {
 
-constexpr int kValueFieldWidth = 40;
+// The widest numeric field dBase IV and FoxPro define; with 10 decimals it holds values
+// up to 999,999,999.9999999999.
+constexpr int kValueFieldWidth = 20;
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+// A dBase field name: a Latin letter, then Latin letters, digits or "_" (cut to 10 later).
+bool isDbaseFieldName(const QString& name)
+{
+    if (name.isEmpty() || !isAsciiLetter(name.at(0)))
+        return false;
+    return std::all_of(name.begin(), name.end(),
+        [](QChar c) { return isAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'_'; });
+}
+
+// The folder must exist and be a folder: it is where the table is created.
+void requireDbaseTarget(const QFileInfo& target, const QString& fileName, const QString& valueFieldName)
+{
+    if (!isDbaseFieldName(valueFieldName))
+        fileFailed(QStringLiteral("Cannot create file"), fileName,
+            QStringLiteral("\"%1\" cannot be a dBase field name (Latin letters, digits and \"_\", "
+                           "beginning with a letter)").arg(valueFieldName));
+    if (!QFileInfo(target.absolutePath()).isDir())
+        fileFailed(QStringLiteral("Cannot create file"), fileName, QStringLiteral("the folder does not exist"));
+}
 
 struct DbfCloser {
     DBFHandle handle;
@@ -164,6 +219,7 @@ DbfExportResult ExportDbf(TTab& table, const QString& fileName, const QString& v
     if (fileName.isEmpty() || valueFieldName.isEmpty() || owner == nullptr)
         return result;
     const QFileInfo target(fileName);
+    requireDbaseTarget(target, fileName, valueFieldName);
     const QStorageInfo storage(target.absolutePath());
     if (!storage.isValid() || storage.bytesAvailable() < freeSpaceLimit) {
         owner->message(QStringLiteral("Мало места на выбранном диске"));
@@ -215,8 +271,10 @@ DbfExportResult ExportDbf(TTab& table, const QString& fileName, const QString& v
                 DBFWriteStringAttribute(handle, record, f, "");
         }
         const double value = formatGeneral(cell, 15, u'.').toDouble();
-        if (!DBFWriteDoubleAttribute(handle, record, valueField, value))
+        if (!std::isfinite(value) || !DBFWriteDoubleAttribute(handle, record, valueField, value)) {
             DBFWriteAttributeDirectly(handle, record, valueField, const_cast<char*>("-999"));
+            ++result.unstorableValues;
+        }
         ++result.records;
         fileSize += recordLength;
     } while (nextCombination(v, counts));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -18,14 +20,21 @@ void SaveToFile(TTab& table, const QString& fileName);
 // table keeps the cells read so far and throws EInOutError.
 bool LoadFromFile(TTab& table, const QString& fileName);
 
-struct DbfExportResult {
+// How many cells the file LoadFromFile would read holds beyond the table's cell count: the
+// cells a load leaves out. 0 when it holds no more, or when there is no such file.
+std::int64_t TableFileSurplusCells(const TTab& table, const QString& fileName);
+
+struct VEROLA_CORE_EXPORT DbfExportResult {
     bool created = false;
     std::int64_t records = 0;
     bool stoppedAtLimit = false;
+    std::int64_t unstorableValues = 0; // infinite, not a number or too wide: written as -999
 };
 
 // One dBase record per cell that is not missing, with a text field per axis of
 // dimension above 1 and the value field; the file is marked as code page 1251.
+// Throws EInOutError when the folder does not exist or the value field name is not
+// one a dBase field can have.
 DbfExportResult ExportDbf(TTab& table, const QString& fileName, const QString& valueFieldName, bool names,
     int codeAxis, int valueDecimals, std::int64_t freeSpaceLimit, int textWidth, Feedback* owner,
     const QString& codePrefix);

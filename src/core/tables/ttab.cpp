@@ -119,19 +119,22 @@ void TTab::fillMissingFrom(std::int64_t from)
 
 void TTab::dimension(const CoordIndex& dims, bool fill)
 {
-    std::array<std::int64_t, kAxisCount> strides{};
-    std::int64_t product = 1;
-    for (int i = 0; i < kAxisCount; ++i) {
+    for (int i = 0; i < kAxisCount; ++i)
         if (dims[i] < 0)
             throw ELimitError(QStringLiteral("Axis %1 (%2) cannot have a negative dimension (%3)")
                                   .arg(i).arg(CoordFieldName(i)).arg(dims[i]));
+    // An axis without positions makes a table without cells, however large the other axes.
+    const bool noCells = std::find(dims.begin(), dims.end(), 0) != dims.end();
+    std::array<std::int64_t, kAxisCount> strides{};
+    std::int64_t product = 1;
+    for (int i = 0; i < kAxisCount && !noCells; ++i) {
         strides[i] = product;
         product *= dims[i];
         if (product > kMaxCells || strides[i] > std::numeric_limits<std::int32_t>::max())
             throw ELimitError(QStringLiteral("A table holds at most %1 cells; the requested dimensions exceed it")
                                   .arg(kMaxCells));
     }
-    const std::int64_t cellCount = product;
+    const std::int64_t cellCount = noCells ? 0 : product;
 
     // Chunks of the old shape that have the size the new shape needs are reused: a reload
     // of the same table then costs no fresh memory.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -36,7 +38,7 @@ QStringList tableKindTitles();
 QChar tableKindLetter(int kind);
 
 // Per-axis line-to-position index (FIndex) or position map to a source table (FMap).
-struct TIndex {
+struct VEROLA_CORE_EXPORT TIndex {
     std::uint16_t FCount = 0;
     std::uint16_t FGroups = 0;
     std::vector<std::uint16_t> FLinePos;
@@ -56,7 +58,7 @@ struct TIndex {
 
 // A dense twelve-axis table of single-precision cells, stored in pages of 1,024 cells,
 // whose axes take their positions from tab-indented coordinate lists.
-class TTab {
+class VEROLA_CORE_EXPORT TTab {
 public:
     TTab();
     ~TTab();

@@ -1,5 +1,7 @@
 #include "gui/app/dialogfeedback.h"
 
+#include "gui/app/verolaapplication.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -20,17 +22,17 @@ DialogFeedback::~DialogFeedback()
 
 void DialogFeedback::message(const QString& text)
 {
-    QMessageBox::information(m_parent, QApplication::applicationDisplayName(), text);
+    QMessageBox::information(m_parent, VerolaApplication::messageTitle(), text);
 }
 
 bool DialogFeedback::question(const QString& text)
 {
-    return QMessageBox::question(m_parent, QApplication::applicationDisplayName(), text) == QMessageBox::Yes;
+    return QMessageBox::question(m_parent, VerolaApplication::messageTitle(), text) == QMessageBox::Yes;
 }
 
 bool DialogFeedback::confirmDescription(const QStringList& lines)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), lines.join(u'\n'),
+    QMessageBox box(QMessageBox::NoIcon, VerolaApplication::messageTitle(), lines.join(u'\n'),
         QMessageBox::NoButton, m_parent);
     QAbstractButton* proceed = box.addButton(QStringLiteral("Продолжить"), QMessageBox::AcceptRole);
     box.addButton(QStringLiteral("Отказаться"), QMessageBox::RejectRole);

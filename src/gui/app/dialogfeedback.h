@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/guiexport.h"
 #include "core/platform/feedback.h"
 
 #include <QPointer>
@@ -10,7 +11,7 @@ class QWidget;
 namespace verola {
 
 // Message boxes, yes/no questions and a progress window for core operations.
-class DialogFeedback : public Feedback {
+class VEROLA_GUI_EXPORT DialogFeedback : public Feedback {
 public:
     explicit DialogFeedback(QWidget* parent);
     ~DialogFeedback() override;

@@ -51,22 +51,20 @@ void TNavigatorForm::FormCreate(const QString& programPath)
     initialiseProcessState(m_state, programPath);
     m_workspace = std::make_unique<TWorkspace>(m_state);
     RecentFiles = new TRecentFiles(this);
-    RecentFiles->setMenu(FileItem);
-    RecentFiles->setMaxFiles(9);
-    RecentFiles->setIniFileName(m_state.SettingsFileName);
+    RecentFiles->SetMenu(FileItem);
+    RecentFiles->SetMaxFiles(9);
+    RecentFiles->SetIniFileName(m_state.SettingsFileName);
     RecentFiles->LoadFromIni();
-    RecentFiles->OnClick = [this](TRecentFiles*, const QString& path) {
+    connect(RecentFiles, &TRecentFiles::OnClick, this, [this](const QString& path) {
         Q_EMIT configurationChosen(path);
         openConfiguration(path);
-    };
+    });
 }
 
 void TNavigatorForm::FormDestroy()
 {
     try {
         RecentFiles->SaveToIni();
-        delete RecentFiles;
-        RecentFiles = nullptr;
         m_state.coordinateCaptionList.clear();
         writeBackSettingsAtExit(m_state);
     } catch (const EPlatformError&) {
@@ -108,6 +106,11 @@ bool TNavigatorForm::trySave(const std::function<void()>& save)
 
 void TNavigatorForm::SaveItemClick()
 {
+    // Without a configuration there is no name to save under: the user chooses one.
+    if (m_state.ConfigName.isEmpty()) {
+        SaveAsItemClick();
+        return;
+    }
     trySave([this] { SaveFileSet(*m_workspace); });
 }
 

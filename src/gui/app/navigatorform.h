@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/guiexport.h"
 #include "core/app/processstate.h"
 
 #include <QMainWindow>
@@ -15,7 +16,7 @@ class TRecentFiles;
 class TWorkspace;
 
 // The main window: the flow diagram of the five blocks and the commands acting on them.
-class TNavigatorForm : public QMainWindow {
+class VEROLA_GUI_EXPORT TNavigatorForm : public QMainWindow {
     Q_OBJECT
 public:
     TNavigatorForm(ProcessState& state, const QString& programPath, QWidget* parent = nullptr);

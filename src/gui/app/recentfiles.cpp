@@ -23,7 +23,7 @@ QString entryPath(const QAction* entry)
 
 TRecentFiles::TRecentFiles(QObject* owner) : QObject(owner)
 {
-    m_separator = new QAction(QStringLiteral("-"), this);
+    m_separator = new QAction(this);
     m_separator->setSeparator(true);
 }
 
@@ -75,10 +75,7 @@ void TRecentFiles::removeLastMenuItem()
 QAction* TRecentFiles::createEntry(const QString& path)
 {
     auto* entry = new QAction(QStringLiteral("&1 ") + path, this);
-    connect(entry, &QAction::triggered, this, [this, entry] {
-        if (OnClick)
-            OnClick(this, entryPath(entry));
-    });
+    connect(entry, &QAction::triggered, this, [this, entry] { Q_EMIT OnClick(entryPath(entry)); });
     return entry;
 }
 
@@ -107,7 +104,7 @@ void TRecentFiles::AddFile(const QString& path)
         removeLastMenuItem();
 }
 
-void TRecentFiles::setMaxFiles(int value)
+void TRecentFiles::SetMaxFiles(int value)
 {
     m_maxFiles = std::min(value, 9);
     if (!m_menu || !m_menu->actions().contains(m_separator))
@@ -145,8 +142,8 @@ void TRecentFiles::LoadFromIni()
         return;
     const PrivateProfile ini(effectiveIniFileName());
     const int remembered = m_maxFiles;
-    setMaxFiles(0);
-    setMaxFiles(ini.readInteger(kSection, QStringLiteral("MaxFiles"), remembered));
+    SetMaxFiles(0);
+    SetMaxFiles(ini.readInteger(kSection, QStringLiteral("MaxFiles"), remembered));
     QStringList stored;
     for (int digit = 1; digit <= 9; ++digit) {
         const QString path = ini.readString(kSection, QStringLiteral("File%1").arg(digit), QString());

@@ -52,10 +52,12 @@ TEST(EvalCommand, PrintsTheValueOrTheErrorWithItsStatus)
         const std::string label = c.arguments.join(u' ').toStdString();
         EXPECT_EQ(result.status, c.status) << label << "\n" << result.err.toStdString();
         EXPECT_EQ(result.out, c.out) << label;
-        if (!c.err.isEmpty())
+        if (!c.err.isEmpty()) {
             EXPECT_EQ(result.err, c.err) << label;
-        if (c.status == 1)
+        }
+        if (c.status == 1) {
             EXPECT_FALSE(result.err.isEmpty()) << label;
+        }
     }
 }
 
@@ -75,6 +77,7 @@ class SummarizeCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        writeTextLines(folder.file(QStringLiteral("study.DES")), {QStringLiteral("Summaries")});
         writeTextLines(folder.file(QStringLiteral("study.o10")),
             {QStringLiteral("Вещества"), QStringLiteral("Mean|g,GROUP:AVER"), QStringLiteral("\ta|l"),
                 QStringLiteral("\tb|l"), QStringLiteral("Fixed|g,GROUP:CONST,7"), QStringLiteral("\tc|l"),

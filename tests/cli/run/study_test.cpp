@@ -127,7 +127,7 @@ TEST_F(RunStudyTest, BadStepsAreRefusedBeforeAnythingIsOpened)
 {
     const QStringList before = QDir(folder.path()).entryList(QDir::Files);
     for (const char* step : {"transfer:0.extr>9.calc", "transfer:0.sel>1.calc", "transfer:0.extr", "calc:5",
-             "switch:1=3", "rule:0=1"}) {
+             "switch:1=3", "rule:0=1", "op:NoSuchOperation", "op:"}) {
         const CliResult run = runCli({"run", file(".DES"), "rule:0", step, "--save", "--data-dir", data.path()});
         EXPECT_NE(run.status, 0) << step;
         EXPECT_TRUE(run.err.contains(QStringLiteral("bad step"))) << step << ": " << run.err.toStdString();
@@ -141,4 +141,20 @@ TEST_F(RunStudyTest, ATableIsNotTransferredOntoItself)
     const CliResult run = runCli({"run", file(".DES"), "transfer:0.rule>0.rule", "--data-dir", data.path()});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("block 0: a table is not transferred onto itself, nothing done\n")));
+}
+
+TEST_F(RunStudyTest, PublishedOperationsRunByNameOnTheBlockTheStepsMadeActive)
+{
+    const CliResult run = runCli({"run", file(".DES"), "rule:0", "op:GetActiveNum", "op:SetActiveNum=3",
+        "op:GetActivePanelName", "op:CanDoReference=0.extr,1.calc,2", "op:EmissGroupOperClick", "--data-dir",
+        data.path()});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("op GetActiveNum: 0\nop SetActiveNum: done\n"
+                                                "op GetActivePanelName: Заболеваемость\n")))
+        << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("op CanDoReference: false\nop EmissGroupOperClick: done\n")));
+
+    const CliResult bad = runCli({"run", file(".DES"), "op:SetActiveNum=x", "--data-dir", data.path()});
+    EXPECT_NE(bad.status, 0);
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("is not a whole number"))) << bad.err.toStdString();
 }

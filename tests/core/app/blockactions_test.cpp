@@ -1,4 +1,5 @@
 #include "core/app/blockactions.h"
+#include "core/app/publishedoperations.h"
 #include "core/app/workspace.h"
 #include "testsupport.h"
 
@@ -115,18 +116,24 @@ TEST_F(BlockActionsTest, NextFlaggedBlockWalksTheFlags)
     state.blockSelectionFlags[7] = true;
     workspace.activate(&block(1));
     std::vector<int> asked;
+    std::vector<EditorChoice> answers{EditorChoice::NoCalculation, EditorChoice::NoCalculation,
+        EditorChoice::NoCalculation, EditorChoice::Cancel};
     const auto editor = [&](TWorkspace& w) {
         asked.push_back(w.state().ActiveBlock);
-        return EditorChoice::NoCalculation;
+        return answers.at(asked.size() - 1);
     };
     NextFlaggedBlock(workspace, steps, editor);
-    // Block 3 becomes active; flag 7 keeps block 3 active and asks once more, then is cleared.
-    EXPECT_EQ(asked, (std::vector<int>{3, 3}));
+    // Block 3 becomes active; flag 7 keeps block 3 active and is visited until the editor is
+    // left some other way: it is never the active block's flag, so it stays set.
+    EXPECT_EQ(asked, (std::vector<int>{3, 3, 3, 3}));
     EXPECT_EQ(state.ActiveBlock, 3);
-    for (bool flag : state.blockSelectionFlags)
-        EXPECT_FALSE(flag);
+    EXPECT_EQ(state.UpstreamBlock, 2);
+    EXPECT_FALSE(state.blockSelectionFlags[1]);
+    EXPECT_FALSE(state.blockSelectionFlags[3]);
+    EXPECT_TRUE(state.blockSelectionFlags[7]);
 
     asked.clear();
+    state.blockSelectionFlags[7] = false;
     NextFlaggedBlock(workspace, steps, editor); // nothing flagged: the editor is not opened again
     EXPECT_TRUE(asked.empty());
 }

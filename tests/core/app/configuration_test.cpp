@@ -1,6 +1,7 @@
 #include "core/app/configuration.h"
 #include "core/app/fileset.h"
 #include "core/app/workspace.h"
+#include "core/platform/atomicfile.h"
 #include "core/platform/errors.h"
 #include "core/platform/textfile.h"
 #include "core/tables/tablefile.h"
@@ -171,4 +172,196 @@ TEST_F(ConfigurationTest, FailedSaveKeepsWhatWasWrittenAndNeedsDefaultMap)
 
     state.ConfigDirectory = folder.file("gone");
     EXPECT_THROW(SaveFileSet(workspace), EInOutError);
+}
+
+namespace {
+
+QByteArray floats(std::initializer_list<float> values)
+{
+    QByteArray bytes;
+    for (float value : values)
+        bytes.append(reinterpret_cast<const char*>(&value), 4);
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(ConfigurationTest, TableFilesThatCannotBeReadAreNamedAndKeptOnSave)
+{
+    writeTextLines(path("s.DES"), {"x"});
+    writeTextLines(path("s.d00"), {"H", "\ta|D", "\tb|D"});
+    const QByteArray truncated(6, 0);       // one and a half of the table's two cells
+    const QByteArray longer = floats({1, 2, 3}); // three cells for a table of one
+    writeBytes(path("s.d0"), truncated);
+    writeBytes(path("s.c0"), longer);
+    writeBytes(path("s.x0"), floats({7}));
+    ASSERT_TRUE(OpenConfiguration(workspace, path("s.DES")));
+
+    // Both tables are read as far as they go, and one message names both files.
+    EXPECT_EQ(workspace.block(0)->Rule->Table().cellAt(0), 0.0f);
+    EXPECT_TRUE(isMissing(workspace.block(0)->Rule->Table().cellAt(1)));
+    EXPECT_EQ(workspace.block(0)->Calc->Table().cellAt(0), 1.0f);
+    ASSERT_EQ(feedback.messages.size(), 1) << feedback.messages.join('\n').toStdString();
+    EXPECT_TRUE(feedback.messages.first().contains(path("s.d0")));
+    EXPECT_TRUE(feedback.messages.first().contains(path("s.c0")));
+    EXPECT_FALSE(feedback.messages.first().contains(path("s.x0")));
+
+    // Saving keeps each of them beside the new file, once: a second save keeps the first backup.
+    for (int save = 0; save < 2; ++save) {
+        SaveFileSet(workspace);
+        EXPECT_EQ(readBytes(path("s.d0.bak")), truncated);
+        EXPECT_EQ(readBytes(path("s.c0.bak")), longer);
+        EXPECT_EQ(QFileInfo(path("s.d0")).size(), 8);
+        EXPECT_EQ(QFileInfo(path("s.c0")).size(), 4);
+        EXPECT_FALSE(QFile::exists(path("s.x0.bak")));
+    }
+
+    // Read again, the saved files are whole: nothing to report, nothing more to keep.
+    feedback.messages.clear();
+    ASSERT_TRUE(OpenConfiguration(workspace, path("s.DES")));
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join('\n').toStdString();
+}
+
+TEST_F(ConfigurationTest, TableFilesOfABlockThatCannotBeIndexedAreKeptOnSave)
+{
+    writeTextLines(path("s.DES"), {"x"});
+    QStringList tooLong{"H"};
+    for (int i = 0; i <= kMaxAxisLines; ++i)
+        tooLong.append(QStringLiteral("\tv%1|D").arg(i));
+    writeTextLines(path("s.d30"), tooLong);
+    const QByteArray cells = floats({5, 6});
+    writeBytes(path("s.x3"), cells);
+    ASSERT_TRUE(OpenConfiguration(workspace, path("s.DES")));
+    ASSERT_EQ(feedback.messages.size(), 1);
+    EXPECT_TRUE(feedback.messages.first().contains(path("s.x3")));
+    SaveFileSet(workspace);
+    EXPECT_EQ(readBytes(path("s.x3.bak")), cells);
+}
+
+TEST_F(ConfigurationTest, StaleTemporaryFilesOfTheSetAreRemovedOnOpenAndSave)
+{
+    writeTextLines(path("study.DES"), {"x"});
+    const struct {
+        const char* name;
+        bool stale;
+    } files[] = {
+        {"study.x1.~0a1b2c3d", true},
+        {"study.o1b.~deadbeef", true},
+        {"study.DES.~01234567", true},
+        {"study.map.~89abcdef", true},
+        {"study.d0.bak.~00000000", true},
+        {"other.x1.~0a1b2c3d", false},  // another set
+        {"study.x1.~0a1b2c3", false},   // not a temporary name
+        {"study.zz.~0a1b2c3d", false},  // not a file of the set
+        {"study.x1.~0A1B2C3D", false},
+        {"studyx.x1.~0a1b2c3d", false},
+        {"notes.txt", false},
+    };
+    const auto writeAll = [&] {
+        for (const auto& f : files)
+            writeBytes(path(f.name), "half");
+    };
+    const auto check = [&](const char* when) {
+        for (const auto& f : files)
+            EXPECT_EQ(QFile::exists(path(f.name)), !f.stale) << when << ": " << f.name;
+    };
+    writeAll();
+    ASSERT_TRUE(OpenConfiguration(workspace, path("study.DES")));
+    check("open");
+    writeAll();
+    SaveFileSet(workspace);
+    check("save");
+}
+
+TEST_F(ConfigurationTest, ASaveForcesEveryFileToTheDiskBeforeItsRenameThenTheFolder)
+{
+    writeTextLines(path("study.DES"), {"x"});
+    ASSERT_TRUE(OpenConfiguration(workspace, path("study.DES")));
+    QStringList synced;
+    setDiskSyncObserver([&](const QString& synchronized) { synced.append(synchronized); });
+    struct StopWatching {
+        ~StopWatching() { setDiskSyncObserver({}); }
+    } stopWatching;
+    SaveFileSet(workspace);
+
+    ASSERT_FALSE(synced.isEmpty());
+    EXPECT_EQ(synced.last(), folder.path());
+    synced.removeLast();
+    QStringList targets;
+    for (const QString& temporary : synced)
+        targets.append(QFileInfo(temporaryFileTarget(temporary)).fileName());
+    targets.sort();
+    QStringList written = files();
+    written.removeAll(QStringLiteral("study.DES"));
+    EXPECT_EQ(targets, written);
+    EXPECT_EQ(written.size(), 25 + 180 + 1);
+}
+
+TEST_F(ConfigurationTest, SavingWithoutANameIsRefused)
+{
+    // Files without a name (".x1") are hidden ones.
+    const auto files = [this] { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); };
+    state.ConfigDirectory = folder.path();
+    state.ConfigName.clear();
+    try {
+        SaveFileSet(workspace);
+        ADD_FAILURE() << "a set without a name was saved";
+    } catch (const EInOutError& error) {
+        EXPECT_TRUE(error.message().contains(QStringLiteral("without a name"))) << error.message().toStdString();
+    }
+    EXPECT_TRUE(files().isEmpty()) << files().join(' ').toStdString();
+
+    // Nor is a new name that is no name at all; the current one stays.
+    writeTextLines(path("study.DES"), {"x"});
+    ASSERT_TRUE(OpenConfiguration(workspace, path("study.DES")));
+    const QStringList opened = files();
+    EXPECT_THROW(SaveConfigurationAs(workspace, path(".DES")), EInOutError);
+    EXPECT_EQ(state.ConfigName, QStringLiteral("study"));
+    EXPECT_EQ(files(), opened);
+}
+
+TEST_F(ConfigurationTest, SaveAsOffersTheDescriptionOfTheNewNameOrElseTheCurrentOne)
+{
+    const QStringList studyDescription{"Исследование выбросов", "вторая строка"};
+    writeTextLines(path("study.DES"), studyDescription);
+    writeTextLines(path("kept.DES"), {"Своё описание"});
+    ASSERT_TRUE(OpenConfiguration(workspace, path("study.DES")));
+
+    SaveConfigurationAs(workspace, path("copy.DES"));
+    EXPECT_EQ(readTextLines(path("copy.DES")), studyDescription);
+    EXPECT_TRUE(QFile::exists(path("copy.x1")));
+
+    SaveConfigurationAs(workspace, path("kept.DES"));
+    EXPECT_EQ(readTextLines(path("kept.DES")), QStringList{"Своё описание"});
+}
+
+TEST_F(ConfigurationTest, ATableWithoutAFileKeepsItsCellsOnlyWhileTheyFitItsLists)
+{
+    const QStringList threeRegions{"Регионы", "\ta|T", "\tb|T", "\tc|T"};
+    writeTextLines(path("a.DES"), {"a"});
+    writeTextLines(path("a.o11"), threeRegions);
+    writeBytes(path("a.x1"), floats({1, 2, 3}));
+    ASSERT_TRUE(OpenConfiguration(workspace, path("a.DES")));
+    TTab& extr = workspace.block(1)->Extr->Table();
+    ASSERT_EQ(extr.cellAt(2), 3.0f);
+
+    // The same shape without a table file: the cells stay as they were.
+    writeTextLines(path("same.DES"), {"same"});
+    writeTextLines(path("same.o11"), threeRegions);
+    ASSERT_TRUE(OpenConfiguration(workspace, path("same.DES")));
+    EXPECT_EQ(extr.cellAt(2), 3.0f);
+
+    // Another shape: missing cells of that shape, so that what is saved can be read again.
+    writeTextLines(path("other.DES"), {"other"});
+    writeTextLines(path("other.o11"), {"Регионы", "\ta|T", "\tb|T", "\tc|T", "\td|T"});
+    ASSERT_TRUE(OpenConfiguration(workspace, path("other.DES")));
+    EXPECT_EQ(extr.FCellCount, 4);
+    EXPECT_TRUE(isMissing(extr.cellAt(2)));
+    SaveFileSet(workspace);
+    EXPECT_EQ(QFileInfo(path("other.x1")).size(), 16);
+    EXPECT_EQ(QFileInfo(path("other.s1")).size(), 16);
+    EXPECT_EQ(QFileInfo(path("other.b1")).size(), 16);
+    feedback.messages.clear();
+    ASSERT_TRUE(OpenConfiguration(workspace, path("other.DES")));
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join('\n').toStdString();
 }

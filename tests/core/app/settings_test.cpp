@@ -2,6 +2,7 @@
 #include "core/app/settings.h"
 #include "core/platform/paths.h"
 #include "core/platform/privateprofile.h"
+#include "core/platform/textfile.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -110,4 +111,24 @@ TEST_F(SettingsTest, ScratchFilesAreDeletedWhenPresent)
     EXPECT_FALSE(QFile::exists(scratch.file("tmp.map")));
     EXPECT_TRUE(QFile::exists(scratch.file("keep.map")));
     qunsetenv("VEROLA_SCRATCH_DIR");
+}
+
+TEST_F(SettingsTest, StartUpEndsWithTheBlockConnectionOfTheDataDirectory)
+{
+    TempFolder data;
+    writeBytes(settingsPath(), ("[General]\r\nDataDirectory=" + data.path() + "\r\n").toUtf8());
+    writeTextLines(data.file("total.cnn"), {"Блоки", "\tГород", "\t\tРайон|"});
+    ProcessState state;
+    initialiseProcessState(state, programPath);
+    createBlockConnection(state);
+    ASSERT_NE(state.blockConnection, nullptr);
+    state.blockConnection->CoordinateNames(0);
+    ASSERT_EQ(state.blockConnection->CoordinateNameList().size(), 1u);
+    EXPECT_EQ(state.blockConnection->CoordinateNameList().front().name, QStringLiteral("Район"));
+
+    // Without the file the built-in tree serves.
+    QFile::remove(data.file("total.cnn"));
+    createBlockConnection(state);
+    state.blockConnection->CoordinateNames(0);
+    EXPECT_EQ(state.blockConnection->CoordinateNameList().size(), 4u);
 }

@@ -1,3 +1,7 @@
+#include "core/app/blockactions.h"
+#include "core/app/configuration.h"
+#include "core/app/transfer.h"
+#include "core/platform/textfile.h"
 #include "workspacefixture.h"
 
 #include <gtest/gtest.h>
@@ -78,4 +82,87 @@ TEST_F(WorkspaceTest, SwitchClickCarriesTheOtherInputsStatusDownstream)
     EXPECT_EQ(block(1).Switch->Status(), fpsEmpty);
     block(1).Switch->SetTermIn(2);
     EXPECT_EQ(block(2).Calc->Status(), fpsBusy);
+}
+
+namespace {
+
+// What the notifier told, one line per signal.
+struct ChangeLog {
+    explicit ChangeLog(TWorkspace& workspace)
+    {
+        FlowNotifier& notifier = workspace.notifier();
+        QObject::connect(&notifier, &FlowNotifier::componentChanged, &context,
+            [this](TFluxComponent* component, FlowChange change) {
+                lines.append(QStringLiteral("%1 %2").arg(component->Name).arg(static_cast<int>(change)));
+            });
+        QObject::connect(&notifier, &FlowNotifier::tableChanged, &context,
+            [this](TTablePanel* panel) { lines.append(QStringLiteral("table %1").arg(panel->Name)); });
+        QObject::connect(&notifier, &FlowNotifier::activeBlockChanged, &context,
+            [this](int block) { lines.append(QStringLiteral("active %1").arg(block)); });
+        QObject::connect(&notifier, &FlowNotifier::workspaceReloaded, &context,
+            [this] { lines.append(QStringLiteral("reloaded")); });
+    }
+    bool has(const QString& line) const { return lines.contains(line); }
+
+    QObject context;
+    QStringList lines;
+};
+
+QString statusLine(const TFluxComponent& component)
+{
+    return QStringLiteral("%1 %2").arg(component.Name).arg(static_cast<int>(FlowChange::Status));
+}
+
+} // namespace
+
+TEST_F(WorkspaceTest, ObserversHearOfEveryStatusAndTerminalChangeDownTheChain)
+{
+    ChangeLog log(workspace);
+    block(2).Switch->Click();
+    const QString terminals = QStringLiteral("%1 %2").arg(block(2).Switch->Name).arg(static_cast<int>(FlowChange::Terminals));
+    EXPECT_TRUE(log.has(terminals)) << log.lines.join(u';').toStdString();
+    for (const TFluxComponent* changed : {static_cast<TFluxComponent*>(block(3).Calc), static_cast<TFluxComponent*>(block(3).Est)})
+        EXPECT_TRUE(log.has(statusLine(*changed))) << changed->Name.toStdString();
+
+    // Setting a status a component already has tells nothing.
+    log.lines.clear();
+    block(3).Calc->SetStatus(block(3).Calc->Status());
+    block(3).Rule->SetCapt(block(3).Rule->Capt());
+    EXPECT_TRUE(log.lines.isEmpty()) << log.lines.join(u';').toStdString();
+
+    block(3).Rule->SetCapt(QStringLiteral("Новая"));
+    EXPECT_EQ(log.lines, QStringList{QStringLiteral("%1 %2").arg(block(3).Rule->Name).arg(static_cast<int>(FlowChange::Caption))});
+}
+
+TEST_F(WorkspaceTest, ObserversHearWhichTableAnActionChangedAndWhichBlockIsActive)
+{
+    ChangeLog log(workspace);
+    const int before = state.ActiveBlock;
+    ASSERT_NE(before, 3);
+    ExtrPanelClick(workspace, block(3));
+    EXPECT_EQ(log.lines, (QStringList{QStringLiteral("active 3"), QStringLiteral("table ") + block(3).Extr->Name}));
+
+    log.lines.clear();
+    CalcPanelClick(workspace, block(3)); // already active: no second announcement
+    EXPECT_FALSE(log.has(QStringLiteral("active 3")));
+    TablePanelDragDrop(workspace, block(4).Calc, block(3).Extr);
+    EXPECT_TRUE(log.has(QStringLiteral("table ") + block(4).Calc->Name)) << log.lines.join(u';').toStdString();
+}
+
+TEST_F(WorkspaceTest, ObserversHearWhenAConfigurationIsOpened)
+{
+    writeTextLines(config.path() + QStringLiteral("/Study.DES"), {QStringLiteral("Проба")});
+    ChangeLog log(workspace);
+    ASSERT_TRUE(OpenConfiguration(workspace, config.path() + QStringLiteral("/Study.DES")));
+    EXPECT_TRUE(log.has(QStringLiteral("reloaded")));
+}
+
+TEST_F(WorkspaceTest, DestroyingTheWorkspaceTellsNobody)
+{
+    auto owned = std::make_unique<TWorkspace>(state);
+    int heard = 0;
+    QObject context;
+    QObject::connect(&owned->notifier(), &FlowNotifier::componentChanged, &context, [&heard] { ++heard; });
+    owned.reset();
+    EXPECT_EQ(heard, 0);
 }

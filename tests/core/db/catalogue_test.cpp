@@ -55,6 +55,25 @@ TEST_F(CatalogueTest, TablesAreListedAndOpenedThroughAnAlias)
     EXPECT_EQ(table.FieldByName(QStringLiteral("KEY")).AsString(), QStringLiteral("x"));
 }
 
+// Folders written on the desktop system ("Path=data\\sub") use the backslash as
+// the separator, in "Aliases.ini" as in a description's own folder.
+TEST_F(CatalogueTest, BackslashFoldersOpenTables)
+{
+    QDir(data.path()).mkpath(QStringLiteral("sub/inner"));
+    writeDbf(data.file(QStringLiteral("sub/inner/b.dbf")), {{"KEY", 'C', 5}}, {{QStringLiteral("x")}});
+    const QString backslashed = data.path() + QStringLiteral("\\sub\\inner");
+    session.AddStandardAlias(QStringLiteral("Desk"), backslashed);
+    for (const QString& databaseName : {QStringLiteral("Desk"), backslashed}) {
+        SCOPED_TRACE(databaseName.toStdString());
+        EXPECT_EQ(session.GetTableNames(databaseName), QStringList{QStringLiteral("b.dbf")});
+        TTable table(session);
+        table.SetDatabaseName(databaseName);
+        table.SetTableName(QStringLiteral("b"));
+        table.Open();
+        EXPECT_EQ(table.FieldByName(QStringLiteral("KEY")).AsString(), QStringLiteral("x"));
+    }
+}
+
 TEST_F(CatalogueTest, FieldAsNumberAndLookupPair)
 {
     writeDbf(data.file(QStringLiteral("subs.dbf")), {{"NAME", 'C', 30}, {"RFD", 'N', 12, 5}, {"SF", 'C', 10}},

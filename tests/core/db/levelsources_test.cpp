@@ -188,6 +188,39 @@ TEST_F(LevelSourcesTest, KeyedTableIsPositionedAtTheKeyLevelOnly)
     EXPECT_EQ(sources.table.FieldByName("VAL").AsString().trimmed(), "d");
 }
 
+// A coordinate of format "String" is quoted in SQL, but the key searched in the index
+// is the code itself.
+TEST_F(LevelSourcesTest, KeyedTableMatchesStringCodes)
+{
+    struct Case {
+        int level;
+        const char* key;
+        const char* file;
+        const char* index;
+        const char* code;
+        const char* field;
+        const char* value;
+    };
+    for (const Case& c : std::vector<Case>{{kRegionLevel, "Region", "regions.dbf", "REG", "78", "NAME", "Питер"},
+             {kSourceLevel, "Industry", "emis.dbf", "VAL", "c", "REG", "78"}}) {
+        SCOPED_TRACE(c.key);
+        const TCoordItem plain = coord(c.level);
+        makeTableLevel(c.level, kKeyedTable, c.file, c.index);
+        coord(c.level).Key = c.key;
+        coord(c.level).FormatCoord = "String";
+        sources.setLevelsFromDescription(c.level + 1);
+        ASSERT_EQ(sources.keyLevel, c.level);
+        sources.currentCodes[static_cast<size_t>(c.level)] = c.code;
+        EXPECT_EQ(sources.KeyValue(), c.code);
+        sources.PrepareLevel(c.level);
+        ASSERT_EQ(sources.OpenLevel(c.level), 1);
+        EXPECT_TRUE(sources.PositionByKey(c.level));
+        EXPECT_EQ(sources.table.FieldByName(c.field).AsString().trimmed(), c.value);
+        sources.CloseLevel(c.level);
+        coord(c.level) = plain;
+    }
+}
+
 TEST_F(LevelSourcesTest, MasterLinkMakesTheTableFollowTheQuery)
 {
     makeQueryLevel(kSourceLevel, {"SELECT * FROM emis", "WHERE YEAR_F = :Year"});
@@ -229,10 +262,19 @@ TEST_F(LevelSourcesTest, TableThatCannotBeOpened)
         QString message;
     };
     const QString prefix = "Невозможно открыть базу данных для:\r\n" + folder.path();
+    const auto tagNote = [](const QString& index) {
+        return "\r\nИндекс \"" + index
+            + "\" - не список полей таблицы, а, видимо, тег индексного файла; такие теги не читаются. "
+              "Укажите в \"Index\" поля ключа через \";\" (поля таблицы: REG;YEAR_F;VAL)";
+    };
     const std::vector<Case> cases = {
         {kTableSource, "nosuch.dbf", "", prefix + "/nosuch.dbf\r\n\r\n"},
         {kKeyedTable, "nosuch.dbf", "REG", prefix + "/nosuch.dbf\r\n\r\n"},
-        {kKeyedTable, "emis.dbf", "NOFIELD", prefix + "/emis.dbf\r\nNofield\r\n"},
+        {kKeyedTable, "emis.dbf", "NOFIELD", prefix + "/emis.dbf\r\nNofield\r\n" + tagNote("NOFIELD")},
+        {kKeyedTable, "emis.dbf", "REG;NOFIELD", prefix + "/emis.dbf\r\nReg;nofield\r\n" + tagNote("REG;NOFIELD")},
+        // An index tag of the desktop's index files rather than a field list is told as such.
+        {kKeyedTable, "emis.dbf", "BYREGYEAR", prefix + "/emis.dbf\r\nByregyear\r\n" + tagNote("BYREGYEAR")},
+        {kTableSource, "emis.dbf", "TAG1", prefix + "/emis.dbf\r\nTag1\r\n" + tagNote("TAG1")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message.toStdString());

@@ -54,6 +54,9 @@ TEST_F(QueryBuilderTest, WorkedQueries)
         {"single year", {"WHERE YEAR_F = :Year"}, "String", 0, "01.01.1990", {" WHERE YEAR_F = 1990"}, true},
         {"years since 1900", {"WHERE YEAR_F = :Year"}, "String", 1, "01.01.1990-31.12.1991",
             {" WHERE YEAR_F >= 90 and YEAR_F <= 91"}, true},
+        {"years since 1900 after 1999", {"WHERE YEAR_F = :Year"}, "String", 1, "01.01.1999-31.12.2005",
+            {" WHERE YEAR_F >= 99 and YEAR_F <= 105"}, true},
+        {"year 2005 since 1900", {"WHERE YEAR_F = :Year"}, "String", 1, "01.01.2005", {" WHERE YEAR_F = 105"}, true},
         {"equal bounds are one value", {"WHERE YEAR_F = :Year"}, "String", 0, "01.01.1990-01.01.1990",
             {" WHERE YEAR_F = 1990"}, true},
         {"excluded parameter", {"AND REG = :Region -(Region)"}, "String", 0, "01.01.1990", {}, false},
@@ -202,7 +205,14 @@ TEST_F(QueryBuilderTest, CodesThatDoNotConvertAreErrors)
     for (const auto& [level, field] : cases) {
         QString lower = "x1";
         QString upper;
-        EXPECT_THROW(sources.ConvertValue(level, field, lower, upper), EConvertError) << field.toStdString();
+        try {
+            sources.ConvertValue(level, field, lower, upper);
+            ADD_FAILURE() << field.toStdString() << " converted";
+        } catch (const EConvertError& error) {
+            // The message names the level and the field, not only the code.
+            const QString where = QStringLiteral("Level %1 (%2), field %3").arg(level).arg(coord(level).NameCoord, field);
+            EXPECT_TRUE(error.message().contains(where)) << error.message().toStdString();
+        }
     }
     coord(kTimeLevel).FormatCoord = "DateTime";
     QString year = "1990";
@@ -218,6 +228,9 @@ TEST(QueryText, TrimDanglingClause)
         {"WHERE", ""},
         {" where ", ""},
         {" x = 1 AND ", " x = 1"},
+        {"WHERE YEAR_F = 1990 AND", "WHERE YEAR_F = 1990"},
+        {" x = 'ab' and", " x = 'ab'"},
+        {" x = 7 AND ", " x = 7"},
         {" AND", ""},
         {" WHERE NAME = 'Holland'", " WHERE NAME = 'Holland'"},
         {" WHERE A = 1", " WHERE A = 1"},

@@ -157,6 +157,10 @@ TEST(Parser, NestingAndComplexityLimits)
     parser.SetExpression(chain(QStringLiteral("+"), 20));
     EXPECT_EQ(parser.Value(), 231);
     EXPECT_THROW(parser.SetExpression(chain(QStringLiteral("+"), 21)), ETooManyNestings);
+    // A chain too deep that is wrong anyway is reported for what is wrong with it.
+    for (const QString& faulty : {QStringLiteral("$+") + chain(QStringLiteral("+"), 25), chain(QStringLiteral("+"), 25) + QStringLiteral("+$"),
+             chain(QStringLiteral("+"), 25) + QStringLiteral("+FOO(1)"), QStringLiteral("-(") + nestedNegations(21) + QStringLiteral("+)")})
+        EXPECT_THROW(parser.SetExpression(faulty), ESyntaxError) << faulty.toStdString();
 
     // A balanced tree of products doubles the operations on each level.
     QString level = QStringLiteral("A");

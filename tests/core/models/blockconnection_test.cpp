@@ -103,6 +103,36 @@ TEST_F(ConnectionFileTest, TabsOrBlanksGiveTheDepth)
     EXPECT_EQ(namesOf(connection.CoordinateNameList()), (Names{{"X", 0}, {"Y", 1}, {"Z", 1}, {"W", 0}}));
 }
 
+// Each node as its depth and text, depth first.
+QStringList flattened(const std::vector<TConnectionNode>& nodes, int depth = 0)
+{
+    QStringList lines;
+    for (const TConnectionNode& node : nodes) {
+        lines.append(QString::number(depth) + u' ' + node.text);
+        lines += flattened(node.children, depth + 1);
+    }
+    return lines;
+}
+
+// Depth counts from the first line: a file whose lines all carry the same extra indent is
+// the same tree, and a line shallower than the first ends the reading.
+TEST_F(ConnectionFileTest, DepthCountsFromTheFirstLine)
+{
+    const QStringList lines = {"Корень", "\tA", "\t\tX|", "\t\tY|A,X", "\tB", "\t\tZ|A,X"};
+    const QStringList expected = {"0 Корень", "1 A", "2 X|", "2 Y|A,X", "1 B", "2 Z|A,X"};
+    for (const QString& extra : {QString(), QStringLiteral("\t"), QStringLiteral("  "), QStringLiteral("\t ")}) {
+        QStringList indented;
+        for (const QString& line : lines)
+            indented.append(extra + line);
+        writeTree(indented);
+        const TBlockConnectForm connection(folder.path());
+        EXPECT_EQ(flattened(connection.tree()), expected) << extra.size();
+        EXPECT_EQ(connection.LinkedCoordinate(1, 0), (TBlockCoordinate{0, 0})) << extra.size();
+    }
+    writeTree({"\tКорень", "\t\tA", "B"});
+    EXPECT_EQ(flattened(TBlockConnectForm(folder.path()).tree()), (QStringList{"0 Корень", "1 A"}));
+}
+
 TEST_F(ConnectionFileTest, InvalidLineKeepsWhatWasReadBeforeIt)
 {
     writeTree({"Корень", "\tA", "\t\tX|", "\t\t\t\tdeep", "\t\tY|"});

@@ -64,3 +64,95 @@ TEST(AtomicFile, FailuresLeaveTheOldFileAndNoTemporaryFile)
     EXPECT_EQ(readBytes(abandoned), QByteArray("before"));
     EXPECT_EQ(filesIn(folder), (QStringList{"abandoned.x1", "locked.x1"}));
 }
+
+namespace {
+
+// Watches what reaches the disk while it lives.
+class DiskSyncRecorder {
+public:
+    explicit DiskSyncRecorder(std::function<void(const QString&)> onSync)
+    {
+        setDiskSyncObserver(std::move(onSync));
+    }
+    ~DiskSyncRecorder() { setDiskSyncObserver({}); }
+};
+
+} // namespace
+
+TEST(AtomicFile, TheNewContentsReachTheDiskBeforeTheyReplaceTheFile)
+{
+    TempFolder folder;
+    const QString target = folder.file("table.x1");
+    writeBytes(target, "old");
+    QStringList synced;
+    QByteArray targetAtSync;
+    QByteArray temporaryAtSync;
+    {
+        DiskSyncRecorder recorder([&](const QString& path) {
+            synced.append(path);
+            targetAtSync = readBytes(target);
+            temporaryAtSync = readBytes(path);
+        });
+        writeFileAtomically(target, "new contents");
+    }
+    ASSERT_EQ(synced.size(), 1);
+    EXPECT_EQ(temporaryFileTarget(synced.first()), target);
+    EXPECT_EQ(temporaryAtSync, QByteArray("new contents"));
+    EXPECT_EQ(targetAtSync, QByteArray("old")) << "synced only after the rename";
+    EXPECT_EQ(readBytes(target), QByteArray("new contents"));
+
+    synced.clear();
+    {
+        DiskSyncRecorder recorder([&](const QString& path) { synced.append(path); });
+        syncFolder(folder.path());
+    }
+    EXPECT_EQ(synced, QStringList{folder.path()});
+}
+
+TEST(AtomicFile, TemporaryNamesAreRecognisedExactly)
+{
+    const struct {
+        const char* name;
+        const char* target;
+    } cases[] = {
+        {"study.x1.~0a1b2c3d", "study.x1"},
+        {"/data/study.o1b.~ffffffff", "/data/study.o1b"},
+        {"study.x1.bak.~00000000", "study.x1.bak"},
+        {"study.x1.~0a1b2c3", ""},   // seven digits
+        {"study.x1.~0a1b2c3d4", ""}, // nine
+        {"study.x1.~0A1B2C3D", ""},  // the suffix is written in lower case
+        {"study.x1~0a1b2c3d", ""},
+        {"study.x1.~0a1b2c3g", ""},
+        {"study.x1", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(temporaryFileTarget(QString::fromLatin1(c.name)), QString::fromLatin1(c.target)) << c.name;
+
+    // The temporary files AtomicFile really makes are recognised.
+    TempFolder folder;
+    QString seen;
+    {
+        DiskSyncRecorder recorder([&](const QString& path) { seen = path; });
+        writeFileAtomically(folder.file("t.d0"), "x");
+    }
+    EXPECT_EQ(temporaryFileTarget(seen), folder.file("t.d0"));
+}
+
+TEST(AtomicFile, CopyReplacesTheTargetOrLeavesIt)
+{
+    TempFolder folder;
+    const QString source = folder.file("table.x1");
+    const QString copy = folder.file("table.x1.bak");
+    QByteArray big(3 * 1024 * 1024 + 5, 'a'); // more than one chunk
+    big[0] = 'b';
+    big[big.size() - 1] = 'z';
+    writeBytes(source, big);
+    writeBytes(copy, "an older backup");
+    copyFileAtomically(source, copy);
+    EXPECT_EQ(readBytes(copy), big);
+    EXPECT_EQ(readBytes(source), big);
+
+    EXPECT_THROW(copyFileAtomically(folder.file("missing.x1"), copy), EInOutError);
+    EXPECT_EQ(readBytes(copy), big);
+    EXPECT_EQ(filesIn(folder), (QStringList{"table.x1", "table.x1.bak"}));
+}

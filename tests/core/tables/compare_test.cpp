@@ -112,10 +112,11 @@ TEST(CompareRead, EachSourceAndMode)
         f.table.FCompareSource = c.source;
         c.setup(f);
         const float value = CompareRead(f.table, c.v);
-        if (isMissing(c.expected))
+        if (isMissing(c.expected)) {
             EXPECT_TRUE(isMissing(value)) << c.name << ": " << value;
-        else
+        } else {
             EXPECT_FLOAT_EQ(value, c.expected) << c.name;
+        }
     }
 }
 

@@ -23,10 +23,11 @@ void expectCases(const std::vector<Case>& cases)
 {
     for (const Case& c : cases) {
         const float value = SpecialFunction(c.function, c.arguments, kRussian);
-        if (isMissing(c.expected))
+        if (isMissing(c.expected)) {
             EXPECT_TRUE(isMissing(value)) << c.name << ": " << value;
-        else
+        } else {
             EXPECT_NEAR(value, c.expected, 1e-5 * std::max(1.0f, std::fabs(c.expected))) << c.name;
+        }
     }
 }
 
@@ -137,6 +138,20 @@ TEST(SpecialFunction, DispersionNeedsFourArgumentsAndPositiveKeys)
     });
     // A zero volume makes the maximum speed 0 and the concentration a division by zero.
     EXPECT_THROW(SpecialFunction(c, QStringLiteral("50_1_10_0"), kRussian), EFloatingPointError);
+}
+
+// Arguments that overflow single precision give infinity on the way; no function may hand
+// it on to a cell.
+TEST(SpecialFunction, OverflowRaisesTheFloatingPointErrorInEveryFunction)
+{
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QStringLiteral("ОНД-Скорость"), QStringLiteral("1_1_1E30_1E30")},
+        {QStringLiteral("ОНД-Расстояние"), QStringLiteral("1_1_1E30_1E30")},
+        {QStringLiteral("ОНД-Скорость"), QStringLiteral("1E-30_1_1E30_1E30")},
+    };
+    for (const auto& [name, arguments] : cases)
+        EXPECT_THROW(SpecialFunction(name, arguments, kRussian), EFloatingPointError)
+            << name.toStdString() << "(" << arguments.toStdString() << ")";
 }
 
 TEST(SpecialFunction, SignedPowerKeepsTheSign)

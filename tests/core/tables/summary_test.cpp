@@ -58,6 +58,8 @@ TEST(Summarize, EachRuleAggregatesTheDirectChildren)
         {"sum with all children missing", QStringLiteral("G|g,GROUP:SUM"), {M, M}, M},
         {"mean with all children missing", QStringLiteral("G|g,GROUP:AVER"), {M}, M},
         {"formula over child names", QStringLiteral("G|g,GROUP:CALC,c0*2+MAX(c1,c2)"), {1.5f, 4, 3}, 7},
+        {"negative child raised to a power", QStringLiteral("G|g,GROUP:CALC,c0^2"), {-5}, 25},
+        {"negative child subtracted", QStringLiteral("G|g,GROUP:CALC,c1-c0"), {-2, 1}, 3},
         {"formula with a missing child", QStringLiteral("G|g,GROUP:CALC,c0+c1"), {1, M}, M},
         {"formula that does not compile", QStringLiteral("G|g,GROUP:CALC,c0+"), {1, 2}, M},
         {"formula that faults", QStringLiteral("G|g,GROUP:CALC,c0/c1"), {1, 0}, M},
@@ -70,10 +72,11 @@ TEST(Summarize, EachRuleAggregatesTheDirectChildren)
         groupWithChildren(table, c.groupLine, c.children);
         Summarize(table, kRussian);
         const float value = table.GetCell(at({0}));
-        if (isMissing(c.expected))
+        if (isMissing(c.expected)) {
             EXPECT_TRUE(isMissing(value)) << c.name << ": " << value;
-        else
+        } else {
             EXPECT_NEAR(value, c.expected, 1e-5 * std::max(1.0f, std::fabs(c.expected))) << c.name;
+        }
         for (size_t k = 0; k < c.children.size(); ++k)
             EXPECT_EQ(table.GetCell(at({static_cast<int>(k) + 1})), c.children[k]) << c.name << ": leaves never change";
     }
@@ -175,6 +178,8 @@ TEST(Summarize, StoppingErrorsKeepTheCellsComputedBefore)
         {"position marker without a digit", QStringLiteral("GROUP:CALC,c0+###x"), {1}, false},
         {"fault in a special function", QStringLiteral("GROUP:CALC,@Устойчивость по ветру(c0_c1_c2_1_0)"), {1, 0, 2},
             true},
+        {"special function overflowing", QStringLiteral("GROUP:CALC,@ОНД-Скорость(c0_c1_c2_c3)"), {1, 1, 1e30f, 1e30f},
+            true},
     };
     for (const StopCase& c : cases) {
         // Position order: Second (computed first, being last), then First.
@@ -191,10 +196,11 @@ TEST(Summarize, StoppingErrorsKeepTheCellsComputedBefore)
             table.SetCell(at({static_cast<int>(k) + 1}), c.children[k]);
         const int second = static_cast<int>(c.children.size()) + 1;
         table.SetCell(at({second + 1}), 9);
-        if (c.floatingPoint)
+        if (c.floatingPoint) {
             EXPECT_THROW(Summarize(table, kRussian), EFloatingPointError) << c.name;
-        else
+        } else {
             EXPECT_THROW(Summarize(table, kRussian), EConvertError) << c.name;
+        }
         EXPECT_EQ(table.GetCell(at({second})), 9) << c.name;
         EXPECT_TRUE(isMissing(table.GetCell(at({0})))) << c.name;
     }

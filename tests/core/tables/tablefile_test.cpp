@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <limits>
 #include <shapefil.h>
 
 using namespace verola;
@@ -250,6 +251,72 @@ TEST(TableFile, ExportDbfRefusals)
     EXPECT_EQ(feedback.messages, QStringList{"Мало места на выбранном диске"});
 }
 
+// The value field is one classic dBase readers take (N, 20 wide, 10 decimals); what it cannot
+// hold, infinity and NaN included, is written as -999.
+TEST(TableFile, ExportDbfWritesValuesItCannotStoreAsMissing)
+{
+    struct Case {
+        float cell;
+        const char* stored;
+    };
+    const std::vector<Case> cases = {{std::numeric_limits<float>::infinity(), "-999"},
+        {-std::numeric_limits<float>::infinity(), "-999"}, {std::numeric_limits<float>::quiet_NaN(), "-999"},
+        {3.0e9f, "-999"}, {123456.5f, "123456.5000000000"}, {-2.25f, "-2.2500000000"}};
+    TempFolder folder;
+    TTab table;
+    std::array<QStringList, kAxisCount> lists;
+    lists[0] = {"H"};
+    for (size_t i = 0; i < cases.size(); ++i)
+        lists[0].append(QStringLiteral("\tv%1|D").arg(i));
+    shapeTable(table, lists);
+    for (size_t i = 0; i < cases.size(); ++i)
+        table.setCellAt(static_cast<int>(i), cases[i].cell);
+    RecordingFeedback feedback;
+    const QString path = folder.file("values.dbf");
+    const DbfExportResult result = ExportDbf(table, path, "V", true, 7, 10, 1024 * 1024, 20, &feedback, "T");
+    EXPECT_EQ(result.records, static_cast<std::int64_t>(cases.size()));
+    EXPECT_EQ(result.unstorableValues, 4);
+
+    DBFHandle dbf = DBFOpen(QFile::encodeName(path).constData(), "rb");
+    ASSERT_NE(dbf, nullptr);
+    int width = 0, decimals = 0;
+    EXPECT_EQ(DBFGetFieldInfo(dbf, 1, nullptr, &width, &decimals), FTDouble);
+    EXPECT_EQ(DBFGetNativeFieldType(dbf, 1), 'N');
+    EXPECT_LE(width, 20);
+    EXPECT_EQ(decimals, 10);
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(QString::fromLatin1(DBFReadStringAttribute(dbf, static_cast<int>(i), 1)).trimmed(),
+            QString::fromLatin1(cases[i].stored)) << i;
+    DBFClose(dbf);
+}
+
+// A value field name a dBase field cannot hold, or a folder that does not exist, is refused
+// as the file error it is, before anything is written.
+TEST(TableFile, ExportDbfRefusesFieldNamesAndFoldersItCannotUse)
+{
+    TempFolder folder;
+    TTab table;
+    std::array<QStringList, kAxisCount> lists;
+    lists[0] = {"H", "\ta|D", "\tb|D"};
+    shapeTable(table, lists);
+    table.setCellAt(0, 1.0f);
+    struct Case {
+        QString file;
+        QString field;
+    };
+    const std::vector<Case> cases = {{folder.file("missing/out.dbf"), "V"}, {folder.file("a.dbf"), "ПОЛЕ"},
+        {folder.file("b.dbf"), "1ST"}, {folder.file("c.dbf"), "A B"}, {folder.file("d.dbf"), "VAL-1"}};
+    for (const Case& c : cases) {
+        RecordingFeedback feedback;
+        EXPECT_THROW(ExportDbf(table, c.file, c.field, true, 7, 10, 1024, 20, &feedback, "T"), EInOutError)
+            << c.field.toStdString();
+        EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join(' ').toStdString();
+        EXPECT_FALSE(QFile::exists(c.file));
+    }
+    RecordingFeedback feedback;
+    EXPECT_TRUE(ExportDbf(table, folder.file("ok.dbf"), "Value_2", true, 7, 10, 1024, 20, &feedback, "T").created);
+}
+
 TEST(TableFile, ExportDbfStopsAtTheSizeLimitKeepingWhatWasWritten)
 {
     TempFolder folder;
@@ -262,8 +329,8 @@ TEST(TableFile, ExportDbfStopsAtTheSizeLimitKeepingWhatWasWritten)
     for (int i = 0; i < 100; ++i)
         table.setCellAt(i, float(i));
     RecordingFeedback feedback;
-    // Header 32 + 2 * 32 + 1 bytes, records 1 + 20 + 40 bytes: the limit allows 10 records.
-    const std::int64_t limit = 97 + 10 * 61;
+    // Header 32 + 2 * 32 + 1 bytes, records 1 + 20 + 20 bytes: the limit allows 10 records.
+    const std::int64_t limit = 97 + 10 * 41;
     const DbfExportResult result
         = ExportDbf(table, folder.file("limit.dbf"), "V", true, 7, 10, limit, 20, &feedback, "T");
     EXPECT_TRUE(result.stoppedAtLimit);

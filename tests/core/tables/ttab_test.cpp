@@ -97,6 +97,21 @@ TEST(TTab, OutOfRangeIndexesReadMissingAndNeverWrite)
     EXPECT_TRUE(isMissing(empty.GetCell(at({0, 0}))));
 }
 
+// An axis of zero positions makes a table with no cells, whatever the size of the others.
+TEST(TTab, AnAxisWithoutPositionsGivesATableWithoutCells)
+{
+    for (const CoordIndex& d : {dims({100000, 100000, 0}), dims({0, 100000, 100000}), dims({60000, 60000, 60000, 0}),
+             dims({3, 0})}) {
+        TTab table;
+        table.Dimension(dims({2, 2}));
+        ASSERT_NO_THROW(table.Dimension(d));
+        EXPECT_EQ(table.FCellCount, 0);
+        EXPECT_EQ(table.FDims, d);
+        table.SetCell(at({0, 0}), 5.0f);
+        EXPECT_TRUE(isMissing(table.GetCell(at({0, 0}))));
+    }
+}
+
 TEST(TTab, LimitsAreRefusedAndLeaveTheTableAsItWas)
 {
     TTab table;
@@ -105,7 +120,6 @@ TEST(TTab, LimitsAreRefusedAndLeaveTheTableAsItWas)
     const std::vector<CoordIndex> refused = {
         dims({65536, 1024}),                  // 67,108,864 cells
         dims({kMaxCells + 1}),                 // one cell too many
-        dims({100000, 100000, 0}),             // strides that overflow even with no cells
         dims({-1, 5}),
     };
     for (const CoordIndex& d : refused) {

@@ -4,7 +4,9 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -83,4 +85,28 @@ TEST(NavigatorForm, ExitWithSavingThatFailsKeepsTheOpenedConfiguration)
     EXPECT_FALSE(reported.isEmpty()) << "the failed save is reported";
     EXPECT_EQ(state.ConfigDirectory, configurations.path());
     EXPECT_EQ(state.ConfigName, QStringLiteral("study"));
+}
+
+TEST(NavigatorForm, SaveWithoutAConfigurationAsksForANameFirst)
+{
+    TempFolder system;
+    ScopedSystemDirectory scope(system.path());
+    TempFolder data;
+    ProcessState state;
+    TNavigatorForm form(state, QStringLiteral("/opt/verola/verola"));
+    state.DataDirectory = data.path();
+    state.ConfigDirectory = data.path();
+    ASSERT_TRUE(state.ConfigName.isEmpty());
+    QString asked;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal))
+            asked = dialog->windowTitle();
+        if (modal)
+            modal->close(); // whatever it is, the test goes on
+    });
+    form.SaveItem->trigger();
+    EXPECT_EQ(asked, QStringLiteral("Сохранение конфигурации"));
+    EXPECT_TRUE(QDir(data.path()).entryList(QDir::Files | QDir::Hidden).isEmpty())
+        << QDir(data.path()).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
 }

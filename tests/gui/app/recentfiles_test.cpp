@@ -17,9 +17,9 @@ protected:
     void SetUp() override
     {
         exitItem = menu.addAction(QStringLiteral("Выход"));
-        recent.setMenu(&menu);
-        recent.setIniFileName(QStringLiteral("RuzUzo.ini"));
-        recent.setMaxFiles(9);
+        recent.SetMenu(&menu);
+        recent.SetIniFileName(QStringLiteral("RuzUzo.ini"));
+        recent.SetMaxFiles(9);
     }
     QStringList captions() const
     {
@@ -61,13 +61,13 @@ TEST_F(RecentFilesTest, TheTenthFileDropsTheOldest)
 
 TEST_F(RecentFilesTest, MaxFilesIsCappedAndTrimsTheMenu)
 {
-    recent.setMaxFiles(12);
+    recent.SetMaxFiles(12);
     EXPECT_EQ(recent.MaxFiles(), 9);
     for (int i = 1; i <= 5; ++i)
         recent.AddFile(QStringLiteral("/f%1").arg(i));
-    recent.setMaxFiles(2);
+    recent.SetMaxFiles(2);
     EXPECT_EQ(recent.paths(), (QStringList{"/f5", "/f4"}));
-    recent.setMaxFiles(0);
+    recent.SetMaxFiles(0);
     EXPECT_EQ(captions(), QStringList{"Выход"});
     recent.AddFile("/g");
     EXPECT_EQ(captions(), QStringList{"Выход"});
@@ -76,7 +76,7 @@ TEST_F(RecentFilesTest, MaxFilesIsCappedAndTrimsTheMenu)
 TEST_F(RecentFilesTest, NothingHappensWithoutAMenuOrAPath)
 {
     TRecentFiles detached;
-    detached.setMaxFiles(9);
+    detached.SetMaxFiles(9);
     detached.AddFile("/x");
     EXPECT_TRUE(detached.paths().isEmpty());
     recent.AddFile(QString());
@@ -95,15 +95,15 @@ TEST_F(RecentFilesTest, SavesAndLoadsTheListInTheSettingsFile)
 
     QMenu other;
     TRecentFiles loaded;
-    loaded.setMenu(&other);
-    loaded.setIniFileName(QStringLiteral("RuzUzo.ini"));
-    loaded.setMaxFiles(9);
+    loaded.SetMenu(&other);
+    loaded.SetIniFileName(QStringLiteral("RuzUzo.ini"));
+    loaded.SetMaxFiles(9);
     loaded.LoadFromIni();
     EXPECT_EQ(loaded.paths(), (QStringList{"/new.DES", "/old.DES"}));
     EXPECT_EQ(other.actions().at(1)->text(), QStringLiteral("&1 /new.DES"));
 
     // Saving again replaces the whole section: a shorter list leaves no stale keys.
-    recent.setMaxFiles(1);
+    recent.SetMaxFiles(1);
     recent.SaveToIni();
     EXPECT_FALSE(ini.hasKey("FileHistory", "File2"));
     EXPECT_EQ(ini.readInteger("FileHistory", "MaxFiles", 0), 1);
@@ -126,18 +126,14 @@ TEST_F(RecentFilesTest, LoadingStopsAtTheFirstEmptyKeyAndHonoursMaxFiles)
     EXPECT_EQ(captions(), QStringList{"Выход"});
 }
 
-TEST_F(RecentFilesTest, ChoosingAnEntryCallsOnClickWithItsPath)
+TEST_F(RecentFilesTest, ChoosingAnEntrySignalsItsPath)
 {
     QString chosen;
-    TRecentFiles* sender = nullptr;
-    recent.OnClick = [&](TRecentFiles* s, const QString& path) {
-        sender = s;
-        chosen = path;
-    };
+    QObject context;
+    QObject::connect(&recent, &TRecentFiles::OnClick, &context, [&](const QString& path) { chosen = path; });
     recent.AddFile("/x/a.DES");
     recent.AddFile("/x/b.DES");
     menu.actions().at(3)->trigger();
     EXPECT_EQ(chosen, QStringLiteral("/x/a.DES"));
-    EXPECT_EQ(sender, &recent);
     EXPECT_EQ(recent.paths().first(), QStringLiteral("/x/b.DES")); // choosing does not reorder
 }

@@ -152,6 +152,23 @@ struct SqlCache::Impl {
         throw EDatabaseError(QStringLiteral("%1 in SQL statement:\n%2").arg(what, statement));
     }
 
+    bool prepare(const QString& sql, Statement& statement) const
+    {
+        const QByteArray utf8 = sql.toUtf8();
+        return sqlite3_prepare_v2(db, utf8.constData(), -1, &statement.handle, nullptr) == SQLITE_OK;
+    }
+
+    // Why a translated statement does not prepare, told of the user's statement: the
+    // fault is looked for without the order added to it first.
+    QString prepareError(const SqlTranslation& translated) const
+    {
+        const QString withOrder = QString::fromUtf8(sqlite3_errmsg(db));
+        if (translated.naturalOrder.isEmpty())
+            return withOrder;
+        Statement plain;
+        return prepare(translated.statement, plain) ? withOrder : QString::fromUtf8(sqlite3_errmsg(db));
+    }
+
     void execute(const QString& sql, const QString& statement)
     {
         char* message = nullptr;
@@ -169,14 +186,32 @@ struct SqlCache::Impl {
         if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
             != SQLITE_OK)
             throw EDatabaseError(QStringLiteral("The SQL engine cannot start"));
-        registerDriverTableModule(db, &registry);
+        if (registerDriverTableModule(db, &registry) != SQLITE_OK) {
+            sqlite3_close(db);
+            db = nullptr;
+            throw EDatabaseError(QStringLiteral("The SQL engine cannot start"));
+        }
     }
 
-    void drop(const QString& sqlName)
+    // A table SQLite would not drop keeps its registry entry, so that it stays readable while
+    // SQLite still knows it; the caller decides whether that is a failure.
+    bool drop(const QString& sqlName)
     {
-        sqlite3_exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteSqlName(sqlName)).toUtf8().constData(), nullptr,
-            nullptr, nullptr);
+        const QByteArray sql = QStringLiteral("DROP TABLE IF EXISTS %1").arg(quoteSqlName(sqlName)).toUtf8();
+        if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
         registry.remove(sqlName);
+        return true;
+    }
+
+    // Forgets every table by closing the connection: nothing can stay behind in SQLite.
+    void reset()
+    {
+        if (db)
+            sqlite3_close(db);
+        db = nullptr;
+        registry.clear();
+        tables.clear();
     }
 
     const LoadedTable& load(const QString& path, const QString& statement, const FormatSettings& format);
@@ -198,7 +233,8 @@ const LoadedTable& SqlCache::Impl::load(const QString& path, const QString& stat
         fail(error.message(), statement);
     }
     if (it != tables.end()) {
-        drop(it->sqlName);
+        if (!drop(it->sqlName))
+            fail(QString::fromUtf8(sqlite3_errmsg(db)), statement);
         tables.erase(it);
     }
     LoadedTable table;
@@ -227,8 +263,12 @@ SqlCache::~SqlCache() = default;
 
 void SqlCache::clear()
 {
-    for (const LoadedTable& table : std::as_const(d->tables))
-        d->drop(table.sqlName);
+    for (const LoadedTable& table : std::as_const(d->tables)) {
+        if (!d->drop(table.sqlName)) {
+            d->reset();
+            return;
+        }
+    }
     d->tables.clear();
 }
 
@@ -254,12 +294,11 @@ std::unique_ptr<RecordSource> SqlCache::run(const QString& statement, const QStr
         const LoadedTable& table = d->load(path, text, session.formatSettings());
         bound.append({ref.alias, table.sqlName, table.fields});
     }
-    const QString translated = SqlTranslator::translate(text, bound, session.formatSettings());
+    const SqlTranslation translated = SqlTranslator::translate(text, bound, session.formatSettings());
 
     Statement select;
-    const QByteArray sql = translated.toUtf8();
-    if (sqlite3_prepare_v2(d->db, sql.constData(), -1, &select.handle, nullptr) != SQLITE_OK)
-        d->fail(QString::fromUtf8(sqlite3_errmsg(d->db)), text);
+    if (!d->prepare(translated.text(), select))
+        d->fail(d->prepareError(translated), text);
     if (!sqlite3_stmt_readonly(select.handle))
         d->fail(QStringLiteral("Only SELECT statements can be run"), text);
     TFieldDefs defs;

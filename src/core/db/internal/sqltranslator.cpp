@@ -5,6 +5,7 @@
 #include "core/platform/conversions.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace verola {
 
@@ -214,12 +215,12 @@ public:
     {
     }
 
-    QString run()
+    SqlTranslation run()
     {
         m_tokens = Scanner(m_statement).tokens();
         markIdentifiers();
         compareDates();
-        return emit() + naturalOrder();
+        return {emit(), naturalOrder()};
     }
 
 private:
@@ -281,39 +282,96 @@ private:
         return k >= 0 && (m_tokens.at(k).kind == Token::SingleString || m_tokens.at(k).kind == Token::Number);
     }
 
+    // The user writes dates in the short date format; a date field holds day numbers.
     void compareDates()
     {
         static const QStringList comparisons = {QStringLiteral("="), QStringLiteral("<"), QStringLiteral(">"),
             QStringLiteral("<="), QStringLiteral(">="), QStringLiteral("<>"), QStringLiteral("!=")};
         for (int k = 0; k < m_tokens.size(); ++k) {
-            if (m_tokens.at(k).kind != Token::Operator || !comparisons.contains(m_tokens.at(k).text))
-                continue;
-            const int left = significantBefore(k);
-            const int right = significantAfter(k);
-            FieldRef field = fieldAt(left);
-            int literal = right;
-            if (field.table < 0 || !isLiteral(right)) {
-                // constant on the left: 'date' <= FIELD
-                int last = right;
-                int afterRight = significantAfter(right);
-                if (afterRight >= 0 && m_tokens.at(afterRight).text == QStringLiteral("."))
-                    last = significantAfter(afterRight);
-                field = isLiteral(left) ? fieldAt(last) : FieldRef{};
-                literal = left;
-            }
-            if (field.table < 0)
-                continue;
-            const TFieldDef& def = m_tables.at(field.table).fields[field.field];
-            Token& value = m_tokens[literal];
-            if (def.DataType == TFieldType::ftDate && value.kind == Token::SingleString) {
-                double dayNumber = 0;
-                if (!tryStrToDateTime(value.text.trimmed(), m_format, dayNumber))
-                    badStatement(QStringLiteral("'%1' is not a date to compare with field %2").arg(value.text, def.Name),
-                        m_statement);
-                value.kind = Token::Number;
-                value.text = QString::number(dayNumber, 'g', 17);
-            }
+            const Token& t = m_tokens.at(k);
+            if (t.kind == Token::Operator && comparisons.contains(t.text))
+                compareDatesAround(k);
+            else if (isWord(k, "BETWEEN"))
+                compareDatesOfBetween(k);
+            else if (isWord(k, "IN"))
+                compareDatesOfList(k);
         }
+    }
+
+    bool isWord(int k, const char* word) const
+    {
+        return k >= 0 && m_tokens.at(k).kind == Token::Word
+            && m_tokens.at(k).text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    }
+
+    // FIELD op 'date' or 'date' op FIELD.
+    void compareDatesAround(int k)
+    {
+        const int left = significantBefore(k);
+        const int right = significantAfter(k);
+        FieldRef field = fieldAt(left);
+        int literal = right;
+        if (field.table < 0 || !isLiteral(right)) {
+            // constant on the left: 'date' <= FIELD
+            int last = right;
+            int afterRight = significantAfter(right);
+            if (afterRight >= 0 && m_tokens.at(afterRight).text == QStringLiteral("."))
+                last = significantAfter(afterRight);
+            field = isLiteral(left) ? fieldAt(last) : FieldRef{};
+            literal = left;
+        }
+        convertDateLiteral(field, literal);
+    }
+
+    // The field before "[NOT] BETWEEN" or "[NOT] IN".
+    FieldRef fieldBeforeKeyword(int k) const
+    {
+        int before = significantBefore(k);
+        if (isWord(before, "NOT"))
+            before = significantBefore(before);
+        return fieldAt(before);
+    }
+
+    // FIELD [NOT] BETWEEN 'date' AND 'date'.
+    void compareDatesOfBetween(int k)
+    {
+        const FieldRef field = fieldBeforeKeyword(k);
+        const int lower = significantAfter(k);
+        const int andWord = significantAfter(lower);
+        convertDateLiteral(field, lower);
+        if (isWord(andWord, "AND"))
+            convertDateLiteral(field, significantAfter(andWord));
+    }
+
+    // FIELD [NOT] IN ('date', 'date', ...); a subquery in the parentheses is left alone.
+    void compareDatesOfList(int k)
+    {
+        const FieldRef field = fieldBeforeKeyword(k);
+        int at = significantAfter(k);
+        if (at < 0 || m_tokens.at(at).text != QStringLiteral("("))
+            return;
+        for (at = significantAfter(at); at >= 0 && isLiteral(at); at = significantAfter(at)) {
+            convertDateLiteral(field, at);
+            at = significantAfter(at);
+            if (at < 0 || m_tokens.at(at).text != QStringLiteral(","))
+                return;
+        }
+    }
+
+    void convertDateLiteral(const FieldRef& field, int literal)
+    {
+        if (field.table < 0 || literal < 0)
+            return;
+        const TFieldDef& def = m_tables.at(field.table).fields[field.field];
+        Token& value = m_tokens[literal];
+        if (def.DataType != TFieldType::ftDate || value.kind != Token::SingleString)
+            return;
+        double dayNumber = 0;
+        if (!tryStrToDateTime(value.text.trimmed(), m_format, dayNumber))
+            badStatement(QStringLiteral("'%1' is not a date to compare with field %2").arg(value.text, def.Name),
+                m_statement);
+        value.kind = Token::Number;
+        value.text = QString::number(dayNumber, 'g', 17);
     }
 
     // Without an order of its own a statement gives its records in the order of the files.
@@ -396,9 +454,13 @@ QList<SqlTableRef> SqlTranslator::tablesOf(const QString& statement)
     if (first >= tokens.size() || tokens.at(first).text.compare(QStringLiteral("SELECT"), Qt::CaseInsensitive) != 0)
         badStatement(QStringLiteral("Only SELECT statements can be run"), statement);
     QList<SqlTableRef> tables;
-    for (const Token& t : tokens)
-        if (t.kind == Token::FromList)
-            tables += t.tables;
+    for (qsizetype k = 0; k < tokens.size(); ++k) {
+        if (tokens.at(k).kind == Token::FromList)
+            tables += tokens.at(k).tables;
+        if (tokens.at(k).kind == Token::Punct && tokens.at(k).text == QStringLiteral(";")
+            && std::any_of(tokens.begin() + k + 1, tokens.end(), [](const Token& t) { return t.kind != Token::Space; }))
+            badStatement(QStringLiteral("Only one statement can be run at a time"), statement);
+    }
     if (tables.isEmpty())
         badStatement(QStringLiteral("The statement names no table"), statement);
     for (SqlTableRef& ref : tables)
@@ -407,7 +469,8 @@ QList<SqlTableRef> SqlTranslator::tablesOf(const QString& statement)
     return tables;
 }
 
-QString SqlTranslator::translate(const QString& statement, const QList<SqlBoundTable>& tables, const FormatSettings& format)
+SqlTranslation SqlTranslator::translate(const QString& statement, const QList<SqlBoundTable>& tables,
+                                        const FormatSettings& format)
 {
     return Translator(statement, tables, format).run();
 }

@@ -23,17 +23,26 @@ struct SqlBoundTable {
     TFieldDefs fields;
 };
 
+// SQLite's text of a statement: the statement itself, then the order of the files
+// when it gives no order of its own.
+struct SqlTranslation {
+    QString statement;
+    QString naturalOrder;
+    QString text() const { return statement + naturalOrder; }
+};
+
 // Turns the local SQL the system writes into SQLite's: FROM names become the
 // loaded copies, double-quoted text that names no field becomes a string,
-// a date field compared with a quoted date compares day numbers.
+// a date field compared with quoted dates (by an operator, BETWEEN or IN)
+// compares day numbers.
 class SqlTranslator {
 public:
     // The tables of the statement's FROM clause. Throws EDatabaseError with the
-    // statement when it is not a SELECT or names no table.
+    // statement when it is not a SELECT, names no table or is followed by another.
     static QList<SqlTableRef> tablesOf(const QString& statement);
 
     // SQLite's text of the statement, its rows in the order of the files unless it orders them.
-    static QString translate(const QString& statement, const QList<SqlBoundTable>& tables, const FormatSettings& format);
+    static SqlTranslation translate(const QString& statement, const QList<SqlBoundTable>& tables, const FormatSettings& format);
 };
 
 } // namespace verola

@@ -358,9 +358,9 @@ void DriverTableData::read(int record)
     }
 }
 
-void registerDriverTableModule(sqlite3* db, DriverTableRegistry* registry)
+int registerDriverTableModule(sqlite3* db, DriverTableRegistry* registry)
 {
-    sqlite3_create_module(db, "verola_table", &kModule, registry);
+    return sqlite3_create_module(db, "verola_table", &kModule, registry);
 }
 
 QString driverTableSchema(const TFieldDefs& fields)

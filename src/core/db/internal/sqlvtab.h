@@ -29,7 +29,8 @@ using DriverTableRegistry = QHash<QString, std::shared_ptr<DriverTableData>>;
 
 // Registers the module on a connection; "CREATE VIRTUAL TABLE name USING verola_table(key)"
 // then shows the registry's entry key.
-void registerDriverTableModule(sqlite3* db, DriverTableRegistry* registry);
+// Returns SQLite's result code.
+int registerDriverTableModule(sqlite3* db, DriverTableRegistry* registry);
 
 // Column declarations for the records' fields, carrying the engine's field types.
 QString driverTableSchema(const TFieldDefs& fields);
