@@ -59,11 +59,6 @@ QString diagnosisCode(int n)
     return QStringLiteral("D%1").arg(n, 2, 10, QChar(u'0'));
 }
 
-int ageGroup(int age)
-{
-    return std::min(age / 10, kAgeGroups - 1);
-}
-
 const std::vector<Appeal>& appeals()
 {
     static const std::vector<Appeal> list = [] {

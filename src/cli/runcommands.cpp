@@ -51,7 +51,7 @@ QString panelCaption(int kind)
 
 StepLine parseStep(const QString& text)
 {
-    static const QRegularExpression action(QStringLiteral("^(%1|summary|select|review):([0-4])$").arg(kPanelKinds));
+    static const QRegularExpression action(QStringLiteral("^(%1|summary|full|select|review):([0-4])$").arg(kPanelKinds));
     static const QRegularExpression toggle(QStringLiteral("^switch:([0-4])=([12])$"));
     static const QRegularExpression transfer(
         QStringLiteral("^transfer:([0-4])\\.(%1)>([0-4])\\.(%1)$").arg(kPanelKinds));
@@ -220,6 +220,11 @@ QString runStep(TWorkspace& workspace, const StepLine& step)
         workspace.activate(&block);
         SummaryRecalculation(workspace);
         return QStringLiteral("block %1: summary tables recalculated\n").arg(step.block);
+    }
+    if (step.verb == QStringLiteral("full")) {
+        workspace.activate(&block);
+        FullRecalculation(workspace, workbenchBlockSteps());
+        return QStringLiteral("block %1: fully recalculated\n").arg(step.block);
     }
     if (step.verb == QStringLiteral("switch")) {
         block.Switch->SetTermIn(step.switchInput);
