@@ -3,6 +3,7 @@
 #include "core/db/ttable.h"
 
 #include <QFile>
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
@@ -86,6 +87,14 @@ CliResult runCli(const QStringList& arguments, const QString& systemDir)
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+QMap<QString, QByteArray> filesWithBytes(const QString& folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString& name : QDir(folder).entryList(QDir::Files))
+        files.insert(name, readBytes(QDir(folder).filePath(name)));
+    return files;
 }
 
 void writeDbaseTable(const QString& folder, const QString& name, const std::vector<DbaseField>& fields,

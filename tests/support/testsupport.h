@@ -4,6 +4,7 @@
 #include "core/platform/feedback.h"
 #include "core/tables/ttab.h"
 
+#include <QMap>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <ostream>
@@ -71,6 +72,8 @@ public:
 };
 
 void writeBytes(const QString& path, const QByteArray& bytes);
+// Every file of a folder by name, with its bytes.
+QMap<QString, QByteArray> filesWithBytes(const QString& folder);
 QByteArray readBytes(const QString& path);
 
 // Builds a coordinate list: a header and value lines.

@@ -60,13 +60,7 @@ protected:
         return runCli(QStringList{"run", file(".DES"), "dose", "--data-dir", data.path()} + extra, systemDir);
     }
 
-    QMap<QString, QByteArray> filesOnDisk() const
-    {
-        QMap<QString, QByteArray> files;
-        for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
-            files.insert(name, readBytes(folder.file(name)));
-        return files;
-    }
+    QMap<QString, QByteArray> filesOnDisk() const { return filesWithBytes(folder.path()); }
 
     TempFolder folder;
     TempFolder data;

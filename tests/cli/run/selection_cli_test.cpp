@@ -81,14 +81,7 @@ protected:
         return result.out;
     }
 
-    // Every file of the configuration with its bytes.
-    QMap<QString, QByteArray> configurationFiles() const
-    {
-        QMap<QString, QByteArray> files;
-        for (const QString& name : QDir(folder.path()).entryList(QDir::Files))
-            files.insert(name, readBytes(folder.file(name)));
-        return files;
-    }
+    QMap<QString, QByteArray> configurationFiles() const { return filesWithBytes(folder.path()); }
 
     TempFolder system;
     TempFolder sources;

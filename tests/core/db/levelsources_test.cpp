@@ -9,32 +9,6 @@ using namespace verola::test;
 
 namespace {
 
-struct FieldDefinition {
-    const char* name;
-    TFieldType type;
-    int width;
-};
-
-void writeTable(const QString& folder, const QString& name, const std::vector<FieldDefinition>& fields,
-                const std::vector<QStringList>& rows)
-{
-    TTable table;
-    table.SetDatabaseName(folder);
-    table.SetTableName(name);
-    table.SetTableType(TTableType::ttDBase);
-    for (const FieldDefinition& field : fields)
-        table.FieldDefs().Add(field.name, field.type, field.width);
-    table.CreateTable();
-    table.Open();
-    for (const QStringList& row : rows) {
-        table.Insert();
-        for (int i = 0; i < row.size(); ++i)
-            table.Fields(i).SetAsString(row.at(i));
-        table.Post();
-    }
-    table.Close();
-}
-
 class CaptionFeedback : public RecordingFeedback {
 public:
     void progressCaption(const QString& caption) override { progress.append(caption); }
@@ -48,12 +22,12 @@ class LevelSourcesTest : public ::testing::Test {
 protected:
     LevelSourcesTest()
     {
-        writeTable(folder.path(), "emis.dbf", {{"REG", TFieldType::ftString, 10}, {"YEAR_F", TFieldType::ftInteger, 0},
+        writeDbaseTable(folder.path(), "emis.dbf", {{"REG", TFieldType::ftString, 10}, {"YEAR_F", TFieldType::ftInteger, 0},
                                                   {"VAL", TFieldType::ftString, 10}},
             {{"77", "1990", "a"}, {"77", "1991", "b"}, {"78", "1990", "c"}, {"79", "1992", "d"}});
-        writeTable(folder.path(), "regions.dbf", {{"REG", TFieldType::ftString, 10}, {"NAME", TFieldType::ftString, 20}},
+        writeDbaseTable(folder.path(), "regions.dbf", {{"REG", TFieldType::ftString, 10}, {"NAME", TFieldType::ftString, 20}},
             {{"78", "Питер"}, {"77", "Москва"}});
-        writeTable(folder.path(), "emis1991.dbf", {{"REG", TFieldType::ftString, 10}}, {{"77"}, {"78"}, {"79"}});
+        writeDbaseTable(folder.path(), "emis1991.dbf", {{"REG", TFieldType::ftString, 10}}, {{"77"}, {"78"}, {"79"}});
         auto& items = sources.description.CoordItems;
         items.resize(3);
         items[kRegionLevel].NameCoord = "Region";
