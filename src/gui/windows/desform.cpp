@@ -5,7 +5,7 @@
 
 #include <QPlainTextEdit>
 #include <QToolBar>
-#include <QToolButton>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace verola {
@@ -35,17 +35,21 @@ TDesForm::TDesForm(const QStringList& lines, QWidget* parent) : QDialog(parent)
     blue.setColor(QPalette::Button, QColor(0, 0, 255));
     blue.setColor(QPalette::ButtonText, Qt::white);
     bar->setPalette(blue);
-    ContinueButton = new QToolButton(bar);
+    ContinueButton = new QPushButton(bar);
     ContinueButton->setObjectName(QStringLiteral("ContinueButton"));
     ContinueButton->setText(QStringLiteral("Продолжить"));
-    RefuseButton = new QToolButton(bar);
+    RefuseButton = new QPushButton(bar);
     RefuseButton->setObjectName(QStringLiteral("RefuseButton"));
     RefuseButton->setText(QStringLiteral("Отказаться"));
+    // Enter continues unless the text is being edited.
+    ContinueButton->setDefault(true);
+    ContinueButton->setFlat(true);
+    RefuseButton->setFlat(true);
     bar->addWidget(ContinueButton);
     bar->addWidget(RefuseButton);
     layout->addWidget(bar);
-    connect(ContinueButton, &QToolButton::clicked, this, &QDialog::accept);
-    connect(RefuseButton, &QToolButton::clicked, this, &QDialog::reject);
+    connect(ContinueButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(RefuseButton, &QPushButton::clicked, this, &QDialog::reject);
     resize(480, 320);
 }
 

@@ -5,7 +5,7 @@
 #include <QDialog>
 
 class QPlainTextEdit;
-class QToolButton;
+class QPushButton;
 
 namespace verola {
 
@@ -22,8 +22,8 @@ public:
     QStringList lines() const;
 
     QPlainTextEdit* Memo;
-    QToolButton* ContinueButton;
-    QToolButton* RefuseButton;
+    QPushButton* ContinueButton;
+    QPushButton* RefuseButton;
 };
 
 } // namespace verola
