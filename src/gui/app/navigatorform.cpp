@@ -8,6 +8,7 @@
 #include "core/tables/tablefile.h"
 #include "gui/app/recentfiles.h"
 #include "gui/app/verolaapplication.h"
+#include "gui/flow/fluxwidgets.h"
 #include "gui/flow/navigatordiagram.h"
 #include "gui/windows/aboutbox.h"
 #include "gui/windows/desform.h"
@@ -46,6 +47,12 @@ QAction* addToolButton(QToolBar* bar, const QString& name, const QString& hint, 
     action->setObjectName(name);
     action->setToolTip(hint);
     return action;
+}
+
+// The ready half of a panel picture, for a tool button.
+QIcon panelIcon(const QString& name)
+{
+    return QIcon(QPixmap::fromImage(panelPicture(QStringLiteral(":/pictures/") + name).copy(0, 0, 24, 24)));
 }
 
 // The wait cursor for as long as a command runs, however it ends.
@@ -180,19 +187,19 @@ void TNavigatorForm::createToolBar()
         s->standardIcon(QStyle::SP_DialogCloseButton));
     ToolBar1->addSeparator();
     ToolButtonISCWindow = addToolButton(ToolBar1, QStringLiteral("ToolButtonISCWindow"),
-        QStringLiteral("Окно модели рассеяния"), QIcon(QStringLiteral(":/pictures/query.png")));
+        QStringLiteral("Окно модели рассеяния"), panelIcon(QStringLiteral("query.png")));
     ToolButtonRiskWindow = addToolButton(ToolBar1, QStringLiteral("ToolButtonRiskWindow"),
-        QStringLiteral("Окно модели экспозиции"), QIcon(QStringLiteral(":/pictures/calc.png")));
+        QStringLiteral("Окно модели экспозиции"), panelIcon(QStringLiteral("calc.png")));
     ToolBar1->addSeparator();
     ToolButton14 = addToolButton(ToolBar1, QStringLiteral("ToolButton14"), QStringLiteral("Просмотр файла инициализации"),
         s->standardIcon(QStyle::SP_FileDialogDetailedView));
     ToolButton15 = addToolButton(ToolBar1, QStringLiteral("ToolButton15"), QStringLiteral("Подключение новой БД"),
         s->standardIcon(QStyle::SP_DriveNetIcon));
     ToolButton3 = addToolButton(ToolBar1, QStringLiteral("ToolButton3"), QStringLiteral("Перевод БД в коорд. интервалы"),
-        QIcon(QStringLiteral(":/pictures/axes.png")));
+        panelIcon(QStringLiteral("axes.png")));
     ToolBar1->addSeparator();
     ToolButtonTableWindow = addToolButton(ToolBar1, QStringLiteral("ToolButtonTableWindow"),
-        QStringLiteral("Окно таблицы"), QIcon(QStringLiteral(":/pictures/table.png")));
+        QStringLiteral("Окно таблицы"), panelIcon(QStringLiteral("table.png")));
     ToolButtonMapWindow = addToolButton(ToolBar1, QStringLiteral("ToolButtonMapWindow"), QStringLiteral("Окно карты"),
         s->standardIcon(QStyle::SP_DirHomeIcon));
     ToolButtonDesWindow = addToolButton(ToolBar1, QStringLiteral("ToolButtonDesWindow"), QStringLiteral("Описание выборки"),
@@ -303,7 +310,7 @@ void TNavigatorForm::FormCreate(const QString& programPath)
     auto* scroll = new QScrollArea(this);
     scroll->setWidget(FlowDiagram);
     setCentralWidget(scroll);
-    resize(FlowDiagram->minimumWidth() + 24, FlowDiagram->minimumHeight() + 110);
+    resize(FlowDiagram->minimumWidth() + 24, FlowDiagram->minimumHeight() + 84);
     enableByPlugins();
     wireDiagram();
     FlowDiagram->decorate();
