@@ -117,14 +117,23 @@ void FluxPanelWidget::paintEvent(QPaintEvent*)
     }
 }
 
+void FluxPanelWidget::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    m_pressedAt = event->position().toPoint();
+}
+
 void FluxPanelWidget::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    if (click)
         Q_EMIT clicked();
 }
 
 void FluxPanelWidget::mouseDoubleClickEvent(QMouseEvent* event)
 {
+    m_pressed = false;
     if (event->button() == Qt::LeftButton)
         Q_EMIT doubleClicked();
 }
@@ -155,12 +164,6 @@ TTablePanel* TablePanelWidget::draggedPanel(const QMimeData* data) const
     return findTablePanel(diagramOf(tablePanel()), parts[1]);
 }
 
-void TablePanelWidget::mousePressEvent(QMouseEvent* event)
-{
-    m_pressed = event->button() == Qt::LeftButton;
-    m_pressedAt = event->position().toPoint();
-}
-
 void TablePanelWidget::mouseMoveEvent(QMouseEvent* event)
 {
     if (!m_pressed || !(event->buttons() & Qt::LeftButton))
@@ -173,15 +176,6 @@ void TablePanelWidget::mouseMoveEvent(QMouseEvent* event)
     if (!picture().isNull())
         drag->setPixmap(QPixmap::fromImage(picture().copy(0, 0, kPictureHalf, kPictureHalf)));
     drag->exec(Qt::CopyAction);
-}
-
-void TablePanelWidget::mouseReleaseEvent(QMouseEvent* event)
-{
-    // A release that ends a drag is not a click.
-    if (!m_pressed)
-        return;
-    m_pressed = false;
-    FluxPanelWidget::mouseReleaseEvent(event);
 }
 
 void TablePanelWidget::dragEnterEvent(QDragEnterEvent* event)

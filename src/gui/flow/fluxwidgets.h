@@ -35,8 +35,14 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+    // A left press not yet released, ended by a double click or a drag: only its release clicks,
+    // so a double click runs the click once and the double-click handler once.
+    bool m_pressed = false;
+    QPoint m_pressedAt;
 
 private:
     TFluxPanel* m_panel;
@@ -62,16 +68,10 @@ Q_SIGNALS:
     void tablePanelDropped(verola::TTablePanel* dragged);
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-
-private:
-    QPoint m_pressedAt;
-    bool m_pressed = false;
 };
 
 // The arrow of a block's switch: two parallel lines in the status colour from the selected

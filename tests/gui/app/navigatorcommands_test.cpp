@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -138,6 +139,16 @@ protected:
     {
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4), widget->mapToGlobal(QPoint(4, 4)));
         QApplication::sendEvent(widget, &event);
+    }
+    // What a person's double click delivers: press, release, double click, release.
+    static void doubleClick(QWidget* widget)
+    {
+        const QPointF at(4, 4);
+        QTest::mouseClick(widget, Qt::LeftButton, {}, at.toPoint());
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+            Qt::NoModifier);
+        QApplication::sendEvent(widget, &twice);
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, at.toPoint());
     }
     // Drags one table panel onto another as the mouse would: enter, then drop; whether it was accepted.
     bool dragOnto(TablePanelWidget* source, TablePanelWidget* target)
@@ -311,6 +322,33 @@ TEST_F(NavigatorCommands, ClickOnTheProgressWindowStopsTheSelection)
     form->setBlockSteps(steps);
     QTest::mouseClick(view(kDeathBlock).Search, Qt::LeftButton);
     EXPECT_EQ(rounds, -1);
+}
+
+TEST_F(NavigatorCommands, ADoubleClickRunsTheClickOnceAndTheDoubleClickOnce)
+{
+    int selections = 0;
+    int doses = 0;
+    BlockSteps steps;
+    steps.databaseSelection = [&selections](TWorkspace&, TCompPanel&) { ++selections; };
+    steps.doseCalculation = [&doses](TWorkspace& workspace) {
+        ++doses;
+        workspace.block(kRiskBlock)->Calc->Table().SetCell(at({0}), 123);
+    };
+    form->setBlockSteps(steps);
+    doubleClick(view(kPolBlock).Search);
+    EXPECT_EQ(selections, 2) << "search panel: its click and its double click both select";
+
+    // The dose block's Calc panel: the copy of its click comes first, the dose calculation last.
+    TTab& conc = block(kConcBlock).Extr->Table();
+    setList(conc, 0, kPollutants);
+    conc.SetCell(at({0}), 5);
+    TTab& dose = block(kRiskBlock).Calc->Table();
+    setList(dose, 0, kPollutants);
+    for (int axis = 0; axis < kAxisCount; ++axis)
+        form->workspace().mapModelInput(block(kRiskBlock), axis);
+    doubleClick(view(kRiskBlock).Calc);
+    EXPECT_EQ(doses, 1);
+    EXPECT_EQ(dose.GetCell(at({0})), 123.0f) << "no click after the double click copies over the dose";
 }
 
 TEST_F(NavigatorCommands, AFailingCommandIsShownAndTheWindowStaysUsable)
