@@ -28,6 +28,7 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <QUrl>
 
 namespace verola {
@@ -325,6 +326,9 @@ void TNavigatorForm::FormCreate(const QString& programPath)
         openConfiguration(path);
     });
     connect(&m_workspace->notifier(), &FlowNotifier::workspaceReloaded, this, &TNavigatorForm::updateTitle);
+    QPalette hints = QToolTip::palette();
+    hints.setColor(QPalette::ToolTipBase, QColor(0, 255, 255)); // aqua hint windows
+    QToolTip::setPalette(hints);
 }
 
 void TNavigatorForm::wireDiagram()
