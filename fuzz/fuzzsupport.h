@@ -1,5 +1,5 @@
-// What the table-reader fuzz targets share: a scratch folder for the input bytes and a read
-// of every field of every record.
+// What the fuzz targets share: a scratch folder for the input bytes, a guard that lets the
+// readers' own refusals pass, and a read of every field of every record of a table.
 #pragma once
 
 #include "core/db/dberrors.h"
@@ -14,10 +14,15 @@
 
 namespace verola::fuzz {
 
-inline QString scratchFile(const QString& name)
+inline QString scratchFolder()
 {
     static QTemporaryDir dir;
-    return QDir(dir.path()).filePath(name);
+    return dir.path();
+}
+
+inline QString scratchFile(const QString& name)
+{
+    return QDir(scratchFolder()).filePath(name);
 }
 
 inline void writeFile(const QString& path, const char* bytes, size_t size)
@@ -27,12 +32,27 @@ inline void writeFile(const QString& path, const char* bytes, size_t size)
         file.write(bytes, static_cast<qint64>(size));
 }
 
+inline void writeFile(const QString& path, const std::uint8_t* bytes, size_t size)
+{
+    writeFile(path, reinterpret_cast<const char*>(bytes), size);
+}
+
+// Runs `read`; a refusal of the input must be an EPlatformError, anything else reaches the fuzzer.
+template <typename Read>
+void refusalsAllowed(Read read)
+{
+    try {
+        read();
+    } catch (const EPlatformError&) {
+    }
+}
+
 // Opens the table with `open` and reads every field in every form; a refusal must be an
 // EPlatformError, anything else reaches the fuzzer.
 template <typename Open>
 void readEveryField(Open open, const FormatSettings& format)
 {
-    try {
+    refusalsAllowed([&] {
         auto table = open();
         std::string utf8;
         for (int r = 0; r < table->recordCount(); ++r) {
@@ -44,8 +64,7 @@ void readEveryField(Open open, const FormatSettings& format)
                 table->utf8Text(f, utf8);
             }
         }
-    } catch (const EPlatformError&) {
-    }
+    });
 }
 
 } // namespace verola::fuzz

@@ -105,8 +105,8 @@ const std::vector<Command>& commands()
             runSummarize},
         {"horoscope", "horoscope DATE [--orb FILE]", runHoroscope},
         {"run",
-            "run CONFIG STEP... [--create] [--save] [--save-as NEWCONFIG] [--data-dir DIR] [--risk-dir DIR]  (steps: "
-            "rule:N extr:N calc:N est:N summary:N switch:N=1|2 "
+            "run CONFIG STEP... [--create] [--save] [--save-as NEWCONFIG] [--data-dir DIR] [--risk-dir DIR] [--progress] "
+            "[--stop-on-missing-model]  (steps: select:N review:3|4 rule:N extr:N calc:N est:N summary:N switch:N=1|2 "
             "transfer:N.KIND>M.KIND dose op:NAME[=ARGS])",
             runRun},
         {"sql", "sql --db FOLDER \"SELECT ...\" [more lines ...]", runSql},

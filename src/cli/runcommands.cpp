@@ -5,8 +5,10 @@
 #include "core/app/blockactions.h"
 #include "core/app/configuration.h"
 #include "core/app/publishedoperations.h"
+#include "core/app/selectionsteps.h"
 #include "core/app/transfer.h"
 #include "core/app/workspace.h"
+#include "core/db/session.h"
 #include "core/platform/errors.h"
 #include "core/platform/textfile.h"
 
@@ -14,6 +16,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <atomic>
+#include <csignal>
 
 namespace verola::cli {
 
@@ -47,7 +51,7 @@ QString panelCaption(int kind)
 
 StepLine parseStep(const QString& text)
 {
-    static const QRegularExpression action(QStringLiteral("^(%1|summary):([0-4])$").arg(kPanelKinds));
+    static const QRegularExpression action(QStringLiteral("^(%1|summary|select|review):([0-4])$").arg(kPanelKinds));
     static const QRegularExpression toggle(QStringLiteral("^switch:([0-4])=([12])$"));
     static const QRegularExpression transfer(
         QStringLiteral("^transfer:([0-4])\\.(%1)>([0-4])\\.(%1)$").arg(kPanelKinds));
@@ -60,6 +64,8 @@ StepLine parseStep(const QString& text)
     } else if (const auto m = action.match(text); m.hasMatch()) {
         step.verb = m.captured(1);
         step.block = m.captured(2).toInt();
+        if (step.verb == QStringLiteral("review") && step.block != kDesBlock && step.block != kDeathBlock)
+            throw UsageError(QStringLiteral("bad step \"%1\": only the blocks 3 and 4 have a database review").arg(text));
     } else if (const auto m = toggle.match(text); m.hasMatch()) {
         step.verb = QStringLiteral("switch");
         step.block = m.captured(1).toInt();
@@ -78,7 +84,8 @@ StepLine parseStep(const QString& text)
         if (m.hasCaptured(2))
             step.operationArguments = m.captured(2).split(u',');
     } else {
-        throw UsageError(QStringLiteral("bad step \"%1\" (expected e.g. rule:0, switch:1=2, transfer:0.extr>1.calc, op:GetActiveNum)")
+        throw UsageError(QStringLiteral("bad step \"%1\" (expected e.g. select:3, review:4, rule:0, switch:1=2, "
+                                        "transfer:0.extr>1.calc, op:GetActiveNum)")
                              .arg(text));
     }
     return step;
@@ -99,10 +106,95 @@ QString transferStep(TWorkspace& workspace, const StepLine& step)
         .arg(panelCaption(step.fromKind));
 }
 
+// The selection's feedback on a terminal: messages on stderr, the model question answered as
+// the command line says, and with --progress short progress lines on stderr.
+class RunFeedback : public TerminalFeedback {
+public:
+    RunFeedback(bool progress, bool stopOnMissingModel) : m_progress(progress), m_stopOnMissingModel(stopOnMissingModel) {}
+    bool question(const QString& text) override
+    {
+        writeErr(text + u'\n');
+        return m_stopOnMissingModel;
+    }
+    void progressShow(const QString& caption, int maximum) override
+    {
+        if (m_progress)
+            writeErr(QStringLiteral("%1 (%2)\n").arg(caption).arg(maximum));
+    }
+    void progressCaption(const QString& caption) override
+    {
+        if (m_progress)
+            writeErr(caption.trimmed() + u'\n');
+    }
+    void progressStatus(int, const QString& text) override
+    {
+        if (m_progress)
+            writeErr(text + u'\n');
+    }
+
+private:
+    bool m_progress;
+    bool m_stopOnMissingModel;
+};
+
+// Ctrl-C during the steps clears the continue flag, as a click on the progress window does.
+std::atomic<ProgressFeedback*> g_interruptible{nullptr};
+static_assert(std::atomic<ProgressFeedback*>::is_always_lock_free);
+
+extern "C" void requestStopOnInterrupt(int)
+{
+    if (ProgressFeedback* feedback = g_interruptible.load())
+        feedback->requestStop();
+}
+
+class InterruptStopsRun {
+public:
+    explicit InterruptStopsRun(ProgressFeedback& feedback)
+    {
+        g_interruptible.store(&feedback);
+        struct sigaction action {};
+        action.sa_handler = requestStopOnInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_previous);
+        // A parent may hand the signal down blocked; Ctrl-C must reach the run all the same.
+        sigset_t interrupt;
+        sigemptyset(&interrupt);
+        sigaddset(&interrupt, SIGINT);
+        pthread_sigmask(SIG_UNBLOCK, &interrupt, &m_previousMask);
+    }
+    ~InterruptStopsRun()
+    {
+        pthread_sigmask(SIG_SETMASK, &m_previousMask, nullptr);
+        sigaction(SIGINT, &m_previous, nullptr);
+        g_interruptible.store(nullptr);
+    }
+    InterruptStopsRun(const InterruptStopsRun&) = delete;
+    InterruptStopsRun& operator=(const InterruptStopsRun&) = delete;
+
+private:
+    struct sigaction m_previous {};
+    sigset_t m_previousMask {};
+};
+
+QString reviewStep(TWorkspace& workspace, const StepLine& step)
+{
+    TReviewList review;
+    if (step.block == kDesBlock)
+        DBReviewItemClick(workspace, review);
+    else
+        DBMortalItemClick(workspace, review);
+    QString text;
+    for (const QString& entry : review.entries)
+        text += entry + u'\n';
+    return text;
+}
+
+// Published operations run with the workbench's steps: a selection among them selects for real.
 QString operationStep(TWorkspace& workspace, const StepLine& step)
 {
-    const PublishedAnswer answer = CallPublishedOperation(workspace, BlockSteps{}, step.operation, step.operationArguments);
-    return QStringLiteral("op %1: %2").arg(step.operation, answer.text.isEmpty() ? QStringLiteral("done") : answer.text);
+    const PublishedAnswer answer =
+        CallPublishedOperation(workspace, workbenchBlockSteps(), step.operation, step.operationArguments);
+    return QStringLiteral("op %1: %2\n").arg(step.operation, answer.text.isEmpty() ? QStringLiteral("done") : answer.text);
 }
 
 QString runStep(TWorkspace& workspace, const StepLine& step)
@@ -110,28 +202,32 @@ QString runStep(TWorkspace& workspace, const StepLine& step)
     if (step.verb == QStringLiteral("op"))
         return operationStep(workspace, step);
     TCompPanel& block = *workspace.block(step.block);
+    if (step.verb == QStringLiteral("select"))
+        return DBGeneralPanelClick(workspace, block, workbenchBlockSteps()).text + u'\n';
+    if (step.verb == QStringLiteral("review"))
+        return reviewStep(workspace, step);
     if (step.verb == QStringLiteral("dose"))
-        return CalcDosePanelClick(workspace, BlockSteps{}).text;
+        return CalcDosePanelClick(workspace, BlockSteps{}).text + u'\n';
     if (step.verb == QStringLiteral("rule"))
-        return RulePanelClick(workspace, block).text;
+        return RulePanelClick(workspace, block).text + u'\n';
     if (step.verb == QStringLiteral("extr"))
-        return ExtrPanelClick(workspace, block).text;
+        return ExtrPanelClick(workspace, block).text + u'\n';
     if (step.verb == QStringLiteral("calc"))
-        return CalcPanelClick(workspace, block).text;
+        return CalcPanelClick(workspace, block).text + u'\n';
     if (step.verb == QStringLiteral("est"))
-        return EstPanelClick(workspace, block).text;
+        return EstPanelClick(workspace, block).text + u'\n';
     if (step.verb == QStringLiteral("summary")) {
         workspace.activate(&block);
         SummaryRecalculation(workspace);
-        return QStringLiteral("block %1: summary tables recalculated").arg(step.block);
+        return QStringLiteral("block %1: summary tables recalculated\n").arg(step.block);
     }
     if (step.verb == QStringLiteral("switch")) {
         block.Switch->SetTermIn(step.switchInput);
-        return QStringLiteral("block %1: switch takes its %2 panel")
+        return QStringLiteral("block %1: switch takes its %2 panel\n")
             .arg(step.block)
             .arg(block.Switch->TermIn() == 1 ? QStringLiteral("Est") : QStringLiteral("Extr"));
     }
-    return transferStep(workspace, step);
+    return transferStep(workspace, step) + u'\n';
 }
 
 // "--create": a configuration without a ".DES" gets an empty one, so that it is opened as new.
@@ -153,6 +249,8 @@ int runRun(Context& context, Arguments& args)
     const QString saveAs = args.option(QStringLiteral("--save-as"));
     const QString dataDir = args.option(QStringLiteral("--data-dir"));
     const QString riskDir = args.option(QStringLiteral("--risk-dir"));
+    const bool progress = args.flag(QStringLiteral("--progress"));
+    const bool stopOnMissingModel = args.flag(QStringLiteral("--stop-on-missing-model"));
     QStringList rest = args.positionals();
     if (rest.isEmpty())
         throw UsageError(QStringLiteral("give the configuration path, then the steps"));
@@ -167,7 +265,9 @@ int runRun(Context& context, Arguments& args)
     ProcessState state;
     initialiseProcessState(state, QCoreApplication::applicationFilePath());
     state.format = context.format;
-    state.feedback = &context.feedback;
+    RunFeedback feedback(progress, stopOnMissingModel);
+    state.feedback = &feedback;
+    TSession::Default().setFormatSettings(context.format);
     if (!dataDir.isEmpty())
         state.DataDirectory = dataDir;
     if (!riskDir.isEmpty())
@@ -178,8 +278,15 @@ int runRun(Context& context, Arguments& args)
         return 1;
     }
     writeOut(QStringLiteral("opened %1\n").arg(workspace.caption.trimmed()));
-    for (const StepLine& step : steps)
-        writeOut(runStep(workspace, step) + u'\n');
+    // Ctrl-C stops a running step; once the steps are done the files are saved whole.
+    InterruptStopsRun interrupt(feedback);
+    for (const StepLine& step : steps) {
+        writeOut(runStep(workspace, step));
+        if (!feedback.continueFlag()) {
+            writeErr(QStringLiteral("verola-cli: interrupted, nothing saved\n"));
+            return 130;
+        }
+    }
     if (!saveAs.isEmpty()) {
         SaveConfigurationAs(workspace, saveAs);
         writeOut(QStringLiteral("saved as %1\n").arg(saveAs));

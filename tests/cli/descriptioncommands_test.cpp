@@ -138,8 +138,9 @@ TEST_F(DescriptionCommandsTest, QueryOpensTheOuterLevelsBeforeAnInnerKeyLevel)
             "--code", QStringLiteral("1=") + c.time});
         EXPECT_EQ(result.status, c.status) << result.err.toStdString();
         EXPECT_FALSE(result.err.contains("not open")) << result.err.toStdString();
-        if (c.status == 0)
+        if (c.status == 0) {
             EXPECT_EQ(result.out, QStringLiteral("Level 1 (Time) has no database: Type 4\n") + c.out);
+        }
         EXPECT_TRUE(result.err.contains(c.err)) << result.err.toStdString();
     }
 }

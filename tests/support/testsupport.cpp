@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "core/db/ttable.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -84,6 +86,27 @@ CliResult runCli(const QStringList& arguments, const QString& systemDir)
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+void writeDbaseTable(const QString& folder, const QString& name, const std::vector<DbaseField>& fields,
+                     const std::vector<QStringList>& rows)
+{
+    TTable table;
+    table.SetDatabaseName(folder);
+    table.SetTableName(name);
+    table.SetTableType(TTableType::ttDBase);
+    for (const DbaseField& field : fields)
+        table.FieldDefs().Add(field.name, field.type, field.size);
+    table.CreateTable();
+    table.Open();
+    for (const QStringList& row : rows) {
+        table.Insert();
+        for (int i = 0; i < row.size(); ++i)
+            if (!row.at(i).isEmpty())
+                table.Fields(i).SetAsString(row.at(i));
+        table.Post();
+    }
+    table.Close();
 }
 
 } // namespace verola::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/db/fielddefs.h"
 #include "core/platform/feedback.h"
 #include "core/tables/ttab.h"
 
@@ -87,5 +88,16 @@ struct CliResult {
     QString err;
 };
 CliResult runCli(const QStringList& arguments, const QString& systemDir = QString());
+
+// One field of a dBase table a test writes with the engine; size as TFieldDefs::Add takes it
+// (the width of a character field, the decimals of a number).
+struct DbaseField {
+    const char* name;
+    TFieldType type;
+    int size = 0;
+};
+// Writes a dBase table with TTable into a folder; an empty text leaves its field blank.
+void writeDbaseTable(const QString& folder, const QString& name, const std::vector<DbaseField>& fields,
+                     const std::vector<QStringList>& rows);
 
 } // namespace verola::test

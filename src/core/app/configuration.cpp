@@ -248,13 +248,12 @@ void ReadFileSet(TWorkspace& workspace)
     }
 }
 
-void SaveFileSet(TWorkspace& workspace)
+namespace {
+
+void writeFileSet(TWorkspace& workspace, const ConfigLocation& location)
 {
     ProcessState& state = workspace.state();
     Feedback& feedback = state.ui();
-    const ConfigLocation location = currentLocation(state);
-    requireName(location);
-    removeStaleTemporaries(location);
     {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Сохранение файлов координат и данных"), 20);
@@ -264,7 +263,30 @@ void SaveFileSet(TWorkspace& workspace)
     if (state.MapList.isEmpty())
         state.MapList = readTextLines(state.DataDirectory + QStringLiteral("/Default.map"));
     writeTextLines(location.filePath(QStringLiteral(".map")), state.MapList);
-    // Each file reached the disk before its rename; this makes the renames themselves last.
+}
+
+} // namespace
+
+void SaveFileSet(TWorkspace& workspace)
+{
+    const ConfigLocation location = currentLocation(workspace.state());
+    requireName(location);
+    removeStaleTemporaries(location);
+    // Every file reaches the disk before its rename, all of them with one wait for the device;
+    // when a file fails, those written before it are still put in place.
+    SyncBatch batch;
+    try {
+        writeFileSet(workspace, location);
+    } catch (...) {
+        try {
+            batch.finish();
+        } catch (const EPlatformError&) {
+            // the first failure is the one to report
+        }
+        throw;
+    }
+    batch.finish();
+    // This makes the renames themselves last.
     syncFolder(location.directory);
 }
 

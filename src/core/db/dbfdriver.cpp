@@ -2,6 +2,7 @@
 
 #include "core/db/internal/codepage.h"
 #include "core/db/dberrors.h"
+#include "core/db/filecache.h"
 #include "core/platform/conversions.h"
 
 #include <QDate>
@@ -38,11 +39,11 @@ SAFile memoryOpen(const char* name, const char* access)
 {
     if (std::strchr(access, 'w') || std::strchr(access, '+') || std::strchr(access, 'a'))
         return nullptr;
-    QFile file(QFile::decodeName(name));
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (!readTableFileBytes(QFile::decodeName(name), bytes))
         return nullptr;
     auto* m = new InMemoryFile;
-    m->bytes = file.readAll();
+    m->bytes = bytes;
     m->data = m->bytes.constData();
     m->size = m->bytes.size();
     return reinterpret_cast<SAFile>(m);

@@ -192,8 +192,14 @@ void findPanelSection(TPanelInfoStruct& info, const PrivateProfileDocument& ini,
 void loadAliases(TPanelInfoStruct& info, const PrivateProfileDocument& ini)
 {
     const int databases = readCount(ini, kDatabasesSection, QStringLiteral("DBLen"), 0, kMaxListEntries);
+    // The limit holds for all databases together: counts of many databases multiply the reading.
+    int templates = 0;
     for (int i = 0; i < databases; ++i) {
         const int codes = readCount(ini, kDatabasesSection, databaseKey(i, QStringLiteral("CodeLen")), 0, kMaxListEntries);
+        templates += std::max(codes, 0);
+        if (templates > kMaxListEntries)
+            throw ELimitError(QStringLiteral("The databases of section [%1] in %2 list more than %3 table-name templates")
+                                  .arg(kDatabasesSection, ini.path()).arg(kMaxListEntries));
         for (int j = 0; j < codes; ++j) {
             const QString code = ini.readString(kDatabasesSection,
                 databaseKey(i, QStringLiteral("Code%1.%2").arg(j).arg(info.PanelSection)), QString());

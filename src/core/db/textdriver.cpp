@@ -90,6 +90,8 @@ TextSchema readSchema(const QString& tablePath)
         def.Name = parts.at(0).trimmed();
         def.DataType = schemaType(parts.at(1));
         const int width = parts.at(2).trimmed().toInt();
+        if (width < 0)
+            throw EDatabaseError(QStringLiteral("Schema \"%1\": field line %2 has a negative width").arg(path).arg(n));
         const int decimals = parts.size() > 3 ? parts.at(3).trimmed().toInt() : 0;
         def.Size = def.DataType == TFieldType::ftString ? width : decimals;
         def.Precision = width;
@@ -136,10 +138,11 @@ MemoryValue typedValue(const QString& text, const TFieldDef& def, const FormatSe
 QStringList fixedValues(const QString& line, const TextSchema& schema)
 {
     QStringList values;
-    int offset = 0;
+    // Offsets and widths come from the schema as written: their sums may pass the range of int.
+    qsizetype offset = 0;
     for (int i = 0; i < schema.defs.Count(); ++i) {
-        const int start = schema.offsets[static_cast<size_t>(i)] >= 0 ? schema.offsets[static_cast<size_t>(i)] : offset;
-        const int width = schema.defs[i].Precision;
+        const qsizetype start = schema.offsets[static_cast<size_t>(i)] >= 0 ? schema.offsets[static_cast<size_t>(i)] : offset;
+        const qsizetype width = schema.defs[i].Precision;
         values.append(line.mid(start, width).trimmed());
         offset = start + width;
     }

@@ -101,6 +101,19 @@ void AtomicFile::commit()
 {
     if (!m_temporary.flush())
         fail(QStringLiteral("Cannot write file"), m_temporary.errorString());
+    if (SyncBatch* batch = SyncBatch::current()) {
+        m_temporary.close();
+        if (m_temporary.error() != QFileDevice::NoError)
+            fail(QStringLiteral("Cannot write file"), m_temporary.errorString());
+        batch->m_pending.push_back({m_temporary.fileName(), m_target, m_path});
+        m_committed = true; // the batch owns the temporary file now
+        return;
+    }
+    syncAndRename();
+}
+
+void AtomicFile::syncAndRename()
+{
     if (!syncDescriptor(m_temporary.handle()))
         fail(QStringLiteral("Cannot write file"), QString::fromLocal8Bit(std::strerror(errno)));
     notifySynced(m_temporary.fileName());
@@ -112,6 +125,77 @@ void AtomicFile::commit()
     if (error)
         fail(QStringLiteral("Cannot replace file"), QString::fromLocal8Bit(error.message().c_str()));
     m_committed = true;
+}
+
+SyncBatch*& SyncBatch::current()
+{
+    thread_local SyncBatch* batch = nullptr;
+    return batch;
+}
+
+SyncBatch::SyncBatch() : m_outer(current())
+{
+    current() = this;
+}
+
+SyncBatch::~SyncBatch()
+{
+    current() = m_outer;
+    for (const Pending& pending : m_pending)
+        QFile::remove(pending.temporary);
+}
+
+namespace {
+
+// Forces the data of the temporary files to the disk: the whole file system at once where the
+// platform can, else file by file. Throws EInOutError naming the file that failed.
+void syncPending(const QString& first, const std::vector<QString>& temporaries)
+{
+#ifdef Q_OS_LINUX
+    const int descriptor = ::open(QFile::encodeName(first).constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        const bool synced = ::syncfs(descriptor) == 0;
+        const int error = errno;
+        ::close(descriptor);
+        if (!synced)
+            throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
+                                  .arg(temporaryFileTarget(first), QString::fromLocal8Bit(std::strerror(error))));
+        return;
+    }
+#else
+    Q_UNUSED(first);
+#endif
+    for (const QString& temporary : temporaries) {
+        QFile file(temporary);
+        if (!file.open(QIODevice::ReadWrite) || !syncDescriptor(file.handle()))
+            throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
+                                  .arg(temporaryFileTarget(temporary), file.errorString()));
+    }
+}
+
+} // namespace
+
+void SyncBatch::finish()
+{
+    if (m_pending.empty())
+        return;
+    std::vector<QString> temporaries;
+    for (const Pending& pending : m_pending)
+        temporaries.push_back(pending.temporary);
+    syncPending(temporaries.front(), temporaries);
+    for (const QString& temporary : temporaries)
+        notifySynced(temporary);
+    for (size_t i = 0; i < m_pending.size(); ++i) {
+        std::error_code error;
+        std::filesystem::rename(nativePath(m_pending[i].temporary), nativePath(m_pending[i].target), error);
+        if (error) {
+            const QString shown = m_pending[i].shownPath;
+            m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(i));
+            throw EInOutError(QStringLiteral("Cannot replace file \"%1\": %2")
+                                  .arg(shown, QString::fromLocal8Bit(error.message().c_str())));
+        }
+    }
+    m_pending.clear();
 }
 
 void writeFileAtomically(const QString& path, const QByteArray& bytes)

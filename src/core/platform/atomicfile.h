@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QString>
 #include <functional>
+#include <vector>
 
 namespace verola {
 
@@ -27,11 +28,40 @@ public:
 
 private:
     [[noreturn]] void fail(const QString& what, const QString& reason);
+    void syncAndRename();
 
     QString m_path;
     QString m_target; // the file replaced: the path, or the file a link at the path names
     QFile m_temporary;
     bool m_committed = false;
+};
+
+// While a SyncBatch lives on a thread, the AtomicFiles committed there leave their sync and
+// rename to the batch: finish() forces all their data to the disk at once (one sync of the file
+// system where the platform has it) and then renames them in the order they were committed. A
+// save of many files so waits for the device once instead of once a file. Temporary files the
+// batch still holds when it goes away are removed, so the files they would replace stay whole.
+class VEROLA_CORE_EXPORT SyncBatch {
+public:
+    SyncBatch();
+    ~SyncBatch();
+    SyncBatch(const SyncBatch&) = delete;
+    SyncBatch& operator=(const SyncBatch&) = delete;
+
+    // Throws EInOutError; the files renamed before the failure stay renamed.
+    void finish();
+
+private:
+    friend class AtomicFile;
+    struct Pending {
+        QString temporary;
+        QString target;
+        QString shownPath;
+    };
+    static SyncBatch*& current();
+
+    std::vector<Pending> m_pending;
+    SyncBatch* m_outer;
 };
 
 // Replaces the file with the given bytes through an AtomicFile.

@@ -6,6 +6,7 @@
 #include "core/platform/textfile.h"
 
 #include <QFile>
+#include <QHash>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -187,6 +188,32 @@ std::optional<QString> lookUpIn(const ProfileFile& profile, const QString& secti
     return keyValue(profile.lines[*line].text)->second;
 }
 
+// Where each key of a profile is read from: in the first section of each name, the first line of each
+// key, by case-folded names. Reading a long list of keys one by one then costs no scan of the file per key.
+using KeyLines = QHash<QString, QHash<QString, size_t>>;
+
+KeyLines indexKeys(const ProfileFile& profile)
+{
+    KeyLines index;
+    QString section;
+    bool firstOfItsName = false;
+    for (size_t i = 0; i < profile.lines.size(); ++i) {
+        const QString& text = profile.lines[i].text;
+        if (const auto name = sectionName(text)) {
+            section = name->toCaseFolded();
+            firstOfItsName = !index.contains(section);
+            if (firstOfItsName)
+                index.insert(section, {});
+        } else if (firstOfItsName) {
+            const auto kv = keyValue(text);
+            QHash<QString, size_t>& keys = index[section];
+            if (kv && !keys.contains(kv->first.toCaseFolded()))
+                keys.insert(kv->first.toCaseFolded(), i);
+        }
+    }
+    return index;
+}
+
 std::optional<QString> lookUp(const QString& path, const QString& section, const QString& key)
 {
     return lookUpIn(readProfile(path), section, key);
@@ -297,7 +324,9 @@ QStringList PrivateProfile::keys(const QString& section) const
     return names;
 }
 
-struct PrivateProfileDocument::Content : ProfileFile {};
+struct PrivateProfileDocument::Content : ProfileFile {
+    std::optional<KeyLines> index; // built on the first lookup after a change
+};
 
 PrivateProfileDocument::PrivateProfileDocument(const QString& fileName)
     : m_path(resolveSystemFile(fileName)), m_content(std::make_unique<Content>())
@@ -309,19 +338,30 @@ PrivateProfileDocument::~PrivateProfileDocument() = default;
 
 std::optional<QString> PrivateProfileDocument::find(const QString& section, const QString& key) const
 {
-    return lookUpIn(*m_content, section, key);
+    if (!m_content->index)
+        m_content->index = indexKeys(*m_content);
+    const auto keys = m_content->index->constFind(section.toCaseFolded());
+    if (keys == m_content->index->cend())
+        return std::nullopt;
+    const auto line = keys->constFind(key.toCaseFolded());
+    if (line == keys->cend())
+        return std::nullopt;
+    return keyValue(m_content->lines[*line].text)->second;
 }
 
 void PrivateProfileDocument::store(const QString& section, const QString& key, const QString& value)
 {
     setValue(*m_content, section, key, value);
+    m_content->index.reset();
     m_changed = true;
 }
 
 void PrivateProfileDocument::eraseSection(const QString& section)
 {
-    if (removeSection(*m_content, section))
+    if (removeSection(*m_content, section)) {
+        m_content->index.reset();
         m_changed = true;
+    }
 }
 
 void PrivateProfileDocument::save()

@@ -287,6 +287,29 @@ TEST_F(OtherKindsTest, SchemaGivesFieldsTypesAndDelimiter)
     EXPECT_EQ(dump(QStringLiteral("conc")), (QStringList{QStringLiteral("STATION|VALUE|DAY"), QStringLiteral("C3|1|")}));
 }
 
+TEST_F(OtherKindsTest, FixedWidthSchemaCutsEachFieldAtItsOffset)
+{
+    writeBytes(folder.file(QStringLiteral("fixed.txt")), "Alpha 12  x\r\nBeta  7   y\r\n");
+    // Without an offset a field starts where the one before it ends; an offset or a width
+    // past the end of the line (however large) gives an empty field.
+    struct Case {
+        const char* fields;
+        QStringList expected;
+    };
+    const std::vector<Case> cases = {
+        {"Field1 = NAME,CHAR,6\nField2 = N,CHAR,4\nField3 = F,CHAR,1,0,10\n",
+            {QStringLiteral("NAME|N|F"), QStringLiteral("Alpha|12|x"), QStringLiteral("Beta|7|y")}},
+        {"Field1 = NAME,CHAR,2147483647,0,2147483647\nField2 = N,CHAR,5\n",
+            {QStringLiteral("NAME|N"), QStringLiteral("|"), QStringLiteral("|")}},
+    };
+    for (const Case& c : cases) {
+        writeBytes(folder.file(QStringLiteral("fixed.sch")), QByteArray("[F]\nFILETYPE = FIXED\n") + c.fields);
+        EXPECT_EQ(dump(QStringLiteral("fixed")), c.expected) << c.fields;
+    }
+    writeBytes(folder.file(QStringLiteral("fixed.sch")), "[F]\nFILETYPE = FIXED\nField1 = NAME,CHAR,-5\n");
+    expectError(QStringLiteral("fixed"), QStringLiteral("negative width"));
+}
+
 TEST_F(OtherKindsTest, RaggedOrBadTextTablesRaise)
 {
     writeBytes(folder.file(QStringLiteral("ragged.txt")), "A,B,C\n1,2,3\n4,5\n");

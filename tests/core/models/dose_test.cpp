@@ -1,5 +1,6 @@
 // The dose block's calculation over reference tables written as dBase files in the test.
 #include "core/app/blockactions.h"
+#include "core/app/publishedoperations.h"
 #include "core/app/workspace.h"
 #include "core/db/dberrors.h"
 #include "core/models/dose.h"

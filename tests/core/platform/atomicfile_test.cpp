@@ -156,3 +156,38 @@ TEST(AtomicFile, CopyReplacesTheTargetOrLeavesIt)
     EXPECT_EQ(readBytes(copy), big);
     EXPECT_EQ(filesIn(folder), (QStringList{"table.x1", "table.x1.bak"}));
 }
+
+TEST(AtomicFile, ABatchPutsItsFilesInPlaceOnlyWhenFinished)
+{
+    TempFolder folder;
+    writeBytes(folder.file("a.x1"), "old a");
+    {
+        SyncBatch batch;
+        writeFileAtomically(folder.file("a.x1"), "new a");
+        writeFileAtomically(folder.file("b.x1"), "new b");
+        EXPECT_EQ(readBytes(folder.file("a.x1")), QByteArray("old a")); // not yet replaced
+        EXPECT_FALSE(QFile::exists(folder.file("b.x1")));
+        QStringList synced;
+        setDiskSyncObserver([&](const QString& path) { synced.append(QFileInfo(path).fileName()); });
+        batch.finish();
+        setDiskSyncObserver({});
+        ASSERT_EQ(synced.size(), 2);
+        EXPECT_EQ(temporaryFileTarget(synced.at(0)), QStringLiteral("a.x1"));
+        EXPECT_EQ(temporaryFileTarget(synced.at(1)), QStringLiteral("b.x1"));
+    }
+    EXPECT_EQ(readBytes(folder.file("a.x1")), QByteArray("new a"));
+    EXPECT_EQ(readBytes(folder.file("b.x1")), QByteArray("new b"));
+    EXPECT_EQ(filesIn(folder), (QStringList{"a.x1", "b.x1"}));
+
+    // A batch that goes away unfinished (its save failed) leaves the old files and no temporaries.
+    {
+        SyncBatch batch;
+        writeFileAtomically(folder.file("a.x1"), "lost");
+    }
+    EXPECT_EQ(readBytes(folder.file("a.x1")), QByteArray("new a"));
+    EXPECT_EQ(filesIn(folder), (QStringList{"a.x1", "b.x1"}));
+
+    // Without a batch a file is in place as soon as it is committed.
+    writeFileAtomically(folder.file("a.x1"), "at once");
+    EXPECT_EQ(readBytes(folder.file("a.x1")), QByteArray("at once"));
+}

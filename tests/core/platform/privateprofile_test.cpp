@@ -90,3 +90,28 @@ TEST_F(PrivateProfileTest, UnwritableFileRaisesInputOutputError)
     PrivateProfile ini(folder.file("no/such/folder/x.ini"));
     EXPECT_THROW(ini.writeString("S", "K", "V"), EInOutError);
 }
+
+// The document answers from an index of its keys; it must answer as the file reader does,
+// also after its own writes.
+TEST_F(PrivateProfileTest, DocumentReadsEveryKeyAsTheFileDoes)
+{
+    writeBytes(path(), encodeCp1251(QStringLiteral(
+        "Before=any section\r\n[A]\r\nKey=first\r\nkey=second\r\n; Gone=comment\r\n[Б]\r\nЯ = 1\r\n"
+        "[a]\r\nKey=repeated section\r\nOnly=in repeated section\r\n[ b ]\r\nЯ=2\r\n  Spaced  =  x  \r\n")));
+    const PrivateProfile file(QStringLiteral("Test.ini"));
+    PrivateProfileDocument document(QStringLiteral("Test.ini"));
+    const std::vector<std::pair<QString, QString>> lookups = {{"A", "KEY"}, {"a", "Only"}, {"A", "Gone"},
+        {"", "Before"}, {"б", "я"}, {"B", "Я"}, {"B", "spaced"}, {"C", "Key"}};
+    for (const auto& [section, key] : lookups)
+        EXPECT_EQ(document.readString(section, key, "-"), file.readString(section, key, "-")) << section.toStdString()
+                                                                                               << "/" << key.toStdString();
+    EXPECT_EQ(document.readString("A", "Key", "-"), QStringLiteral("first"));
+    EXPECT_EQ(document.readString("B", "Spaced", "-"), QStringLiteral("x"));
+
+    document.writeString("A", "Key", "changed");
+    document.writeString("C", "New", "added");
+    EXPECT_EQ(document.readString("a", "key", "-"), QStringLiteral("changed"));
+    EXPECT_EQ(document.readString("c", "new", "-"), QStringLiteral("added"));
+    document.eraseSection("Б");
+    EXPECT_EQ(document.readString("Б", "Я", "-"), QStringLiteral("-"));
+}
