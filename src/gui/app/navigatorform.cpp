@@ -1,6 +1,7 @@
 #include "gui/app/navigatorform.h"
 
 #include "core/app/configuration.h"
+#include "core/app/selectionsteps.h"
 #include "core/app/settings.h"
 #include "core/app/transfer.h"
 #include "core/app/workspace.h"
@@ -307,6 +308,7 @@ void TNavigatorForm::FormCreate(const QString& programPath)
 {
     initialiseProcessState(m_state, programPath);
     m_workspace = std::make_unique<TWorkspace>(m_state);
+    m_steps = workbenchBlockSteps();
     FlowDiagram = new NavigatorDiagram(*m_workspace, this);
     auto* scroll = new QScrollArea(this);
     scroll->setWidget(FlowDiagram);
@@ -525,18 +527,17 @@ void TNavigatorForm::databaseReview(int number)
 {
     m_reviewAction->setVisible(true);
     DBReviewComboBox->clear();
-    TCompPanel& block = *m_workspace->block(number);
-    if (!m_steps.databaseSelection) {
-        databaseSelection(block);
-        return;
-    }
     // The review walks the block's databases without making it the active block.
-    m_state.databaseReview = true;
-    block.Rule->Table().FSlice.fill(0);
+    TReviewList review;
     m_state.ui().setContinueFlag(true);
-    runCommand([this, &block] { m_steps.databaseSelection(*m_workspace, block); });
+    runCommand([this, number, &review] {
+        if (number == kDesBlock)
+            verola::DBReviewItemClick(*m_workspace, review);
+        else
+            verola::DBMortalItemClick(*m_workspace, review);
+    });
     m_state.ui().progressHide();
-    m_state.databaseReview = false;
+    DBReviewComboBox->addItems(review.entries);
 }
 
 void TNavigatorForm::DBReviewItemClick()

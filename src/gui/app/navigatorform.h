@@ -129,7 +129,7 @@ public:
     void HelpItemClick();
     void Internet1Click();
 
-    // The steps other subsystems provide (the database selection, the dose calculation).
+    // The steps behind the panels: the database selection of the workbench unless others are set.
     void setBlockSteps(const BlockSteps& steps) { m_steps = steps; }
     TWorkspace& workspace() { return *m_workspace; }
 
