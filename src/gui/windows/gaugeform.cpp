@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -32,6 +33,14 @@ TGaugeForm::TGaugeForm(ProgressFeedback& operation, QWidget* parent) : QDialog(p
     StatusBar->addWidget(m_panels[1], 1);
     layout->addWidget(StatusBar);
     setFixedSize(601, 50);
+}
+
+void TGaugeForm::showEvent(QShowEvent* event)
+{
+    // Centred on the screen, wherever the window that runs the operation is.
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    QDialog::showEvent(event);
 }
 
 void TGaugeForm::mousePressEvent(QMouseEvent* event)

@@ -26,6 +26,7 @@ public:
     QLabel* StatusPanel(int index) const { return m_panels[index == 0 ? 0 : 1]; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
