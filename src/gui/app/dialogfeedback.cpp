@@ -2,14 +2,14 @@
 
 #include "gui/app/verolaapplication.h"
 
+#include "gui/windows/desform.h"
+#include "gui/windows/gaugeform.h"
+
 #include <QApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QPlainTextEdit>
-#include <QVBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QProgressDialog>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 
 namespace verola {
 
@@ -32,44 +32,26 @@ bool DialogFeedback::question(const QString& text)
 
 bool DialogFeedback::confirmDescription(const QStringList& lines)
 {
-    QMessageBox box(QMessageBox::NoIcon, VerolaApplication::messageTitle(), lines.join(u'\n'),
-        QMessageBox::NoButton, m_parent);
-    QAbstractButton* proceed = box.addButton(QStringLiteral("Продолжить"), QMessageBox::AcceptRole);
-    box.addButton(QStringLiteral("Отказаться"), QMessageBox::RejectRole);
-    box.exec();
-    return box.clickedButton() == proceed;
+    TDesForm form(lines, m_parent);
+    form.Memo->setReadOnly(true);
+    return form.exec() == QDialog::Accepted;
 }
 
 QStringList DialogFeedback::editDescription(const QStringList& lines)
 {
-    QDialog dialog(m_parent);
-    dialog.setWindowTitle(QStringLiteral("Описание выборки"));
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* text = new QPlainTextEdit(lines.join(u'\n'), &dialog);
-    layout->addWidget(text);
-    auto* buttons = new QDialogButtonBox(&dialog);
-    buttons->addButton(QStringLiteral("Продолжить"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Отказаться"), QDialogButtonBox::RejectRole);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    dialog.exec();
+    TDesForm form(lines, m_parent);
+    form.exec();
     // Whichever button closed it, the text is kept.
-    return text->toPlainText().split(u'\n');
+    return form.lines();
 }
 
 void DialogFeedback::progressShow(const QString& caption, int maximum)
 {
-    if (!m_progress) {
-        m_progress = new QProgressDialog(m_parent);
-        m_progress->setCancelButton(nullptr);
-        m_progress->setMinimumDuration(0);
-        m_progress->setAutoClose(false);
-        m_progress->setAutoReset(false);
-    }
+    if (!m_progress)
+        m_progress = new TGaugeForm(*this, m_parent);
     m_progress->setWindowTitle(caption);
-    m_progress->setRange(0, maximum);
-    m_progress->setValue(0);
+    m_progress->Gauge->setRange(0, maximum);
+    m_progress->Gauge->setValue(0);
     m_progress->show();
     QApplication::processEvents();
 }
@@ -83,25 +65,25 @@ void DialogFeedback::progressCaption(const QString& caption)
 void DialogFeedback::progressMaximum(int maximum)
 {
     if (m_progress)
-        m_progress->setMaximum(maximum);
+        m_progress->Gauge->setMaximum(maximum);
 }
 
 void DialogFeedback::progressPosition(int position)
 {
     if (m_progress)
-        m_progress->setValue(position);
+        m_progress->Gauge->setValue(position);
 }
 
 void DialogFeedback::progressStep()
 {
     if (m_progress)
-        m_progress->setValue(m_progress->value() + 1);
+        m_progress->Gauge->setValue(m_progress->Gauge->value() + 1);
 }
 
-void DialogFeedback::progressStatus(int, const QString& text)
+void DialogFeedback::progressStatus(int panel, const QString& text)
 {
     if (m_progress)
-        m_progress->setLabelText(text);
+        m_progress->StatusPanel(panel)->setText(text);
 }
 
 void DialogFeedback::progressHide()
@@ -113,6 +95,11 @@ void DialogFeedback::progressHide()
 void DialogFeedback::processEvents()
 {
     QApplication::processEvents();
+}
+
+TGaugeForm* DialogFeedback::progressWindow() const
+{
+    return m_progress;
 }
 
 } // namespace verola

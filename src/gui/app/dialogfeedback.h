@@ -5,12 +5,14 @@
 
 #include <QPointer>
 
-class QProgressDialog;
 class QWidget;
 
 namespace verola {
 
-// Message boxes, yes/no questions and a progress window for core operations.
+class TGaugeForm;
+
+// Message boxes, yes/no questions, the description window and the progress window for core
+// operations. A click on the progress window asks the running operation to stop.
 class VEROLA_GUI_EXPORT DialogFeedback : public Feedback {
 public:
     explicit DialogFeedback(QWidget* parent);
@@ -28,10 +30,12 @@ public:
     void progressStatus(int panel, const QString& text) override;
     void progressHide() override;
     void processEvents() override;
+    // The progress window while an operation shows one; null before the first.
+    TGaugeForm* progressWindow() const;
 
 private:
     QWidget* m_parent;
-    QPointer<QProgressDialog> m_progress;
+    QPointer<TGaugeForm> m_progress;
 };
 
 } // namespace verola

@@ -1,38 +1,86 @@
 #include "gui/app/navigatorform.h"
 
 #include "core/app/configuration.h"
-#include "gui/app/recentfiles.h"
-#include "core/app/workspace.h"
+#include "core/app/selectionsteps.h"
 #include "core/app/settings.h"
+#include "core/app/transfer.h"
+#include "core/app/workspace.h"
 #include "core/platform/errors.h"
+#include "core/tables/tablefile.h"
+#include "gui/app/recentfiles.h"
+#include "gui/app/verolaapplication.h"
+#include "gui/flow/fluxwidgets.h"
+#include "gui/flow/navigatordiagram.h"
+#include "gui/windows/aboutbox.h"
+#include "gui/windows/desform.h"
+#include "gui/windows/showinifiledlg.h"
 
+#include <QActionGroup>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QUrl>
 
 namespace verola {
+
+namespace {
+
+QAction* addItem(QMenu* menu, const QString& name, const QString& caption)
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+QAction* addToolButton(QToolBar* bar, const QString& name, const QString& hint, const QIcon& icon)
+{
+    QAction* action = bar->addAction(icon, hint);
+    action->setObjectName(name);
+    action->setToolTip(hint);
+    return action;
+}
+
+// The ready half of a panel picture, for a tool button.
+QIcon panelIcon(const QString& name)
+{
+    return QIcon(QPixmap::fromImage(panelPicture(QStringLiteral(":/pictures/") + name).copy(0, 0, 24, 24)));
+}
+
+// The wait cursor for as long as a command runs, however it ends.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+TCompPanel* blockOf(const TTablePanel* panel)
+{
+    return panel ? dynamic_cast<TCompPanel*>(panel->Owner()) : nullptr;
+}
+
+} // namespace
 
 TNavigatorForm::TNavigatorForm(ProcessState& state, const QString& programPath, QWidget* parent)
     : QMainWindow(parent), m_state(state)
 {
     setObjectName(QStringLiteral("NavigatorForm"));
     setWindowTitle(productTitle());
-    resize(800, 560);
-
-    FileItem = menuBar()->addMenu(QStringLiteral("&Файл"));
-    FileItem->setObjectName(QStringLiteral("FileItem"));
-    OpenItem = FileItem->addAction(QStringLiteral("&Открыть"), this, &TNavigatorForm::OpenItemClick);
-    OpenItem->setObjectName(QStringLiteral("OpenItem"));
-    SaveItem = FileItem->addAction(QStringLiteral("&Сохранить"), this, &TNavigatorForm::SaveItemClick);
-    SaveItem->setObjectName(QStringLiteral("SaveItem"));
-    SaveAsItem = FileItem->addAction(QStringLiteral("Сохранить &как"), this, &TNavigatorForm::SaveAsItemClick);
-    SaveAsItem->setObjectName(QStringLiteral("SaveAsItem"));
-    ExitWithoutItem
-        = FileItem->addAction(QStringLiteral("Выход &без сохранения"), this, &TNavigatorForm::ExitWithoutItemClick);
-    ExitWithoutItem->setObjectName(QStringLiteral("ExitWithoutItem"));
-    ExitItem = FileItem->addAction(QStringLiteral("&Выход с сохранением"), this, &TNavigatorForm::ExitItemClick);
-    ExitItem->setObjectName(QStringLiteral("ExitItem"));
-
+    createMenus();
+    createToolBar();
+    createPopupMenus();
     FormCreate(programPath);
 }
 
@@ -46,10 +94,230 @@ QString TNavigatorForm::productTitle()
     return QStringLiteral("Система обработки информации \"Верола\"");
 }
 
+QString TNavigatorForm::productPage()
+{
+    return QStringLiteral("https://verola.org/");
+}
+
+QString TNavigatorForm::windowNotBuiltText(const QString& what)
+{
+    return QStringLiteral("%1: это окно в данной версии программы ещё не построено.").arg(what);
+}
+
+// --- Building the window -----------------------------------------------------------------------
+
+void TNavigatorForm::createMenus()
+{
+    FileItem = menuBar()->addMenu(QStringLiteral("&Файл"));
+    FileItem->setObjectName(QStringLiteral("FileItem"));
+    OpenItem = addItem(FileItem, QStringLiteral("OpenItem"), QStringLiteral("&Открыть"));
+    SaveItem = addItem(FileItem, QStringLiteral("SaveItem"), QStringLiteral("&Сохранить"));
+    SaveAsItem = addItem(FileItem, QStringLiteral("SaveAsItem"), QStringLiteral("Сохранить &как"));
+    ExitWithoutItem = addItem(FileItem, QStringLiteral("ExitWithoutItem"), QStringLiteral("Выход &без сохранения"));
+    ExitItem = addItem(FileItem, QStringLiteral("ExitItem"), QStringLiteral("&Выход с сохранением"));
+    connect(OpenItem, &QAction::triggered, this, &TNavigatorForm::OpenItemClick);
+    connect(SaveItem, &QAction::triggered, this, &TNavigatorForm::SaveItemClick);
+    connect(SaveAsItem, &QAction::triggered, this, &TNavigatorForm::SaveAsItemClick);
+    connect(ExitWithoutItem, &QAction::triggered, this, &TNavigatorForm::ExitWithoutItemClick);
+    connect(ExitItem, &QAction::triggered, this, &TNavigatorForm::ExitItemClick);
+
+    ModelsItem = menuBar()->addMenu(QStringLiteral("&Модели"));
+    ModelsItem->setObjectName(QStringLiteral("ModelsItem"));
+    QMenu* dispersion = ModelsItem->addMenu(QStringLiteral("Распространение выброса"));
+    ExpertISCItem = addItem(dispersion, QStringLiteral("ExpertISCItem"), QStringLiteral("Экспертиза"));
+    CalcISCItem = addItem(dispersion, QStringLiteral("CalcISCItem"), QStringLiteral("Расчет"));
+    QMenu* risk = ModelsItem->addMenu(QStringLiteral("Экспертиза риска"));
+    ExpertRiskItem = addItem(risk, QStringLiteral("ExpertRiskItem"), QStringLiteral("Экспертиза"));
+    CalcRiskItem = addItem(risk, QStringLiteral("CalcRiskItem"), QStringLiteral("Расчет"));
+    connect(ExpertISCItem, &QAction::triggered, this, [this] { runPlugin(QStringLiteral("Окно модели рассеяния")); });
+    connect(CalcISCItem, &QAction::triggered, this, [this] { runPlugin(QStringLiteral("Модель рассеяния")); });
+    connect(ExpertRiskItem, &QAction::triggered, this, [this] { runPlugin(QStringLiteral("Окно модели экспозиции")); });
+    connect(CalcRiskItem, &QAction::triggered, this, [this] { runPlugin(QStringLiteral("Модель риска")); });
+
+    DataBaseItem = menuBar()->addMenu(QStringLiteral("База данных"));
+    DataBaseItem->setObjectName(QStringLiteral("DataBaseItem"));
+    ShowIniItem = addItem(DataBaseItem, QStringLiteral("ShowIniItem"), QStringLiteral("Файл  установок БД"));
+    DBDefineItem = addItem(DataBaseItem, QStringLiteral("DBDefineItem"), QStringLiteral("Файл задания БД"));
+    IntervalsItem = addItem(DataBaseItem, QStringLiteral("IntervalsItem"), QStringLiteral("БД -> интервалы"));
+    connect(ShowIniItem, &QAction::triggered, this, &TNavigatorForm::ShowIniBtnClick);
+    connect(DBDefineItem, &QAction::triggered, this, [this] { runPlugin(QStringLiteral("Подключение новой БД")); });
+    connect(IntervalsItem, &QAction::triggered, this, [this] { openIntervalWindow(); });
+
+    WindowItem = menuBar()->addMenu(QStringLiteral("Окна"));
+    WindowItem->setObjectName(QStringLiteral("WindowItem"));
+    TableWindowItem = addItem(WindowItem, QStringLiteral("TableWindowItem"), QStringLiteral("Таблица"));
+    MapWindowItem = addItem(WindowItem, QStringLiteral("MapWindowItem"), QStringLiteral("Карта"));
+    ISCWindowItem = addItem(WindowItem, QStringLiteral("ISCWindowItem"), QStringLiteral("Модель рассеяния"));
+    RiskWindowItem = addItem(WindowItem, QStringLiteral("RiskWindowItem"), QStringLiteral("Модель экспозиции"));
+    DesWindowItem = addItem(WindowItem, QStringLiteral("DesWindowItem"), QStringLiteral("Описание выборки"));
+    connect(TableWindowItem, &QAction::triggered, this, [this] { TableItemClick(); });
+    connect(MapWindowItem, &QAction::triggered, this, [this] { MapWindowItemClick(); });
+    // "Модель рассеяния" and "Модель экспозиции" of this menu do nothing.
+    connect(DesWindowItem, &QAction::triggered, this, &TNavigatorForm::DesWindowItemClick);
+    connect(WindowItem, &QMenu::aboutToShow, this, [this] {
+        TableWindowItem->setEnabled(ToolButtonTableWindow->isEnabled());
+        MapWindowItem->setEnabled(ToolButtonMapWindow->isEnabled());
+        ISCWindowItem->setEnabled(ToolButtonISCWindow->isEnabled());
+    });
+
+    HelpMenuItem = menuBar()->addMenu(QStringLiteral("?"));
+    HelpMenuItem->setObjectName(QStringLiteral("HelpMenuItem"));
+    HelpMenuItem->setToolTipsVisible(true);
+    AboutItem = addItem(HelpMenuItem, QStringLiteral("AboutItem"), QStringLiteral("О программе"));
+    HelpItem = addItem(HelpMenuItem, QStringLiteral("HelpItem"), QStringLiteral("Справка"));
+    Internet1 = addItem(HelpMenuItem, QStringLiteral("Internet1"), QStringLiteral("Страница в Internet"));
+    connect(AboutItem, &QAction::triggered, this, &TNavigatorForm::AboutItemClick);
+    connect(HelpItem, &QAction::triggered, this, &TNavigatorForm::HelpItemClick);
+    connect(Internet1, &QAction::triggered, this, &TNavigatorForm::Internet1Click);
+    connect(HelpMenuItem, &QMenu::aboutToShow, this, [this] {
+        HelpItem->setToolTip(QDir::toNativeSeparators(m_state.programDirectory + QStringLiteral("Help/Index.htm")));
+        Internet1->setToolTip(productPage());
+    });
+}
+
+void TNavigatorForm::createToolBar()
+{
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    QStyle* s = style();
+    ToolButton5 = addToolButton(ToolBar1, QStringLiteral("ToolButton5"), QStringLiteral("Открыть выборку"),
+        s->standardIcon(QStyle::SP_DialogOpenButton));
+    ToolButton6 = addToolButton(ToolBar1, QStringLiteral("ToolButton6"), QStringLiteral("Сохранить выборку"),
+        s->standardIcon(QStyle::SP_DialogSaveButton));
+    ToolButton2 = addToolButton(ToolBar1, QStringLiteral("ToolButton2"), QStringLiteral("Выход без сохранения"),
+        s->standardIcon(QStyle::SP_DialogCloseButton));
+    ToolBar1->addSeparator();
+    ToolButtonISCWindow = addToolButton(ToolBar1, QStringLiteral("ToolButtonISCWindow"),
+        QStringLiteral("Окно модели рассеяния"), panelIcon(QStringLiteral("query.png")));
+    ToolButtonRiskWindow = addToolButton(ToolBar1, QStringLiteral("ToolButtonRiskWindow"),
+        QStringLiteral("Окно модели экспозиции"), panelIcon(QStringLiteral("calc.png")));
+    ToolBar1->addSeparator();
+    ToolButton14 = addToolButton(ToolBar1, QStringLiteral("ToolButton14"), QStringLiteral("Просмотр файла инициализации"),
+        s->standardIcon(QStyle::SP_FileDialogDetailedView));
+    ToolButton15 = addToolButton(ToolBar1, QStringLiteral("ToolButton15"), QStringLiteral("Подключение новой БД"),
+        s->standardIcon(QStyle::SP_DriveNetIcon));
+    ToolButton3 = addToolButton(ToolBar1, QStringLiteral("ToolButton3"), QStringLiteral("Перевод БД в коорд. интервалы"),
+        panelIcon(QStringLiteral("axes.png")));
+    ToolBar1->addSeparator();
+    ToolButtonTableWindow = addToolButton(ToolBar1, QStringLiteral("ToolButtonTableWindow"),
+        QStringLiteral("Окно таблицы"), panelIcon(QStringLiteral("table.png")));
+    ToolButtonMapWindow = addToolButton(ToolBar1, QStringLiteral("ToolButtonMapWindow"), QStringLiteral("Окно карты"),
+        s->standardIcon(QStyle::SP_DirHomeIcon));
+    ToolButtonDesWindow = addToolButton(ToolBar1, QStringLiteral("ToolButtonDesWindow"), QStringLiteral("Описание выборки"),
+        s->standardIcon(QStyle::SP_FileDialogInfoView));
+    ToolBar1->addSeparator();
+    DBReviewComboBox = new QComboBox(ToolBar1);
+    DBReviewComboBox->setObjectName(QStringLiteral("DBReviewComboBox"));
+    DBReviewComboBox->setPlaceholderText(QStringLiteral("Обзор БД"));
+    DBReviewComboBox->setToolTip(QStringLiteral("Число случаев в БД"));
+    DBReviewComboBox->setMinimumContentsLength(24);
+    m_reviewAction = ToolBar1->addWidget(DBReviewComboBox);
+    m_reviewAction->setVisible(false);
+
+    connect(ToolButton5, &QAction::triggered, this, &TNavigatorForm::OpenItemClick);
+    connect(ToolButton6, &QAction::triggered, this, &TNavigatorForm::SaveItemClick);
+    connect(ToolButton2, &QAction::triggered, this, &TNavigatorForm::ExitWithoutItemClick);
+    connect(ToolButtonISCWindow, &QAction::triggered, ExpertISCItem, &QAction::trigger);
+    connect(ToolButtonRiskWindow, &QAction::triggered, ExpertRiskItem, &QAction::trigger);
+    connect(ToolButton14, &QAction::triggered, this, &TNavigatorForm::ShowIniBtnClick);
+    connect(ToolButton15, &QAction::triggered, DBDefineItem, &QAction::trigger);
+    connect(ToolButton3, &QAction::triggered, this, [this] { openIntervalWindow(); });
+    connect(ToolButtonTableWindow, &QAction::triggered, this, [this] { TableItemClick(nullptr, true); });
+    connect(ToolButtonMapWindow, &QAction::triggered, this, [this] { MapWindowItemClick(true); });
+    connect(ToolButtonDesWindow, &QAction::triggered, this, &TNavigatorForm::DesWindowItemClick);
+}
+
+void TNavigatorForm::createPopupMenus()
+{
+    PopupMenu0 = new QMenu(this);
+    PopupMenu0->setObjectName(QStringLiteral("PopupMenu0"));
+    TableModeGroup = new QActionGroup(this);
+    TableModeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    const QString modes[3] = {QStringLiteral("Таблица"), QStringLiteral("Минус фон"), QStringLiteral("Относительно фона")};
+    const QString modeNames[3] = {QStringLiteral("TableItem"), QStringLiteral("MinusBackgroundItem"),
+        QStringLiteral("RelativeBackgroundItem")};
+    for (int tag = 0; tag < 3; ++tag) {
+        QAction* item = addItem(PopupMenu0, modeNames[tag], modes[tag]);
+        item->setData(tag);
+        item->setCheckable(true);
+        item->setChecked(tag == 0);
+        TableModeGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, item] { TableItemClick(item); });
+    }
+    PopupMenu0->addSeparator();
+    SaveTableItem = addItem(PopupMenu0, QStringLiteral("SaveTableItem"), QStringLiteral("Сохранить"));
+    LoadTableItem = addItem(PopupMenu0, QStringLiteral("LoadTableItem"), QStringLiteral("Загрузить"));
+    connect(SaveTableItem, &QAction::triggered, this, &TNavigatorForm::SaveTableItemClick);
+    connect(LoadTableItem, &QAction::triggered, this, &TNavigatorForm::LoadTableItemClick);
+    PopupMenu0->addSeparator();
+    DBFItem = PopupMenu0->addMenu(QStringLiteral("Сохранить как DBase файл"));
+    DBFItem->setObjectName(QStringLiteral("DBFItem"));
+    auto* dbfGroup = new QActionGroup(this);
+    dbfGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    DBFNameItem = addItem(DBFItem, QStringLiteral("DBFNameItem"), QStringLiteral("Имена"));
+    DBFCodeItem = addItem(DBFItem, QStringLiteral("DBFCodeItem"), QStringLiteral("Коды"));
+    for (QAction* item : {DBFNameItem, DBFCodeItem}) {
+        item->setCheckable(true);
+        dbfGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, item] { DBFNameClick(item); });
+    }
+    DBFNameItem->setChecked(true);
+
+    DBDisPopup = new QMenu(this);
+    DBDisPopup->setObjectName(QStringLiteral("DBDisPopup"));
+    connect(addItem(DBDisPopup, QStringLiteral("DBReviewItem"), QStringLiteral("Обзор  БД")), &QAction::triggered,
+        this, &TNavigatorForm::DBReviewItemClick);
+    DBMortalPopup = new QMenu(this);
+    DBMortalPopup->setObjectName(QStringLiteral("DBMortalPopup"));
+    connect(addItem(DBMortalPopup, QStringLiteral("DBMortalItem"), QStringLiteral("Обзор БД")), &QAction::triggered,
+        this, &TNavigatorForm::DBMortalItemClick);
+}
+
+bool TNavigatorForm::pluginPresent(const QString& stem) const
+{
+    const QString directory = m_state.programDirectory;
+    for (const QString& name : {stem + QStringLiteral(".dll"), stem + QStringLiteral(".so"),
+             QStringLiteral("lib") + stem + QStringLiteral(".so"), QStringLiteral("lib") + stem + QStringLiteral(".dylib")})
+        if (QFileInfo::exists(directory + name))
+            return true;
+    return false;
+}
+
+void TNavigatorForm::enableByPlugins()
+{
+    for (int number = 0; number < kBlockCount; ++number)
+        FlowDiagram->cover(number)->setBlockVisible(ReadBlockVisible(blockKindCode(number)));
+    DBDefineItem->setEnabled(pluginPresent(QStringLiteral("DbSetup")));
+    ToolButton15->setEnabled(DBDefineItem->isEnabled());
+    ToolButtonTableWindow->setEnabled(pluginPresent(QStringLiteral("TableView")));
+    ToolButtonMapWindow->setEnabled(pluginPresent(QStringLiteral("MapView")));
+    const bool dispersion = pluginPresent(QStringLiteral("DispersionModel"));
+    for (QAction* action : {ToolButtonISCWindow, ExpertISCItem})
+        action->setEnabled(dispersion);
+    FlowDiagram->ButtonISC3->setEnabled(dispersion);
+    const bool exposure = pluginPresent(QStringLiteral("ExposureModel"));
+    for (QAction* action : {ToolButtonRiskWindow, ExpertRiskItem})
+        action->setEnabled(exposure);
+    FlowDiagram->ButtonRisk->setEnabled(exposure);
+    for (QAction* item : PopupMenu0->actions())
+        item->setEnabled(ToolButtonTableWindow->isEnabled());
+}
+
 void TNavigatorForm::FormCreate(const QString& programPath)
 {
     initialiseProcessState(m_state, programPath);
     m_workspace = std::make_unique<TWorkspace>(m_state);
+    m_steps = workbenchBlockSteps();
+    FlowDiagram = new NavigatorDiagram(*m_workspace, this);
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidget(FlowDiagram);
+    setCentralWidget(scroll);
+    resize(FlowDiagram->minimumWidth() + 24, FlowDiagram->minimumHeight() + 84);
+    enableByPlugins();
+    wireDiagram();
+    FlowDiagram->decorate();
+
     RecentFiles = new TRecentFiles(this);
     RecentFiles->SetMenu(FileItem);
     RecentFiles->SetMaxFiles(9);
@@ -59,6 +327,44 @@ void TNavigatorForm::FormCreate(const QString& programPath)
         Q_EMIT configurationChosen(path);
         openConfiguration(path);
     });
+    connect(&m_workspace->notifier(), &FlowNotifier::workspaceReloaded, this, &TNavigatorForm::updateTitle);
+    QPalette hints = QToolTip::palette();
+    hints.setColor(QPalette::ToolTipBase, QColor(0, 255, 255)); // aqua hint windows
+    QToolTip::setPalette(hints);
+}
+
+void TNavigatorForm::wireDiagram()
+{
+    for (int number = 0; number < kBlockCount; ++number) {
+        CompPanelWidget* view = FlowDiagram->blockWidget(number);
+        TCompPanel& block = *view->block();
+        QMenu* searchMenu = number == kDesBlock ? DBDisPopup : number == kDeathBlock ? DBMortalPopup : nullptr;
+        if (searchMenu) {
+            view->Search->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(view->Search, &QWidget::customContextMenuRequested, this,
+                [view, searchMenu](const QPoint& at) { searchMenu->popup(view->Search->mapToGlobal(at)); });
+        }
+        connect(view->Search, &FluxPanelWidget::clicked, this, [this, &block] { DBGeneralPanelClick(block); });
+        connect(view->Search, &FluxPanelWidget::doubleClicked, this, [this, &block] { DBGeneralPanelClick(block); });
+        connect(view->Rule, &FluxPanelWidget::clicked, this, [this, &block] { RulePanelClick(block); });
+        connect(view->Extr, &FluxPanelWidget::clicked, this, [this, &block] { ExtrPanelClick(block); });
+        connect(view->Est, &FluxPanelWidget::clicked, this, [this, &block] { EstPanelClick(block); });
+        connect(view->Calc, &FluxPanelWidget::clicked, this, [this, &block] { CalcPanelClick(block); });
+        connect(view->Sel, &FluxPanelWidget::clicked, this, [this, &block] { ConfigButtonClick(block); });
+        if (number == kRiskBlock)
+            connect(view->Calc, &FluxPanelWidget::doubleClicked, this, &TNavigatorForm::CalcDosePanelClick);
+        for (TablePanelWidget* panel : {view->Rule, view->Extr, view->Calc, view->Est, view->Sel}) {
+            panel->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(panel, &QWidget::customContextMenuRequested, this, [this, panel](const QPoint& at) {
+                PopupMenu0Popup(panel->tablePanel());
+                PopupMenu0->popup(panel->mapToGlobal(at));
+            });
+            connect(panel, &TablePanelWidget::tablePanelDropped, this,
+                [this, panel](TTablePanel* dragged) { TablePanelDragDrop(panel->tablePanel(), dragged); });
+        }
+    }
+    connect(FlowDiagram->ButtonISC3, &QToolButton::clicked, CalcISCItem, &QAction::trigger);
+    connect(FlowDiagram->ButtonRisk, &QToolButton::clicked, CalcRiskItem, &QAction::trigger);
 }
 
 void TNavigatorForm::FormDestroy()
@@ -70,17 +376,43 @@ void TNavigatorForm::FormDestroy()
     } catch (const EPlatformError&) {
         // The window is going away; an unwritable settings file must not stop the shutdown.
     }
+    m_currentPanel = nullptr;
+    delete takeCentralWidget(); // the diagram's widgets point into the workspace
     m_workspace.reset();
     m_state.StagingTab.reset();
     deleteScratchFiles();
     m_state.MapList.clear();
 }
 
+void TNavigatorForm::updateTitle()
+{
+    setWindowTitle(m_workspace->caption.isEmpty() ? productTitle() : m_workspace->caption);
+}
+
+bool TNavigatorForm::runCommand(const std::function<void()>& command)
+{
+    QString failure;
+    {
+        WaitCursor wait;
+        try {
+            command();
+            return true;
+        } catch (const EPlatformError& error) {
+            failure = error.message();
+        } catch (const std::exception& error) {
+            failure = QString::fromLocal8Bit(error.what());
+        }
+    }
+    QMessageBox::critical(this, VerolaApplication::messageTitle(), failure);
+    return false;
+}
+
+// --- File menu ---------------------------------------------------------------------------------
+
 void TNavigatorForm::openConfiguration(const QString& path)
 {
-    OpenConfiguration(*m_workspace, path);
-    if (!m_workspace->caption.isEmpty())
-        setWindowTitle(m_workspace->caption);
+    runCommand([this, &path] { OpenConfiguration(*m_workspace, path); });
+    updateTitle();
 }
 
 void TNavigatorForm::OpenItemClick()
@@ -91,17 +423,6 @@ void TNavigatorForm::OpenItemClick()
         return;
     RecentFiles->AddFile(path);
     openConfiguration(path);
-}
-
-bool TNavigatorForm::trySave(const std::function<void()>& save)
-{
-    try {
-        save();
-        return true;
-    } catch (const EPlatformError& error) {
-        QMessageBox::critical(this, windowTitle(), error.message());
-        return false;
-    }
 }
 
 void TNavigatorForm::SaveItemClick()
@@ -124,7 +445,7 @@ void TNavigatorForm::SaveAsItemClick()
         return;
     const QString path = dialog.selectedFiles().first();
     trySave([this, &path] { SaveConfigurationAs(*m_workspace, path); });
-    setWindowTitle(m_workspace->caption);
+    updateTitle();
 }
 
 void TNavigatorForm::ExitItemClick()
@@ -146,6 +467,257 @@ void TNavigatorForm::ExitItemClick()
 void TNavigatorForm::ExitWithoutItemClick()
 {
     close();
+}
+
+// --- Panel clicks ------------------------------------------------------------------------------
+
+void TNavigatorForm::databaseSelection(TCompPanel& block)
+{
+    if (!m_steps.databaseSelection) {
+        QMessageBox::information(this, VerolaApplication::messageTitle(),
+            QStringLiteral("Выборка из баз данных в этой версии программы ещё не подключена."));
+        return;
+    }
+    m_state.ui().setContinueFlag(true);
+    runCommand([this, &block] { verola::DBGeneralPanelClick(*m_workspace, block, m_steps); });
+    m_state.ui().progressHide();
+}
+
+void TNavigatorForm::DBGeneralPanelClick(TCompPanel& block)
+{
+    m_workspace->activate(&block);
+    databaseSelection(block);
+}
+
+void TNavigatorForm::RulePanelClick(TCompPanel& block)
+{
+    runCommand([this, &block] { verola::RulePanelClick(*m_workspace, block); });
+}
+
+void TNavigatorForm::ExtrPanelClick(TCompPanel& block)
+{
+    runCommand([this, &block] { verola::ExtrPanelClick(*m_workspace, block); });
+}
+
+void TNavigatorForm::CalcPanelClick(TCompPanel& block)
+{
+    runCommand([this, &block] { verola::CalcPanelClick(*m_workspace, block); });
+}
+
+void TNavigatorForm::EstPanelClick(TCompPanel& block)
+{
+    runCommand([this, &block] { verola::EstPanelClick(*m_workspace, block); });
+}
+
+void TNavigatorForm::CalcDosePanelClick()
+{
+    runCommand([this] { verola::CalcDosePanelClick(*m_workspace, m_steps); });
+}
+
+void TNavigatorForm::ConfigButtonClick(TCompPanel& block)
+{
+    m_workspace->activate(&block);
+    const EditorChoice choice = openStructureEditor();
+    runCommand([this, choice] {
+        actOnEditorChoice(*m_workspace, m_steps, choice, [this](TWorkspace&) { return openStructureEditor(); });
+    });
+}
+
+void TNavigatorForm::databaseReview(int number)
+{
+    m_reviewAction->setVisible(true);
+    DBReviewComboBox->clear();
+    // The review walks the block's databases without making it the active block.
+    TReviewList review;
+    m_state.ui().setContinueFlag(true);
+    runCommand([this, number, &review] {
+        if (number == kDesBlock)
+            verola::DBReviewItemClick(*m_workspace, review);
+        else
+            verola::DBMortalItemClick(*m_workspace, review);
+    });
+    m_state.ui().progressHide();
+    DBReviewComboBox->addItems(review.entries);
+}
+
+void TNavigatorForm::DBReviewItemClick()
+{
+    databaseReview(kDesBlock);
+}
+
+void TNavigatorForm::DBMortalItemClick()
+{
+    databaseReview(kDeathBlock);
+}
+
+// --- Table popup menu --------------------------------------------------------------------------
+
+void TNavigatorForm::PopupMenu0Popup(TTablePanel* panel)
+{
+    m_currentPanel = panel;
+    m_workspace->activate(blockOf(panel));
+    m_state.currentValueLine = -1;
+}
+
+void TNavigatorForm::TableItemClick(QAction* modeItem, bool bringToFront)
+{
+    if (!m_currentPanel)
+        return;
+    TTab& table = m_currentPanel->Table();
+    const int mode = modeItem ? modeItem->data().toInt() : table.FCompareMode;
+    runCommand([this, &table] { SetXYCoord(*m_workspace, 1, 2, &table); });
+    showTableWindow(*m_currentPanel, mode, bringToFront);
+}
+
+void TNavigatorForm::MapWindowItemClick(bool bringToFront)
+{
+    if (!m_currentPanel)
+        return;
+    showMapWindow(*m_currentPanel, m_currentPanel->Table().FCompareMode, bringToFront);
+}
+
+QString TNavigatorForm::tableFileExtension(const TTablePanel& panel) const
+{
+    const TCompPanel* block = blockOf(&panel);
+    return QString(tableKindLetter(panel.Tag)) + QString::number(block ? block->number() : 0, 16);
+}
+
+namespace {
+
+// The table-file dialog: the configuration's name with the table's extension, in its directory.
+QString chooseTableFile(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode,
+    const QString& directory, const QString& name, const QString& extension)
+{
+    QFileDialog dialog(parent, title, directory,
+        QStringLiteral("Текущий тип таблицы (*.%1);;Все типы таблиц (*.*)").arg(extension));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    dialog.setDefaultSuffix(extension);
+    if (mode == QFileDialog::AcceptOpen)
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.selectFile(name + u'.' + extension);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+
+} // namespace
+
+void TNavigatorForm::SaveTableItemClick()
+{
+    if (!m_currentPanel || m_currentPanel->Tag < 0)
+        return; // the Sel panel's table is not a table of the configuration
+    const QString file = chooseTableFile(this, QStringLiteral("Сохранить таблицу"), QFileDialog::AcceptSave,
+        m_state.ConfigDirectory, m_state.ConfigName, tableFileExtension(*m_currentPanel));
+    if (!file.isEmpty())
+        runCommand([this, &file] { SaveToFile(m_currentPanel->Table(), file); });
+}
+
+void TNavigatorForm::LoadTableItemClick()
+{
+    if (!m_currentPanel || m_currentPanel->Tag < 0)
+        return;
+    const QString file = chooseTableFile(this, QStringLiteral("Загрузить таблицу"), QFileDialog::AcceptOpen,
+        m_state.ConfigDirectory, m_state.ConfigName, tableFileExtension(*m_currentPanel));
+    if (file.isEmpty())
+        return;
+    TTablePanel* panel = m_currentPanel;
+    runCommand([panel, &file] { LoadFromFile(panel->Table(), file); });
+    panel->tableChanged(); // a failed load keeps the cells it read
+}
+
+void TNavigatorForm::DBFNameClick(QAction*)
+{
+    // The action group has already turned the clicked item's check mark over.
+    if (!m_currentPanel)
+        return;
+    const TCompPanel* active = m_workspace->activeBlock();
+    const QString field = blockValueFieldName(active ? active->number() : -1);
+    QFileDialog dialog(this, QStringLiteral("Сохранить как DBase файл"), m_state.ConfigDirectory,
+        QStringLiteral("файлы DBase (*.dbf)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("dbf"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString file = dialog.selectedFiles().first();
+    const bool names = DBFNameItem->isChecked();
+    TTab& table = m_currentPanel->Table();
+    runCommand([this, &table, &file, &field, names] {
+        SetXYCoord(*m_workspace, 1, 2, &table);
+        ExportDbf(table, file, field, names, 7, 10, 104857600, 20, &m_state.ui(), QStringLiteral("Труба"));
+    });
+}
+
+void TNavigatorForm::TablePanelDragDrop(TTablePanel* target, TTablePanel* dragged)
+{
+    runCommand([this, target, dragged] { verola::TablePanelDragDrop(*m_workspace, target, dragged); });
+}
+
+// --- Auxiliary windows and help ----------------------------------------------------------------
+
+void TNavigatorForm::ShowIniBtnClick()
+{
+    TShowIniFileDlg dialog(m_state.ConfigDirectory, m_state.ConfigName, m_state.DataDirectory, this);
+    dialog.exec();
+}
+
+void TNavigatorForm::DesWindowItemClick()
+{
+    // For viewing: whatever is typed is not kept.
+    TDesForm form(m_state.ConfigDirectory, m_state.ConfigName, this);
+    form.exec();
+}
+
+void TNavigatorForm::AboutItemClick()
+{
+    TAboutBox box(this);
+    box.exec();
+}
+
+void TNavigatorForm::HelpItemClick()
+{
+    const QString page = m_state.programDirectory + QStringLiteral("Help/Index.htm");
+    QDesktopServices::openUrl(QUrl::fromLocalFile(page)); // a failure is ignored
+}
+
+void TNavigatorForm::Internet1Click()
+{
+    QDesktopServices::openUrl(QUrl(productPage()));
+}
+
+// --- Windows of later versions -----------------------------------------------------------------
+
+void TNavigatorForm::windowNotBuilt(const QString& what)
+{
+    QMessageBox::information(this, VerolaApplication::messageTitle(), windowNotBuiltText(what));
+}
+
+EditorChoice TNavigatorForm::openStructureEditor()
+{
+    windowNotBuilt(QStringLiteral("Структура выборки"));
+    return EditorChoice::Cancel;
+}
+
+bool TNavigatorForm::openIntervalWindow()
+{
+    windowNotBuilt(QStringLiteral("Формирование координатных интервалов из баз данных"));
+    return false;
+}
+
+void TNavigatorForm::showTableWindow(TTablePanel&, int, bool)
+{
+    windowNotBuilt(QStringLiteral("Окно таблицы"));
+}
+
+void TNavigatorForm::showMapWindow(TTablePanel&, int, bool)
+{
+    windowNotBuilt(QStringLiteral("Окно карты"));
+}
+
+void TNavigatorForm::runPlugin(const QString& what)
+{
+    windowNotBuilt(what);
 }
 
 } // namespace verola

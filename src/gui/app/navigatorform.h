@@ -1,18 +1,25 @@
 #pragma once
 
 #include "gui/guiexport.h"
+#include "core/app/blockactions.h"
 #include "core/app/processstate.h"
 
 #include <QMainWindow>
 #include <functional>
 #include <memory>
 
-class QMenu;
 class QAction;
+class QActionGroup;
+class QComboBox;
+class QMenu;
+class QToolBar;
 
 namespace verola {
 
+class NavigatorDiagram;
+class TCompPanel;
 class TRecentFiles;
+class TTablePanel;
 class TWorkspace;
 
 // The main window: the flow diagram of the five blocks and the commands acting on them.
@@ -23,7 +30,12 @@ public:
     ~TNavigatorForm() override;
 
     static QString productTitle();
+    // The product's web page, opened by "Страница в Internet".
+    static QString productPage();
+    // What a command whose window a later version brings says meanwhile.
+    static QString windowNotBuiltText(const QString& what);
 
+    // --- Menus, tool bar and popup menus -------------------------------------------------------
     QMenu* FileItem = nullptr;
     QAction* OpenItem = nullptr;
     QAction* SaveItem = nullptr;
@@ -32,6 +44,56 @@ public:
     QAction* ExitWithoutItem = nullptr;
     TRecentFiles* RecentFiles = nullptr;
 
+    QMenu* ModelsItem = nullptr;
+    QAction* ExpertISCItem = nullptr;
+    QAction* CalcISCItem = nullptr;
+    QAction* ExpertRiskItem = nullptr;
+    QAction* CalcRiskItem = nullptr;
+
+    QMenu* DataBaseItem = nullptr;
+    QAction* ShowIniItem = nullptr;
+    QAction* DBDefineItem = nullptr;
+    QAction* IntervalsItem = nullptr;
+
+    QMenu* WindowItem = nullptr;
+    QAction* TableWindowItem = nullptr;
+    QAction* MapWindowItem = nullptr;
+    QAction* ISCWindowItem = nullptr;
+    QAction* RiskWindowItem = nullptr;
+    QAction* DesWindowItem = nullptr;
+
+    QMenu* HelpMenuItem = nullptr;
+    QAction* AboutItem = nullptr;
+    QAction* HelpItem = nullptr;
+    QAction* Internet1 = nullptr;
+
+    QToolBar* ToolBar1 = nullptr;
+    QAction* ToolButton5 = nullptr;
+    QAction* ToolButton6 = nullptr;
+    QAction* ToolButton2 = nullptr;
+    QAction* ToolButtonISCWindow = nullptr;
+    QAction* ToolButtonRiskWindow = nullptr;
+    QAction* ToolButton14 = nullptr;
+    QAction* ToolButton15 = nullptr;
+    QAction* ToolButton3 = nullptr;
+    QAction* ToolButtonTableWindow = nullptr;
+    QAction* ToolButtonMapWindow = nullptr;
+    QAction* ToolButtonDesWindow = nullptr;
+    QComboBox* DBReviewComboBox = nullptr;
+
+    QMenu* PopupMenu0 = nullptr;
+    QActionGroup* TableModeGroup = nullptr; // "Таблица", "Минус фон", "Относительно фона"
+    QAction* SaveTableItem = nullptr;
+    QAction* LoadTableItem = nullptr;
+    QMenu* DBFItem = nullptr;
+    QAction* DBFNameItem = nullptr; // "Имена"
+    QAction* DBFCodeItem = nullptr; // "Коды"
+    QMenu* DBDisPopup = nullptr;
+    QMenu* DBMortalPopup = nullptr;
+
+    NavigatorDiagram* FlowDiagram = nullptr;
+
+    // --- Commands ------------------------------------------------------------------------------
     void OpenItemClick();
     void SaveItemClick();
     void SaveAsItemClick();
@@ -39,20 +101,74 @@ public:
     void ExitWithoutItemClick();
     // Opens a configuration by path, as the command line and the recent-files list do.
     void openConfiguration(const QString& path);
+
+    void DBGeneralPanelClick(TCompPanel& block);
+    void RulePanelClick(TCompPanel& block);
+    void ExtrPanelClick(TCompPanel& block);
+    void CalcPanelClick(TCompPanel& block);
+    void EstPanelClick(TCompPanel& block);
+    void CalcDosePanelClick();
+    void ConfigButtonClick(TCompPanel& block);
+    void DBReviewItemClick();
+    void DBMortalItemClick();
+
+    // Makes the panel the current table panel and its block the active one.
+    void PopupMenu0Popup(TTablePanel* panel);
+    TTablePanel* currentTablePanel() const { return m_currentPanel; }
+    // From a mode item when it is given, else from the tool button or a plug-in.
+    void TableItemClick(QAction* modeItem = nullptr, bool bringToFront = false);
+    void MapWindowItemClick(bool bringToFront = false);
+    void SaveTableItemClick();
+    void LoadTableItemClick();
+    void DBFNameClick(QAction* item);
+    void TablePanelDragDrop(TTablePanel* target, TTablePanel* dragged);
+
+    void ShowIniBtnClick();
+    void DesWindowItemClick();
+    void AboutItemClick();
+    void HelpItemClick();
+    void Internet1Click();
+
+    // The steps behind the panels: the database selection of the workbench unless others are set.
+    void setBlockSteps(const BlockSteps& steps) { m_steps = steps; }
     TWorkspace& workspace() { return *m_workspace; }
 
 Q_SIGNALS:
     // A configuration was chosen from the recent-files list.
     void configurationChosen(const QString& path);
 
+protected:
+    // The windows and plug-ins later versions bring. Each says meanwhile that it is not built.
+    virtual EditorChoice openStructureEditor();                                     // "Структура выборки"
+    virtual bool openIntervalWindow();                                              // intervals from the databases
+    virtual void showTableWindow(TTablePanel& panel, int mode, bool bringToFront); // table window plug-in
+    virtual void showMapWindow(TTablePanel& panel, int mode, bool bringToFront);   // map window plug-in
+    virtual void runPlugin(const QString& what);                                    // model runs, database definition
+    void windowNotBuilt(const QString& what);
+
 private:
     void FormCreate(const QString& programPath);
     void FormDestroy();
+    void createMenus();
+    void createToolBar();
+    void createPopupMenus();
+    void wireDiagram();
+    void enableByPlugins();
+    // Runs a command with the wait cursor; a failure is shown in a message box and reported as false.
+    bool runCommand(const std::function<void()>& command);
     // Runs a save; a failure is shown and reported as false.
-    bool trySave(const std::function<void()>& save);
+    bool trySave(const std::function<void()>& save) { return runCommand(save); }
+    void databaseSelection(TCompPanel& block);
+    void databaseReview(int number);
+    bool pluginPresent(const QString& stem) const;
+    QString tableFileExtension(const TTablePanel& panel) const;
+    void updateTitle();
 
     ProcessState& m_state;
     std::unique_ptr<TWorkspace> m_workspace;
+    BlockSteps m_steps;
+    TTablePanel* m_currentPanel = nullptr;
+    QAction* m_reviewAction = nullptr;
 };
 
 } // namespace verola

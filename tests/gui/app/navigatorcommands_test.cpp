@@ -1,0 +1,505 @@
+// The main window's commands driven with the mouse, checked against what the workspace then holds.
+#include "gui/app/dialogfeedback.h"
+#include "gui/app/navigatorform.h"
+#include "gui/flow/navigatordiagram.h"
+#include "gui/windows/desform.h"
+#include "gui/windows/gaugeform.h"
+#include "core/app/workspace.h"
+#include "core/platform/errors.h"
+#include "core/platform/textfile.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <shapefil.h>
+
+#include <functional>
+
+using namespace verola;
+using namespace verola::test;
+
+namespace {
+
+const float M = kMissing;
+
+// Handles each modal window that comes up while it lives, once each.
+class ModalHandler {
+public:
+    explicit ModalHandler(std::function<void(QWidget*)> handler) : m_handler(std::move(handler))
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || modal == m_last)
+                return;
+            m_last = modal;
+            m_handler(modal);
+            handled = true;
+        });
+        m_timer.start();
+    }
+    bool handled = false;
+
+private:
+    std::function<void(QWidget*)> m_handler;
+    QTimer m_timer;
+    QPointer<QWidget> m_last;
+};
+
+// Remembers the text of the next message box and closes it.
+struct MessageCatcher : ModalHandler {
+    MessageCatcher()
+        : ModalHandler([this](QWidget* modal) {
+              if (auto* box = qobject_cast<QMessageBox*>(modal))
+                  text = box->text();
+              modal->close();
+          })
+    {
+    }
+    QString text;
+};
+
+// Chooses a file in the next file dialog, after remembering how it was offered.
+struct FileChooser : ModalHandler {
+    explicit FileChooser(const QString& path)
+        : ModalHandler([this, path](QWidget* modal) {
+              auto* dialog = qobject_cast<QFileDialog*>(modal);
+              if (!dialog) {
+                  if (auto* box = qobject_cast<QMessageBox*>(modal))
+                      messages.append(box->text());
+                  modal->close();
+                  return;
+              }
+              title = dialog->windowTitle();
+              filters = dialog->nameFilters();
+              offered = dialog->selectedFiles().value(0);
+              if (path.isEmpty()) {
+                  dialog->reject();
+                  return;
+              }
+              // Typed into the name field, as a person would, and confirmed.
+              auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+              ASSERT_NE(name, nullptr);
+              name->setText(path);
+              QMetaObject::invokeMethod(dialog, "accept");
+          })
+    {
+    }
+    QString title;
+    QStringList filters;
+    QString offered;
+    QStringList messages;
+};
+
+void setList(TTab& table, int axis, const QStringList& list)
+{
+    table.FLists[axis] = list;
+    table.BuildIndex(axis);
+    table.Dimension(table.positionCounts());
+}
+
+class NavigatorCommands : public ::testing::Test {
+protected:
+    NavigatorCommands() : scope(system.path())
+    {
+        // The table window's library is there, so the table popup menu is enabled.
+        writeBytes(program.file("libTableView.so"), "");
+        form = std::make_unique<TNavigatorForm>(state, program.file("verola"));
+        feedback = std::make_unique<DialogFeedback>(form.get());
+        state.feedback = feedback.get();
+        form->show();
+    }
+    ~NavigatorCommands() override
+    {
+        form.reset();
+        state.feedback = nullptr;
+    }
+
+    TCompPanel& block(int number) { return *form->workspace().block(number); }
+    CompPanelWidget& view(int number) { return *form->FlowDiagram->blockWidget(number); }
+    void rightClick(QWidget* widget)
+    {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4), widget->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(widget, &event);
+    }
+    // What a person's double click delivers: press, release, double click, release.
+    static void doubleClick(QWidget* widget)
+    {
+        const QPointF at(4, 4);
+        QTest::mouseClick(widget, Qt::LeftButton, {}, at.toPoint());
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+            Qt::NoModifier);
+        QApplication::sendEvent(widget, &twice);
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, at.toPoint());
+    }
+    // Drags one table panel onto another as the mouse would: enter, then drop; whether it was accepted.
+    bool dragOnto(TablePanelWidget* source, TablePanelWidget* target)
+    {
+        std::unique_ptr<QMimeData> data(source->dragData());
+        QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(QPointF(4, 4), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        return drop.isAccepted();
+    }
+
+    TempFolder system;
+    ScopedSystemDirectory scope;
+    TempFolder program;
+    TempFolder work;
+    ProcessState state;
+    std::unique_ptr<TNavigatorForm> form;
+    std::unique_ptr<DialogFeedback> feedback;
+};
+
+const QStringList kPollutants{"Вещества", "\tNO2|T", "\tSO2|T", "\tCO|T"};
+
+} // namespace
+
+TEST_F(NavigatorCommands, CalcClickTakesTheUpstreamSummaryOnlyWhenItIsReady)
+{
+    TTab& source = block(kPolBlock).Extr->Table();
+    setList(source, 0, kPollutants);
+    source.SetCell(at({0}), 1);
+    source.SetCell(at({1}), 2);
+    TTab& target = block(kConcBlock).Calc->Table();
+    setList(target, 0, kPollutants);
+    for (int axis = 0; axis < kAxisCount; ++axis)
+        form->workspace().mapModelInput(block(kConcBlock), axis);
+    target.SetCell(at({0}), 42);
+
+    QTest::mouseClick(view(kPolBlock).Switch, Qt::LeftButton); // the emission block's Est: grey
+    ASSERT_EQ(block(kPolBlock).SelectedSummary()->Status(), fpsEmpty);
+    QTest::mouseClick(view(kConcBlock).Calc, Qt::LeftButton);
+    EXPECT_EQ(target.GetCell(at({0})), 42.0f) << "nothing copied from a grey panel";
+    EXPECT_EQ(state.ActiveBlock, kConcBlock);
+
+    QTest::mouseClick(view(kPolBlock).Switch, Qt::LeftButton); // back to Extr, which is ready
+    QTest::mouseClick(view(kConcBlock).Calc, Qt::LeftButton);
+    EXPECT_EQ(target.GetCell(at({0})), 1.0f);
+    EXPECT_EQ(target.GetCell(at({1})), 2.0f);
+}
+
+TEST_F(NavigatorCommands, DraggingAnExtrPanelOntoAnotherBlocksCalcPanelFillsItsCellsByName)
+{
+    TTab& source = block(kPolBlock).Extr->Table();
+    setList(source, 0, kPollutants);
+    for (int i = 0; i < 3; ++i)
+        source.SetCell(at({i}), float(i + 1));
+    TTab& target = block(kDesBlock).Calc->Table();
+    const QStringList targetList{"Вещества", "\tCO|T", "\tNO2|T", "\tPb|T"};
+    setList(target, 0, targetList);
+
+    EXPECT_FALSE(dragOnto(view(kPolBlock).Extr, view(kPolBlock).Extr)) << "a panel is not dropped on itself";
+    EXPECT_TRUE(dragOnto(view(kPolBlock).Extr, view(kDesBlock).Calc));
+
+    EXPECT_EQ(target.FLists[0], targetList);
+    EXPECT_EQ(target.GetCell(at({0})), 3.0f);
+    EXPECT_EQ(target.GetCell(at({1})), 1.0f);
+    EXPECT_EQ(target.GetCell(at({2})), M);
+    EXPECT_EQ(source.GetCell(at({2})), 3.0f);
+}
+
+TEST_F(NavigatorCommands, DbaseExportNamesAndCodesFollowTheRadioPair)
+{
+    state.ConfigDirectory = work.path();
+    TTab& table = block(kPolBlock).Extr->Table();
+    setList(table, 7, {"Промышленность", "\tЗавод А|T,101", "\tЗавод Б|T,102"});
+    table.SetCell(at({0, 0, 0, 0, 0, 0, 0, 0}), 5);
+    table.SetCell(at({0, 0, 0, 0, 0, 0, 0, 1}), 6);
+    rightClick(view(kPolBlock).Extr);
+    EXPECT_TRUE(form->PopupMenu0->isVisible());
+    EXPECT_EQ(form->currentTablePanel(), block(kPolBlock).Extr);
+    EXPECT_EQ(state.ActiveBlock, kPolBlock);
+    form->PopupMenu0->hide();
+
+    // Each click, and what the pair then exports on the industry axis.
+    struct Step {
+        QAction* item;
+        bool namesChecked, codesChecked;
+        const char* first;
+    };
+    const Step steps[] = {
+        {form->DBFNameItem, false, false, "Труба_101"}, // the checked item clicked: neither stays checked
+        {form->DBFCodeItem, false, true, "Труба_101"},
+        {form->DBFNameItem, true, false, "Завод А"},
+    };
+    int n = 0;
+    for (const Step& step : steps) {
+        const QString file = work.file(QStringLiteral("export%1.dbf").arg(++n));
+        SCOPED_TRACE(file.toStdString());
+        FileChooser chooser(file);
+        step.item->trigger();
+        EXPECT_EQ(chooser.filters, QStringList{QStringLiteral("файлы DBase (*.dbf)")});
+        EXPECT_EQ(form->DBFNameItem->isChecked(), step.namesChecked);
+        EXPECT_EQ(form->DBFCodeItem->isChecked(), step.codesChecked);
+        DBFHandle dbf = DBFOpen(QFile::encodeName(file).constData(), "rb");
+        ASSERT_NE(dbf, nullptr) << chooser.messages.join(u'|').toStdString();
+        EXPECT_EQ(DBFGetRecordCount(dbf), 2);
+        EXPECT_GE(DBFGetFieldIndex(dbf, "POL"), 0) << "the value field is named after the emission block";
+        const int industry = DBFGetFieldIndex(dbf, "IndustryId");
+        EXPECT_EQ(decodeCp1251(DBFReadStringAttribute(dbf, 0, industry)).trimmed(), QString::fromUtf8(step.first));
+        DBFClose(dbf);
+    }
+}
+
+TEST_F(NavigatorCommands, TableFileDialogsOfferTheConfigurationsNameWithTheTablesExtension)
+{
+    state.ConfigDirectory = work.path();
+    state.ConfigName = QStringLiteral("study");
+    TTab& table = block(kConcBlock).Extr->Table();
+    setList(table, 0, kPollutants);
+    table.SetCell(at({1}), 7);
+    rightClick(view(kConcBlock).Extr);
+    form->PopupMenu0->hide();
+    {
+        FileChooser chooser(work.file("study.x1"));
+        form->SaveTableItem->trigger();
+        EXPECT_EQ(QFileInfo(chooser.offered).fileName(), QStringLiteral("study.x1"));
+        EXPECT_EQ(QFileInfo(chooser.offered).absolutePath(), QFileInfo(work.path()).absoluteFilePath());
+        EXPECT_EQ(chooser.filters,
+            (QStringList{QStringLiteral("Текущий тип таблицы (*.x1)"), QStringLiteral("Все типы таблиц (*.*)")}));
+    }
+    EXPECT_EQ(QFileInfo(work.file("study.x1")).size(), 4 * table.FCellCount);
+
+    table.SetCell(at({1}), 0);
+    FileChooser chooser(work.file("study.x1"));
+    form->LoadTableItem->trigger();
+    EXPECT_EQ(table.GetCell(at({1})), 7.0f);
+}
+
+TEST_F(NavigatorCommands, ClickOnTheProgressWindowStopsTheSelection)
+{
+    int rounds = 0;
+    BlockSteps steps;
+    steps.databaseSelection = [&rounds](TWorkspace& workspace, TCompPanel&) {
+        Feedback& ui = workspace.state().ui();
+        ui.progressShow(QStringLiteral("Выборка"), 100000);
+        while (ui.continueFlag() && rounds < 100000) {
+            ++rounds;
+            ui.progressStatus(0, QStringLiteral("Принято: %1").arg(rounds));
+            ui.processEvents();
+            QThread::msleep(1);
+        }
+    };
+    form->setBlockSteps(steps);
+    QTimer::singleShot(100, [this] {
+        ASSERT_NE(feedback->progressWindow(), nullptr);
+        EXPECT_TRUE(feedback->progressWindow()->isVisible());
+        QTest::mouseClick(feedback->progressWindow(), Qt::LeftButton);
+    });
+    QTest::mouseClick(view(kDeathBlock).Search, Qt::LeftButton);
+    EXPECT_GT(rounds, 0);
+    EXPECT_LT(rounds, 100000) << "the click stopped the selection";
+    EXPECT_EQ(state.ActiveBlock, kDeathBlock);
+    EXPECT_FALSE(feedback->progressWindow()->isVisible()) << "hidden once the selection ended";
+    EXPECT_EQ(feedback->progressWindow()->StatusPanel(0)->text(), QStringLiteral("Принято: %1").arg(rounds));
+
+    // The next selection starts with the flag set again.
+    steps.databaseSelection = [&rounds](TWorkspace& workspace, TCompPanel&) {
+        rounds = workspace.state().ui().continueFlag() ? -1 : -2;
+    };
+    form->setBlockSteps(steps);
+    QTest::mouseClick(view(kDeathBlock).Search, Qt::LeftButton);
+    EXPECT_EQ(rounds, -1);
+}
+
+TEST_F(NavigatorCommands, ADoubleClickRunsTheClickOnceAndTheDoubleClickOnce)
+{
+    int selections = 0;
+    int doses = 0;
+    BlockSteps steps;
+    steps.databaseSelection = [&selections](TWorkspace&, TCompPanel&) { ++selections; };
+    steps.doseCalculation = [&doses](TWorkspace& workspace) {
+        ++doses;
+        workspace.block(kRiskBlock)->Calc->Table().SetCell(at({0}), 123);
+    };
+    form->setBlockSteps(steps);
+    doubleClick(view(kPolBlock).Search);
+    EXPECT_EQ(selections, 2) << "search panel: its click and its double click both select";
+
+    // The dose block's Calc panel: the copy of its click comes first, the dose calculation last.
+    TTab& conc = block(kConcBlock).Extr->Table();
+    setList(conc, 0, kPollutants);
+    conc.SetCell(at({0}), 5);
+    TTab& dose = block(kRiskBlock).Calc->Table();
+    setList(dose, 0, kPollutants);
+    for (int axis = 0; axis < kAxisCount; ++axis)
+        form->workspace().mapModelInput(block(kRiskBlock), axis);
+    doubleClick(view(kRiskBlock).Calc);
+    EXPECT_EQ(doses, 1);
+    EXPECT_EQ(dose.GetCell(at({0})), 123.0f) << "no click after the double click copies over the dose";
+}
+
+TEST_F(NavigatorCommands, AFailingCommandIsShownAndTheWindowStaysUsable)
+{
+    BlockSteps steps;
+    steps.databaseSelection = [](TWorkspace&, TCompPanel&) {
+        throw EInOutError(QStringLiteral("Не найден файл Regions.dbf"));
+    };
+    form->setBlockSteps(steps);
+    {
+        MessageCatcher message;
+        QTest::mouseClick(view(kConcBlock).Search, Qt::LeftButton);
+        EXPECT_EQ(message.text, QStringLiteral("Не найден файл Regions.dbf"));
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor is gone";
+
+    TTab& rule = block(kConcBlock).Rule->Table();
+    setList(rule, 0, kPollutants);
+    rule.SetCell(at({2}), 9);
+    TTab& extr = block(kConcBlock).Extr->Table();
+    setList(extr, 0, kPollutants);
+    for (int axis = 0; axis < kAxisCount; ++axis)
+        mapAxis(rule, extr, axis);
+    QTest::mouseClick(view(kConcBlock).Extr, Qt::LeftButton);
+    EXPECT_EQ(extr.GetCell(at({2})), 9.0f) << "the next command runs";
+}
+
+TEST_F(NavigatorCommands, WindowsOfLaterVersionsSayTheyAreNotBuilt)
+{
+    rightClick(view(kConcBlock).Est);
+    form->PopupMenu0->hide();
+    struct Case {
+        std::function<void()> command;
+        QString what;
+    };
+    const Case cases[] = {
+        {[this] { QTest::mouseClick(view(kConcBlock).Sel, Qt::LeftButton); }, QStringLiteral("Структура выборки")},
+        {[this] { form->ToolButton3->trigger(); },
+            QStringLiteral("Формирование координатных интервалов из баз данных")},
+        {[this] { form->PopupMenu0->actions().at(1)->trigger(); }, QStringLiteral("Окно таблицы")},
+        {[this] { form->MapWindowItemClick(); }, QStringLiteral("Окно карты")},
+        {[this] { form->CalcISCItem->trigger(); }, QStringLiteral("Модель рассеяния")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what.toStdString());
+        MessageCatcher message;
+        c.command();
+        EXPECT_EQ(message.text, TNavigatorForm::windowNotBuiltText(c.what));
+        EXPECT_TRUE(message.text.contains(QStringLiteral("в данной версии программы ещё не построено")));
+    }
+    EXPECT_TRUE(form->PopupMenu0->actions().at(1)->isChecked()) << "\"Минус фон\" is the mode now";
+}
+
+TEST_F(NavigatorCommands, DatabaseReviewLeavesTheActiveBlockAndShowsTheReviewList)
+{
+    ASSERT_EQ(state.ActiveBlock, kConcBlock);
+    ASSERT_FALSE(form->DBReviewComboBox->isVisibleTo(form.get()));
+    rightClick(view(kDesBlock).Search);
+    ASSERT_TRUE(form->DBDisPopup->isVisible());
+    QAction* review = form->DBDisPopup->actions().first();
+    EXPECT_EQ(review->text(), QStringLiteral("Обзор  БД"));
+    {
+        MessageCatcher messages; // no database description here: whatever the review says is closed
+        review->trigger();
+    }
+    form->DBDisPopup->hide();
+    QApplication::processEvents();
+    EXPECT_FALSE(state.databaseReview);
+    EXPECT_EQ(state.ActiveBlock, kConcBlock);
+    EXPECT_TRUE(form->DBReviewComboBox->isVisibleTo(form.get()));
+    EXPECT_EQ(form->DBReviewComboBox->placeholderText(), QStringLiteral("Обзор БД"));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(NavigatorCommands, MenusCarryTheirCaptionsAndHints)
+{
+    auto captions = [](QMenu* menu) {
+        QStringList texts;
+        for (QAction* action : menu->actions())
+            texts.append(action->text());
+        return texts;
+    };
+    EXPECT_EQ(captions(form->DataBaseItem), (QStringList{"Файл  установок БД", "Файл задания БД", "БД -> интервалы"}));
+    EXPECT_EQ(captions(form->WindowItem),
+        (QStringList{"Таблица", "Карта", "Модель рассеяния", "Модель экспозиции", "Описание выборки"}));
+    EXPECT_EQ(captions(form->PopupMenu0), (QStringList{"Таблица", "Минус фон", "Относительно фона", "", "Сохранить",
+                                              "Загрузить", "", "Сохранить как DBase файл"}));
+    EXPECT_EQ(form->ToolButtonTableWindow->toolTip(), QStringLiteral("Окно таблицы"));
+    EXPECT_TRUE(form->ToolButtonTableWindow->isEnabled());
+    EXPECT_FALSE(form->ToolButtonMapWindow->isEnabled()) << "no map window library";
+    Q_EMIT form->WindowItem->aboutToShow();
+    EXPECT_FALSE(form->MapWindowItem->isEnabled());
+    EXPECT_FALSE(form->DBDefineItem->isEnabled());
+    EXPECT_FALSE(form->ToolButton15->isEnabled());
+}
+
+namespace {
+
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+} // namespace
+
+TEST_F(NavigatorCommands, HelpOpensThePageBesideTheProgramAndTheProductPage)
+{
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
+    Q_EMIT form->HelpMenuItem->aboutToShow();
+    EXPECT_EQ(form->HelpItem->toolTip(), QDir::toNativeSeparators(program.file("Help/Index.htm")));
+    form->HelpItem->trigger();
+    form->Internet1->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    ASSERT_EQ(recorder.urls.size(), 2);
+    EXPECT_EQ(recorder.urls[0], QUrl::fromLocalFile(program.file("Help/Index.htm")));
+    EXPECT_EQ(recorder.urls[1], QUrl(TNavigatorForm::productPage()));
+}
+
+TEST_F(NavigatorCommands, TheDemoStudyOpensAfterItsDescriptionAndSaves)
+{
+    const QDir demo(QStringLiteral(VEROLA_PROGRAM_DIR "/eco/work"));
+    for (const QString& name : demo.entryList({QStringLiteral("Demo.*")}, QDir::Files))
+        QFile::copy(demo.filePath(name), work.file(name));
+    QString shown;
+    QStringList others;
+    ModalHandler description([&shown, &others](QWidget* modal) {
+        if (auto* des = qobject_cast<TDesForm*>(modal)) {
+            shown = des->lines().value(0);
+            QTest::mouseClick(des->ContinueButton, Qt::LeftButton);
+            return;
+        }
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        others.append(box ? box->text() : modal->objectName());
+        modal->close();
+    });
+    form->openConfiguration(work.file("Demo.DES"));
+    EXPECT_EQ(shown, readTextLines(work.file("Demo.DES")).value(0));
+    EXPECT_EQ(others, QStringList());
+    EXPECT_EQ(state.ConfigName, QStringLiteral("Demo"));
+    EXPECT_EQ(form->windowTitle(), form->workspace().caption);
+    EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("Demo ")));
+
+    QFile::remove(work.file("Demo.x1"));
+    form->SaveItem->trigger();
+    EXPECT_TRUE(QFile::exists(work.file("Demo.x1")));
+}
+
+#include "navigatorcommands_test.moc"
