@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QSet>
 #include <sqlite3.h>
+#include <vector>
 
 namespace verola {
 
@@ -51,7 +52,7 @@ public:
                 cell.offset = static_cast<quint32>(m_texts.size());
                 m_texts.append(text, cell.length);
             }
-            m_cells.push_back(cell);
+            pushCell(cell);
         }
         ++m_rows;
     }
@@ -113,14 +114,28 @@ public:
     }
 
 private:
+    // Cells are kept in fixed blocks: a growing result is never moved, and holds at most one
+    // block more than it needs.
+    static constexpr size_t kBlockCells = 16384;
+
+    void pushCell(const Cell& cell)
+    {
+        if (m_blocks.empty() || m_blocks.back().size() == kBlockCells) {
+            m_blocks.emplace_back();
+            m_blocks.back().reserve(kBlockCells);
+        }
+        m_blocks.back().push_back(cell);
+    }
+
     const Cell& cell(int field) const
     {
-        return m_cells[static_cast<size_t>(m_current) * static_cast<size_t>(m_defs.Count()) + static_cast<size_t>(field)];
+        const size_t index = static_cast<size_t>(m_current) * static_cast<size_t>(m_defs.Count()) + static_cast<size_t>(field);
+        return m_blocks[index / kBlockCells][index % kBlockCells];
     }
 
     QString m_statement;
     TFieldDefs m_defs;
-    std::vector<Cell> m_cells;
+    std::vector<std::vector<Cell>> m_blocks;
     QByteArray m_texts;
     int m_rows = 0;
     int m_current = -1;

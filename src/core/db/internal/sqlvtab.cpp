@@ -119,6 +119,11 @@ int disconnect(sqlite3_vtab* vtab) noexcept
     return SQLITE_OK;
 }
 
+bool asksForRowidOrder(const sqlite3_index_info& info)
+{
+    return info.nOrderBy == 1 && info.aOrderBy[0].iColumn == -1 && !info.aOrderBy[0].desc;
+}
+
 int chooseIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
 {
     auto* table = static_cast<DriverTable*>(vtab);
@@ -136,7 +141,7 @@ int chooseIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
         info->estimatedCost = rows;
         info->estimatedRows = static_cast<sqlite3_int64>(rows);
         // A whole scan gives the records in file order, the order statements ask for by rowid.
-        if (info->nOrderBy == 1 && info->aOrderBy[0].iColumn == -1 && !info->aOrderBy[0].desc)
+        if (asksForRowidOrder(*info))
             info->orderByConsumed = 1;
         return SQLITE_OK;
     }
@@ -149,6 +154,10 @@ int chooseIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
         info->aConstraintUsage[constraint].omit = 0; // SQLite checks again: the index is by hash
     }
     info->idxNum = 1;
+    // The index keeps the records of one key in file order, and a key it cannot serve falls back
+    // to a whole scan: either way the rows come in rowid order.
+    if (asksForRowidOrder(*info))
+        info->orderByConsumed = 1;
     info->idxStr = sqlite3_mprintf("%s", list.join(u',').toLatin1().constData());
     info->needToFreeIdxStr = 1;
     info->estimatedCost = 10.0 + rows / std::pow(100.0, static_cast<double>(columns.size()));
