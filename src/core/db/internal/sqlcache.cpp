@@ -28,12 +28,20 @@ struct Statement {
 // The rows of one result, held compactly: numbers inline, texts in one UTF-8 buffer.
 class ResultTable : public RecordSource {
 public:
+    struct TextSpan {
+        quint32 offset;
+        quint32 length;
+    };
+    // A number or the place of a text, never both: sixteen bytes a cell.
     struct Cell {
-        double number = 0;
-        quint32 offset = 0;
-        quint32 length = 0;
+        union {
+            double number = 0;
+            TextSpan text;
+        };
         unsigned char kind = SQLITE_NULL;
     };
+
+    static_assert(sizeof(Cell) == 16);
 
     ResultTable(QString statement, TFieldDefs defs) : m_statement(std::move(statement)), m_defs(std::move(defs)) {}
 
@@ -48,9 +56,9 @@ public:
             } else if (cell.kind == SQLITE_TEXT || cell.kind == SQLITE_BLOB) {
                 const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
                 cell.kind = SQLITE_TEXT;
-                cell.length = static_cast<quint32>(sqlite3_column_bytes(stmt, c));
-                cell.offset = static_cast<quint32>(m_texts.size());
-                m_texts.append(text, cell.length);
+                cell.text.length = static_cast<quint32>(sqlite3_column_bytes(stmt, c));
+                cell.text.offset = static_cast<quint32>(m_texts.size());
+                m_texts.append(text, cell.text.length);
             }
             pushCell(cell);
         }
@@ -69,20 +77,20 @@ public:
     bool isNull(int field) const override
     {
         const Cell& c = cell(field);
-        return c.kind == SQLITE_NULL || (c.kind == SQLITE_TEXT && c.length == 0);
+        return c.kind == SQLITE_NULL || (c.kind == SQLITE_TEXT && c.text.length == 0);
     }
     double number(int field) const override
     {
         const Cell& c = cell(field);
         if (c.kind == SQLITE_TEXT)
-            return QString::fromUtf8(m_texts.constData() + c.offset, c.length).trimmed().toDouble();
+            return QString::fromUtf8(m_texts.constData() + c.text.offset, c.text.length).trimmed().toDouble();
         return c.kind == SQLITE_NULL ? 0.0 : c.number;
     }
     QString text(int field) const override
     {
         const Cell& c = cell(field);
         if (c.kind == SQLITE_TEXT)
-            return QString::fromUtf8(m_texts.constData() + c.offset, c.length);
+            return QString::fromUtf8(m_texts.constData() + c.text.offset, c.text.length);
         if (c.kind == SQLITE_NULL)
             return QString();
         return formatGeneral(c.number, 15, u'.');
@@ -91,7 +99,7 @@ public:
     {
         const Cell& c = cell(field);
         if (c.kind == SQLITE_TEXT)
-            out.assign(m_texts.constData() + c.offset, c.length);
+            out.assign(m_texts.constData() + c.text.offset, c.text.length);
         else
             RecordSource::utf8Text(field, out);
     }
