@@ -389,3 +389,60 @@ TEST(DriverTableModule, AWholeScanNeedsNoSortForTheFileOrder)
     EXPECT_TRUE(plan("EXPLAIN QUERY PLAN SELECT A FROM t ORDER BY A").contains("ORDER BY"));
     sqlite3_close(db);
 }
+
+namespace {
+
+// One text field "A" holding the given codes, one a record.
+class CodeRecords : public RecordSource {
+public:
+    explicit CodeRecords(QStringList codes) : m_codes(std::move(codes))
+    {
+        m_defs.Add(QStringLiteral("A"), TFieldType::ftString, 4);
+    }
+    QString origin() const override { return QStringLiteral("codes"); }
+    const TFieldDefs& fieldDefs() const override { return m_defs; }
+    int recordCount() const override { return static_cast<int>(m_codes.size()); }
+    void readRecord(int record) override { m_current = record; }
+    bool isNull(int) const override { return false; }
+    double number(int) const override { return 0; }
+    QString text(int) const override { return m_codes.at(m_current); }
+
+private:
+    QStringList m_codes;
+    TFieldDefs m_defs;
+    int m_current = 0;
+};
+
+} // namespace
+
+// A key looked up in the hash index gives its records in file order: the file order added to a
+// statement is then kept without a sort.
+TEST(DriverTableModule, AnIndexedLookupKeepsTheFileOrderWithoutASort)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    DriverTableRegistry registry;
+    auto data = std::make_shared<DriverTableData>();
+    data->records = std::make_unique<CodeRecords>(QStringList{"b", "a", "b", "c", "a", "b", "b", "a"});
+    data->textual = {true};
+    registry.insert(QStringLiteral("t"), data);
+    registerDriverTableModule(db, &registry);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE VIRTUAL TABLE t USING verola_table(t)", nullptr, nullptr, nullptr), SQLITE_OK);
+    const auto rows = [db](const char* sql, int column = 0) {
+        QStringList out;
+        sqlite3_stmt* statement = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr), SQLITE_OK) << sql;
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            out.append(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, column))));
+        sqlite3_finalize(statement);
+        return out;
+    };
+    EXPECT_EQ(rows("SELECT rowid FROM t WHERE A = 'b' ORDER BY \"t\".rowid"), (QStringList{"0", "2", "5", "6"}));
+    EXPECT_EQ(rows("SELECT rowid FROM t WHERE A = 'a' ORDER BY \"t\".rowid"), (QStringList{"1", "4", "7"}));
+    EXPECT_TRUE(rows("SELECT rowid FROM t WHERE A = 'z' ORDER BY \"t\".rowid").isEmpty());
+    const QString plan = rows("EXPLAIN QUERY PLAN SELECT A FROM t WHERE A = 'b' ORDER BY \"t\".rowid", 3).join(u'\n');
+    EXPECT_FALSE(plan.isEmpty());
+    EXPECT_FALSE(plan.contains("ORDER BY")) << plan.toStdString();
+    EXPECT_TRUE(rows("EXPLAIN QUERY PLAN SELECT A FROM t WHERE A = 'b' ORDER BY \"t\".rowid DESC", 3).join(u'\n').contains("ORDER BY"));
+    sqlite3_close(db);
+}
