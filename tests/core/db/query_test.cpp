@@ -360,20 +360,35 @@ TEST(DriverTableModule, FailuresOfATableBecomeSqlErrors)
     }
 }
 
+// An SQLite connection that shows the records as the virtual table "t" of one text field.
+struct OneTableDb {
+    explicit OneTableDb(std::unique_ptr<RecordSource> records)
+    {
+        sqlite3_open(":memory:", &db);
+        auto data = std::make_shared<DriverTableData>();
+        data->records = std::move(records);
+        data->textual = {true};
+        registry.insert(QStringLiteral("t"), data);
+        registerDriverTableModule(db, &registry);
+        created = sqlite3_exec(db, "CREATE VIRTUAL TABLE t USING verola_table(t)", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~OneTableDb() { sqlite3_close(db); }
+    OneTableDb(const OneTableDb&) = delete;
+    OneTableDb& operator=(const OneTableDb&) = delete;
+
+    DriverTableRegistry registry;
+    sqlite3* db = nullptr;
+    bool created = false;
+};
+
 } // namespace
 
 // The added file order costs no sort where a table is scanned whole, in record order anyway.
 TEST(DriverTableModule, AWholeScanNeedsNoSortForTheFileOrder)
 {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    DriverTableRegistry registry;
-    auto data = std::make_shared<DriverTableData>();
-    data->records = std::make_unique<FailingRecords>([] {});
-    data->textual = {true};
-    registry.insert(QStringLiteral("t"), data);
-    registerDriverTableModule(db, &registry);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE VIRTUAL TABLE t USING verola_table(t)", nullptr, nullptr, nullptr), SQLITE_OK);
+    OneTableDb table(std::make_unique<FailingRecords>([] {}));
+    ASSERT_TRUE(table.created);
+    sqlite3* db = table.db;
     const auto plan = [db](const char* sql) {
         QString text;
         sqlite3_stmt* statement = nullptr;
@@ -387,7 +402,6 @@ TEST(DriverTableModule, AWholeScanNeedsNoSortForTheFileOrder)
     // Descending, or on a field, SQLite still sorts.
     EXPECT_TRUE(plan("EXPLAIN QUERY PLAN SELECT A FROM t ORDER BY \"t\".rowid DESC").contains("ORDER BY"));
     EXPECT_TRUE(plan("EXPLAIN QUERY PLAN SELECT A FROM t ORDER BY A").contains("ORDER BY"));
-    sqlite3_close(db);
 }
 
 namespace {
@@ -419,15 +433,9 @@ private:
 // statement is then kept without a sort.
 TEST(DriverTableModule, AnIndexedLookupKeepsTheFileOrderWithoutASort)
 {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    DriverTableRegistry registry;
-    auto data = std::make_shared<DriverTableData>();
-    data->records = std::make_unique<CodeRecords>(QStringList{"b", "a", "b", "c", "a", "b", "b", "a"});
-    data->textual = {true};
-    registry.insert(QStringLiteral("t"), data);
-    registerDriverTableModule(db, &registry);
-    ASSERT_EQ(sqlite3_exec(db, "CREATE VIRTUAL TABLE t USING verola_table(t)", nullptr, nullptr, nullptr), SQLITE_OK);
+    OneTableDb table(std::make_unique<CodeRecords>(QStringList{"b", "a", "b", "c", "a", "b", "b", "a"}));
+    ASSERT_TRUE(table.created);
+    sqlite3* db = table.db;
     const auto rows = [db](const char* sql, int column = 0) {
         QStringList out;
         sqlite3_stmt* statement = nullptr;
@@ -444,5 +452,4 @@ TEST(DriverTableModule, AnIndexedLookupKeepsTheFileOrderWithoutASort)
     EXPECT_FALSE(plan.isEmpty());
     EXPECT_FALSE(plan.contains("ORDER BY")) << plan.toStdString();
     EXPECT_TRUE(rows("EXPLAIN QUERY PLAN SELECT A FROM t WHERE A = 'b' ORDER BY \"t\".rowid DESC", 3).join(u'\n').contains("ORDER BY"));
-    sqlite3_close(db);
 }
