@@ -50,7 +50,7 @@ TDesForm::TDesForm(const QStringList& lines, QWidget* parent) : QDialog(parent)
     layout->addWidget(bar);
     connect(ContinueButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(RefuseButton, &QPushButton::clicked, this, &QDialog::reject);
-    resize(480, 320);
+    resize(640, 320);
 }
 
 QStringList TDesForm::lines() const
