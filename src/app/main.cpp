@@ -9,11 +9,16 @@ int main(int argc, char* argv[])
     verola::ProcessState state;
     int status = 0;
     {
-        verola::TNavigatorForm navigator(state, QCoreApplication::applicationFilePath());
-        verola::DialogFeedback feedback(&navigator);
+        // What the start says (a plug-in library that cannot be loaded) is shown over the
+        // main window once it is up.
+        verola::DialogFeedback feedback(nullptr);
+        feedback.holdMessages();
         state.feedback = &feedback;
+        verola::TNavigatorForm navigator(state, QCoreApplication::applicationFilePath());
+        feedback.setParentWindow(&navigator);
         verola::createBlockConnection(state);
         navigator.show();
+        feedback.releaseMessages();
         const QStringList arguments = QCoreApplication::arguments();
         if (arguments.size() > 1)
             navigator.openConfiguration(arguments.at(1));

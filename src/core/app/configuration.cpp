@@ -2,6 +2,7 @@
 
 #include "core/app/fileset.h"
 #include "core/app/workspace.h"
+#include "core/models/pluginbridge.h"
 #include "core/platform/atomicfile.h"
 #include "core/platform/errors.h"
 #include "core/platform/textfile.h"
@@ -202,6 +203,8 @@ bool OpenConfiguration(TWorkspace& workspace, const QString& path)
         return false;
     bool read = true;
     try {
+        if (state.plugins)
+            state.plugins->configurationOpened();
         workspace.caption = state.ConfigName + u' ' + description.first();
         ReadFileSet(workspace);
     } catch (const std::exception&) {

@@ -13,6 +13,8 @@
 
 namespace verola {
 
+class PluginBridge;
+
 // Block numbers of the five blocks of the chain.
 enum BlockNumber { kPolBlock = 0, kConcBlock = 1, kRiskBlock = 2, kDesBlock = 3, kDeathBlock = 4 };
 constexpr int kBlockCount = 5;
@@ -42,6 +44,8 @@ struct VEROLA_CORE_EXPORT ProcessState {
     bool exposureModelRunning = false;
     // The coordinate names of the blocks and their links, from the data directory's "total.cnn".
     std::unique_ptr<TBlockConnectForm> blockConnection;
+    // The bridge to the plug-in libraries, owned by the main window; null without one.
+    PluginBridge* plugins = nullptr;
 
     FormatSettings format = FormatSettings::fromSystemLocale();
     Feedback* feedback = nullptr;

@@ -1,5 +1,6 @@
 #include "gui/app/dialogfeedback.h"
 
+#include "gui/app/navigatorform.h"
 #include "gui/app/verolaapplication.h"
 
 #include "gui/windows/desform.h"
@@ -22,7 +23,24 @@ DialogFeedback::~DialogFeedback()
 
 void DialogFeedback::message(const QString& text)
 {
+    if (m_holding) {
+        m_held.append(text);
+        return;
+    }
     QMessageBox::information(m_parent, VerolaApplication::messageTitle(), text);
+}
+
+void DialogFeedback::releaseMessages()
+{
+    m_holding = false;
+    for (const QString& text : std::as_const(m_held)) {
+        auto* box = new QMessageBox(QMessageBox::Information, VerolaApplication::messageTitle(), text,
+            QMessageBox::Ok, m_parent);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
+    }
+    m_held.clear();
 }
 
 bool DialogFeedback::question(const QString& text)
@@ -82,8 +100,13 @@ void DialogFeedback::progressStep()
 
 void DialogFeedback::progressStatus(int panel, const QString& text)
 {
-    if (m_progress)
+    if (m_progress && m_progress->isVisible()) {
         m_progress->StatusPanel(panel)->setText(text);
+        return;
+    }
+    auto* navigator = qobject_cast<TNavigatorForm*>(m_parent);
+    if (navigator && panel >= 0 && panel < 3)
+        navigator->StatusPanel(panel)->setText(text);
 }
 
 void DialogFeedback::progressHide()

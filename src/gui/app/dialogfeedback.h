@@ -12,11 +12,19 @@ namespace verola {
 class TGaugeForm;
 
 // Message boxes, yes/no questions, the description window and the progress window for core
-// operations. A click on the progress window asks the running operation to stop.
+// operations. A click on the progress window asks the running operation to stop. Status texts
+// go to the progress window while it is shown, else to the main window's status bar.
 class VEROLA_GUI_EXPORT DialogFeedback : public Feedback {
 public:
     explicit DialogFeedback(QWidget* parent);
     ~DialogFeedback() override;
+
+    // The window the dialogs belong to, when it exists only after the feedback.
+    void setParentWindow(QWidget* parent) { m_parent = parent; }
+    // Messages said while the program starts wait until its window is shown: held, they are
+    // shown by releaseMessages() over the window, without stopping the program.
+    void holdMessages() { m_holding = true; }
+    void releaseMessages();
 
     void message(const QString& text) override;
     bool question(const QString& text) override;
@@ -36,6 +44,8 @@ public:
 private:
     QWidget* m_parent;
     QPointer<TGaugeForm> m_progress;
+    bool m_holding = false;
+    QStringList m_held;
 };
 
 } // namespace verola

@@ -22,10 +22,11 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QLabel>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -81,6 +82,7 @@ TNavigatorForm::TNavigatorForm(ProcessState& state, const QString& programPath, 
     createMenus();
     createToolBar();
     createPopupMenus();
+    createStatusBar();
     FormCreate(programPath);
 }
 
@@ -129,10 +131,10 @@ void TNavigatorForm::createMenus()
     QMenu* risk = ModelsItem->addMenu(QStringLiteral("Экспертиза риска"));
     ExpertRiskItem = addItem(risk, QStringLiteral("ExpertRiskItem"), QStringLiteral("Экспертиза"));
     CalcRiskItem = addItem(risk, QStringLiteral("CalcRiskItem"), QStringLiteral("Расчет"));
-    connect(ExpertISCItem, &QAction::triggered, this, [this] { runPlugin(QStringLiteral("Окно модели рассеяния")); });
-    connect(CalcISCItem, &QAction::triggered, this, [this] { runPlugin(QStringLiteral("Модель рассеяния")); });
-    connect(ExpertRiskItem, &QAction::triggered, this, [this] { runPlugin(QStringLiteral("Окно модели экспозиции")); });
-    connect(CalcRiskItem, &QAction::triggered, this, [this] { runPlugin(QStringLiteral("Модель риска")); });
+    connect(ExpertISCItem, &QAction::triggered, this, [this] { ExpertISCItemClick(ExpertISCItem); });
+    connect(CalcISCItem, &QAction::triggered, this, [this] { CalcISCItemClick(CalcISCItem); });
+    connect(ExpertRiskItem, &QAction::triggered, this, [this] { ExpertRiskItemClick(ExpertRiskItem); });
+    connect(CalcRiskItem, &QAction::triggered, this, [this] { CalcRiskItemClick(CalcRiskItem); });
 
     DataBaseItem = menuBar()->addMenu(QStringLiteral("База данных"));
     DataBaseItem->setObjectName(QStringLiteral("DataBaseItem"));
@@ -140,7 +142,7 @@ void TNavigatorForm::createMenus()
     DBDefineItem = addItem(DataBaseItem, QStringLiteral("DBDefineItem"), QStringLiteral("Файл задания БД"));
     IntervalsItem = addItem(DataBaseItem, QStringLiteral("IntervalsItem"), QStringLiteral("БД -> интервалы"));
     connect(ShowIniItem, &QAction::triggered, this, &TNavigatorForm::ShowIniBtnClick);
-    connect(DBDefineItem, &QAction::triggered, this, [this] { runPlugin(QStringLiteral("Подключение новой БД")); });
+    connect(DBDefineItem, &QAction::triggered, this, &TNavigatorForm::SetPanelBtnClick);
     connect(IntervalsItem, &QAction::triggered, this, [this] { openIntervalWindow(); });
 
     WindowItem = menuBar()->addMenu(QStringLiteral("Окна"));
@@ -218,10 +220,10 @@ void TNavigatorForm::createToolBar()
     connect(ToolButton5, &QAction::triggered, this, &TNavigatorForm::OpenItemClick);
     connect(ToolButton6, &QAction::triggered, this, &TNavigatorForm::SaveItemClick);
     connect(ToolButton2, &QAction::triggered, this, &TNavigatorForm::ExitWithoutItemClick);
-    connect(ToolButtonISCWindow, &QAction::triggered, ExpertISCItem, &QAction::trigger);
-    connect(ToolButtonRiskWindow, &QAction::triggered, ExpertRiskItem, &QAction::trigger);
+    connect(ToolButtonISCWindow, &QAction::triggered, this, [this] { ExpertISCItemClick(ToolButtonISCWindow); });
+    connect(ToolButtonRiskWindow, &QAction::triggered, this, [this] { ExpertRiskItemClick(ToolButtonRiskWindow); });
     connect(ToolButton14, &QAction::triggered, this, &TNavigatorForm::ShowIniBtnClick);
-    connect(ToolButton15, &QAction::triggered, DBDefineItem, &QAction::trigger);
+    connect(ToolButton15, &QAction::triggered, this, &TNavigatorForm::SetPanelBtnClick);
     connect(ToolButton3, &QAction::triggered, this, [this] { openIntervalWindow(); });
     connect(ToolButtonTableWindow, &QAction::triggered, this, [this] { TableItemClick(nullptr, true); });
     connect(ToolButtonMapWindow, &QAction::triggered, this, [this] { MapWindowItemClick(true); });
@@ -274,29 +276,40 @@ void TNavigatorForm::createPopupMenus()
         this, &TNavigatorForm::DBMortalItemClick);
 }
 
-bool TNavigatorForm::pluginPresent(const QString& stem) const
+void TNavigatorForm::createStatusBar()
 {
-    const QString directory = m_state.programDirectory;
-    for (const QString& name : {stem + QStringLiteral(".dll"), stem + QStringLiteral(".so"),
-             QStringLiteral("lib") + stem + QStringLiteral(".so"), QStringLiteral("lib") + stem + QStringLiteral(".dylib")})
-        if (QFileInfo::exists(directory + name))
-            return true;
-    return false;
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    for (int panel = 0; panel < 3; ++panel) {
+        auto* label = new QLabel(StatusBar1);
+        label->setObjectName(QStringLiteral("StatusPanel%1").arg(panel));
+        label->setFrameShape(QFrame::StyledPanel);
+        if (panel == 2)
+            label->setMinimumWidth(48); // "100%"
+        StatusBar1->addWidget(label, panel == 2 ? 0 : 1);
+        m_statusPanels[panel] = label;
+    }
+}
+
+bool TNavigatorForm::pluginPresent(PluginLibrary library) const
+{
+    return m_plugins->present(library);
 }
 
 void TNavigatorForm::enableByPlugins()
 {
     for (int number = 0; number < kBlockCount; ++number)
         FlowDiagram->cover(number)->setBlockVisible(ReadBlockVisible(blockKindCode(number)));
-    DBDefineItem->setEnabled(pluginPresent(QStringLiteral("DbSetup")));
+    DBDefineItem->setEnabled(pluginPresent(PluginLibrary::DbSetup));
     ToolButton15->setEnabled(DBDefineItem->isEnabled());
-    ToolButtonTableWindow->setEnabled(pluginPresent(QStringLiteral("TableView")));
-    ToolButtonMapWindow->setEnabled(pluginPresent(QStringLiteral("MapView")));
-    const bool dispersion = pluginPresent(QStringLiteral("DispersionModel"));
+    ToolButtonTableWindow->setEnabled(pluginPresent(PluginLibrary::TableView));
+    ToolButtonMapWindow->setEnabled(pluginPresent(PluginLibrary::MapView));
+    const bool dispersion = pluginPresent(PluginLibrary::DispersionModel);
     for (QAction* action : {ToolButtonISCWindow, ExpertISCItem})
         action->setEnabled(dispersion);
     FlowDiagram->ButtonISC3->setEnabled(dispersion);
-    const bool exposure = pluginPresent(QStringLiteral("ExposureModel"));
+    const bool exposure = pluginPresent(PluginLibrary::ExposureModel);
     for (QAction* action : {ToolButtonRiskWindow, ExpertRiskItem})
         action->setEnabled(exposure);
     FlowDiagram->ButtonRisk->setEnabled(exposure);
@@ -308,12 +321,15 @@ void TNavigatorForm::FormCreate(const QString& programPath)
 {
     initialiseProcessState(m_state, programPath);
     m_workspace = std::make_unique<TWorkspace>(m_state);
+    m_plugins = std::make_unique<PluginBridge>(*m_workspace, static_cast<PluginHost&>(*this));
+    m_state.plugins = m_plugins.get();
+    m_plugins->start(static_cast<QWidget*>(this));
     m_steps = workbenchBlockSteps();
     FlowDiagram = new NavigatorDiagram(*m_workspace, this);
     auto* scroll = new QScrollArea(this);
     scroll->setWidget(FlowDiagram);
     setCentralWidget(scroll);
-    resize(FlowDiagram->minimumWidth() + 24, FlowDiagram->minimumHeight() + 84);
+    resize(FlowDiagram->minimumWidth() + 24, FlowDiagram->minimumHeight() + 84 + StatusBar1->sizeHint().height());
     enableByPlugins();
     wireDiagram();
     FlowDiagram->decorate();
@@ -363,18 +379,25 @@ void TNavigatorForm::wireDiagram()
                 [this, panel](TTablePanel* dragged) { TablePanelDragDrop(panel->tablePanel(), dragged); });
         }
     }
-    connect(FlowDiagram->ButtonISC3, &QToolButton::clicked, CalcISCItem, &QAction::trigger);
-    connect(FlowDiagram->ButtonRisk, &QToolButton::clicked, CalcRiskItem, &QAction::trigger);
+    // The block buttons toggle their pressed state, then run the command of the menu item.
+    connect(FlowDiagram->ButtonISC3, &QToolButton::clicked, this, [this] { CalcISCItemClick(FlowDiagram->ButtonISC3); });
+    connect(FlowDiagram->ButtonRisk, &QToolButton::clicked, this, [this] { CalcRiskItemClick(FlowDiagram->ButtonRisk); });
 }
 
 void TNavigatorForm::FormDestroy()
 {
+    // The window is going away; an unwritable settings file must not stop the shutdown.
     try {
         RecentFiles->SaveToIni();
-        m_state.coordinateCaptionList.clear();
+    } catch (const EPlatformError&) {
+    }
+    m_state.coordinateCaptionList.clear();
+    // The plug-in windows are gone, and their libraries, before the workspace they show.
+    m_plugins->shutdown();
+    m_state.plugins = nullptr;
+    try {
         writeBackSettingsAtExit(m_state);
     } catch (const EPlatformError&) {
-        // The window is going away; an unwritable settings file must not stop the shutdown.
     }
     m_currentPanel = nullptr;
     delete takeCentralWidget(); // the diagram's widgets point into the workspace
@@ -382,6 +405,7 @@ void TNavigatorForm::FormDestroy()
     m_state.StagingTab.reset();
     deleteScratchFiles();
     m_state.MapList.clear();
+    m_plugins.reset();
 }
 
 void TNavigatorForm::updateTitle()
@@ -565,15 +589,14 @@ void TNavigatorForm::TableItemClick(QAction* modeItem, bool bringToFront)
         return;
     TTab& table = m_currentPanel->Table();
     const int mode = modeItem ? modeItem->data().toInt() : table.FCompareMode;
-    runCommand([this, &table] { SetXYCoord(*m_workspace, 1, 2, &table); });
-    showTableWindow(*m_currentPanel, mode, bringToFront);
+    m_plugins->showTableWindow(m_currentPanel, mode, bringToFront);
 }
 
 void TNavigatorForm::MapWindowItemClick(bool bringToFront)
 {
     if (!m_currentPanel)
         return;
-    showMapWindow(*m_currentPanel, m_currentPanel->Table().FCompareMode, bringToFront);
+    m_plugins->showMapWindow(m_currentPanel, bringToFront);
 }
 
 QString TNavigatorForm::tableFileExtension(const TTablePanel& panel) const
@@ -624,6 +647,7 @@ void TNavigatorForm::LoadTableItemClick()
     TTablePanel* panel = m_currentPanel;
     runCommand([panel, &file] { LoadFromFile(panel->Table(), file); });
     panel->tableChanged(); // a failed load keeps the cells it read
+    m_plugins->tableChanged(panel->Table());
 }
 
 void TNavigatorForm::DBFNameClick(QAction*)
@@ -705,19 +729,68 @@ bool TNavigatorForm::openIntervalWindow()
     return false;
 }
 
-void TNavigatorForm::showTableWindow(TTablePanel&, int, bool)
+// --- Plug-in libraries -------------------------------------------------------------------------
+
+void TNavigatorForm::ExpertISCItemClick(QObject* sender)
 {
-    windowNotBuilt(QStringLiteral("Окно таблицы"));
+    m_plugins->dispersionModel(false, sender);
 }
 
-void TNavigatorForm::showMapWindow(TTablePanel&, int, bool)
+void TNavigatorForm::CalcISCItemClick(QObject* sender)
 {
-    windowNotBuilt(QStringLiteral("Окно карты"));
+    m_plugins->dispersionModel(true, sender);
 }
 
-void TNavigatorForm::runPlugin(const QString& what)
+void TNavigatorForm::ExpertRiskItemClick(QObject* sender)
 {
-    windowNotBuilt(what);
+    m_plugins->exposureModel(false, sender);
+}
+
+void TNavigatorForm::CalcRiskItemClick(QObject* sender)
+{
+    m_plugins->exposureModel(true, sender);
+}
+
+void TNavigatorForm::SetPanelBtnClick()
+{
+    m_plugins->defineDatabases(FlowDiagram->cover(kPolBlock)->isEnabled(), FlowDiagram->cover(kConcBlock)->isEnabled(),
+        FlowDiagram->cover(kDesBlock)->isEnabled(), FlowDiagram->cover(kDeathBlock)->isEnabled());
+}
+
+bool TNavigatorForm::event(QEvent* event)
+{
+    const int number = static_cast<int>(event->type()) - VEROLA_NOTIFY_EVENT_BASE;
+    if (number > 0 && m_plugins && m_plugins->notify(number)) {
+        event->accept();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void TNavigatorForm::bringToFront(VerolaWindow window)
+{
+    auto* widget = static_cast<QWidget*>(window);
+    widget->show();
+    widget->raise();
+    widget->activateWindow();
+}
+
+void TNavigatorForm::frontMainWindow(bool showAndFocus)
+{
+    raise();
+    activateWindow();
+    if (showAndFocus) {
+        show();
+        setFocus();
+    }
+}
+
+void TNavigatorForm::setWaitCursor(bool wait)
+{
+    if (wait)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 } // namespace verola

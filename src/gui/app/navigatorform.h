@@ -3,15 +3,19 @@
 #include "gui/guiexport.h"
 #include "core/app/blockactions.h"
 #include "core/app/processstate.h"
+#include "core/models/pluginbridge.h"
 
 #include <QMainWindow>
+#include <array>
 #include <functional>
 #include <memory>
 
 class QAction;
 class QActionGroup;
 class QComboBox;
+class QLabel;
 class QMenu;
+class QStatusBar;
 class QToolBar;
 
 namespace verola {
@@ -22,8 +26,9 @@ class TRecentFiles;
 class TTablePanel;
 class TWorkspace;
 
-// The main window: the flow diagram of the five blocks and the commands acting on them.
-class VEROLA_GUI_EXPORT TNavigatorForm : public QMainWindow {
+// The main window: the flow diagram of the five blocks and the commands acting on them. It owns
+// the bridge to the plug-in libraries and shows their windows for it.
+class VEROLA_GUI_EXPORT TNavigatorForm : public QMainWindow, private PluginHost {
     Q_OBJECT
 public:
     TNavigatorForm(ProcessState& state, const QString& programPath, QWidget* parent = nullptr);
@@ -92,6 +97,9 @@ public:
     QMenu* DBMortalPopup = nullptr;
 
     NavigatorDiagram* FlowDiagram = nullptr;
+    // The three panels of the status bar, where the model libraries report their progress.
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusPanel(int panel) const { return m_statusPanels.at(panel); }
 
     // --- Commands ------------------------------------------------------------------------------
     void OpenItemClick();
@@ -114,7 +122,7 @@ public:
 
     // Makes the panel the current table panel and its block the active one.
     void PopupMenu0Popup(TTablePanel* panel);
-    TTablePanel* currentTablePanel() const { return m_currentPanel; }
+    TTablePanel* currentTablePanel() const override { return m_currentPanel; }
     // From a mode item when it is given, else from the tool button or a plug-in.
     void TableItemClick(QAction* modeItem = nullptr, bool bringToFront = false);
     void MapWindowItemClick(bool bringToFront = false);
@@ -122,6 +130,13 @@ public:
     void LoadTableItemClick();
     void DBFNameClick(QAction* item);
     void TablePanelDragDrop(TTablePanel* target, TTablePanel* dragged);
+
+    // The model commands; sender is the control clicked.
+    void ExpertISCItemClick(QObject* sender);
+    void CalcISCItemClick(QObject* sender);
+    void ExpertRiskItemClick(QObject* sender);
+    void CalcRiskItemClick(QObject* sender);
+    void SetPanelBtnClick();
 
     void ShowIniBtnClick();
     void DesWindowItemClick();
@@ -132,18 +147,19 @@ public:
     // The steps behind the panels: the database selection of the workbench unless others are set.
     void setBlockSteps(const BlockSteps& steps) { m_steps = steps; }
     TWorkspace& workspace() { return *m_workspace; }
+    PluginBridge& plugins() { return *m_plugins; }
 
 Q_SIGNALS:
     // A configuration was chosen from the recent-files list.
     void configurationChosen(const QString& path);
 
 protected:
-    // The windows and plug-ins later versions bring. Each says meanwhile that it is not built.
-    virtual EditorChoice openStructureEditor();                                     // "Структура выборки"
-    virtual bool openIntervalWindow();                                              // intervals from the databases
-    virtual void showTableWindow(TTablePanel& panel, int mode, bool bringToFront); // table window plug-in
-    virtual void showMapWindow(TTablePanel& panel, int mode, bool bringToFront);   // map window plug-in
-    virtual void runPlugin(const QString& what);                                    // model runs, database definition
+    // The notifications of the plug-in windows arrive as events of their own types.
+    bool event(QEvent* event) override;
+
+    // The windows later versions bring. Each says meanwhile that it is not built.
+    virtual EditorChoice openStructureEditor(); // "Структура выборки"
+    virtual bool openIntervalWindow();          // intervals from the databases
     void windowNotBuilt(const QString& what);
 
 private:
@@ -152,6 +168,7 @@ private:
     void createMenus();
     void createToolBar();
     void createPopupMenus();
+    void createStatusBar();
     void wireDiagram();
     void enableByPlugins();
     // Runs a command with the wait cursor; a failure is shown in a message box and reported as false.
@@ -160,15 +177,22 @@ private:
     bool trySave(const std::function<void()>& save) { return runCommand(save); }
     void databaseSelection(TCompPanel& block);
     void databaseReview(int number);
-    bool pluginPresent(const QString& stem) const;
+    bool pluginPresent(PluginLibrary library) const;
     QString tableFileExtension(const TTablePanel& panel) const;
     void updateTitle();
+
+    // PluginHost
+    void bringToFront(VerolaWindow window) override;
+    void frontMainWindow(bool showAndFocus) override;
+    void setWaitCursor(bool wait) override;
 
     ProcessState& m_state;
     std::unique_ptr<TWorkspace> m_workspace;
     BlockSteps m_steps;
     TTablePanel* m_currentPanel = nullptr;
     QAction* m_reviewAction = nullptr;
+    std::array<QLabel*, 3> m_statusPanels{};
+    std::unique_ptr<PluginBridge> m_plugins;
 };
 
 } // namespace verola

@@ -1,0 +1,305 @@
+// The plug-in libraries' windows and models driven from the main window as a person would,
+// with the test libraries (tests/support/plugins) and, when the build made them, the real ones.
+#include "gui/app/dialogfeedback.h"
+#include "gui/app/navigatorform.h"
+#include "gui/flow/navigatordiagram.h"
+#include "core/app/workspace.h"
+#include "core/platform/privateprofile.h"
+#include "plugins/api/pluginhandles.h"
+#include "pluginlog.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace verola;
+using namespace verola::test;
+
+namespace {
+
+QString pluginFolder(const char* variant)
+{
+    return QStringLiteral(VEROLA_TEST_PLUGIN_DIR "/") + QString::fromLatin1(variant);
+}
+
+// Closes every modal window that comes up while it lives, remembering the message boxes' texts.
+class ModalCloser {
+public:
+    ModalCloser()
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                if (auto* box = qobject_cast<QMessageBox*>(modal))
+                    texts.append(box->text());
+                modal->close();
+            }
+        });
+        m_timer.start();
+    }
+    QStringList texts;
+
+private:
+    QTimer m_timer;
+};
+
+class PluginWindows : public ::testing::Test {
+protected:
+    PluginWindows() : scope(system.path()) { pluginLog().clear(); }
+    ~PluginWindows() override
+    {
+        form.reset();
+        state.feedback = nullptr;
+        pluginLog().clear();
+    }
+
+    // The workbench started from a program folder, with the program's own dialog feedback.
+    void start(const QString& programFolder)
+    {
+        form = std::make_unique<TNavigatorForm>(state, programFolder + QStringLiteral("/verola"));
+        feedback = std::make_unique<DialogFeedback>(form.get());
+        state.feedback = feedback.get();
+        form->show();
+    }
+    CompPanelWidget& view(int number) { return *form->FlowDiagram->blockWidget(number); }
+    // Opens the table popup menu on a panel, as the right mouse button does, and leaves it.
+    void choose(QWidget* panel)
+    {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(4, 4), panel->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(panel, &event);
+        form->PopupMenu0->hide();
+    }
+    QWidget* tableWindow() { return static_cast<QWidget*>(form->plugins().tableWindow()); }
+    QWidget* mapWindow() { return static_cast<QWidget*>(form->plugins().mapWindow()); }
+    QStringList statusTexts()
+    {
+        return {form->StatusPanel(0)->text(), form->StatusPanel(1)->text(), form->StatusPanel(2)->text()};
+    }
+
+    TempFolder system;
+    ScopedSystemDirectory scope;
+    ProcessState state;
+    std::unique_ptr<TNavigatorForm> form;
+    std::unique_ptr<DialogFeedback> feedback;
+};
+
+TEST_F(PluginWindows, TheStartLoadsTheOptimizerAndEnablesTheCommandsOfTheLibrariesThere)
+{
+    TempFolder empty;
+    const struct {
+        QString folder;
+        QStringList messages;
+        bool enabled;
+    } cases[] = {
+        {pluginFolder("complete"), {}, true},
+        {empty.path(), {"Не могу загрузить Optimizer.dll"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        pluginLog().clear();
+        RecordingFeedback early; // what the window's creation says
+        state.feedback = &early;
+        TNavigatorForm navigator(state, c.folder + QStringLiteral("/verola"));
+        EXPECT_EQ(early.messages, c.messages);
+        EXPECT_EQ(navigator.plugins().isLoaded(PluginLibrary::Optimizer), c.enabled);
+        EXPECT_EQ(pluginLog().calls.contains("OptSetCallBack"), c.enabled);
+        for (QAction* action : {navigator.ToolButtonTableWindow, navigator.ToolButtonMapWindow,
+                 navigator.ToolButtonISCWindow, navigator.ExpertISCItem, navigator.ToolButtonRiskWindow,
+                 navigator.ExpertRiskItem, navigator.DBDefineItem, navigator.ToolButton15,
+                 navigator.PopupMenu0->actions().first()})
+            EXPECT_EQ(action->isEnabled(), c.enabled) << action->objectName().toStdString();
+        EXPECT_EQ(navigator.FlowDiagram->ButtonISC3->isEnabled(), c.enabled);
+        EXPECT_EQ(navigator.FlowDiagram->ButtonRisk->isEnabled(), c.enabled);
+        state.feedback = nullptr;
+    }
+}
+
+TEST_F(PluginWindows, AMessageOfTheStartWaitsForTheWindowAndHoldsNothingUp)
+{
+    TempFolder empty;
+    DialogFeedback startFeedback(nullptr);
+    startFeedback.holdMessages();
+    state.feedback = &startFeedback;
+    form = std::make_unique<TNavigatorForm>(state, empty.file("verola"));
+    startFeedback.setParentWindow(form.get());
+    form->show();
+    EXPECT_TRUE(form->findChildren<QMessageBox*>().isEmpty()) << "nothing is shown before the window";
+    startFeedback.releaseMessages();
+    const QList<QMessageBox*> boxes = form->findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.first()->text(), QStringLiteral("Не могу загрузить Optimizer.dll"));
+    EXPECT_TRUE(boxes.first()->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    boxes.first()->close();
+    state.feedback = nullptr;
+}
+
+TEST_F(PluginWindows, TheTableWindowOpensFromThePopupMenuAndClosesAsAWindowDoes)
+{
+    start(pluginFolder("complete"));
+    QAction* minusBackground = form->PopupMenu0->actions().at(1);
+    // Round after round: the library is unloaded with its window, charts and all, and loads again.
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        choose(view(kConcBlock).Extr);
+        minusBackground->trigger();
+        QPointer<QWidget> window = tableWindow();
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_TRUE(window->isWindow());
+        EXPECT_EQ(window->parentWidget(), form.get());
+        EXPECT_EQ(pluginLog().mode, 1) << "the item's tag, whichever way its check mark turned";
+        EXPECT_EQ(pluginLog().kindName, QStringLiteral("Загрязнения"));
+
+        QTest::keyClick(window, Qt::Key_Escape); // the window asks to be hidden
+        QApplication::processEvents();
+        ASSERT_NE(window, nullptr);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(pluginLog().calls.last(), QStringLiteral("DllTableHide"));
+
+        form->ToolButtonTableWindow->trigger();
+        EXPECT_TRUE(window->isVisible()) << "the tool button brings it back to the front";
+        window->close(); // as the window's close button does
+        QApplication::processEvents();
+        EXPECT_EQ(window, nullptr);
+        EXPECT_EQ(tableWindow(), nullptr);
+        EXPECT_FALSE(form->plugins().isLoaded(PluginLibrary::TableView));
+        EXPECT_TRUE(form->isVisible());
+    }
+    EXPECT_EQ(pluginLog().count("DllTableClose"), 3);
+}
+
+TEST_F(PluginWindows, TheMapWindowFollowsTheTableWindowsCallbacks)
+{
+    start(pluginFolder("complete"));
+    choose(view(kConcBlock).Est);
+    form->ToolButtonTableWindow->trigger();
+    ASSERT_NE(pluginLog().a, nullptr);
+    const QByteArray kind = "Загрязнения";
+    int index[12] = {};
+    pluginLog().a(1, index, 2, -1, plugin::toString(kind), plugin::toString(kind)); // the table's "Карта" button
+    QPointer<QWidget> map = mapWindow();
+    ASSERT_NE(map, nullptr);
+    EXPECT_TRUE(map->isVisible());
+    EXPECT_EQ(pluginLog().calls.last(), QStringLiteral("DllSetMapFromTable"));
+
+    pluginLog().e(); // the map asks for the table window
+    EXPECT_EQ(pluginLog().count("DllTableCreate"), 1);
+    map->close();
+    QApplication::processEvents();
+    EXPECT_EQ(map, nullptr);
+    EXPECT_FALSE(form->plugins().isLoaded(PluginLibrary::MapView));
+    EXPECT_NE(tableWindow(), nullptr) << "the table window stays";
+}
+
+TEST_F(PluginWindows, ASecondClickOnTheBlockButtonStopsTheRunningModel)
+{
+    start(pluginFolder("complete"));
+    const struct {
+        const char* name;
+        QToolButton* button;
+        bool ProcessState::*running;
+        const char* stop;
+    } cases[] = {
+        {"dispersion", form->FlowDiagram->ButtonISC3, &ProcessState::dispersionModelRunning, "DllModelStop"},
+        {"exposure", form->FlowDiagram->ButtonRisk, &ProcessState::exposureModelRunning, "DllRiskStop"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        pluginLog().clear();
+        QStringList duringRun;
+        bool waitCursor = false;
+        pluginLog().onStep = [&](int step) {
+            if (step != 2)
+                return;
+            duringRun = statusTexts();
+            waitCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            // The person clicks again; the click arrives while the model reports its progress.
+            QTimer::singleShot(0, c.button, [&c] { QTest::mouseClick(c.button, Qt::LeftButton); });
+        };
+        QTest::mouseClick(c.button, Qt::LeftButton);
+        EXPECT_EQ(pluginLog().count(c.stop), 1);
+        EXPECT_EQ(pluginLog().sender, c.button);
+        EXPECT_EQ(pluginLog().progressSteps, 3) << "stopped at the next step";
+        EXPECT_EQ(duringRun, (QStringList{"Расчет", "Источник 2", "20%"}));
+        EXPECT_TRUE(waitCursor);
+        EXPECT_EQ(statusTexts(), (QStringList{"", "", ""}));
+        EXPECT_FALSE(state.*c.running);
+        EXPECT_FALSE(c.button->isChecked()) << "pressed by the first click, released by the second";
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+}
+
+TEST_F(PluginWindows, TheDatabaseDefinitionToolLearnsWhichBlocksAreUncovered)
+{
+    PrivateProfile ini(QStringLiteral("RuzUzo.ini"));
+    ini.writeBool("Visible", "Pol", true);
+    ini.writeBool("Visible", "Des", true);
+    start(pluginFolder("complete"));
+    form->ToolButton15->trigger();
+    EXPECT_EQ(pluginLog().calls.last(), QStringLiteral("SetDBParam"));
+    EXPECT_EQ(pluginLog().createdWith, static_cast<QWidget*>(form.get()));
+    EXPECT_EQ(std::vector<int>(pluginLog().databaseCovers, pluginLog().databaseCovers + 4),
+        (std::vector<int>{1, 0, 1, 0}));
+}
+
+TEST_F(PluginWindows, ClosingTheWorkbenchClosesTheTableWindowThenTheMap)
+{
+    start(pluginFolder("complete"));
+    choose(view(kPolBlock).Rule);
+    form->MapWindowItem->trigger();
+    form->TableWindowItem->trigger();
+    QPointer<QWidget> table = tableWindow();
+    QPointer<QWidget> map = mapWindow();
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(map, nullptr);
+    pluginLog().calls.clear();
+    form.reset();
+    EXPECT_EQ(pluginLog().calls, (QStringList{"DllTableClose", "DllMapClose"}));
+    EXPECT_EQ(table, nullptr);
+    EXPECT_EQ(map, nullptr);
+}
+
+// The table and map windows the build makes, when it made them.
+TEST_F(PluginWindows, TheWorkbenchsOwnTableAndMapWindowsLoadAndUnload)
+{
+    const QString program = QStringLiteral(VEROLA_PROGRAM_DIR);
+    for (const char* stem : {"TableView", "MapView"})
+        if (!pluginPresent(program, QString::fromLatin1(stem)))
+            GTEST_SKIP() << stem << " is not built in " << program.toStdString();
+    start(program);
+    ModalCloser closer; // whatever a window of theirs asks is answered
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        choose(view(kConcBlock).Extr);
+        form->ToolButtonTableWindow->trigger();
+        form->ToolButtonMapWindow->trigger();
+        QPointer<QWidget> table = tableWindow();
+        QPointer<QWidget> map = mapWindow();
+        ASSERT_NE(table, nullptr);
+        ASSERT_NE(map, nullptr);
+        EXPECT_TRUE(table->isVisible());
+        EXPECT_TRUE(map->isVisible());
+        table->close();
+        map->close();
+        QApplication::processEvents();
+        EXPECT_EQ(table, nullptr);
+        EXPECT_EQ(map, nullptr);
+        EXPECT_FALSE(form->plugins().isLoaded(PluginLibrary::TableView));
+        EXPECT_FALSE(form->plugins().isLoaded(PluginLibrary::MapView));
+    }
+    EXPECT_EQ(closer.texts, QStringList()) << "the libraries load with every entry point";
+}
+
+} // namespace
