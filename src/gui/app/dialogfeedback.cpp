@@ -39,6 +39,9 @@ void DialogFeedback::releaseMessages()
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::NonModal);
         box->show();
+        box->activateWindow(); // Return closes it, as it would a modal box
+        if (QWidget* window = m_parent)
+            QObject::connect(box, &QMessageBox::finished, window, [window] { window->activateWindow(); });
     }
     m_held.clear();
 }
