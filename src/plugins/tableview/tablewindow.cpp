@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSaveFile>
@@ -140,6 +141,7 @@ void TableWindow::createControls()
     Grid->horizontalHeader()->setDefaultSectionSize(88);
     Grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     Grid->horizontalHeader()->setHighlightSections(true);
+    Grid->installEventFilter(this);
     Chart = new SliceChart(this);
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(Grid);
@@ -350,6 +352,17 @@ QString TableWindow::selectionText() const
     for (const QStringList& row : rows)
         lines.append(row.join(u'\t'));
     return lines.join(u'\n');
+}
+
+// The grid by itself copies only its current cell; the window copies the whole selection.
+bool TableWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Grid && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copySelection();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TableWindow::copySelection()
