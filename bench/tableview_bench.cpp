@@ -1,6 +1,7 @@
 // The table window's grid over a 1,000 × 1,000 slice of an eight-slice table (8,000,000 cells):
 // switching the slice, fetching a screenful of cells, switching axes, and the grid repainted
 // offscreen after a scroll or a slice switch.
+#include "core/tables/compare.h"
 #include "plugins/tableview/tableslicemodel.h"
 
 #include <QApplication>
@@ -48,7 +49,7 @@ TTab& bigTable()
 }
 
 // Reads a screenful of cell texts from (top, left), as a view paints them; checks one cell
-// against the table.
+// against the table's comparison view.
 void fetchScreen(const TableSliceModel& model, int top, int left, benchmark::State& state)
 {
     int shown = 0;
@@ -60,7 +61,7 @@ void fetchScreen(const TableSliceModel& model, int top, int left, benchmark::Sta
         }
     benchmark::DoNotOptimize(shown);
     TTab& table = *model.table();
-    const float expected = table.GetCell(model.cellIndex(top, left));
+    const float expected = CompareRead(table, model.cellIndex(top, left));
     const QVariant first = model.data(model.index(top, left));
     if (isMissing(expected) ? first.isValid() : first.toString() != tableview::valueText(expected))
         state.SkipWithError("the grid does not read the table");

@@ -20,21 +20,20 @@ SliceChart::SliceChart(QWidget* parent)
     : QChartView(parent)
 {
     setRenderHint(QPainter::Antialiasing);
-    chart()->legend()->hide();
-    chart()->setMargins(QMargins(4, 4, 4, 4));
     setMinimumHeight(160);
+    clear();
 }
 
+// Each plot draws on a chart of its own: axes taken off a chart leave their labels behind.
 void SliceChart::clear()
 {
-    QChart* c = chart();
-    c->removeAllSeries();
+    auto* fresh = new QChart;
+    fresh->legend()->hide();
+    fresh->setMargins(QMargins(4, 4, 4, 4));
+    QChart* old = chart();
+    setChart(fresh);
+    delete old;
     m_series = nullptr;
-    for (QAbstractAxis* axis : c->axes()) {
-        c->removeAxis(axis);
-        delete axis;
-    }
-    c->setTitle(QString());
 }
 
 void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int section, const QString& unit)
@@ -58,7 +57,8 @@ void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int s
     }
     QChart* c = chart();
     c->addSeries(m_series);
-    c->setTitle(sectionCaptions[section].name);
+    c->setTitle(axisCaption(row ? model.rowAxis() : model.columnAxis()) + QStringLiteral(": ")
+        + sectionCaptions[section].name);
 
     QAbstractAxis* xAxis = nullptr;
     if (count <= kNamedPositions) {
@@ -91,7 +91,8 @@ void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int s
             high = qMax(high, p.y());
         }
         const qreal pad = high > low ? (high - low) * 0.05 : qMax<qreal>(1.0, qAbs(high) * 0.05);
-        yAxis->setRange(low - pad, high + pad);
+        // Values that are all positive keep zero as the floor rather than a negative margin.
+        yAxis->setRange(low >= 0 ? qMax<qreal>(0, low - pad) : low - pad, high + pad);
         yAxis->applyNiceNumbers();
     }
 }

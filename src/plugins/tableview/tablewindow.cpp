@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -138,9 +139,11 @@ void TableWindow::createControls()
     Grid = new QTableView(this);
     Grid->setModel(&m_model);
     Grid->setWordWrap(false);
-    Grid->horizontalHeader()->setDefaultSectionSize(88);
+    Grid->horizontalHeader()->setDefaultSectionSize(80);
     Grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    Grid->horizontalHeader()->setHighlightSections(true);
+    // Bold captions mark groups; a highlighted current section would look like one.
+    Grid->horizontalHeader()->setHighlightSections(false);
+    Grid->verticalHeader()->setHighlightSections(false);
     Grid->installEventFilter(this);
     Chart = new SliceChart(this);
     auto* splitter = new QSplitter(Qt::Vertical, this);
@@ -148,6 +151,7 @@ void TableWindow::createControls()
     splitter->addWidget(Chart);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    splitter->setSizes({400, 280});
     setCentralWidget(splitter);
     UnitLabel = new QLabel(this);
     statusBar()->addWidget(UnitLabel, 1);
@@ -175,6 +179,7 @@ void TableWindow::createControls()
     });
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
         m_shownDims = m_model.table() ? m_model.table()->FDims : CoordIndex{};
+        fitColumnsToCaptions();
         replotChart();
     });
     connect(Grid->horizontalHeader(), &QHeaderView::sectionClicked, this,
@@ -316,6 +321,26 @@ void TableWindow::reloadIfReshaped()
         m_model.reload();
         rebuildAxisBoxes();
         rebuildSliceBar();
+    }
+}
+
+// Columns as wide as their captions, so that names are read whole; a grid of very many columns
+// keeps the default width, as measuring them all would slow every switch of axes.
+void TableWindow::fitColumnsToCaptions()
+{
+    constexpr int kMeasuredColumns = 500;
+    QHeaderView* header = Grid->horizontalHeader();
+    const auto& captions = m_model.columnCaptions();
+    if (captions.size() > kMeasuredColumns)
+        return;
+    QFont bold = header->font();
+    bold.setBold(true);
+    const QFontMetrics plain(header->font());
+    const QFontMetrics strong(bold);
+    const int minimum = header->defaultSectionSize();
+    for (int column = 0; column < static_cast<int>(captions.size()); ++column) {
+        const QFontMetrics& metrics = captions[column].group ? strong : plain;
+        header->resizeSection(column, qMax(minimum, metrics.horizontalAdvance(captions[column].name) + 16));
     }
 }
 

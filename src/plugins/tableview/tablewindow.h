@@ -92,6 +92,7 @@ private:
     void rebuildSliceBar();
     void updateTitle();
     void replotChart();
+    void fitColumnsToCaptions();
     void axisChosen(bool rowBox);
     void notifyMap(bool openMap);
     void regionCaptionClicked(Qt::Orientation orientation, int section);

@@ -241,10 +241,10 @@ TEST_F(TableWindowTest, ACsvFileThatCannotBeWrittenIsReported)
 TEST_F(TableWindowTest, TheChartFollowsTheCurrentRowOrColumn)
 {
     clickCell(window->Grid, 2, 1);
-    EXPECT_EQ(window->Chart->title(), QStringLiteral("2020"));
+    EXPECT_EQ(window->Chart->title(), QStringLiteral("Период времени: 2020"));
     EXPECT_EQ(window->Chart->points(), (QList<QPointF>{{0, 2.5}, {1, 102.5}, {2, 202.5}})); // Пригород missing
     chooseItem(window->ChartAlongBox, QStringLiteral("График столбца"));
-    EXPECT_EQ(window->Chart->title(), QStringLiteral("Север"));
+    EXPECT_EQ(window->Chart->title(), QStringLiteral("Регион: Север"));
     EXPECT_EQ(window->Chart->points(), (QList<QPointF>{{0, 100.5}, {1, 101.5}, {2, 102.5}}));
     chooseItem(window->SliceBoxes[0], QStringLiteral("SO2"));
     EXPECT_EQ(window->Chart->points(), (QList<QPointF>{{0, 1100.5}, {1, 1101.5}, {2, 1102.5}}));
