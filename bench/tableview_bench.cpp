@@ -63,7 +63,7 @@ void fetchScreen(const TableSliceModel& model, int top, int left, benchmark::Sta
     TTab& table = *model.table();
     const float expected = CompareRead(table, model.cellIndex(top, left));
     const QVariant first = model.data(model.index(top, left));
-    if (isMissing(expected) ? first.isValid() : first.toString() != tableview::valueText(expected))
+    if (isMissing(expected) ? first.isValid() : first.toString() != tableview::displayText(expected))
         state.SkipWithError("the grid does not read the table");
 }
 

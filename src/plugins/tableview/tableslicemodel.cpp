@@ -27,6 +27,11 @@ QString valueText(float value)
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
+QString displayText(float value)
+{
+    return QString::number(double(value), 'g', 6);
+}
+
 TableSliceModel::TableSliceModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
@@ -164,7 +169,7 @@ QVariant TableSliceModel::data(const QModelIndex& index, int role) const
         const float v = value(index.row(), index.column());
         if (isMissing(v))
             return QVariant();
-        return role == ValueRole ? QVariant(double(v)) : QVariant(valueText(v));
+        return role == ValueRole ? QVariant(double(v)) : QVariant(displayText(v));
     }
     case Qt::TextAlignmentRole:
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);

@@ -15,7 +15,8 @@ namespace verola::tableview {
 class TableSliceModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    // The cell as a number (double), or an invalid QVariant when it is missing.
+    // The cell as a number (double), or an invalid QVariant when it is missing; the display
+    // role gives it as displayText.
     static constexpr int ValueRole = Qt::UserRole + 1;
     // True for the caption of a group position (headerData).
     static constexpr int GroupRole = Qt::UserRole + 2;
@@ -68,7 +69,9 @@ private:
 };
 
 // The text of a cell value: the shortest decimal form that reads back as the same
-// single-precision number, "." as the decimal point.
+// single-precision number, "." as the decimal point. Copies and exports use it.
 QString valueText(float value);
+// The text the grid shows: six significant digits, so that a column stays narrow.
+QString displayText(float value);
 
 } // namespace verola::tableview

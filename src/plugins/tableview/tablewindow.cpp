@@ -139,7 +139,8 @@ void TableWindow::createControls()
     Grid = new QTableView(this);
     Grid->setModel(&m_model);
     Grid->setWordWrap(false);
-    Grid->horizontalHeader()->setDefaultSectionSize(80);
+    // Wide enough for six significant digits with a sign and leading zeros.
+    Grid->horizontalHeader()->setDefaultSectionSize(Grid->fontMetrics().horizontalAdvance(QStringLiteral("-0.00000123457")) + 8);
     Grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     // Bold captions mark groups; a highlighted current section would look like one.
     Grid->horizontalHeader()->setHighlightSections(false);
@@ -371,8 +372,11 @@ QString TableWindow::selectionText() const
         right = std::max(right, index.column());
     }
     std::vector<QStringList> rows(bottom - top + 1, QStringList(right - left + 1, QString()));
-    for (const QModelIndex& index : selected)
-        rows[index.row() - top][index.column() - left] = index.data(Qt::DisplayRole).toString();
+    for (const QModelIndex& index : selected) {
+        const QVariant value = index.data(TableSliceModel::ValueRole);
+        if (value.isValid())
+            rows[index.row() - top][index.column() - left] = valueText(value.toFloat());
+    }
     QStringList lines;
     for (const QStringList& row : rows)
         lines.append(row.join(u'\t'));

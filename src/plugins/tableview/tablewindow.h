@@ -50,8 +50,8 @@ public:
     QString kindName() const { return m_kindName; }
     QString unitText() const { return m_unitText; }
 
-    // The selected cells as lines of tab-separated values (the selection's bounding box;
-    // unselected and missing cells empty); copySelection puts it on the clipboard.
+    // The selected cells as lines of tab-separated values at full precision (the selection's
+    // bounding box; unselected and missing cells empty); copySelection puts it on the clipboard.
     QString selectionText() const;
     void copySelection();
     // The grid as CSV: a caption row, then one row per grid row. Returns false when the file

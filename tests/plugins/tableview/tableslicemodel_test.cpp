@@ -12,7 +12,7 @@
 using namespace verola;
 using namespace verola::test;
 using verola::tableview::TableSliceModel;
-using verola::tableview::valueText;
+using verola::tableview::displayText;
 
 namespace {
 
@@ -40,7 +40,7 @@ void expectGridReadsTable(const TableSliceModel& model, TTab& table, int rowAxis
             if (isMissing(expected))
                 EXPECT_FALSE(shown.isValid()) << row << "," << column;
             else
-                EXPECT_EQ(shown.toString(), valueText(expected)) << row << "," << column;
+                EXPECT_EQ(shown.toString(), displayText(expected)) << row << "," << column;
         }
 }
 

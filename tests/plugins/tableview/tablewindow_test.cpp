@@ -23,7 +23,7 @@ using namespace verola;
 using namespace verola::test;
 using verola::tableview::TableSliceModel;
 using verola::tableview::TableWindow;
-using verola::tableview::valueText;
+using verola::tableview::displayText;
 
 namespace {
 
@@ -173,7 +173,7 @@ TEST_F(TableWindowTest, ChangingASliceShowsThatPositionsCells)
     chooseItem(pollutants, QStringLiteral("SO2"));
     EXPECT_EQ(table->FSlice[0], 1);
     const QAbstractItemModel* grid = window->Grid->model();
-    EXPECT_EQ(grid->data(grid->index(2, 3)).toString(), valueText(table->GetCell(at({1, 3, 2}))));
+    EXPECT_EQ(grid->data(grid->index(2, 3)).toString(), displayText(table->GetCell(at({1, 3, 2}))));
     EXPECT_EQ(grid->data(grid->index(2, 3)).toString(), QStringLiteral("1302.5"));
 }
 
@@ -202,13 +202,18 @@ TEST_F(TableWindowTest, CopyPutsTheSelectedCellsOnTheClipboardAsTabSeparatedLine
     QTest::keyClick(window->Grid, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("201.5\t301.5\n202.5\t")); // (2, 3) is missing
 
+    // The grid shows six digits; a copy carries the whole single-precision value.
+    table->SetCell(at({0, 0, 0}), 2.0f / 3.0f);
+    const QAbstractItemModel* grid = window->Grid->model();
+    EXPECT_EQ(grid->data(grid->index(0, 0)).toString(), QStringLiteral("0.666667"));
     clickCell(window->Grid, 0, 0);
     clickToolButton(*window, window->CopyAction);
-    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("0.5"));
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("0.6666667"));
 }
 
 TEST_F(TableWindowTest, CsvExportWritesTheGridToTheChosenFile)
 {
+    table->SetCell(at({0, 1, 0}), 2.0f / 3.0f); // written whole, not as the grid shows it
     const QString file = folder.file(QStringLiteral("grid.csv"));
     bool dialogSeen = false;
     QTimer::singleShot(0, [&] {
@@ -228,7 +233,7 @@ TEST_F(TableWindowTest, CsvExportWritesTheGridToTheChosenFile)
     const QByteArray bytes = readBytes(file);
     ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
     const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"));
-    EXPECT_EQ(lines, (QStringList{"Период времени,Город,Север,Юг,Пригород", "2018,0.5,100.5,200.5,300.5",
+    EXPECT_EQ(lines, (QStringList{"Период времени,Город,Север,Юг,Пригород", "2018,0.5,0.6666667,200.5,300.5",
                          "2019,1.5,101.5,201.5,301.5", "2020,2.5,102.5,202.5,", ""}));
 }
 
