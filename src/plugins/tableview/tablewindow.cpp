@@ -22,7 +22,6 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
-#include <QVBoxLayout>
 #include <algorithm>
 
 namespace verola::tableview {
