@@ -174,11 +174,12 @@ void TableWindow::createControls()
         notifyMap(false);
     });
     connect(&m_model, &TableSliceModel::cellsChanged, this, [this] {
+        m_shown = shownViewOf(m_model.table());
         replotChart();
         notifyMap(false);
     });
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
-        m_shownDims = m_model.table() ? m_model.table()->FDims : CoordIndex{};
+        m_shown = shownViewOf(m_model.table());
         fitColumnsToCaptions();
         replotChart();
     });
@@ -312,12 +313,20 @@ void TableWindow::changeEvent(QEvent* event)
         reloadIfReshaped();
 }
 
-// The program may have refilled the table (new lists, new dimensions) while the window was in
-// the background; a change of shape is seen when the window comes to the front again.
+TableWindow::ShownView TableWindow::shownViewOf(const TTab* table) const
+{
+    if (!table)
+        return ShownView();
+    return ShownView{table->FDims, table->FSlice, table->FXAxis, table->FYAxis};
+}
+
+// The program may have refilled the table (new lists, new dimensions) or set its view axes
+// (the dBase export does) while the window was in the background; the change is seen when the
+// window comes to the front again.
 void TableWindow::reloadIfReshaped()
 {
     const TTab* table = m_model.table();
-    if (table && table->FDims != m_shownDims) {
+    if (table && shownViewOf(table) != m_shown) {
         m_model.reload();
         rebuildAxisBoxes();
         rebuildSliceBar();

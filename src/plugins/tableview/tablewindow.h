@@ -106,7 +106,17 @@ private:
     QString m_unitText;
     int m_tableKind = -1;
     int m_blockNumber = -1;
-    CoordIndex m_shownDims{};
+    // What the window last showed of the table's shape and view fields, to see when the
+    // program changed them behind its back.
+    struct ShownView {
+        CoordIndex dims{};
+        CoordIndex slice{};
+        int xAxis = -1;
+        int yAxis = -1;
+        bool operator==(const ShownView&) const = default;
+    };
+    ShownView shownViewOf(const TTab* table) const;
+    ShownView m_shown;
     VerolaSetMapFromTableCallback m_setMap = nullptr;
     VerolaNameToNodeCallback m_nameToNode = nullptr;
 };

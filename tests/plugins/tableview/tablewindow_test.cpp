@@ -319,3 +319,22 @@ TEST_F(TableWindowTest, ATableRefilledInTheBackgroundIsReadAgainWhenTheWindowIsL
     EXPECT_EQ(window->Grid->model()->columnCount(), 5);
     EXPECT_EQ(window->ColumnAxisBox->currentText(), QStringLiteral("Регион (5)"));
 }
+
+TEST_F(TableWindowTest, ViewAxesSetBehindItsBackAreShownWhenTheWindowComesToTheFrontAgain)
+{
+    QWidget mainWindow;
+    mainWindow.show();
+    QApplication::setActiveWindow(&mainWindow);
+    CoordIndex view{}; // as the main window's dBase export sets them: across 0, down 1
+    view[0] = -1;
+    view[1] = -2;
+    table->SetViewAxes(view);
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(window->isActiveWindow());
+    EXPECT_EQ(window->Grid->model()->rowCount(), 4);
+    EXPECT_EQ(window->Grid->model()->columnCount(), 2);
+    EXPECT_EQ(window->RowAxisBox->currentText(), QStringLiteral("Регион (4)"));
+    EXPECT_EQ(window->SliceBoxes[0], nullptr);
+    ASSERT_NE(window->SliceBoxes[2], nullptr);
+    EXPECT_EQ(window->SliceBoxes[2]->currentText().trimmed(), QStringLiteral("2018"));
+}
