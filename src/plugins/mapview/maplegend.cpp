@@ -29,6 +29,13 @@ QString MapLegend::title() const
     return m_model.unitText().isEmpty() ? QStringLiteral("Легенда") : m_model.unitText();
 }
 
+QFont MapLegend::titleFont() const
+{
+    QFont bold = font();
+    bold.setBold(true);
+    return bold;
+}
+
 int MapLegend::rowHeight() const
 {
     return fontMetrics().height() + 4;
@@ -38,7 +45,7 @@ QSize MapLegend::sizeHint() const
 {
     const QFontMetrics metrics = fontMetrics();
     const int swatch = metrics.height();
-    int width = metrics.horizontalAdvance(title());
+    int width = QFontMetrics(titleFont()).horizontalAdvance(title());
     const std::vector<LegendEntry> entries = m_model.legend();
     for (const LegendEntry& entry : entries)
         width = std::max(width, swatch + kSwatchGap + metrics.horizontalAdvance(entry.text));
@@ -52,9 +59,7 @@ void MapLegend::paintEvent(QPaintEvent*)
     const QFontMetrics metrics = fontMetrics();
     const int swatch = metrics.height();
     int y = kMargin;
-    QFont bold = font();
-    bold.setBold(true);
-    painter.setFont(bold);
+    painter.setFont(titleFont());
     painter.drawText(QRect(kMargin, y, width() - 2 * kMargin, rowHeight()), Qt::AlignLeft | Qt::AlignVCenter, title());
     painter.setFont(font());
     y += rowHeight();

@@ -22,6 +22,7 @@ protected:
 
 private:
     QString title() const;
+    QFont titleFont() const;
     int rowHeight() const;
 
     const MapModel& m_model;

@@ -67,6 +67,7 @@ MapWindow::MapWindow(QWidget* application)
     });
     m_tableAction->setObjectName(QStringLiteral("tableAction"));
     m_tableAction->setToolTip(QStringLiteral("Окно таблицы"));
+    m_tableAction->setEnabled(false);
     m_sampleAction = toolBar->addAction(QStringLiteral("В выборку"), this, &MapWindow::sendSelectionToSample);
     m_sampleAction->setObjectName(QStringLiteral("sampleAction"));
     m_sampleAction->setToolTip(QStringLiteral("Выбранные районы — список районов выборки блока"));
@@ -229,7 +230,13 @@ void MapWindow::sendSelectionToSample()
         lines.append(found != current.end() ? *found : QStringLiteral("\t") + name + QStringLiteral("|D"));
     }
     const QByteArray kind = QByteArrayLiteral("Extr");
-    m_setList(axis, plugin::handleOf(&lines), plugin::toString(kind));
+    try {
+        m_setList(axis, plugin::handleOf(&lines), plugin::toString(kind));
+    } catch (const EPlatformError& error) {
+        // The list file could not be written: nothing changed.
+        showStatus(error.message());
+        return;
+    }
     m_model.refresh();
     showStatus(QStringLiteral("Районы выборки: ") + names.join(QStringLiteral(", ")));
 }

@@ -81,7 +81,8 @@ TEST_F(MapViewLibraryTest, TheProgramDrivesTheMapThroughTheEntryPoints)
     EXPECT_TRUE(window->isWindow());
     EXPECT_EQ(window->windowTitle(), "Карта — study");
     entry<DllMapSetCallBackFn>("DllSetCallBack")(window, replaceList, keepMapList, showTable);
-    entry<DllMapSetTablesFn>("DllMapSetTables")(window, plugin::handleOf(&study.table), plugin::handleOf(&study.table), 0);
+    VerolaTable* table = plugin::handleOf(&study.table);
+    entry<DllMapSetTablesFn>("DllMapSetTables")(window, table, table, 0);
     plugin::TextBuffer dataDirectory(study.data.path());
     entry<DllMapLoadMapFn>("DllMapLoadMap")(window, dataDirectory.data, nullptr);
 
