@@ -1,7 +1,10 @@
 // The table engine on a dBase table of 1,000,000 records: a full scan, the selection's
 // parametrised SELECTs next to SQLite on an indexed in-memory copy, and the first
-// statement on a freshly opened file.
+// statement on a freshly opened file. Also: reopening a text table of 100,000 records, as the
+// selection does once per position combination, with and without the run's file cache.
+#include "core/db/filecache.h"
 #include "core/db/session.h"
+#include "core/db/tablefiles.h"
 #include "core/db/tquery.h"
 #include "core/db/ttable.h"
 
@@ -11,6 +14,7 @@
 #include <cstring>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <optional>
 #include <random>
 #include <shapefil.h>
 #include <sqlite3.h>
@@ -185,6 +189,44 @@ void BM_FirstStatement(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FirstStatement)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+
+// A text table of 100,000 concentration records: post, date, value.
+const QString& textTable()
+{
+    static const QString path = [] {
+        const QString file = QDir(tableFolder()).filePath(QStringLiteral("conc.txt"));
+        QFile out(file);
+        out.open(QIODevice::WriteOnly);
+        out.write("POST;DAT;VAL\n");
+        std::mt19937 random(7);
+        for (int r = 0; r < 100'000; ++r)
+            out.write(QStringLiteral("P%1;%2.%3.%4;%5\n")
+                          .arg(random() % 40)
+                          .arg(1 + random() % 28, 2, 10, QChar(u'0'))
+                          .arg(1 + random() % 12, 2, 10, QChar(u'0'))
+                          .arg(1990 + random() % 20)
+                          .arg(static_cast<double>(random() % 100000) / 1000.0, 0, 'f', 3)
+                          .toLatin1());
+        return file;
+    }();
+    return path;
+}
+
+// Arg 0: every open decodes the file; arg 1: within a selection run, where the records are kept.
+void BM_ReopenTextTable(benchmark::State& state)
+{
+    const QString& path = textTable();
+    const FormatSettings format = FormatSettings::russian();
+    std::optional<TTableFileCacheScope> run;
+    if (state.range(0) == 1)
+        run.emplace();
+    qint64 records = 0;
+    for (auto _ : state)
+        records += openTableFile(path, format)->recordCount();
+    benchmark::DoNotOptimize(records);
+}
+BENCHMARK(BM_ReopenTextTable)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 

@@ -7,7 +7,8 @@
 //   db/    districts.dbf, plants.dbf, stacks.dbf, emis.dbf, conc<district>.dbf (monthly means
 //          at two monitoring posts), appeals.dbf (100,000 clinic appeals), deaths.dbf (10,000)
 //   risk/  condrisk.dbf, subs.dbf, expf.dbf: the reference tables of the dose block
-//   Demo.DES and its coordinate lists, total.cnn
+//   maps/  districts.shp, .shx, .dbf: the map of the ten districts (NAME the district's name)
+//   Demo.DES and its coordinate lists, its map list Demo.map, total.cnn
 // SYSTEM_DIR receives the database description "Local.Ini", "Aliases.ini" and the settings
 // "RuzUzo.ini" pointing at DATA_DIR. Paths in them are absolute, so the files belong to the
 // build that made them.
@@ -17,6 +18,7 @@
 // factors, with their sources, are in demodata.cpp.
 #include "demodata.h"
 #include "demofiles.h"
+#include "demomap.h"
 
 #include <algorithm>
 #include <cmath>
@@ -452,6 +454,8 @@ void writeConfiguration(const fs::path& dir)
     writeDoseBlock(dir);
     writeHealthBlock(dir, 3, 4, diagnoses(), "Диагнозы", "Все обращения", "SUM");
     writeHealthBlock(dir, 4, 5, deathCauses(), "Причины смерти", "Все причины", "AVER");
+    // The map window's settings: the same lines as the data directory's "Default.map".
+    writeTextFile((dir / "Demo.map").string(), {"Shape=maps/districts.shp", "NameField=NAME"});
 }
 
 // The block connection tree: the five blocks with the coordinates they link.
@@ -577,7 +581,8 @@ int main(int argc, char** argv)
         const fs::path system = fs::absolute(argv[2]);
         const fs::path db = data / "db";
         const fs::path risk = data / "risk";
-        for (const fs::path& dir : {data, system, db, risk})
+        const fs::path maps = data / "maps";
+        for (const fs::path& dir : {data, system, db, risk, maps})
             fs::create_directories(dir);
 
         Random random(kSeed);
@@ -591,6 +596,7 @@ int main(int argc, char** argv)
         writeRiskTables(risk);
         writeConfiguration(data);
         writeConnectionTree(data);
+        writeDistrictMap(maps / "districts");
         writeDescription(system, db.string());
         writeSettings(system, data);
     } catch (const std::exception& e) {

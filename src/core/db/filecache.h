@@ -8,11 +8,21 @@
 #include "core/coreexport.h"
 #include <QByteArray>
 #include <QString>
+#include <functional>
+#include <memory>
 
 namespace verola {
 
+struct MemoryTableData;
+
 // The bytes of a file; false when it cannot be read.
 bool readTableFileBytes(const QString& path, QByteArray& bytes);
+
+// The decoded records of a table file that is read whole (Paradox, text), kept like the bytes
+// above. `variant` names whatever else the decoding depends on (number and date formats, a
+// schema file); `read` decodes the file and may throw, in which case nothing is kept.
+std::shared_ptr<const MemoryTableData> readTableFileRecords(const QString& path, const QString& variant,
+    const std::function<std::shared_ptr<const MemoryTableData>()>& read);
 
 // While an object of this class lives, readTableFileBytes keeps what it reads; the last one
 // to go forgets everything.
@@ -24,7 +34,7 @@ public:
     TTableFileCacheScope& operator=(const TTableFileCacheScope&) = delete;
 };
 
-// How many files the cache holds (for tests).
+// How many files (bytes or decoded records) the cache holds (for tests).
 int cachedTableFileCount();
 
 } // namespace verola

@@ -14,7 +14,7 @@ void MemoryTable::readRecord(int record)
 const MemoryValue& MemoryTable::value(int field) const
 {
     static const MemoryValue null;
-    const auto& row = m_rows[static_cast<size_t>(m_current)];
+    const auto& row = m_data->rows[static_cast<size_t>(m_current)];
     return field < static_cast<int>(row.size()) ? row[static_cast<size_t>(field)] : null;
 }
 

@@ -5,6 +5,7 @@
 #include "core/db/recordsource.h"
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 namespace verola {
@@ -16,16 +17,24 @@ struct VEROLA_CORE_EXPORT MemoryValue {
     QString text;
 };
 
-// Records held in memory: text tables and Paradox tables are read whole.
+// The fields and records of a table read whole.
+struct VEROLA_CORE_EXPORT MemoryTableData {
+    TFieldDefs defs;
+    std::vector<std::vector<MemoryValue>> rows;
+};
+
+// Records held in memory: text tables and Paradox tables are read whole. The records are
+// shared, read-only, between every table opened on the same data.
 class VEROLA_CORE_EXPORT MemoryTable : public RecordSource {
 public:
-    MemoryTable(QString origin, TFieldDefs defs) : m_origin(std::move(origin)), m_defs(std::move(defs)) {}
-
-    void appendRow(std::vector<MemoryValue> row) { m_rows.push_back(std::move(row)); }
+    MemoryTable(QString origin, std::shared_ptr<const MemoryTableData> data)
+        : m_origin(std::move(origin)), m_data(std::move(data))
+    {
+    }
 
     QString origin() const override { return m_origin; }
-    const TFieldDefs& fieldDefs() const override { return m_defs; }
-    int recordCount() const override { return static_cast<int>(m_rows.size()); }
+    const TFieldDefs& fieldDefs() const override { return m_data->defs; }
+    int recordCount() const override { return static_cast<int>(m_data->rows.size()); }
     void readRecord(int record) override;
     bool isNull(int field) const override;
     double number(int field) const override;
@@ -35,8 +44,7 @@ private:
     const MemoryValue& value(int field) const;
 
     QString m_origin;
-    TFieldDefs m_defs;
-    std::vector<std::vector<MemoryValue>> m_rows;
+    std::shared_ptr<const MemoryTableData> m_data;
     int m_current = -1;
 };
 

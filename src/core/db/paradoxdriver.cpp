@@ -2,6 +2,7 @@
 
 #include "core/db/internal/codepage.h"
 #include "core/db/dberrors.h"
+#include "core/db/filecache.h"
 #include "core/db/memorytable.h"
 
 #include <QFile>
@@ -327,9 +328,7 @@ MemoryValue readValue(pxdoc_t* doc, const pxfield_t& field, char* data, const Te
     return value;
 }
 
-} // namespace
-
-std::unique_ptr<RecordSource> openParadoxTable(const QString& path)
+std::shared_ptr<const MemoryTableData> readParadoxRecords(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -358,7 +357,8 @@ std::unique_ptr<RecordSource> openParadoxTable(const QString& path)
         damaged(path, QStringLiteral("the file is shorter than its header says"));
 
     const TextDecoder decoder(codecForDosCodePage(head->px_doscodepage));
-    TFieldDefs defs;
+    auto data = std::make_shared<MemoryTableData>();
+    TFieldDefs& defs = data->defs;
     std::vector<pxfield_t> fields;
     int recordSize = 0;
     for (int i = 0; i < head->px_numfields; ++i) {
@@ -377,7 +377,7 @@ std::unique_ptr<RecordSource> openParadoxTable(const QString& path)
     if (recordSize > head->px_recordsize)
         damaged(path, QStringLiteral("its fields do not fit the record"));
 
-    auto table = std::make_unique<MemoryTable>(path, defs);
+    data->rows.reserve(static_cast<size_t>(head->px_numrecords));
     std::vector<char> buffer(static_cast<size_t>(head->px_recordsize) + 16, 0);
     for (int r = 0; r < head->px_numrecords; ++r) {
         if (!PX_get_record(px.doc, r, buffer.data()))
@@ -389,9 +389,16 @@ std::unique_ptr<RecordSource> openParadoxTable(const QString& path)
             row.push_back(readValue(px.doc, field, buffer.data() + offset, decoder));
             offset += field.px_flen;
         }
-        table->appendRow(std::move(row));
+        data->rows.push_back(std::move(row));
     }
-    return table;
+    return data;
+}
+
+} // namespace
+
+std::unique_ptr<RecordSource> openParadoxTable(const QString& path)
+{
+    return std::make_unique<MemoryTable>(path, readTableFileRecords(path, QString(), [&path] { return readParadoxRecords(path); }));
 }
 
 } // namespace verola

@@ -1,11 +1,13 @@
 #include "core/db/textdriver.h"
 
 #include "core/db/dberrors.h"
+#include "core/db/filecache.h"
 #include "core/db/memorytable.h"
 #include "core/platform/conversions.h"
 #include "core/platform/privateprofile.h"
 #include "core/platform/textfile.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 namespace verola {
@@ -60,13 +62,18 @@ TFieldType schemaType(const QString& name)
     return TFieldType::ftFloat;
 }
 
+QString schemaPath(const QString& tablePath)
+{
+    const QFileInfo info(tablePath);
+    return info.path() + u'/' + info.completeBaseName() + QStringLiteral(".sch");
+}
+
 // The schema file: a section with FILETYPE, SEPARATOR, DELIMITER and
 // Field1 = NAME,TYPE,WIDTH,DECIMALS,OFFSET lines.
 TextSchema readSchema(const QString& tablePath)
 {
     TextSchema schema;
-    const QFileInfo info(tablePath);
-    const QString path = info.path() + u'/' + info.completeBaseName() + QStringLiteral(".sch");
+    const QString path = schemaPath(tablePath);
     if (!QFileInfo::exists(path))
         return schema;
     const PrivateProfile profile(path);
@@ -196,7 +203,9 @@ QStringList splitDelimited(const QString& line, QChar delimiter, QChar quote)
     return values;
 }
 
-std::unique_ptr<RecordSource> openTextTable(const QString& path, const FormatSettings& format)
+namespace {
+
+std::shared_ptr<const MemoryTableData> readTextRecords(const QString& path, const FormatSettings& format)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -252,10 +261,29 @@ std::unique_ptr<RecordSource> openTextTable(const QString& path, const FormatSet
         for (int i = 0; i < defs.Count(); ++i)
             defs[i].Size = widths[static_cast<size_t>(i)];
 
-    auto table = std::make_unique<MemoryTable>(path, defs);
-    for (auto& row : rows)
-        table->appendRow(std::move(row));
-    return table;
+    auto data = std::make_shared<MemoryTableData>();
+    data->defs = std::move(defs);
+    data->rows = std::move(rows);
+    return data;
+}
+
+// What decodes a text table besides its own bytes: the formats of its numbers and dates, and its
+// schema file.
+QString decodingVariant(const QString& path, const FormatSettings& format)
+{
+    const QFileInfo schema(schemaPath(path));
+    return QStringList{format.shortDateFormat, format.dateSeparator, format.decimalSeparator,
+        format.thousandSeparator, format.timeSeparator, QString::number(schema.exists() ? schema.size() : -1),
+        schema.exists() ? schema.lastModified().toString(Qt::ISODateWithMs) : QString()}
+        .join(u'\x1f');
+}
+
+} // namespace
+
+std::unique_ptr<RecordSource> openTextTable(const QString& path, const FormatSettings& format)
+{
+    return std::make_unique<MemoryTable>(
+        path, readTableFileRecords(path, decodingVariant(path, format), [&] { return readTextRecords(path, format); }));
 }
 
 } // namespace verola

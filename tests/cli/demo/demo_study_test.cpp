@@ -268,7 +268,8 @@ TEST_F(DemoStudyTest, TheGeneratorWritesTheSameFilesEveryTime)
     ASSERT_TRUE(generator.waitForFinished(60000));
     ASSERT_EQ(generator.exitCode(), 0) << generator.readAllStandardError().toStdString();
     for (const char* name : {"db/appeals.dbf", "db/deaths.dbf", "db/conc15.dbf", "db/emis.dbf", "risk/subs.dbf",
-             "Demo.d31", "total.cnn"})
+             "Demo.d31", "total.cnn", "Demo.map", "maps/districts.shp", "maps/districts.shx",
+             "maps/districts.dbf"})
         EXPECT_EQ(readBytes(data.file(name)), readBytes(kDataDir + "/" + name)) << name;
 }
 

@@ -1,0 +1,190 @@
+#include "plugins/mapview/regionshapes.h"
+
+#include "core/platform/errors.h"
+#include "core/platform/textfile.h"
+
+#include <shapefil.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace verola::mapview {
+namespace {
+
+struct ShpCloser {
+    void operator()(SHPInfo* handle) const { SHPClose(handle); }
+};
+struct DbfCloser {
+    void operator()(DBFInfo* handle) const { DBFClose(handle); }
+};
+struct ObjectDestroyer {
+    void operator()(SHPObject* object) const { SHPDestroyObject(object); }
+};
+using ShapeFile = std::unique_ptr<SHPInfo, ShpCloser>;
+using ShapeTable = std::unique_ptr<DBFInfo, DbfCloser>;
+using ShapeObject = std::unique_ptr<SHPObject, ObjectDestroyer>;
+
+QString tablePath(const QString& shpPath)
+{
+    const QFileInfo info(shpPath);
+    return info.path() + u'/' + info.completeBaseName() + QStringLiteral(".dbf");
+}
+
+ShapeTable openTable(const QString& shpPath)
+{
+    return ShapeTable(DBFOpen(QFile::encodeName(tablePath(shpPath)).constData(), "rb"));
+}
+
+bool isPolygon(int type)
+{
+    return type == SHPT_POLYGON || type == SHPT_POLYGONZ || type == SHPT_POLYGONM;
+}
+
+// The table's texts are code page 1251, the system's own, unless its mark says UTF-8.
+QString decodeName(DBFHandle table, const char* text)
+{
+    const QByteArray bytes(text ? text : "");
+    const QString mark = QString::fromLatin1(DBFGetCodePage(table) ? DBFGetCodePage(table) : "").toUpper();
+    const bool utf8 = mark.contains(QStringLiteral("UTF")) || mark == QStringLiteral("65001");
+    return (utf8 ? QString::fromUtf8(bytes) : decodeCp1251(bytes)).trimmed();
+}
+
+double signedArea(const QPolygonF& ring)
+{
+    double twice = 0;
+    for (qsizetype i = 0; i + 1 < ring.size(); ++i)
+        twice += ring[i].x() * ring[i + 1].y() - ring[i + 1].x() * ring[i].y();
+    return twice / 2;
+}
+
+QPointF centroid(const QPolygonF& ring)
+{
+    double area = 0;
+    double cx = 0;
+    double cy = 0;
+    for (qsizetype i = 0; i + 1 < ring.size(); ++i) {
+        const double cross = ring[i].x() * ring[i + 1].y() - ring[i + 1].x() * ring[i].y();
+        area += cross;
+        cx += (ring[i].x() + ring[i + 1].x()) * cross;
+        cy += (ring[i].y() + ring[i + 1].y()) * cross;
+    }
+    if (std::abs(area) < 1e-12)
+        return ring.boundingRect().center();
+    return QPointF(cx / (3 * area), cy / (3 * area));
+}
+
+// A point inside the ring for its label: the centroid when it lies inside, else the middle of
+// the widest stretch of the horizontal line through the ring's centre that lies inside.
+QPointF labelPointOf(const QPolygonF& ring)
+{
+    const QPointF middle = centroid(ring);
+    if (ring.containsPoint(middle, Qt::OddEvenFill))
+        return middle;
+    const double y = ring.boundingRect().center().y();
+    std::vector<double> crossings;
+    for (qsizetype i = 0; i + 1 < ring.size(); ++i) {
+        const QPointF a = ring[i];
+        const QPointF b = ring[i + 1];
+        if ((a.y() <= y) != (b.y() <= y))
+            crossings.push_back(a.x() + (y - a.y()) * (b.x() - a.x()) / (b.y() - a.y()));
+    }
+    std::sort(crossings.begin(), crossings.end());
+    double best = -1;
+    QPointF point = ring.boundingRect().center();
+    for (size_t i = 0; i + 1 < crossings.size(); i += 2) {
+        if (crossings[i + 1] - crossings[i] > best) {
+            best = crossings[i + 1] - crossings[i];
+            point = QPointF((crossings[i] + crossings[i + 1]) / 2, y);
+        }
+    }
+    return point;
+}
+
+// The rings of a polygon record as one path; false when it holds no ring with an area.
+bool readOutline(const SHPObject& object, MapRegion& region)
+{
+    const int parts = std::max(1, object.nParts);
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    double largest = -1;
+    for (int part = 0; part < parts; ++part) {
+        const int start = object.nParts > 0 ? object.panPartStart[part] : 0;
+        const int end = part + 1 < object.nParts ? object.panPartStart[part + 1] : object.nVertices;
+        if (start < 0 || end > object.nVertices || end - start < 3)
+            continue;
+        QPolygonF ring;
+        ring.reserve(end - start + 1);
+        for (int v = start; v < end; ++v)
+            ring.append(QPointF(object.padfX[v], object.padfY[v]));
+        if (!ring.isClosed())
+            ring.append(ring.first());
+        path.addPolygon(ring);
+        path.closeSubpath();
+        const double area = std::abs(signedArea(ring));
+        if (area > largest) {
+            largest = area;
+            region.labelPoint = labelPointOf(ring);
+        }
+    }
+    region.outline = path;
+    return largest > 0;
+}
+
+} // namespace
+
+RegionShapes readRegionShapes(const QString& shpPath, const QString& nameField)
+{
+    ShapeFile file(SHPOpen(QFile::encodeName(shpPath).constData(), "rb"));
+    if (!file)
+        throw EInOutError(QStringLiteral("Не могу открыть карту %1").arg(QDir::toNativeSeparators(shpPath)));
+    ShapeTable table = openTable(shpPath);
+    if (!table)
+        throw EInOutError(QStringLiteral("Не могу открыть таблицу карты %1")
+                              .arg(QDir::toNativeSeparators(tablePath(shpPath))));
+    const int field = DBFGetFieldIndex(table.get(), nameField.toLatin1().constData());
+    if (field < 0)
+        throw EInOutError(QStringLiteral("В таблице карты %1 нет поля %2")
+                              .arg(QDir::toNativeSeparators(tablePath(shpPath)), nameField));
+
+    int count = 0;
+    int type = 0;
+    SHPGetInfo(file.get(), &count, &type, nullptr, nullptr);
+    const int named = DBFGetRecordCount(table.get());
+    RegionShapes shapes;
+    for (int record = 0; record < count; ++record) {
+        ShapeObject object(SHPReadObject(file.get(), record));
+        if (!object || !isPolygon(object->nSHPType))
+            continue;
+        MapRegion region;
+        if (!readOutline(*object, region))
+            continue;
+        if (record < named && !DBFIsAttributeNULL(table.get(), record, field))
+            region.name = decodeName(table.get(), DBFReadStringAttribute(table.get(), record, field));
+        shapes.bounds = shapes.bounds.united(region.outline.boundingRect());
+        shapes.regions.push_back(std::move(region));
+    }
+    if (shapes.regions.empty())
+        throw EInOutError(QStringLiteral("На карте %1 нет многоугольников").arg(QDir::toNativeSeparators(shpPath)));
+    return shapes;
+}
+
+QStringList shapeTableFields(const QString& shpPath)
+{
+    QStringList names;
+    ShapeTable table = openTable(shpPath);
+    if (!table)
+        return names;
+    for (int i = 0; i < DBFGetFieldCount(table.get()); ++i) {
+        char name[XBASE_FLDNAME_LEN_READ + 1] = {0};
+        DBFGetFieldInfo(table.get(), i, name, nullptr, nullptr);
+        names.append(QString::fromLatin1(name));
+    }
+    return names;
+}
+
+} // namespace verola::mapview

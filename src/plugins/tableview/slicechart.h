@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QChartView>
+#include <QList>
+#include <QPointF>
+
+class QLineSeries;
+
+namespace verola::tableview {
+
+class TableSliceModel;
+
+// A line chart of one row or one column of the grid: the values along it against the
+// positions of the other shown axis. Missing cells are left out.
+class SliceChart : public QChartView {
+    Q_OBJECT
+public:
+    explicit SliceChart(QWidget* parent = nullptr);
+
+    // Plots row `section` (orientation Horizontal: its values across the columns) or column
+    // `section` (Vertical) of the model; a section outside the model clears the chart.
+    void plot(const TableSliceModel& model, Qt::Orientation along, int section, const QString& unit);
+    void clear();
+    // The points drawn: x the position, y the value.
+    QList<QPointF> points() const;
+    QString title() const;
+
+private:
+    QLineSeries* m_series = nullptr;
+};
+
+} // namespace verola::tableview
