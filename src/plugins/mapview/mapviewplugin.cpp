@@ -52,6 +52,9 @@ VEROLA_PLUGIN_EXPORT VerolaWindow DllMapCreate(VerolaHandle application)
     auto* window = new MapWindow(static_cast<QWidget*>(application));
     window->setDescription(g_configName, g_configDirectory);
     g_windows.append(window);
+    // Shown as it is made: the menu item and the table window's callbacks open the map without
+    // bringing it to the front.
+    window->show();
     return window;
 }
 

@@ -304,6 +304,28 @@ TEST_F(TheWorkbenchsOwnWindows, TableWindow)
     openAndClose(PluginLibrary::TableView, &TNavigatorForm::ToolButtonTableWindow);
 }
 
+TEST_F(TheWorkbenchsOwnWindows, TheTableWindowsMapButtonOpensTheMapWindow)
+{
+    const QString program = QStringLiteral(VEROLA_PROGRAM_DIR);
+    for (const char* stem : {"TableView", "MapView"})
+        if (!pluginPresent(program, QString::fromLatin1(stem)))
+            GTEST_SKIP() << stem << " is not built in " << program.toStdString();
+    start(program);
+    ModalCloser closer;
+    choose(view(kConcBlock).Extr);
+    form->ToolButtonTableWindow->trigger();
+    ASSERT_NE(tableWindow(), nullptr);
+    QAction* mapButton = nullptr;
+    for (QAction* action : tableWindow()->findChildren<QAction*>())
+        if (action->text() == QStringLiteral("Карта"))
+            mapButton = action;
+    ASSERT_NE(mapButton, nullptr);
+    mapButton->trigger();
+    ASSERT_NE(mapWindow(), nullptr);
+    EXPECT_TRUE(mapWindow()->isVisible());
+    EXPECT_EQ(closer.texts, QStringList());
+}
+
 TEST_F(TheWorkbenchsOwnWindows, MapWindow)
 {
     openAndClose(PluginLibrary::MapView, &TNavigatorForm::ToolButtonMapWindow);
