@@ -5,6 +5,7 @@
 #include "gui/flow/navigatordiagram.h"
 #include "core/app/workspace.h"
 #include "core/platform/privateprofile.h"
+#include "core/tables/tablefile.h"
 #include "plugins/api/pluginhandles.h"
 #include "pluginlog.h"
 #include "testsupport.h"
@@ -12,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -252,6 +254,36 @@ TEST_F(PluginWindows, TheDatabaseDefinitionToolLearnsWhichBlocksAreUncovered)
     EXPECT_EQ(pluginLog().createdWith, static_cast<QWidget*>(form.get()));
     EXPECT_EQ(std::vector<int>(pluginLog().databaseCovers, pluginLog().databaseCovers + 4),
         (std::vector<int>{1, 0, 1, 0}));
+}
+
+TEST_F(PluginWindows, ATableLoadedFromItsFileIsShownAgainByTheTableWindowShowingIt)
+{
+    start(pluginFolder("complete"));
+    TempFolder files;
+    state.ConfigDirectory = files.path();
+    state.ConfigName = QStringLiteral("study");
+    TCompPanel& concentration = *form->workspace().block(kConcBlock);
+    SaveToFile(concentration.Est->Table(), files.file("study.s1"));
+    SaveToFile(concentration.Calc->Table(), files.file("study.c1"));
+    choose(view(kConcBlock).Est);
+    form->TableWindowItem->trigger();
+    ASSERT_NE(tableWindow(), nullptr);
+
+    // The load dialog offers the configuration's file of the table; the person takes it.
+    const auto loadOffered = [this](QWidget* panel) {
+        choose(panel);
+        QTimer::singleShot(0, [] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        });
+        pluginLog().calls.clear();
+        form->LoadTableItem->trigger();
+    };
+    loadOffered(view(kConcBlock).Calc);
+    EXPECT_EQ(pluginLog().calls, QStringList{"DllTabEQTable"}) << "the window shows another table";
+    loadOffered(view(kConcBlock).Est);
+    EXPECT_EQ(pluginLog().calls, (QStringList{"DllTabEQTable", "DllTableLoadTable"}));
+    EXPECT_EQ(pluginLog().panel, plugin::handleOf(concentration.Est));
 }
 
 TEST_F(PluginWindows, ClosingTheWorkbenchClosesTheTableWindowThenTheMap)
