@@ -12,12 +12,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -89,7 +91,10 @@ TableWindow::TableWindow(QWidget* application)
     description().windows.append(this);
     createControls();
     updateTitle();
-    resize(900, 640);
+    // Wide enough for the tool bar's controls without an overflow, yet never larger than the screen.
+    const QScreen* screen = application ? application->screen() : QGuiApplication::primaryScreen();
+    const QSize room = screen ? screen->availableGeometry().size() * 0.9 : QSize(1100, 680);
+    resize(QSize(1100, 680).boundedTo(room));
 }
 
 TableWindow::~TableWindow()
@@ -103,10 +108,12 @@ void TableWindow::createControls()
     bar->setMovable(false);
     bar->addWidget(new QLabel(QStringLiteral(" Строки: "), bar));
     RowAxisBox = new QComboBox(bar);
+    RowAxisBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     RowAxisBox->setToolTip(QStringLiteral("Координата по строкам"));
     bar->addWidget(RowAxisBox);
     bar->addWidget(new QLabel(QStringLiteral(" Столбцы: "), bar));
     ColumnAxisBox = new QComboBox(bar);
+    ColumnAxisBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     ColumnAxisBox->setToolTip(QStringLiteral("Координата по столбцам"));
     bar->addWidget(ColumnAxisBox);
     bar->addSeparator();
