@@ -2,6 +2,7 @@
 
 #include "core/platform/feedback.h"
 #include "core/platform/formatsettings.h"
+#include "core/platform/textfile.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,8 +47,6 @@ private:
 
 void writeOut(const QString& text);
 void writeErr(const QString& text);
-// One CSV field, quoted when it holds a comma, a quote or a line break.
-QString csvField(const QString& text);
 
 using CommandFunction = int (*)(Context&, Arguments&);
 struct Command {

@@ -64,4 +64,13 @@ void writeTextLines(const QString& path, const QStringList& lines)
     writeFileAtomically(path, bytes);
 }
 
+QString csvField(const QString& text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
+        return text;
+    QString quoted = text;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
 } // namespace verola

@@ -9,6 +9,9 @@ namespace verola {
 QString decodeCp1251(const QByteArray& bytes);
 QByteArray encodeCp1251(const QString& text);
 
+// One CSV field, quoted when it holds a comma, a quote or a line break.
+QString csvField(const QString& text);
+
 // Splits on CR, LF or CR LF; a final line break does not start another line.
 QStringList splitLines(const QString& text);
 

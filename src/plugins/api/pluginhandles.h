@@ -6,6 +6,8 @@
 #include "plugins/api/verolaplugin.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QString>
 #include <QStringList>
 #include <cstring>
@@ -55,5 +57,11 @@ struct TextBuffer {
         std::memcpy(data, bytes.constData(), static_cast<size_t>(length));
     }
 };
+
+// Posts a plug-in window's notification (VEROLA_NOTIFY_…) to the main window it was made for.
+inline void postNotification(QObject* application, int number)
+{
+    QCoreApplication::postEvent(application, new QEvent(QEvent::Type(VEROLA_NOTIFY_EVENT_BASE + number)));
+}
 
 } // namespace verola::plugin

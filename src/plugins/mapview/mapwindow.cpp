@@ -282,7 +282,7 @@ void MapWindow::updateActions()
 void MapWindow::notify(int number)
 {
     if (m_application)
-        QCoreApplication::postEvent(m_application, new QEvent(QEvent::Type(VEROLA_NOTIFY_EVENT_BASE + number)));
+        plugin::postNotification(m_application, number);
     else if (number == VEROLA_NOTIFY_MAP_HIDE)
         hide();
 }

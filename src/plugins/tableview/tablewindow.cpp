@@ -1,6 +1,7 @@
 #include "plugins/tableview/tablewindow.h"
 
 #include "core/app/flux.h"
+#include "core/platform/textfile.h"
 #include "plugins/api/pluginhandles.h"
 #include "plugins/tableview/slicechart.h"
 
@@ -42,15 +43,6 @@ Description& description()
 {
     static Description d;
     return d;
-}
-
-QString csvField(const QString& text)
-{
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
 }
 
 QFont boldFont()
@@ -505,7 +497,7 @@ void TableWindow::regionCaptionClicked(Qt::Orientation orientation, int section)
 
 void TableWindow::notifyApplication(int number)
 {
-    QCoreApplication::postEvent(m_application, new QEvent(QEvent::Type(VEROLA_NOTIFY_EVENT_BASE + number)));
+    plugin::postNotification(m_application, number);
 }
 
 void TableWindow::hideClick()
