@@ -6,6 +6,7 @@
 #include "plugins/mapview/mapsettingsdialog.h"
 
 #include "core/app/flux.h"
+#include "core/app/workspace.h"
 #include "core/platform/errors.h"
 #include "core/platform/textfile.h"
 #include "core/tables/lineutils.h"
@@ -14,8 +15,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScreen>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -45,7 +48,8 @@ MapWindow::MapWindow(QWidget* application)
       m_status(new QLabel(this))
 {
     setObjectName(QStringLiteral("mapWindow"));
-    resize(760, 560);
+    const QScreen* screen = application ? application->screen() : QGuiApplication::primaryScreen();
+    resize(QSize(760, 560).boundedTo(screen ? screen->availableGeometry().size() * 0.9 : QSize(760, 560)));
     m_heading->setObjectName(QStringLiteral("heading"));
     m_heading->setWordWrap(true);
     QFont headingFont = m_heading->font();
@@ -125,8 +129,11 @@ void MapWindow::setTables(TTab* table, TTab* partner, int mode)
 void MapWindow::loadMap(const QString& dataDirectory, TCompPanel* block)
 {
     m_dataDirectory = dataDirectory;
-    if (block)
+    if (block) {
         m_block = block;
+        // The same heading and legend title as when the table window shows the block's table.
+        m_model.setCaption(blockPanelKindName(block->number()), blockUnitText(block->number()).trimmed());
+    }
     readMap(false);
     updateActions();
 }
