@@ -151,6 +151,62 @@ TEST_F(QueryTest, FieldsOfAResultKeepTheirTypes)
     EXPECT_THROW(query.FieldByName(QStringLiteral("NOPE")), EDatabaseError);
 }
 
+// "SELECT *" over one table reads the records in place; naming the fields copies the rows.
+// Both must read alike, field by field, blanks included.
+TEST_F(QueryTest, AWholeRecordReadsAsTheRowOfItsFieldsDoes)
+{
+    writeDbf(folder.file(QStringLiteral("mixed.dbf")),
+        {{"NAME", 'C', 10}, {"COUNT_F", 'N', 5, 0}, {"AMOUNT", 'N', 12, 4}, {"DAY_F", 'D', 8}, {"FLAG", 'L', 1}},
+        {{QStringLiteral("  Пыль"), QStringLiteral("12"), QStringLiteral("0.1250"), QStringLiteral("19900101"), QStringLiteral("T")},
+            {QString(), QString(), QString(), QString(), QString()},
+            {QStringLiteral("12.5"), QStringLiteral("-3"), QStringLiteral("-0.0000"), QStringLiteral("20001231"), QStringLiteral("F")},
+            {QStringLiteral("x"), QStringLiteral("0"), QStringLiteral("123456.7891"), QStringLiteral("19900101"), QStringLiteral("?")}});
+    const QString fields = QStringLiteral("NAME, COUNT_F, AMOUNT, DAY_F, FLAG");
+    for (const QString& where : {QString(), QStringLiteral(" WHERE DAY_F = '01.01.1990'"), QStringLiteral(" WHERE NAME <> 'x'")}) {
+        SCOPED_TRACE(where.toStdString());
+        TQuery whole(session), named(session);
+        for (TQuery* query : {&whole, &named}) {
+            query->SetDatabaseName(folder.path());
+            query->SQL() << QStringLiteral("SELECT %1 FROM mixed%2").arg(query == &whole ? QStringLiteral("*") : fields, where);
+            query->Open();
+        }
+        ASSERT_EQ(whole.RecordCount(), named.RecordCount());
+        ASSERT_EQ(whole.FieldNames(), named.FieldNames());
+        for (whole.First(), named.First(); !named.Eof(); whole.Next(), named.Next()) {
+            for (int f = 0; f < named.FieldCount(); ++f) {
+                SCOPED_TRACE("record " + std::to_string(named.RecNo()) + " field " + std::to_string(f));
+                const TField& a = whole.Fields(f);
+                const TField& b = named.Fields(f);
+                EXPECT_EQ(a.DataType(), b.DataType());
+                EXPECT_EQ(a.IsNull(), b.IsNull());
+                EXPECT_EQ(a.AsString(), b.AsString());
+                auto number = [](const TField& field) {
+                    try {
+                        return QString::number(field.AsFloat(), 'g', 17);
+                    } catch (const EPlatformError&) {
+                        return QStringLiteral("error");
+                    }
+                };
+                EXPECT_EQ(number(a), number(b));
+            }
+        }
+    }
+}
+
+TEST_F(QueryTest, AnOpenResultKeepsTheRecordsItFoundWhenTheFileChanges)
+{
+    TQuery query(session);
+    query.SetDatabaseName(folder.path());
+    query.SQL() << QStringLiteral("SELECT * FROM regions WHERE REG = '77'");
+    query.Open();
+    QThread::msleep(20);
+    writeDbf(folder.file(QStringLiteral("regions.dbf")), {{"REG", 'C', 4}, {"TITLE", 'C', 20}},
+        {{QStringLiteral("78"), QStringLiteral("Город")}, {QStringLiteral("77"), QStringLiteral("Столица")}});
+    EXPECT_EQ(rows({QStringLiteral("SELECT * FROM regions WHERE REG = '77'")}), QStringList{QStringLiteral("77|Столица")});
+    ASSERT_EQ(query.RecordCount(), 1);
+    EXPECT_EQ(query.FieldByName(QStringLiteral("TITLE")).AsString(), QStringLiteral("Москва"));
+}
+
 TEST_F(QueryTest, BadStatementsAndMissingTablesRaiseWithTheStatement)
 {
     const std::vector<QStringList> bad = {
