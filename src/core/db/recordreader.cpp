@@ -543,6 +543,10 @@ void TRecordReader::ProcessRecord(TDataSet& source, int level, TLevelAccumulator
         }
         const QString& positionText = *text;
         if (entry.isValue) {
+            if (static_cast<int>(e) == plainCode.entry && match && &source == &sources.query) {
+                plainCode.reached = true;
+                plainCode.value = entryValue(source, level, e);
+            }
             if (testValue(source, level, e, positionText, position, match) == Step::Finished)
                 return;
             if (match && (!anyCountMode() || e + 1 < list.size()))

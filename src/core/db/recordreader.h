@@ -172,6 +172,17 @@ public:
     // then need not be read for it.
     bool horoscopeInTrees = true;
 
+    // The query entry that first tests the innermost level's position, when the driver picks
+    // that level's positions by the code a record holds (-1 otherwise), and what the query's
+    // latest ProcessRecord found there: whether the record came to the entry still matching,
+    // and the entry's field text. The driver clears `reached` before each call.
+    struct PlainCodeProbe {
+        int entry = -1;
+        bool reached = false;
+        QString value;
+    };
+    PlainCodeProbe plainCode;
+
     bool anyCountMode() const { return queryCountMode || tableCountMode; }
     bool dataType() const { return sources.description.DataType; }
 
