@@ -7,8 +7,10 @@
 #include "core/platform/feedback.h"
 #include "core/tables/lineutils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 namespace verola {
 
@@ -102,16 +104,18 @@ double dayOrNoDate(const QString& text, const FormatSettings& format)
     return floatOr(text, kNoDate, format);
 }
 
-QString fieldText(TDataSet& source, const QString& name)
+QString fieldText(TField* field)
 {
-    if (name.isEmpty())
-        return QString();
     try {
-        TField* field = source.FindField(name);
         return field ? field->AsString() : QString();
     } catch (const EPlatformError&) {
         return QString();
     }
+}
+
+QString fieldText(TDataSet& source, const QString& name)
+{
+    return name.isEmpty() ? QString() : fieldText(source.FindField(name));
 }
 
 bool fieldFloat(TDataSet& source, const QString& name, double& value)
@@ -505,11 +509,39 @@ void TRecordReader::FlushAccumulators(TTempList* list, int p, int& counter)
     ++counter;
 }
 
-QString TRecordReader::ReadField(const QString TDatabaseFields::*field) const
+TField* TRecordReader::findField(TDataSet& source, const QString& name, FieldSlot& slot)
+{
+    if (name.isEmpty())
+        return nullptr;
+    if (slot.dataSet != &source || slot.opening != source.openingStamp() || slot.name != name) {
+        slot.dataSet = &source;
+        slot.opening = source.openingStamp();
+        slot.name = name;
+        slot.field = source.FindField(name);
+    }
+    return slot.field;
+}
+
+TDataSet& TRecordReader::databaseSource(const QString TDatabaseFields::*field)
 {
     if (!(tableFields.*field).isEmpty())
-        return fieldText(sources.table, tableFields.*field);
-    return fieldText(sources.query, queryFields.*field);
+        return sources.table;
+    return sources.query;
+}
+
+TField* TRecordReader::databaseField(const QString TDatabaseFields::*field)
+{
+    const QString TDatabaseFields::*const kinds[] = {&TDatabaseFields::time, &TDatabaseFields::sexAge,
+        &TDatabaseFields::sex, &TDatabaseFields::ageOrBirth, &TDatabaseFields::event};
+    const size_t slot = static_cast<size_t>(std::find(std::begin(kinds), std::end(kinds), field) - std::begin(kinds));
+    const bool fromTable = !(tableFields.*field).isEmpty();
+    return findField(databaseSource(field), fromTable ? tableFields.*field : queryFields.*field,
+                     m_databaseFieldSlots.at(slot));
+}
+
+QString TRecordReader::ReadField(const QString TDatabaseFields::*field)
+{
+    return fieldText(databaseField(field));
 }
 
 double TRecordReader::regionWeight(const std::array<double, kLevelCount>& weights) const
@@ -591,8 +623,12 @@ const QString& TRecordReader::entryValue(TDataSet& source, int level, size_t ent
         m_values.values.assign(entries[static_cast<size_t>(level)].size(), std::nullopt);
     }
     std::optional<QString>& value = m_values.values[entry];
-    if (!value)
-        value = fieldText(source, entries[static_cast<size_t>(level)][entry].field);
+    if (!value) {
+        std::vector<FieldSlot>& slots = m_entryFieldSlots[static_cast<size_t>(level)];
+        if (slots.size() <= entry)
+            slots.resize(entry + 1);
+        value = fieldText(findField(source, entries[static_cast<size_t>(level)][entry].field, slots[entry]));
+    }
     return *value;
 }
 
@@ -719,19 +755,17 @@ void TRecordReader::readWindOrTemperature(TDataSet& source, const QString& field
 
 int TRecordReader::RecordTimeIndex()
 {
-    const QString* name = !tableFields.time.isEmpty() ? &tableFields.time : &queryFields.time;
-    TDataSet& source = !tableFields.time.isEmpty() ? static_cast<TDataSet&>(sources.table) : sources.query;
-    if (name->isEmpty() || !timeHash)
+    const QString& name = !tableFields.time.isEmpty() ? tableFields.time : queryFields.time;
+    if (name.isEmpty() || !timeHash)
         return -1;
-    TField* field = nullptr;
+    TField* field = databaseField(&TDatabaseFields::time);
     try {
-        field = source.FindField(*name);
         if (field && field->DataType() == TFieldType::ftDate && !field->IsNull())
             return HashIndex(*timeHash, kTimeHash, field->AsFloat());
     } catch (const EPlatformError&) {
         return -1;
     }
-    const QString value = fieldText(source, *name);
+    const QString value = fieldText(field);
     if (value.isEmpty())
         return -1;
     if (value == kAlways)
@@ -774,13 +808,8 @@ int TRecordReader::RecordSexAgeIndex()
 // kTextYear when it is no date field and its text has to be read.
 int TRecordReader::yearOfField(const QString TDatabaseFields::*field)
 {
-    const bool fromTable = !(tableFields.*field).isEmpty();
-    const QString& name = fromTable ? tableFields.*field : queryFields.*field;
-    TDataSet& source = fromTable ? static_cast<TDataSet&>(sources.table) : sources.query;
-    if (name.isEmpty())
-        return kNoYear;
     try {
-        TField* f = source.FindField(name);
+        TField* f = databaseField(field);
         if (!f)
             return kNoYear;
         if (f->DataType() != TFieldType::ftDate)
