@@ -289,6 +289,8 @@ struct DbfTable::Impl {
     bool allLive = true;
     int fileRecords = 0;
     const char* record = nullptr;
+    // The first record in the file read into memory; null when the file is open for writing.
+    const char* records = nullptr;
     TextDecoder decoder;
 
     const char* fieldText(int field, int& length) const
@@ -363,9 +365,10 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, bool forWriting)
     }
 
     // Records marked deleted are not shown.
+    if (!forWriting)
+        t.records = inMemory(handle->fp)->data + handle->nHeaderLength;
     if (!forWriting && t.fileRecords > 0) {
-        const InMemoryFile* m = inMemory(handle->fp);
-        const char* base = m->data + handle->nHeaderLength;
+        const char* base = t.records;
         for (int r = 0; r < t.fileRecords; ++r) {
             if (base[static_cast<qint64>(r) * handle->nRecordLength] == '*') {
                 t.allLive = false;
@@ -441,7 +444,9 @@ void DbfTable::readRecord(int record)
     if (record < 0 || record >= recordCount())
         throw EDatabaseError(QStringLiteral("Record %1 is outside table \"%2\"").arg(record + 1).arg(d->path));
     const int fileRecord = d->allLive ? record : d->live[static_cast<size_t>(record)];
-    d->record = DBFReadTuple(d->handle, fileRecord);
+    // A record of a file in memory is read where it lies.
+    d->record = d->records ? d->records + static_cast<qint64>(fileRecord) * d->handle->nRecordLength
+                           : DBFReadTuple(d->handle, fileRecord);
     if (!d->record)
         throw EDatabaseError(QStringLiteral("Record %1 of table \"%2\" cannot be read").arg(fileRecord + 1).arg(d->path));
 }
