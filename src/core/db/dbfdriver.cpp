@@ -293,10 +293,30 @@ struct DbfTable::Impl {
     const char* records = nullptr;
     TextDecoder decoder;
 
+    // The last date field read: a reader asks a date whether it is blank, then for its value.
+    // Kept for records read where they lie, which their address names.
+    mutable const char* dateRecord = nullptr;
+    mutable int dateField = -1;
+    mutable bool dateValid = false;
+    mutable double dateValue = 0;
+
     const char* fieldText(int field, int& length) const
     {
         length = widths[static_cast<size_t>(field)];
         return record + offsets[static_cast<size_t>(field)];
+    }
+
+    bool date(int field, double& value) const
+    {
+        if (!records || record != dateRecord || field != dateField) {
+            int length = 0;
+            const char* text = fieldText(field, length);
+            dateValid = dbfDateToDayNumber(text, length, dateValue);
+            dateRecord = records ? record : nullptr;
+            dateField = field;
+        }
+        value = dateValue;
+        return dateValid;
     }
 };
 
@@ -464,7 +484,7 @@ bool DbfTable::isNull(int field) const
     case 'F':
         return !parseNumber(text, length, value);
     case 'D':
-        return !dbfDateToDayNumber(text, length, value);
+        return !d->date(field, value);
     case 'L':
         return !(std::strchr("TtYyFfNn", text[0]) && text[0] != '\0');
     default:
@@ -483,7 +503,7 @@ double DbfTable::number(int field) const
     case 'C':
         return parseNumber(text, length, value) ? value : 0.0;
     case 'D':
-        return dbfDateToDayNumber(text, length, value) ? value : 0.0;
+        return d->date(field, value) ? value : 0.0;
     case 'L':
         return text[0] != '\0' && std::strchr("TtYy", text[0]) ? 1.0 : 0.0;
     default:

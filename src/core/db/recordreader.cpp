@@ -577,7 +577,8 @@ void TRecordReader::ProcessRecord(TDataSet& source, int level, TLevelAccumulator
         if (entry.isValue) {
             if (static_cast<int>(e) == plainCode.entry && match && &source == &sources.query) {
                 plainCode.reached = true;
-                plainCode.value = entryValue(source, level, e);
+                if (const QString& value = entryValue(source, level, e); !plainCode.value.isSharedWith(value))
+                    plainCode.value = value;
             }
             if (testValue(source, level, e, positionText, position, match) == Step::Finished)
                 return;
@@ -644,7 +645,7 @@ TRecordReader::Step TRecordReader::testValue(TDataSet& source, int level, size_t
     if (entry.isBirthDate && value != lastBirthDate && IsHoroscopeMarked(codes)) {
         lastBirthDate = value;
         horoscope.ComputeHoroscope(value, dataDirectory, format);
-    } else if (entry.isCallDate) {
+    } else if (entry.isCallDate && !lastEventDate.isSharedWith(value)) {
         lastEventDate = value;
     }
     if (hashed)

@@ -470,7 +470,9 @@ bool TSelectionDriver::enterPosition(int level, int position)
         return false;
     const TPositionNode& node = nodes[static_cast<size_t>(position)];
     m_reader.innermostCodes = &node.codes;
-    m_sources.currentCodes[static_cast<size_t>(level)] = node.lastCode;
+    QString& currentCode = m_sources.currentCodes[static_cast<size_t>(level)];
+    if (!currentCode.isSharedWith(node.lastCode))
+        currentCode = node.lastCode;
     m_primary.FSlice[static_cast<size_t>(m_reader.axes[static_cast<size_t>(level)])] = position;
     return true;
 }
