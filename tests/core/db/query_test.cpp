@@ -207,6 +207,46 @@ TEST_F(QueryTest, AnOpenResultKeepsTheRecordsItFoundWhenTheFileChanges)
     EXPECT_EQ(query.FieldByName(QStringLiteral("TITLE")).AsString(), QStringLiteral("Москва"));
 }
 
+// Equalities with literals are checked by the table's index; whether its keys are few (each
+// hash known to stand for one key) or many (each record checked), the rows are those SQLite
+// finds comparing the values itself.
+TEST_F(QueryTest, KeysLookedUpByTheIndexGiveTheRowsOfTheComparison)
+{
+    std::vector<QStringList> rows;
+    for (int i = 0; i <= 5000; ++i) // more codes than an index keeps; K7 twice
+        rows.push_back({i == 5000 ? QStringLiteral("K7") : QStringLiteral("K%1").arg(i), QString::number(i % 7),
+            QString::number(i % 50)});
+    writeDbf(folder.file(QStringLiteral("codes.dbf")), {{"CODE", 'C', 8}, {"NUM", 'N', 3, 0}, {"DIG", 'C', 3}}, rows);
+    // Rows whose CODE, NUM and DIG texts pass the test.
+    using Test = std::function<bool(const QString& code, const QString& num, const QString& dig)>;
+    struct Case {
+        const char* where;
+        Test test;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"CODE = 'K7'", [](auto& code, auto&, auto&) { return code == "K7"; }},
+             {"CODE = 'K4999'", [](auto& code, auto&, auto&) { return code == "K4999"; }},
+             {"CODE = 'K5000'", [](auto& code, auto&, auto&) { return code == "K5000"; }},
+             {"CODE = 'k7' COLLATE NOCASE", [](auto& code, auto&, auto&) { return code == "K7"; }},
+             {"NUM = 3", [](auto&, auto& num, auto&) { return num == "3"; }},
+             {"NUM = 3.0", [](auto&, auto& num, auto&) { return num == "3"; }},
+             {"NUM = '3'", [](auto&, auto& num, auto&) { return num == "3"; }},
+             {"NUM = 3.5", [](auto&, auto&, auto&) { return false; }},
+             {"DIG = '7'", [](auto&, auto&, auto& dig) { return dig == "7"; }},
+             {"DIG = 7", [](auto&, auto&, auto& dig) { return dig == "7"; }}, // the number compares as its text
+             {"DIG = '7' AND NUM = 1", [](auto&, auto& num, auto& dig) { return dig == "7" && num == "1"; }},
+             {"CODE = 'K7' AND DIG = '7'", [](auto& code, auto&, auto& dig) { return code == "K7" && dig == "7"; }},
+         }) {
+        SCOPED_TRACE(c.where);
+        const long expected = std::count_if(rows.begin(), rows.end(),
+            [&](const QStringList& row) { return c.test(row.at(0), row.at(1), row.at(2)); });
+        QStringList sql{QStringLiteral("SELECT * FROM codes WHERE %1").arg(QLatin1String(c.where))};
+        EXPECT_EQ(this->rows(sql).size(), expected);
+        sql = {QStringLiteral("SELECT CODE, NUM FROM codes WHERE %1").arg(QLatin1String(c.where))};
+        EXPECT_EQ(this->rows(sql).size(), expected);
+    }
+}
+
 TEST_F(QueryTest, BadStatementsAndMissingTablesRaiseWithTheStatement)
 {
     const std::vector<QStringList> bad = {
