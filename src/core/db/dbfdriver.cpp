@@ -471,6 +471,16 @@ void DbfTable::readRecord(int record)
         throw EDatabaseError(QStringLiteral("Record %1 of table \"%2\" cannot be read").arg(fileRecord + 1).arg(d->path));
 }
 
+void DbfTable::prefetch(int record) const
+{
+    if (!d->records || record < 0 || record >= recordCount())
+        return;
+    const int fileRecord = d->allLive ? record : d->live[static_cast<size_t>(record)];
+    const char* bytes = d->records + static_cast<qint64>(fileRecord) * d->handle->nRecordLength;
+    __builtin_prefetch(bytes);
+    __builtin_prefetch(bytes + d->handle->nRecordLength - 1);
+}
+
 bool DbfTable::isNull(int field) const
 {
     int length = 0;

@@ -170,6 +170,15 @@ public:
         if (record < 0 || record >= recordCount())
             throw EDatabaseError(QStringLiteral("Record %1 is outside the result of:\n%2").arg(record + 1).arg(m_statement));
         m_current = record;
+        // Results are mostly walked in order: the records a little ahead are asked for now.
+        constexpr int kAhead = 2;
+        if (record + kAhead < recordCount())
+            m_table->records->prefetch(m_records[static_cast<size_t>(record + kAhead)]);
+    }
+    void prefetch(int record) const override
+    {
+        if (record >= 0 && record < recordCount())
+            m_table->records->prefetch(m_records[static_cast<size_t>(record)]);
     }
     bool isNull(int field) const override
     {
