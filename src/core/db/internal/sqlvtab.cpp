@@ -307,9 +307,9 @@ const DriverTableIndex& indexFor(DriverTableData& data, const std::string& name,
     constexpr std::uint16_t kNoKey = 0xFFFF;
     constexpr size_t kMostKeysKept = 4096;
     DriverTableIndex index;
-    std::vector<std::uint16_t> keyOf;    // per record, while the keys are kept
-    std::vector<quint64> hashOfKey;      // by key number
-    std::unordered_map<quint64, std::uint16_t> keyOfHash;
+    std::vector<std::uint16_t> keyOf; // per record, while the keys are kept
+    std::vector<quint64> hashOfKey;   // by key number
+    std::unordered_map<quint64, std::pair<std::uint16_t, std::string>> keys; // by hash: number and key
     const int count = data.records->recordCount();
     keyOf.reserve(static_cast<size_t>(count));
     bool exact = true;
@@ -319,12 +319,12 @@ const DriverTableIndex& indexFor(DriverTableData& data, const std::string& name,
         quint64 hash = 0;
         const bool keyed = keyOfRecord(data, columns, key, hash, text);
         if (exact && keyed) {
-            const auto [kept, added] = index.keys.try_emplace(hash, key);
+            const auto [kept, added] = keys.try_emplace(hash);
             if (added && hashOfKey.size() < kMostKeysKept) {
-                keyOfHash.emplace(hash, static_cast<std::uint16_t>(hashOfKey.size()));
+                kept->second = {static_cast<std::uint16_t>(hashOfKey.size()), key};
                 hashOfKey.push_back(hash);
             }
-            exact = kept->second == key && keyOfHash.count(hash) > 0;
+            exact = !added ? kept->second.second == key : hashOfKey.size() == keys.size();
             if (!exact) {
                 // Too many keys, or two sharing a hash: every record notes its hash from here on.
                 index.entries.reserve(static_cast<size_t>(count));
@@ -332,14 +332,19 @@ const DriverTableIndex& indexFor(DriverTableData& data, const std::string& name,
                     if (keyOf[static_cast<size_t>(done)] != kNoKey)
                         index.entries.push_back({hashOfKey[keyOf[static_cast<size_t>(done)]], done});
                 std::vector<std::uint16_t>().swap(keyOf);
-                index.keys.clear();
+                keys.clear();
+            } else {
+                keyOf.push_back(kept->second.first);
+                continue;
             }
         }
         if (exact)
-            keyOf.push_back(keyed ? keyOfHash.at(hash) : kNoKey);
+            keyOf.push_back(kNoKey);
         else if (keyed)
             index.entries.push_back({hash, r});
     }
+    for (auto& [hash, numberedKey] : keys)
+        index.keys.emplace(hash, std::move(numberedKey.second));
     index.exact = exact;
     if (exact) {
         std::vector<std::uint16_t> byHash(hashOfKey.size());
