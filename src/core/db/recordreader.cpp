@@ -104,6 +104,22 @@ double dayOrNoDate(const QString& text, const FormatSettings& format)
     return floatOr(text, kNoDate, format);
 }
 
+// The codes of men and women in a record's sex field: the sex-age coordinate's, or 1 and 2
+// when it has none or its codes are groups ("Grp").
+struct SexCodes {
+    const QString& men;
+    const QString& women;
+};
+
+SexCodes sexCodesOf(const TCoordItem* coordinate)
+{
+    static const QString one = QStringLiteral("1");
+    static const QString two = QStringLiteral("2");
+    if (!coordinate || coordinate->Man.contains(QLatin1String("Grp")))
+        return {one, two};
+    return {coordinate->Man, coordinate->Woman};
+}
+
 QString fieldText(TField* field)
 {
     try {
@@ -680,13 +696,8 @@ TRecordReader::Step TRecordReader::testSexAge(bool& match)
     } else if (sexAge->AgeType == 2) {
         age = ReadField(&TDatabaseFields::ageOrBirth);
     }
-    QString men = sexAge->Man;
-    QString women = sexAge->Woman;
-    if (men.contains(QStringLiteral("Grp"))) {
-        men = QStringLiteral("1");
-        women = QStringLiteral("2");
-    }
-    const int sex = sexText.startsWith(men) ? 1 : sexText.startsWith(women) ? 2 : 0;
+    const SexCodes codes = sexCodesOf(sexAge);
+    const int sex = sexText.startsWith(codes.men) ? 1 : sexText.startsWith(codes.women) ? 2 : 0;
     SexAgeResult result{false, m_lastSexAgePart};
     if (match) {
         const int timePosition = timeLevel >= 0 && timeLevel < kLevelCount ? positions[static_cast<size_t>(timeLevel)] : 0;
@@ -781,15 +792,9 @@ int TRecordReader::RecordSexAgeIndex()
     const QString sexAge = ReadField(&TDatabaseFields::sexAge);
     if (!sexAge.isEmpty())
         return HashIndex(*sexAgeHash, kSexAgeHash, strToInt(sexAge));
-    const TCoordItem* coordinate = sources.coordinate(sexAgeLevel);
-    QString men = coordinate ? coordinate->Man : QStringLiteral("1");
-    QString women = coordinate ? coordinate->Woman : QStringLiteral("2");
-    if (men.contains(QStringLiteral("Grp"))) {
-        men = QStringLiteral("1");
-        women = QStringLiteral("2");
-    }
+    const SexCodes codes = sexCodesOf(sources.coordinate(sexAgeLevel));
     const QString sex = ReadField(&TDatabaseFields::sex);
-    const int base = sex.startsWith(men) ? 100 : sex.startsWith(women) ? 200 : -1;
+    const int base = sex.startsWith(codes.men) ? 100 : sex.startsWith(codes.women) ? 200 : -1;
     if (base < 0)
         return -1;
     // Dates stored as dates give their years without a text in between.
