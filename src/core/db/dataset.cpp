@@ -115,6 +115,7 @@ void TDataSet::Open()
     if (Active())
         return;
     m_source = openSource();
+    ++m_openingStamp;
     m_view.clear();
     m_hasView = false;
     m_position = -1;
@@ -124,6 +125,7 @@ void TDataSet::Open()
         First();
     } catch (...) {
         m_source.reset();
+        ++m_openingStamp;
         throw;
     }
 }
@@ -138,6 +140,7 @@ void TDataSet::Close()
     m_hasView = false;
     m_position = -1;
     ++m_scrollStamp;
+    ++m_openingStamp;
 }
 
 void TDataSet::SetActive(bool active)
@@ -294,6 +297,7 @@ void TDataSet::requireRecord() const
 void TDataSet::replaceSource(std::unique_ptr<RecordSource> source)
 {
     m_source = std::move(source);
+    ++m_openingStamp;
     ensureFields();
 }
 

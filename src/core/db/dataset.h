@@ -77,6 +77,8 @@ public:
 
     // Counts every move of the current record; linked detail tables compare it.
     quint64 scrollStamp() const { return m_scrollStamp; }
+    // Counts every opening and closing: a field found by name stays the same while it does not change.
+    quint64 openingStamp() const { return m_openingStamp; }
 
 protected:
     // Opens the data; the dataset shows every record of it in order until the
@@ -118,6 +120,7 @@ private:
     bool m_hasView = false;
     int m_position = -1;
     quint64 m_scrollStamp = 0;
+    quint64 m_openingStamp = 0;
 };
 
 // Links a dataset to others: a detail table follows its master through it.

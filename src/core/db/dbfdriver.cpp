@@ -289,12 +289,34 @@ struct DbfTable::Impl {
     bool allLive = true;
     int fileRecords = 0;
     const char* record = nullptr;
+    // The first record in the file read into memory; null when the file is open for writing.
+    const char* records = nullptr;
     TextDecoder decoder;
+
+    // The last date field read: a reader asks a date whether it is blank, then for its value.
+    // Kept for records read where they lie, which their address names.
+    mutable const char* dateRecord = nullptr;
+    mutable int dateField = -1;
+    mutable bool dateValid = false;
+    mutable double dateValue = 0;
 
     const char* fieldText(int field, int& length) const
     {
         length = widths[static_cast<size_t>(field)];
         return record + offsets[static_cast<size_t>(field)];
+    }
+
+    bool date(int field, double& value) const
+    {
+        if (!records || record != dateRecord || field != dateField) {
+            int length = 0;
+            const char* text = fieldText(field, length);
+            dateValid = dbfDateToDayNumber(text, length, dateValue);
+            dateRecord = records ? record : nullptr;
+            dateField = field;
+        }
+        value = dateValue;
+        return dateValid;
     }
 };
 
@@ -363,9 +385,10 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, bool forWriting)
     }
 
     // Records marked deleted are not shown.
+    if (!forWriting)
+        t.records = inMemory(handle->fp)->data + handle->nHeaderLength;
     if (!forWriting && t.fileRecords > 0) {
-        const InMemoryFile* m = inMemory(handle->fp);
-        const char* base = m->data + handle->nHeaderLength;
+        const char* base = t.records;
         for (int r = 0; r < t.fileRecords; ++r) {
             if (base[static_cast<qint64>(r) * handle->nRecordLength] == '*') {
                 t.allLive = false;
@@ -441,9 +464,21 @@ void DbfTable::readRecord(int record)
     if (record < 0 || record >= recordCount())
         throw EDatabaseError(QStringLiteral("Record %1 is outside table \"%2\"").arg(record + 1).arg(d->path));
     const int fileRecord = d->allLive ? record : d->live[static_cast<size_t>(record)];
-    d->record = DBFReadTuple(d->handle, fileRecord);
+    // A record of a file in memory is read where it lies.
+    d->record = d->records ? d->records + static_cast<qint64>(fileRecord) * d->handle->nRecordLength
+                           : DBFReadTuple(d->handle, fileRecord);
     if (!d->record)
         throw EDatabaseError(QStringLiteral("Record %1 of table \"%2\" cannot be read").arg(fileRecord + 1).arg(d->path));
+}
+
+void DbfTable::prefetch(int record) const
+{
+    if (!d->records || record < 0 || record >= recordCount())
+        return;
+    const int fileRecord = d->allLive ? record : d->live[static_cast<size_t>(record)];
+    const char* bytes = d->records + static_cast<qint64>(fileRecord) * d->handle->nRecordLength;
+    __builtin_prefetch(bytes);
+    __builtin_prefetch(bytes + d->handle->nRecordLength - 1);
 }
 
 bool DbfTable::isNull(int field) const
@@ -459,7 +494,7 @@ bool DbfTable::isNull(int field) const
     case 'F':
         return !parseNumber(text, length, value);
     case 'D':
-        return !dbfDateToDayNumber(text, length, value);
+        return !d->date(field, value);
     case 'L':
         return !(std::strchr("TtYyFfNn", text[0]) && text[0] != '\0');
     default:
@@ -478,7 +513,7 @@ double DbfTable::number(int field) const
     case 'C':
         return parseNumber(text, length, value) ? value : 0.0;
     case 'D':
-        return dbfDateToDayNumber(text, length, value) ? value : 0.0;
+        return d->date(field, value) ? value : 0.0;
     case 'L':
         return text[0] != '\0' && std::strchr("TtYy", text[0]) ? 1.0 : 0.0;
     default:

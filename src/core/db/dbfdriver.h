@@ -26,6 +26,7 @@ public:
     const TFieldDefs& fieldDefs() const override;
     int recordCount() const override;
     void readRecord(int record) override;
+    void prefetch(int record) const override;
     bool isNull(int field) const override;
     double number(int field) const override;
     QString text(int field) const override;

@@ -7,8 +7,10 @@
 #include "core/platform/feedback.h"
 #include "core/tables/lineutils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 namespace verola {
 
@@ -102,16 +104,34 @@ double dayOrNoDate(const QString& text, const FormatSettings& format)
     return floatOr(text, kNoDate, format);
 }
 
-QString fieldText(TDataSet& source, const QString& name)
+// The codes of men and women in a record's sex field: the sex-age coordinate's, or 1 and 2
+// when it has none or its codes are groups ("Grp").
+struct SexCodes {
+    const QString& men;
+    const QString& women;
+};
+
+SexCodes sexCodesOf(const TCoordItem* coordinate)
 {
-    if (name.isEmpty())
-        return QString();
+    static const QString one = QStringLiteral("1");
+    static const QString two = QStringLiteral("2");
+    if (!coordinate || coordinate->Man.contains(QLatin1String("Grp")))
+        return {one, two};
+    return {coordinate->Man, coordinate->Woman};
+}
+
+QString fieldText(TField* field)
+{
     try {
-        TField* field = source.FindField(name);
         return field ? field->AsString() : QString();
     } catch (const EPlatformError&) {
         return QString();
     }
+}
+
+QString fieldText(TDataSet& source, const QString& name)
+{
+    return name.isEmpty() ? QString() : fieldText(source.FindField(name));
 }
 
 bool fieldFloat(TDataSet& source, const QString& name, double& value)
@@ -505,11 +525,39 @@ void TRecordReader::FlushAccumulators(TTempList* list, int p, int& counter)
     ++counter;
 }
 
-QString TRecordReader::ReadField(const QString TDatabaseFields::*field) const
+TField* TRecordReader::findField(TDataSet& source, const QString& name, FieldSlot& slot)
+{
+    if (name.isEmpty())
+        return nullptr;
+    if (slot.dataSet != &source || slot.opening != source.openingStamp() || slot.name != name) {
+        slot.dataSet = &source;
+        slot.opening = source.openingStamp();
+        slot.name = name;
+        slot.field = source.FindField(name);
+    }
+    return slot.field;
+}
+
+TDataSet& TRecordReader::databaseSource(const QString TDatabaseFields::*field)
 {
     if (!(tableFields.*field).isEmpty())
-        return fieldText(sources.table, tableFields.*field);
-    return fieldText(sources.query, queryFields.*field);
+        return sources.table;
+    return sources.query;
+}
+
+TField* TRecordReader::databaseField(const QString TDatabaseFields::*field)
+{
+    const QString TDatabaseFields::*const kinds[] = {&TDatabaseFields::time, &TDatabaseFields::sexAge,
+        &TDatabaseFields::sex, &TDatabaseFields::ageOrBirth, &TDatabaseFields::event};
+    const size_t slot = static_cast<size_t>(std::find(std::begin(kinds), std::end(kinds), field) - std::begin(kinds));
+    const bool fromTable = !(tableFields.*field).isEmpty();
+    return findField(databaseSource(field), fromTable ? tableFields.*field : queryFields.*field,
+                     m_databaseFieldSlots.at(slot));
+}
+
+QString TRecordReader::ReadField(const QString TDatabaseFields::*field)
+{
+    return fieldText(databaseField(field));
 }
 
 double TRecordReader::regionWeight(const std::array<double, kLevelCount>& weights) const
@@ -543,6 +591,11 @@ void TRecordReader::ProcessRecord(TDataSet& source, int level, TLevelAccumulator
         }
         const QString& positionText = *text;
         if (entry.isValue) {
+            if (static_cast<int>(e) == plainCode.entry && match && &source == &sources.query) {
+                plainCode.reached = true;
+                if (const QString& value = entryValue(source, level, e); !plainCode.value.isSharedWith(value))
+                    plainCode.value = value;
+            }
             if (testValue(source, level, e, positionText, position, match) == Step::Finished)
                 return;
             if (match && (!anyCountMode() || e + 1 < list.size()))
@@ -587,8 +640,12 @@ const QString& TRecordReader::entryValue(TDataSet& source, int level, size_t ent
         m_values.values.assign(entries[static_cast<size_t>(level)].size(), std::nullopt);
     }
     std::optional<QString>& value = m_values.values[entry];
-    if (!value)
-        value = fieldText(source, entries[static_cast<size_t>(level)][entry].field);
+    if (!value) {
+        std::vector<FieldSlot>& slots = m_entryFieldSlots[static_cast<size_t>(level)];
+        if (slots.size() <= entry)
+            slots.resize(entry + 1);
+        value = fieldText(findField(source, entries[static_cast<size_t>(level)][entry].field, slots[entry]));
+    }
     return *value;
 }
 
@@ -604,7 +661,7 @@ TRecordReader::Step TRecordReader::testValue(TDataSet& source, int level, size_t
     if (entry.isBirthDate && value != lastBirthDate && IsHoroscopeMarked(codes)) {
         lastBirthDate = value;
         horoscope.ComputeHoroscope(value, dataDirectory, format);
-    } else if (entry.isCallDate) {
+    } else if (entry.isCallDate && !lastEventDate.isSharedWith(value)) {
         lastEventDate = value;
     }
     if (hashed)
@@ -639,13 +696,8 @@ TRecordReader::Step TRecordReader::testSexAge(bool& match)
     } else if (sexAge->AgeType == 2) {
         age = ReadField(&TDatabaseFields::ageOrBirth);
     }
-    QString men = sexAge->Man;
-    QString women = sexAge->Woman;
-    if (men.contains(QStringLiteral("Grp"))) {
-        men = QStringLiteral("1");
-        women = QStringLiteral("2");
-    }
-    const int sex = sexText.startsWith(men) ? 1 : sexText.startsWith(women) ? 2 : 0;
+    const SexCodes codes = sexCodesOf(sexAge);
+    const int sex = sexText.startsWith(codes.men) ? 1 : sexText.startsWith(codes.women) ? 2 : 0;
     SexAgeResult result{false, m_lastSexAgePart};
     if (match) {
         const int timePosition = timeLevel >= 0 && timeLevel < kLevelCount ? positions[static_cast<size_t>(timeLevel)] : 0;
@@ -715,19 +767,17 @@ void TRecordReader::readWindOrTemperature(TDataSet& source, const QString& field
 
 int TRecordReader::RecordTimeIndex()
 {
-    const QString* name = !tableFields.time.isEmpty() ? &tableFields.time : &queryFields.time;
-    TDataSet& source = !tableFields.time.isEmpty() ? static_cast<TDataSet&>(sources.table) : sources.query;
-    if (name->isEmpty() || !timeHash)
+    const QString& name = !tableFields.time.isEmpty() ? tableFields.time : queryFields.time;
+    if (name.isEmpty() || !timeHash)
         return -1;
-    TField* field = nullptr;
+    TField* field = databaseField(&TDatabaseFields::time);
     try {
-        field = source.FindField(*name);
         if (field && field->DataType() == TFieldType::ftDate && !field->IsNull())
             return HashIndex(*timeHash, kTimeHash, field->AsFloat());
     } catch (const EPlatformError&) {
         return -1;
     }
-    const QString value = fieldText(source, *name);
+    const QString value = fieldText(field);
     if (value.isEmpty())
         return -1;
     if (value == kAlways)
@@ -742,15 +792,9 @@ int TRecordReader::RecordSexAgeIndex()
     const QString sexAge = ReadField(&TDatabaseFields::sexAge);
     if (!sexAge.isEmpty())
         return HashIndex(*sexAgeHash, kSexAgeHash, strToInt(sexAge));
-    const TCoordItem* coordinate = sources.coordinate(sexAgeLevel);
-    QString men = coordinate ? coordinate->Man : QStringLiteral("1");
-    QString women = coordinate ? coordinate->Woman : QStringLiteral("2");
-    if (men.contains(QStringLiteral("Grp"))) {
-        men = QStringLiteral("1");
-        women = QStringLiteral("2");
-    }
+    const SexCodes codes = sexCodesOf(sources.coordinate(sexAgeLevel));
     const QString sex = ReadField(&TDatabaseFields::sex);
-    const int base = sex.startsWith(men) ? 100 : sex.startsWith(women) ? 200 : -1;
+    const int base = sex.startsWith(codes.men) ? 100 : sex.startsWith(codes.women) ? 200 : -1;
     if (base < 0)
         return -1;
     // Dates stored as dates give their years without a text in between.
@@ -770,13 +814,8 @@ int TRecordReader::RecordSexAgeIndex()
 // kTextYear when it is no date field and its text has to be read.
 int TRecordReader::yearOfField(const QString TDatabaseFields::*field)
 {
-    const bool fromTable = !(tableFields.*field).isEmpty();
-    const QString& name = fromTable ? tableFields.*field : queryFields.*field;
-    TDataSet& source = fromTable ? static_cast<TDataSet&>(sources.table) : sources.query;
-    if (name.isEmpty())
-        return kNoYear;
     try {
-        TField* f = source.FindField(name);
+        TField* f = databaseField(field);
         if (!f)
             return kNoYear;
         if (f->DataType() != TFieldType::ftDate)

@@ -172,6 +172,17 @@ public:
     // then need not be read for it.
     bool horoscopeInTrees = true;
 
+    // The query entry that first tests the innermost level's position, when the driver picks
+    // that level's positions by the code a record holds (-1 otherwise), and what the query's
+    // latest ProcessRecord found there: whether the record came to the entry still matching,
+    // and the entry's field text. The driver clears `reached` before each call.
+    struct PlainCodeProbe {
+        int entry = -1;
+        bool reached = false;
+        QString value;
+    };
+    PlainCodeProbe plainCode;
+
     bool anyCountMode() const { return queryCountMode || tableCountMode; }
     bool dataType() const { return sources.description.DataType; }
 
@@ -198,7 +209,7 @@ private:
     Step testValue(TDataSet& source, int level, size_t e, const QString& positionText, int position, bool& match);
     Step testSexAge(bool& match);
     QString compositeText(const TRecordEntry& entry) const;
-    QString ReadField(const QString TDatabaseFields::*field) const;
+    QString ReadField(const QString TDatabaseFields::*field);
     void readValue(TDataSet& source, const TRecordEntry& entry, const QString& positionText, double weight, int n,
                    TLevelAccumulators& accumulators);
     void readWindOrTemperature(TDataSet& source, const QString& field, double weight, int n,
@@ -206,6 +217,21 @@ private:
     double regionWeight(const std::array<double, kLevelCount>& weights) const;
     const QString& entryValue(TDataSet& source, int level, size_t entry);
     int yearOfField(const QString TDatabaseFields::*field);
+
+    // A field found by name, kept while its dataset stays open: records are read by the
+    // thousand between two openings.
+    struct FieldSlot {
+        const TDataSet* dataSet = nullptr;
+        quint64 opening = 0;
+        QString name;
+        TField* field = nullptr;
+    };
+    TField* findField(TDataSet& source, const QString& name, FieldSlot& slot);
+    // The dataset a database field name of the time and sex-age tests is read from, and its field.
+    TField* databaseField(const QString TDatabaseFields::*field);
+    TDataSet& databaseSource(const QString TDatabaseFields::*field);
+    std::array<FieldSlot, 5> m_databaseFieldSlots;
+    std::array<std::vector<FieldSlot>, kLevelCount> m_entryFieldSlots;
 
     int m_lastSexAgePart = 0;
     // Field texts of the record being processed, per entry, read once however many positions

@@ -21,6 +21,9 @@ public:
     virtual int recordCount() const = 0;
     // Makes a record current; throws EDatabaseError naming the origin when it cannot be read.
     virtual void readRecord(int record) = 0;
+    // A hint that the record will be read soon, so that its bytes can be on their way; it
+    // changes nothing else.
+    virtual void prefetch(int /*record*/) const {}
 
     // Values of the current record.
     virtual bool isNull(int field) const = 0;

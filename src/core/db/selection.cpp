@@ -1,5 +1,6 @@
 #include "core/db/selection.h"
 
+#include "core/db/codepositions.h"
 #include "core/db/description.h"
 #include "core/db/filecache.h"
 #include "core/db/querybuilder.h"
@@ -8,6 +9,8 @@
 #include "core/platform/feedback.h"
 #include "core/tables/lineutils.h"
 #include "core/tables/ttab.h"
+
+#include <algorithm>
 
 namespace verola {
 
@@ -82,6 +85,10 @@ private:
     void walkLevel1();
     void walkLevel2();
     void walkLevel3();
+    enum class Walk { Next, Leave };
+    Walk walkPosition3(int pos3);
+    void walkPositionsAfter(int pos3, int count);
+    void findPlainCodeTest();
     // Makes a leaf position current: codes, current code and FSlice. False for a group node.
     bool enterPosition(int level, int position);
     void buildNodes(int level);
@@ -117,6 +124,9 @@ private:
     std::array<std::vector<TPositionNode>, kLevelCount> m_nodes;
     std::array<bool, kLevelCount> m_templated{};
     std::array<double, kLevelCount> m_weights{1, 1, 1, 1};
+    // The innermost level's positions by code, when the query tests them by a plain code.
+    TCodePositions m_codePositions;
+    std::vector<int> m_positionsToTest;
     QString m_previousModel;
     int m_regionCount = 0;
     int m_progress = 0;
@@ -267,6 +277,32 @@ void TSelectionDriver::loadModel(const QString& model)
     m_reader.tableFields = table ? databaseFieldsOf(table->Items) : TDatabaseFields{};
     buildLevelLists();
     takeLevelAxes();
+    findPlainCodeTest();
+}
+
+// The query's records usually meet the innermost level by one entry comparing a field with the
+// position's code. When nothing else of that level's walk depends on the position, a record is
+// tested only against the positions its code can match; the others would fail at that entry
+// and leave nothing behind but the state the last of them is left in.
+void TSelectionDriver::findPlainCodeTest()
+{
+    m_reader.plainCode = TRecordReader::PlainCodeProbe{};
+    m_codePositions.clear();
+    const TCoordItem* innermost = m_sources.coordinate(3);
+    const int query = m_sources.queryLevel;
+    if (m_reader.coords != 4 || !innermost || innermost->Type != kNoDatabase || !innermost->WeightTable.isEmpty()
+        || query < 0 || query >= 3 || m_sources.tableLevel == 3 || m_reader.timeLevel == 3
+        || m_reader.sexAgeLevel == 3 || m_reader.horoscopeInTrees)
+        return;
+    const std::vector<TRecordEntry>& entries = m_reader.entries[static_cast<size_t>(query)];
+    const auto first = std::find_if(entries.begin(), entries.end(), [](const TRecordEntry& e) { return e.level == 3; });
+    if (first == entries.end() || !first->isValue || first->isComplex)
+        return;
+    std::vector<TCodePositions::Position> positions;
+    for (const TPositionNode& node : m_nodes[3])
+        positions.push_back({node.leaf, node.lastCode});
+    m_codePositions.build(positions, first->format);
+    m_reader.plainCode.entry = static_cast<int>(first - entries.begin());
 }
 
 int TSelectionDriver::captionAxis(const QString& caption) const
@@ -434,7 +470,9 @@ bool TSelectionDriver::enterPosition(int level, int position)
         return false;
     const TPositionNode& node = nodes[static_cast<size_t>(position)];
     m_reader.innermostCodes = &node.codes;
-    m_sources.currentCodes[static_cast<size_t>(level)] = node.lastCode;
+    QString& currentCode = m_sources.currentCodes[static_cast<size_t>(level)];
+    if (!currentCode.isSharedWith(node.lastCode))
+        currentCode = node.lastCode;
     m_primary.FSlice[static_cast<size_t>(m_reader.axes[static_cast<size_t>(level)])] = position;
     return true;
 }
@@ -626,43 +664,77 @@ void TSelectionDriver::walkLevel3()
     const TRecordReader::HashedCount hashed = m_reader.HashedPositionCount(3, positionCount(3));
     for (int k = 0; k < hashed.count; ++k) {
         const int pos3 = m_reader.HashedPosition(3, hashed.index, k);
-        if (enterPosition(3, pos3)) {
-            if (m_templated[3])
-                m_sources.PrepareTemplatedLevel(3);
-            const int count3 = m_sources.OpenLevel(3);
-            if (count3 == 0)
-                continue;
-            m_weights[3] = weightOf(3);
-            accumulatorsAt(3);
-            if (m_sources.PositionByKey(3)) {
-                for (int r = 0; r < count3; ++r) {
-                    m_reader.ProcessRecord(m_sources.query, m_sources.queryLevel, m_reader.queryAccumulators,
-                                           m_weights[3], m_weights[2], m_weights[1], m_weights[0]);
-                    if (stopped(2))
-                        break;
-                    if (!m_reader.stopFlags[3]) {
-                        m_reader.ProcessRecord(m_sources.table, m_sources.tableLevel, m_reader.tableAccumulators,
-                                               m_weights[3], m_weights[2], m_weights[1], m_weights[0]);
-                        if (stopped(2))
-                            break;
-                        m_reader.stopFlags[3] = false;
-                    }
-                    m_sources.NextRecord(3);
-                }
-            }
-            if (m_reader.stopFlags[3])
-                continue;
-            if (stopped(2))
-                break;
-            flushLevel(3, pos3);
-            finishLevel(3);
-            if (m_templated[3])
-                m_sources.CloseLevel(3);
+        m_reader.plainCode.reached = false;
+        if (walkPosition3(pos3) == Walk::Leave)
+            break;
+        if (m_reader.plainCode.reached && hashed.index < 0) {
+            walkPositionsAfter(pos3, hashed.count);
+            break;
         }
-        checkContinue();
     }
     if (!m_templated[3])
         m_sources.CloseLevel(3);
+}
+
+// The positions after pos3 that the record's code can match, or that no code settles; the
+// others as the sequential walk leaves them, failed at the code: the last of them current,
+// its stop flag set.
+void TSelectionDriver::walkPositionsAfter(int pos3, int count)
+{
+    if (!m_codePositions.positionsToTest(m_reader.plainCode.value, pos3, m_positionsToTest)) {
+        for (int p = pos3 + 1; p < count; ++p)
+            if (walkPosition3(p) == Walk::Leave)
+                return;
+        return;
+    }
+    const std::vector<int>& positions = m_positionsToTest;
+    for (const int p : positions)
+        if (walkPosition3(p) == Walk::Leave)
+            return;
+    const int last = count - 1;
+    if (last > pos3 && (positions.empty() || positions.back() < last)) {
+        enterPosition(3, last);
+        m_reader.stopFlags[3] = true;
+    }
+}
+
+TSelectionDriver::Walk TSelectionDriver::walkPosition3(int pos3)
+{
+    if (enterPosition(3, pos3)) {
+        if (m_templated[3])
+            m_sources.PrepareTemplatedLevel(3);
+        const int count3 = m_sources.OpenLevel(3);
+        if (count3 == 0)
+            return Walk::Next;
+        m_weights[3] = weightOf(3);
+        accumulatorsAt(3);
+        if (m_sources.PositionByKey(3)) {
+            for (int r = 0; r < count3; ++r) {
+                m_reader.ProcessRecord(m_sources.query, m_sources.queryLevel, m_reader.queryAccumulators,
+                                       m_weights[3], m_weights[2], m_weights[1], m_weights[0]);
+                if (stopped(2))
+                    break;
+                if (!m_reader.stopFlags[3]) {
+                    m_reader.ProcessRecord(m_sources.table, m_sources.tableLevel, m_reader.tableAccumulators,
+                                           m_weights[3], m_weights[2], m_weights[1], m_weights[0]);
+                    if (stopped(2))
+                        break;
+                    m_reader.stopFlags[3] = false;
+                }
+                m_sources.NextRecord(3);
+            }
+        }
+        if (m_reader.stopFlags[3])
+            return Walk::Next;
+        if (stopped(2))
+            return Walk::Leave;
+        flushLevel(3, pos3);
+        finishLevel(3);
+        if (m_templated[3])
+            m_sources.CloseLevel(3);
+    }
+    checkContinue();
+    return Walk::Next;
 }
 
 template <typename Action>

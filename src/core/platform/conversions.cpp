@@ -270,11 +270,56 @@ QString floatToStr(double value, const FormatSettings& format)
     return formatGeneral(value, 15, format.decimalSeparator);
 }
 
+namespace {
+
+// Dates of the years 1 to 9999 of the Gregorian calendar (also before its introduction, as
+// QDate counts them) by arithmetic alone: the selection reads a date or two per record.
+constexpr qint64 kUnixEpoch = 25569; // day number of 1 January 1970
+constexpr qint64 kFirstDay = -693593; // 1 January 1
+constexpr qint64 kLastDay = 2958465;  // 31 December 9999
+
+bool isLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int daysInMonth(int year, int month)
+{
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : days[month - 1];
+}
+
+// Days from 1 January 1970 (the civil-from-days algorithms of H. Hinnant, for years >= 1).
+qint64 daysFromCivil(int year, int month, int day)
+{
+    const int y = year - (month <= 2 ? 1 : 0);
+    const int era = y / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return static_cast<qint64>(era) * 146097 + dayOfEra - 719468;
+}
+
+void civilFromDays(qint64 days, int& year, int& month, int& day)
+{
+    days += 719468;
+    const qint64 era = days / 146097;
+    const int dayOfEra = static_cast<int>(days - era * 146097);
+    const int yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int shiftedMonth = (5 * dayOfYear + 2) / 153;
+    day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    year = static_cast<int>(yearOfEra + era * 400) + (month <= 2 ? 1 : 0);
+}
+
+} // namespace
+
 bool tryEncodeDate(int year, int month, int day, double& dayNumber)
 {
-    if (year < 1 || year > 9999 || !QDate::isValid(year, month, day))
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month))
         return false;
-    dayNumber = static_cast<double>(QDate(year, month, day).toJulianDay() - kDayZeroJulian);
+    dayNumber = static_cast<double>(daysFromCivil(year, month, day) + kUnixEpoch);
     return true;
 }
 
@@ -303,6 +348,11 @@ double dateToDayNumber(const QDate& date)
 
 void decodeDate(double dayNumber, int& year, int& month, int& day)
 {
+    const double whole = std::trunc(dayNumber);
+    if (whole >= kFirstDay && whole <= kLastDay) {
+        civilFromDays(static_cast<qint64>(whole) - kUnixEpoch, year, month, day);
+        return;
+    }
     dayNumberToDate(dayNumber).getDate(&year, &month, &day);
 }
 

@@ -151,6 +151,102 @@ TEST_F(QueryTest, FieldsOfAResultKeepTheirTypes)
     EXPECT_THROW(query.FieldByName(QStringLiteral("NOPE")), EDatabaseError);
 }
 
+// "SELECT *" over one table reads the records in place; naming the fields copies the rows.
+// Both must read alike, field by field, blanks included.
+TEST_F(QueryTest, AWholeRecordReadsAsTheRowOfItsFieldsDoes)
+{
+    writeDbf(folder.file(QStringLiteral("mixed.dbf")),
+        {{"NAME", 'C', 10}, {"COUNT_F", 'N', 5, 0}, {"AMOUNT", 'N', 12, 4}, {"DAY_F", 'D', 8}, {"FLAG", 'L', 1}},
+        {{QStringLiteral("  Пыль"), QStringLiteral("12"), QStringLiteral("0.1250"), QStringLiteral("19900101"), QStringLiteral("T")},
+            {QString(), QString(), QString(), QString(), QString()},
+            {QStringLiteral("12.5"), QStringLiteral("-3"), QStringLiteral("-0.0000"), QStringLiteral("20001231"), QStringLiteral("F")},
+            {QStringLiteral("x"), QStringLiteral("0"), QStringLiteral("123456.7891"), QStringLiteral("19900101"), QStringLiteral("?")}});
+    const QString fields = QStringLiteral("NAME, COUNT_F, AMOUNT, DAY_F, FLAG");
+    for (const QString& where : {QString(), QStringLiteral(" WHERE DAY_F = '01.01.1990'"), QStringLiteral(" WHERE NAME <> 'x'")}) {
+        SCOPED_TRACE(where.toStdString());
+        TQuery whole(session), named(session);
+        for (TQuery* query : {&whole, &named}) {
+            query->SetDatabaseName(folder.path());
+            query->SQL() << QStringLiteral("SELECT %1 FROM mixed%2").arg(query == &whole ? QStringLiteral("*") : fields, where);
+            query->Open();
+        }
+        ASSERT_EQ(whole.RecordCount(), named.RecordCount());
+        ASSERT_EQ(whole.FieldNames(), named.FieldNames());
+        for (whole.First(), named.First(); !named.Eof(); whole.Next(), named.Next()) {
+            for (int f = 0; f < named.FieldCount(); ++f) {
+                SCOPED_TRACE("record " + std::to_string(named.RecNo()) + " field " + std::to_string(f));
+                const TField& a = whole.Fields(f);
+                const TField& b = named.Fields(f);
+                EXPECT_EQ(a.DataType(), b.DataType());
+                EXPECT_EQ(a.IsNull(), b.IsNull());
+                EXPECT_EQ(a.AsString(), b.AsString());
+                auto number = [](const TField& field) {
+                    try {
+                        return QString::number(field.AsFloat(), 'g', 17);
+                    } catch (const EPlatformError&) {
+                        return QStringLiteral("error");
+                    }
+                };
+                EXPECT_EQ(number(a), number(b));
+            }
+        }
+    }
+}
+
+TEST_F(QueryTest, AnOpenResultKeepsTheRecordsItFoundWhenTheFileChanges)
+{
+    TQuery query(session);
+    query.SetDatabaseName(folder.path());
+    query.SQL() << QStringLiteral("SELECT * FROM regions WHERE REG = '77'");
+    query.Open();
+    QThread::msleep(20);
+    writeDbf(folder.file(QStringLiteral("regions.dbf")), {{"REG", 'C', 4}, {"TITLE", 'C', 20}},
+        {{QStringLiteral("78"), QStringLiteral("Город")}, {QStringLiteral("77"), QStringLiteral("Столица")}});
+    EXPECT_EQ(rows({QStringLiteral("SELECT * FROM regions WHERE REG = '77'")}), QStringList{QStringLiteral("77|Столица")});
+    ASSERT_EQ(query.RecordCount(), 1);
+    EXPECT_EQ(query.FieldByName(QStringLiteral("TITLE")).AsString(), QStringLiteral("Москва"));
+}
+
+// Equalities with literals are checked by the table's index; whether its keys are few (each
+// hash known to stand for one key) or many (each record checked), the rows are those SQLite
+// finds comparing the values itself.
+TEST_F(QueryTest, KeysLookedUpByTheIndexGiveTheRowsOfTheComparison)
+{
+    std::vector<QStringList> rows;
+    for (int i = 0; i <= 5000; ++i) // more codes than an index keeps; K7 twice
+        rows.push_back({i == 5000 ? QStringLiteral("K7") : QStringLiteral("K%1").arg(i), QString::number(i % 7),
+            QString::number(i % 50)});
+    writeDbf(folder.file(QStringLiteral("codes.dbf")), {{"CODE", 'C', 8}, {"NUM", 'N', 3, 0}, {"DIG", 'C', 3}}, rows);
+    // Rows whose CODE, NUM and DIG texts pass the test.
+    using Test = std::function<bool(const QString& code, const QString& num, const QString& dig)>;
+    struct Case {
+        const char* where;
+        Test test;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"CODE = 'K7'", [](auto& code, auto&, auto&) { return code == "K7"; }},
+             {"CODE = 'K4999'", [](auto& code, auto&, auto&) { return code == "K4999"; }},
+             {"CODE = 'K5000'", [](auto& code, auto&, auto&) { return code == "K5000"; }},
+             {"CODE = 'k7' COLLATE NOCASE", [](auto& code, auto&, auto&) { return code == "K7"; }},
+             {"NUM = 3", [](auto&, auto& num, auto&) { return num == "3"; }},
+             {"NUM = 3.0", [](auto&, auto& num, auto&) { return num == "3"; }},
+             {"NUM = '3'", [](auto&, auto& num, auto&) { return num == "3"; }},
+             {"NUM = 3.5", [](auto&, auto&, auto&) { return false; }},
+             {"DIG = '7'", [](auto&, auto&, auto& dig) { return dig == "7"; }},
+             {"DIG = 7", [](auto&, auto&, auto& dig) { return dig == "7"; }}, // the number compares as its text
+             {"DIG = '7' AND NUM = 1", [](auto&, auto& num, auto& dig) { return dig == "7" && num == "1"; }},
+             {"CODE = 'K7' AND DIG = '7'", [](auto& code, auto&, auto& dig) { return code == "K7" && dig == "7"; }},
+         }) {
+        SCOPED_TRACE(c.where);
+        const long expected = std::count_if(rows.begin(), rows.end(),
+            [&](const QStringList& row) { return c.test(row.at(0), row.at(1), row.at(2)); });
+        QStringList sql{QStringLiteral("SELECT * FROM codes WHERE %1").arg(QLatin1String(c.where))};
+        EXPECT_EQ(this->rows(sql).size(), expected);
+        sql = {QStringLiteral("SELECT CODE, NUM FROM codes WHERE %1").arg(QLatin1String(c.where))};
+        EXPECT_EQ(this->rows(sql).size(), expected);
+    }
+}
+
 TEST_F(QueryTest, BadStatementsAndMissingTablesRaiseWithTheStatement)
 {
     const std::vector<QStringList> bad = {

@@ -233,6 +233,47 @@ TEST_F(SelectionTest, MorbidityRecordsAreCountedIntoTheirCells)
     EXPECT_EQ(primary.FSlice[1], 2);
 }
 
+TEST_F(SelectionTest, DiseasePositionsOfPlainCodesRangesAndGroupsTakeTheRecordsTheirTestsPass)
+{
+    // Men of 5 in the north in 1990, differing by diagnosis only.
+    std::vector<QStringList> appeals;
+    for (const char* diagnosis : {"12", "25", "25", "j7", "J7", "40", "7", "20-30"})
+        appeals.push_back({"77", "15.03.1990", "10.05.1985", "1", diagnosis});
+    writeDbaseTable(sources.path(), "appeals.dbf",
+        {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftDate}, {"BIRTH", TFieldType::ftDate},
+            {"SEX", TFieldType::ftString, 1}, {"DIAG", TFieldType::ftString, 5}},
+        appeals);
+    primary.FLists[4] = makeList("Болезни", {"Семь|l,J7", "От 10 до 20|l,10-20", "Прочие|g", "\tДвадцать пять|l,25",
+        "\tОт 20 до 30|l,20-30", "Двенадцать|l,12", "Ещё семь|l,j7"});
+    primary.Redimension(4);
+    struct Case {
+        const char* format;
+        QStringList cells;
+    };
+    for (const Case& c : std::vector<Case>{
+             // Texts compare: a range is a code like any other.
+             {"String", {"Север,1990,М 0-15,Двадцать пять=2", "Север,1990,М 0-15,Двенадцать=1",
+                            "Север,1990,М 0-15,Ещё семь=2", "Север,1990,М 0-15,От 20 до 30=1",
+                            "Север,1990,М 0-15,Семь=2"}},
+             // Numbers compare: 12 lies in 10-20, 25 in 20-30; the text 20-30 is no number, yet equals its code.
+             {"Integer", {"Север,1990,М 0-15,Двадцать пять=2", "Север,1990,М 0-15,Двенадцать=1",
+                             "Север,1990,М 0-15,Ещё семь=2", "Север,1990,М 0-15,От 10 до 20=1",
+                             "Север,1990,М 0-15,От 20 до 30=3", "Север,1990,М 0-15,Семь=2"}},
+         }) {
+        SCOPED_TRACE(c.format);
+        QStringList lines = decodeCp1251(readBytes(system.file(kDescriptionFile))).split("\r\n");
+        const qsizetype loop3 = lines.indexOf("[Город Alpha DesPanel Loop3]");
+        ASSERT_GE(loop3, 0);
+        lines.insert(loop3 + 1, QStringLiteral("FormatCoord=") + c.format);
+        writeIni(lines);
+        primary.Dimension(primary.positionCounts());
+        request.panelKind = "DesPanel";
+        EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+        EXPECT_EQ(filledCells(), c.cells);
+        writeDescription();
+    }
+}
+
 TEST_F(SelectionTest, TheSameSourceAsDBaseParadoxOrTextGivesTheSameCells)
 {
     for (SourceKind kind : {SourceKind::DBase, SourceKind::Paradox, SourceKind::Text}) {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <cmath>
+#include <tuple>
+#include <vector>
 
 using namespace verola;
 
@@ -88,6 +91,38 @@ TEST(Conversions, DayNumbersCountFrom30December1899)
     EXPECT_DOUBLE_EQ(encodeTime(6, 0, 0, 0), 0.25);
     EXPECT_THROW(encodeDate(2001, 2, 29), EConvertError);
     EXPECT_THROW(encodeDate(0, 1, 1), EConvertError);
+}
+
+// Every day of the years 1 to 9999 gives the day number and the parts QDate gives, and the
+// days around them too (fractions, before and after the range); no other date is one.
+TEST(Conversions, DayNumbersOfEveryDateAgreeWithQDate)
+{
+    const qint64 dayZero = QDate(1899, 12, 30).toJulianDay();
+    int failures = 0;
+    for (QDate date(1, 1, 1); date.isValid() && date.year() <= 9999 && failures < 5; date = date.addDays(1)) {
+        double dayNumber = 0;
+        const bool encoded = tryEncodeDate(date.year(), date.month(), date.day(), dayNumber);
+        int y = 0, m = 0, d = 0;
+        // A time of day does not change the date (day numbers truncate towards 0).
+        const double whole = static_cast<double>(date.toJulianDay() - dayZero);
+        decodeDate(whole + (whole >= 0 ? 0.75 : -0.75), y, m, d);
+        if (!encoded || dayNumber != static_cast<double>(date.toJulianDay() - dayZero) || QDate(y, m, d) != date) {
+            ++failures;
+            ADD_FAILURE() << date.toString(Qt::ISODate).toStdString();
+        }
+    }
+    for (const double dayNumber : {-693594.0, -693594.5, -693592.5, -0.5, 2958466.0, -1e7, 1e9}) {
+        int y = 0, m = 0, d = 0, qy = 0, qm = 0, qd = 0;
+        decodeDate(dayNumber, y, m, d);
+        QDate::fromJulianDay(static_cast<qint64>(std::trunc(dayNumber)) + dayZero).getDate(&qy, &qm, &qd);
+        EXPECT_EQ(std::tie(y, m, d), std::tie(qy, qm, qd)) << dayNumber;
+    }
+    double unused = 0;
+    for (const auto& [y, m, d] : std::vector<std::tuple<int, int, int>>{{1900, 2, 29}, {2001, 2, 29}, {2000, 13, 1},
+             {2000, 0, 1}, {2000, 4, 31}, {2000, 1, 0}, {2000, 1, 32}, {0, 1, 1}, {10000, 1, 1}, {-5, 3, 1}})
+        EXPECT_FALSE(tryEncodeDate(y, m, d, unused)) << y << "-" << m << "-" << d;
+    EXPECT_TRUE(tryEncodeDate(2000, 2, 29, unused));
+    EXPECT_TRUE(tryEncodeDate(1600, 2, 29, unused));
 }
 
 TEST(Conversions, TextToDateFollowsTheShortDateFormat)

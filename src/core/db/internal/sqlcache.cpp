@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <sqlite3.h>
 #include <vector>
 
@@ -149,6 +150,98 @@ private:
     int m_current = -1;
 };
 
+// The rows of a result that shows one table's records whole: their record numbers, the fields
+// read from the table in place when asked for. Reads give what a ResultTable holding copies of
+// the same rows would give.
+class TableRecordsResult : public RecordSource {
+public:
+    TableRecordsResult(QString statement, TFieldDefs defs, std::shared_ptr<DriverTableData> table)
+        : m_statement(std::move(statement)), m_defs(std::move(defs)), m_table(std::move(table))
+    {
+    }
+
+    void append(int record) { m_records.push_back(record); }
+
+    QString origin() const override { return QStringLiteral("SQL statement:\n") + m_statement; }
+    const TFieldDefs& fieldDefs() const override { return m_defs; }
+    int recordCount() const override { return static_cast<int>(m_records.size()); }
+    void readRecord(int record) override
+    {
+        if (record < 0 || record >= recordCount())
+            throw EDatabaseError(QStringLiteral("Record %1 is outside the result of:\n%2").arg(record + 1).arg(m_statement));
+        m_current = record;
+        // Results are mostly walked in order: the records a little ahead are asked for now.
+        constexpr int kAhead = 2;
+        if (record + kAhead < recordCount())
+            m_table->records->prefetch(m_records[static_cast<size_t>(record + kAhead)]);
+    }
+    void prefetch(int record) const override
+    {
+        if (record >= 0 && record < recordCount())
+            m_table->records->prefetch(m_records[static_cast<size_t>(record)]);
+    }
+    bool isNull(int field) const override
+    {
+        const RecordSource& records = current();
+        return textual(field) ? records.text(field).isEmpty() : records.isNull(field);
+    }
+    double number(int field) const override
+    {
+        const RecordSource& records = current();
+        if (textual(field))
+            return records.text(field).trimmed().toDouble();
+        return records.isNull(field) ? 0.0 : records.number(field);
+    }
+    QString text(int field) const override
+    {
+        const RecordSource& records = current();
+        if (textual(field))
+            return records.text(field);
+        return records.isNull(field) ? QString() : formatGeneral(records.number(field), 15, u'.');
+    }
+    void utf8Text(int field, std::string& out) const override
+    {
+        const RecordSource& records = current();
+        if (textual(field))
+            records.utf8Text(field, out);
+        else
+            RecordSource::utf8Text(field, out);
+    }
+    QString displayText(int field, const FormatSettings& format) const override
+    {
+        const RecordSource& records = current();
+        if (textual(field))
+            return records.text(field);
+        if (records.isNull(field))
+            return QString();
+        const double value = records.number(field);
+        const TFieldType type = m_defs[field].DataType;
+        if (type == TFieldType::ftDate) {
+            int y = 0, m = 0, d = 0;
+            decodeDate(value, y, m, d);
+            return formatShortDate(y, m, d, format);
+        }
+        if (type == TFieldType::ftBoolean)
+            return value != 0 ? QStringLiteral("True") : QStringLiteral("False");
+        return floatToStr(value, format);
+    }
+
+private:
+    // The table may have moved to another record for a statement or another result since.
+    const RecordSource& current() const
+    {
+        m_table->read(m_records[static_cast<size_t>(m_current)]);
+        return *m_table->records;
+    }
+    bool textual(int field) const { return m_table->textual[static_cast<size_t>(field)]; }
+
+    QString m_statement;
+    TFieldDefs m_defs;
+    std::shared_ptr<DriverTableData> m_table; // kept alive should the cache drop the table meanwhile
+    std::vector<int> m_records;
+    int m_current = -1;
+};
+
 } // namespace
 
 struct LoadedTable {
@@ -238,6 +331,26 @@ struct SqlCache::Impl {
     }
 
     const LoadedTable& load(const QString& path, const QString& statement, const FormatSettings& format);
+
+    // The rows of a statement selecting one table's records whole, as record numbers of the
+    // table; null when that statement cannot be run so (the ordinary way then runs it).
+    std::unique_ptr<RecordSource> runForRecords(const QString& sql, const QString& statement, const TFieldDefs& defs,
+                                                const QString& sqlName)
+    {
+        const auto table = registry.constFind(sqlName);
+        if (table == registry.constEnd() || (*table)->records->fieldDefs().Count() != defs.Count())
+            return nullptr;
+        Statement select;
+        if (!prepare(sql, select) || sqlite3_column_count(select.handle) != 1)
+            return nullptr;
+        auto result = std::make_unique<TableRecordsResult>(statement, defs, *table);
+        int rc;
+        while ((rc = sqlite3_step(select.handle)) == SQLITE_ROW)
+            result->append(sqlite3_column_int(select.handle, 0));
+        if (rc != SQLITE_DONE)
+            fail(QString::fromUtf8(sqlite3_errmsg(db)), statement);
+        return result;
+    }
 };
 
 // A table is opened with its driver once and shown to SQLite as a virtual
@@ -336,6 +449,10 @@ std::unique_ptr<RecordSource> SqlCache::run(const QString& statement, const QStr
     std::vector<bool> typeOpen(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c)
         typeOpen[static_cast<size_t>(c)] = !sqlite3_column_decltype(select.handle, c);
+    if (!translated.recordNumbers.isEmpty() && bound.size() == 1
+        && std::none_of(typeOpen.begin(), typeOpen.end(), [](bool open) { return open; }))
+        if (auto records = d->runForRecords(translated.recordNumbers, text, defs, bound.at(0).sqlName))
+            return records;
     auto result = std::make_unique<ResultTable>(text, defs);
     bool firstRow = true;
     int rc;

@@ -13,7 +13,9 @@ class TSession;
 // Runs SELECT statements with SQLite. A table a statement names is opened with
 // its driver on first use and shown to SQLite as a virtual table, kept while its
 // file is unchanged (same size and modification time); columns compared with "="
-// get a hash index the first time a statement needs it. Results are held in memory.
+// get a hash index the first time a statement needs it. Results are held in memory: the
+// whole records of one table as their record numbers, read from the table when asked for;
+// any other rows as copies.
 class SqlCache {
 public:
     SqlCache();

@@ -220,7 +220,9 @@ public:
         m_tokens = Scanner(m_statement).tokens();
         markIdentifiers();
         compareDates();
-        return {emit(), naturalOrder()};
+        const QString order = naturalOrder();
+        const QString numbers = selectsOneTableWhole() ? emit(true) + order : QString();
+        return {emit(), order, numbers};
     }
 
 private:
@@ -405,11 +407,51 @@ private:
         return false;
     }
 
-    QString emit() const
+    // "SELECT * FROM t ..." with nothing after FROM that merges rows, limits them or refers to
+    // the result's columns by number (DISTINCT, GROUP BY, ORDER BY, LIMIT, UNION ...).
+    bool selectsOneTableWhole() const
+    {
+        const int select = significantAfter(-1);
+        const int star = significantAfter(select);
+        const int from = significantAfter(star);
+        if (!isWord(select, "SELECT") || star < 0 || m_tokens.at(star).kind != Token::Operator
+            || m_tokens.at(star).text != QStringLiteral("*") || from < 0 || m_tokens.at(from).kind != Token::FromList
+            || m_tokens.at(from).tables.size() != 1 || m_tables.isEmpty())
+            return false;
+        // A field of that name would stand for the record number.
+        if (m_tables.at(0).fields.IndexOf(QStringLiteral("rowid")) >= 0)
+            return false;
+        int depth = 0;
+        for (int k = from + 1; k < m_tokens.size(); ++k) {
+            const Token& t = m_tokens.at(k);
+            if (t.kind == Token::Punct)
+                depth += t.text == QStringLiteral("(") ? 1 : t.text == QStringLiteral(")") ? -1 : 0;
+            if (depth == 0 && t.kind == Token::Word && mergesOrOrdersRows(t.text))
+                return false;
+        }
+        return true;
+    }
+
+    static bool mergesOrOrdersRows(const QString& word)
+    {
+        for (const char* keyword : {"DISTINCT", "GROUP", "HAVING", "ORDER", "LIMIT", "OFFSET", "UNION", "INTERSECT",
+                 "EXCEPT", "WINDOW", "JOIN"})
+            if (word.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
+    }
+
+    // The statement in SQLite's words; with recordNumbers its "*" becomes the table's rowid.
+    QString emit(bool recordNumbers = false) const
     {
         QString sql;
         int fromIndex = 0;
         for (const Token& t : m_tokens) {
+            if (recordNumbers && t.kind == Token::Operator && t.text == QStringLiteral("*")) {
+                sql += quoteSqlName(m_tables.at(0).alias) + QStringLiteral(".rowid");
+                recordNumbers = false;
+                continue;
+            }
             switch (t.kind) {
             case Token::SingleString: {
                 QString text = t.text;

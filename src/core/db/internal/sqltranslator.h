@@ -28,6 +28,10 @@ struct SqlBoundTable {
 struct SqlTranslation {
     QString statement;
     QString naturalOrder;
+    // For "SELECT * FROM table ..." that neither merges nor orders rows by their columns: the
+    // same rows as record numbers of the table, so that the records are read in place.
+    // Empty for any other statement.
+    QString recordNumbers;
     QString text() const { return statement + naturalOrder; }
 };
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -14,13 +16,23 @@ namespace verola {
 
 // A table file as SQLite sees it: a virtual table reading the driver's records
 // in place. Equality constraints are served by a hash index over the compared
-// columns, built on the first statement that needs it and kept with the table.
+// columns, built on the first statement that needs it and kept with the table; an
+// equality with a literal compared unchanged is checked by the table, not again by SQLite.
+// A hash index over some columns: the records of each key's hash in file order and, while the
+// keys are few and no two share a hash, the key each hash stands for, so that a lookup knows
+// its records without reading them.
+struct DriverTableIndex {
+    std::vector<std::pair<quint64, int>> entries; // (hash of the key, record number), sorted
+    std::unordered_map<quint64, std::string> keys; // by hash; empty unless exact
+    bool exact = false;
+};
+
 struct DriverTableData {
     std::unique_ptr<RecordSource> records;
     std::vector<bool> textual; // per field: compared and returned as text
     int currentRecord = -1;
-    // By column list ("0,2"): (hash of the key, record number), sorted.
-    std::map<std::string, std::vector<std::pair<quint64, int>>> indexes;
+    // By column list ("0,2").
+    std::map<std::string, DriverTableIndex> indexes;
 
     void read(int record);
 };
