@@ -395,6 +395,16 @@ void skipOtherKeys(DriverCursor& cursor)
     }
 }
 
+// Points the cursor at the index's records of `hash`, or at none.
+void pointAtHash(DriverCursor& cursor, const DriverTableIndex& index, quint64 hash, bool none)
+{
+    const auto range = std::equal_range(index.entries.begin(), index.entries.end(), std::pair<quint64, int>{hash, 0},
+        [](const auto& a, const auto& b) { return a.first < b.first; });
+    cursor.indexed = true;
+    cursor.entry = index.entries.data() + (none ? 0 : range.first - index.entries.begin());
+    cursor.entryEnd = none ? cursor.entry : index.entries.data() + (range.second - index.entries.begin());
+}
+
 // The rows of a key SQLite left to the table to check: from an exact index the records of its
 // hash, when that hash stands for the key; else the records of the hash, each checked.
 void filterChecked(DriverCursor& cursor, const char* idxStr, int argc, sqlite3_value** argv)
@@ -405,13 +415,9 @@ void filterChecked(DriverCursor& cursor, const char* idxStr, int argc, sqlite3_v
     std::string wanted;
     const auto& index = indexFor(data, idxStr, columns);
     const bool matches = keyOfArguments(data, columns, argc, argv, wanted, hash);
-    const auto range = std::equal_range(index.entries.begin(), index.entries.end(), std::pair<quint64, int>{hash, 0},
-        [](const auto& a, const auto& b) { return a.first < b.first; });
     const auto kept = index.keys.find(hash);
     const bool none = !matches || (index.exact && (kept == index.keys.end() || kept->second != wanted));
-    cursor.indexed = true;
-    cursor.entry = index.entries.data() + (none ? 0 : range.first - index.entries.begin());
-    cursor.entryEnd = none ? cursor.entry : index.entries.data() + (range.second - index.entries.begin());
+    pointAtHash(cursor, index, hash, none);
     cursor.checksKey = !none && !index.exact;
     if (cursor.checksKey) {
         cursor.keyColumns = std::move(columns);
@@ -425,7 +431,7 @@ int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, 
     auto* cursor = static_cast<DriverCursor*>(base);
     DriverTableData& data = *cursor->data;
     return guarded(&base->pVtab->zErrMsg, [&] {
-        cursor->indexed = idxNum == 1;
+        cursor->indexed = false;
         cursor->checksKey = false;
         cursor->row = 0;
         cursor->count = data.records->recordCount();
@@ -433,35 +439,16 @@ int filter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc, 
             filterChecked(*cursor, idxStr, argc, argv);
             return SQLITE_OK;
         }
-        if (!cursor->indexed)
+        if (idxNum != 1)
             return SQLITE_OK;
         const std::vector<int> columns = parseColumns(idxStr);
-        if (!hashable(data, columns, argc, argv)) {
-            cursor->indexed = false; // SQLite checks every row: the constraints are not omitted
-            return SQLITE_OK;
-        }
-        const auto& entries = indexFor(data, idxStr, columns).entries;
-        quint64 hash = kFnvOffset;
-        bool matchesNothing = false;
-        for (int i = 0; i < argc && i < static_cast<int>(columns.size()); ++i) {
-            sqlite3_value* value = argv[i];
-            if (sqlite3_value_type(value) == SQLITE_NULL) {
-                matchesNothing = true;
-            } else if (data.textual[static_cast<size_t>(columns[static_cast<size_t>(i)])]) {
-                const unsigned char* text = sqlite3_value_text(value);
-                hash = mixBytes(hash, text, static_cast<size_t>(sqlite3_value_bytes(value))) ^ 0xff;
-            } else {
-                const int type = sqlite3_value_numeric_type(value);
-                if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
-                    hash = mixNumber(hash, sqlite3_value_double(value));
-                else
-                    matchesNothing = true;
-            }
-        }
-        const auto range = std::equal_range(entries.begin(), entries.end(), std::pair<quint64, int>{hash, 0},
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-        cursor->entry = matchesNothing ? entries.data() : entries.data() + (range.first - entries.begin());
-        cursor->entryEnd = matchesNothing ? entries.data() : entries.data() + (range.second - entries.begin());
+        if (!hashable(data, columns, argc, argv))
+            return SQLITE_OK; // SQLite checks every row: the constraints are not omitted
+        const auto& index = indexFor(data, idxStr, columns);
+        quint64 hash = 0;
+        std::string key;
+        const bool matches = keyOfArguments(data, columns, argc, argv, key, hash);
+        pointAtHash(*cursor, index, hash, !matches);
         return SQLITE_OK;
     });
 }

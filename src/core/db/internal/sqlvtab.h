@@ -14,10 +14,6 @@ struct sqlite3;
 
 namespace verola {
 
-// A table file as SQLite sees it: a virtual table reading the driver's records
-// in place. Equality constraints are served by a hash index over the compared
-// columns, built on the first statement that needs it and kept with the table; an
-// equality with a literal compared unchanged is checked by the table, not again by SQLite.
 // A hash index over some columns: the records of each key's hash in file order and, while the
 // keys are few and no two share a hash, the key each hash stands for, so that a lookup knows
 // its records without reading them.
@@ -27,6 +23,10 @@ struct DriverTableIndex {
     bool exact = false;
 };
 
+// A table file as SQLite sees it: a virtual table reading the driver's records
+// in place. Equality constraints are served by a hash index over the compared
+// columns, built on the first statement that needs it and kept with the table; an
+// equality with a literal compared unchanged is checked by the table, not again by SQLite.
 struct DriverTableData {
     std::unique_ptr<RecordSource> records;
     std::vector<bool> textual; // per field: compared and returned as text
