@@ -538,21 +538,14 @@ TField* TRecordReader::findField(TDataSet& source, const QString& name, FieldSlo
     return slot.field;
 }
 
-TDataSet& TRecordReader::databaseSource(const QString TDatabaseFields::*field)
-{
-    if (!(tableFields.*field).isEmpty())
-        return sources.table;
-    return sources.query;
-}
-
 TField* TRecordReader::databaseField(const QString TDatabaseFields::*field)
 {
     const QString TDatabaseFields::*const kinds[] = {&TDatabaseFields::time, &TDatabaseFields::sexAge,
         &TDatabaseFields::sex, &TDatabaseFields::ageOrBirth, &TDatabaseFields::event};
     const size_t slot = static_cast<size_t>(std::find(std::begin(kinds), std::end(kinds), field) - std::begin(kinds));
     const bool fromTable = !(tableFields.*field).isEmpty();
-    return findField(databaseSource(field), fromTable ? tableFields.*field : queryFields.*field,
-                     m_databaseFieldSlots.at(slot));
+    TDataSet& source = fromTable ? static_cast<TDataSet&>(sources.table) : sources.query;
+    return findField(source, fromTable ? tableFields.*field : queryFields.*field, m_databaseFieldSlots.at(slot));
 }
 
 QString TRecordReader::ReadField(const QString TDatabaseFields::*field)
@@ -767,10 +760,9 @@ void TRecordReader::readWindOrTemperature(TDataSet& source, const QString& field
 
 int TRecordReader::RecordTimeIndex()
 {
-    const QString& name = !tableFields.time.isEmpty() ? tableFields.time : queryFields.time;
-    if (name.isEmpty() || !timeHash)
+    if (!timeHash)
         return -1;
-    TField* field = databaseField(&TDatabaseFields::time);
+    TField* field = databaseField(&TDatabaseFields::time); // null without a time field: no index
     try {
         if (field && field->DataType() == TFieldType::ftDate && !field->IsNull())
             return HashIndex(*timeHash, kTimeHash, field->AsFloat());

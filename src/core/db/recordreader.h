@@ -227,9 +227,8 @@ private:
         TField* field = nullptr;
     };
     TField* findField(TDataSet& source, const QString& name, FieldSlot& slot);
-    // The dataset a database field name of the time and sex-age tests is read from, and its field.
+    // A field of the time and sex-age tests: the table's when it names one, else the query's.
     TField* databaseField(const QString TDatabaseFields::*field);
-    TDataSet& databaseSource(const QString TDatabaseFields::*field);
     std::array<FieldSlot, 5> m_databaseFieldSlots;
     std::array<std::vector<FieldSlot>, kLevelCount> m_entryFieldSlots;
 

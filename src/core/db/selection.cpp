@@ -684,15 +684,14 @@ void TSelectionDriver::walkPositionsAfter(int pos3, int count)
     if (!m_codePositions.positionsToTest(m_reader.plainCode.value, pos3, m_positionsToTest)) {
         for (int p = pos3 + 1; p < count; ++p)
             if (walkPosition3(p) == Walk::Leave)
-                return;
+                break;
         return;
     }
-    const std::vector<int>& positions = m_positionsToTest;
-    for (const int p : positions)
+    for (const int p : m_positionsToTest)
         if (walkPosition3(p) == Walk::Leave)
             return;
     const int last = count - 1;
-    if (last > pos3 && (positions.empty() || positions.back() < last)) {
+    if (last > pos3 && (m_positionsToTest.empty() || m_positionsToTest.back() < last)) {
         enterPosition(3, last);
         m_reader.stopFlags[3] = true;
     }
