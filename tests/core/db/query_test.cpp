@@ -232,6 +232,8 @@ TEST_F(QueryTest, KeysLookedUpByTheIndexGiveTheRowsOfTheComparison)
              {"NUM = 3.0", [](auto&, auto& num, auto&) { return num == "3"; }},
              {"NUM = '3'", [](auto&, auto& num, auto&) { return num == "3"; }},
              {"NUM = 3.5", [](auto&, auto&, auto&) { return false; }},
+             {"NUM = -0.0", [](auto&, auto& num, auto&) { return num == "0"; }}, // minus zero equals zero
+             {"NUM = '-0.0'", [](auto&, auto& num, auto&) { return num == "0"; }},
              {"DIG = '7'", [](auto&, auto&, auto& dig) { return dig == "7"; }},
              {"DIG = 7", [](auto&, auto&, auto& dig) { return dig == "7"; }}, // the number compares as its text
              {"DIG = '7' AND NUM = 1", [](auto&, auto& num, auto& dig) { return dig == "7" && num == "1"; }},
