@@ -26,6 +26,19 @@ struct Statement {
     ~Statement() { sqlite3_finalize(handle); }
 };
 
+// A result's number as shown in a field of the given type.
+QString numberDisplayText(double value, TFieldType type, const FormatSettings& format)
+{
+    if (type == TFieldType::ftDate) {
+        int y = 0, m = 0, d = 0;
+        decodeDate(value, y, m, d);
+        return formatShortDate(y, m, d, format);
+    }
+    if (type == TFieldType::ftBoolean)
+        return value != 0 ? QStringLiteral("True") : QStringLiteral("False");
+    return floatToStr(value, format);
+}
+
 // The rows of one result, held compactly: numbers inline, texts in one UTF-8 buffer.
 class ResultTable : public RecordSource {
 public:
@@ -111,15 +124,7 @@ public:
             return text(field);
         if (c.kind == SQLITE_NULL)
             return QString();
-        const TFieldType type = m_defs[field].DataType;
-        if (type == TFieldType::ftDate) {
-            int y = 0, m = 0, d = 0;
-            decodeDate(c.number, y, m, d);
-            return formatShortDate(y, m, d, format);
-        }
-        if (type == TFieldType::ftBoolean)
-            return c.number != 0 ? QStringLiteral("True") : QStringLiteral("False");
-        return floatToStr(c.number, format);
+        return numberDisplayText(c.number, m_defs[field].DataType, format);
     }
 
 private:
@@ -214,16 +219,7 @@ public:
             return records.text(field);
         if (records.isNull(field))
             return QString();
-        const double value = records.number(field);
-        const TFieldType type = m_defs[field].DataType;
-        if (type == TFieldType::ftDate) {
-            int y = 0, m = 0, d = 0;
-            decodeDate(value, y, m, d);
-            return formatShortDate(y, m, d, format);
-        }
-        if (type == TFieldType::ftBoolean)
-            return value != 0 ? QStringLiteral("True") : QStringLiteral("False");
-        return floatToStr(value, format);
+        return numberDisplayText(records.number(field), m_defs[field].DataType, format);
     }
 
 private:
