@@ -40,15 +40,14 @@ void TCodePositions::clear()
     m_byCode.clear();
     m_codes.clear();
     m_alwaysTested.clear();
-    m_count = 0;
 }
 
 void TCodePositions::build(const std::vector<Position>& positions, const QString& format)
 {
     clear();
-    m_count = static_cast<int>(positions.size());
+    const int count = static_cast<int>(positions.size());
     m_codes.resize(positions.size());
-    for (int p = 0; p < m_count; ++p) {
+    for (int p = 0; p < count; ++p) {
         const Position& position = positions[static_cast<size_t>(p)];
         std::size_t key = 0;
         const bool plain = position.leaf && (comparesTextsOnly(format) || SplitRange(position.code).upper.isEmpty());

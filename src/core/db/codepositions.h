@@ -24,7 +24,6 @@ public:
     // its own text unless the format compares texts only ("String", "Boolean").
     void build(const std::vector<Position>& positions, const QString& format);
     void clear();
-    bool empty() const { return m_count == 0; }
 
     // The positions after `after`, ascending, that a record holding `value` still has to be
     // tested against: those whose code equals the value and those a plain comparison cannot
@@ -36,7 +35,6 @@ private:
     std::vector<std::pair<std::size_t, int>> m_byCode; // (key of the code, position), sorted
     std::vector<QString> m_codes;                       // by position
     std::vector<int> m_alwaysTested;                    // ascending
-    int m_count = 0;
 };
 
 } // namespace verola
