@@ -24,10 +24,9 @@ void MapModel::setRegions(RegionShapes shapes)
     Q_EMIT selectionChanged();
 }
 
-void MapModel::setTable(TTab* table, TTab* partner, int mode)
+void MapModel::setTable(TTab* table, TTab* /*partner*/, int mode)
 {
     m_table = table;
-    m_partner = partner;
     m_mode = mode;
     CoordIndex index{};
     if (table)

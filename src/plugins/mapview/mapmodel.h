@@ -33,11 +33,12 @@ public:
     const std::vector<MapRegion>& regions() const { return m_shapes.regions; }
     QRectF bounds() const { return m_shapes.bounds; }
 
-    // The table whose slice fills the map; its comparison view is what is read. The slice starts
-    // at the table's own slice (view axes at their first position).
+    // The table whose slice fills the map; its comparison view is what is read, against the
+    // background the table itself names (FCompareSource), so the partner is not kept; `mode` only
+    // names the comparison in the heading. The slice starts at the table's own slice (view axes at
+    // their first position).
     void setTable(TTab* table, TTab* partner, int mode);
     TTab* table() const { return m_table; }
-    TTab* partner() const { return m_partner; }
     int mode() const { return m_mode; }
     // The slice over `regionAxis` with every other axis at its position in `index`.
     void setSlice(int regionAxis, const CoordIndex& index);
@@ -86,7 +87,6 @@ private:
 
     RegionShapes m_shapes;
     TTab* m_table = nullptr;
-    TTab* m_partner = nullptr;
     int m_mode = 0;
     int m_regionAxis = kRegionAxis;
     CoordIndex m_index{};

@@ -163,11 +163,7 @@ void TableWindow::createControls()
     connect(ExportAction, &QAction::triggered, this, &TableWindow::exportCsvClick);
     connect(MapAction, &QAction::triggered, this, &TableWindow::mapClick);
     connect(HideAction, &QAction::triggered, this, &TableWindow::hideClick);
-    connect(ReloadAction, &QAction::triggered, this, [this] {
-        m_model.reload();
-        rebuildAxisBoxes();
-        rebuildSliceBar();
-    });
+    connect(ReloadAction, &QAction::triggered, &m_model, &TableSliceModel::reload);
     connect(Grid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
         replotChart();
         notifyMap(false);
@@ -177,7 +173,10 @@ void TableWindow::createControls()
         replotChart();
         notifyMap(false);
     });
+    // Every reset (new table, other axes, a reload) may change the axes and their positions.
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
+        rebuildAxisBoxes();
+        rebuildSliceBar();
         m_shown = shownViewOf(m_model.table());
         fitColumnsToCaptions();
         replotChart();
@@ -199,8 +198,6 @@ void TableWindow::setTables(TTab* table, TTab* partner, int mode)
             table->FCompareMode = mode;
     }
     m_model.setTable(table);
-    rebuildAxisBoxes();
-    rebuildSliceBar();
     updateTitle();
 }
 
@@ -211,8 +208,6 @@ void TableWindow::loadTable(const QString& kindName, const QString& unitText, TC
     m_blockNumber = block ? block->number() : -1;
     m_tableKind = panel ? panel->Tag : -1;
     m_model.reload();
-    rebuildAxisBoxes();
-    rebuildSliceBar();
     updateTitle();
     if (!isVisible())
         show();
@@ -273,8 +268,6 @@ void TableWindow::axisChosen(bool rowBox)
             row = m_model.columnAxis();
     }
     m_model.setAxes(row, column);
-    rebuildAxisBoxes();
-    rebuildSliceBar();
 }
 
 void TableWindow::rebuildSliceBar()
@@ -325,11 +318,8 @@ TableWindow::ShownView TableWindow::shownViewOf(const TTab* table) const
 void TableWindow::reloadIfReshaped()
 {
     const TTab* table = m_model.table();
-    if (table && shownViewOf(table) != m_shown) {
+    if (table && shownViewOf(table) != m_shown)
         m_model.reload();
-        rebuildAxisBoxes();
-        rebuildSliceBar();
-    }
 }
 
 // Columns as wide as their captions, so that names are read whole; a grid of very many columns
