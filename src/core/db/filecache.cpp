@@ -86,8 +86,8 @@ bool readTableFileBytes(const QString& path, QByteArray& bytes)
     return true;
 }
 
-std::shared_ptr<const MemoryTableData> readTableFileRecords(const QString& path, const QString& variant,
-    const std::function<std::shared_ptr<const MemoryTableData>()>& read)
+std::shared_ptr<const MemoryTableData> readTableFileRecords(const QString& path,
+    const std::function<QString()>& variant, const std::function<std::shared_ptr<const MemoryTableData>()>& read)
 {
     FileCache& c = cache();
     std::unique_lock lock(c.mutex);
@@ -97,7 +97,7 @@ std::shared_ptr<const MemoryTableData> readTableFileRecords(const QString& path,
     }
     const QFileInfo info(path);
     // The bytes of the same file sit under its bare path; decoded records never share that key.
-    const QString key = info.absoluteFilePath() + u'\n' + variant;
+    const QString key = info.absoluteFilePath() + u'\n' + variant();
     if (const CachedFile* entry = freshEntry(c, key, info))
         return entry->records;
     lock.unlock();

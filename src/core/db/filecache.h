@@ -20,9 +20,10 @@ bool readTableFileBytes(const QString& path, QByteArray& bytes);
 
 // The decoded records of a table file that is read whole (Paradox, text), kept like the bytes
 // above. `variant` names whatever else the decoding depends on (number and date formats, a
-// schema file); `read` decodes the file and may throw, in which case nothing is kept.
-std::shared_ptr<const MemoryTableData> readTableFileRecords(const QString& path, const QString& variant,
-    const std::function<std::shared_ptr<const MemoryTableData>()>& read);
+// schema file), asked only within a run; `read` decodes the file and may throw, in which case
+// nothing is kept.
+std::shared_ptr<const MemoryTableData> readTableFileRecords(const QString& path,
+    const std::function<QString()>& variant, const std::function<std::shared_ptr<const MemoryTableData>()>& read);
 
 // While an object of this class lives, readTableFileBytes keeps what it reads; the last one
 // to go forgets everything.

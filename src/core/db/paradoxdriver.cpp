@@ -398,7 +398,8 @@ std::shared_ptr<const MemoryTableData> readParadoxRecords(const QString& path)
 
 std::unique_ptr<RecordSource> openParadoxTable(const QString& path)
 {
-    return std::make_unique<MemoryTable>(path, readTableFileRecords(path, QString(), [&path] { return readParadoxRecords(path); }));
+    const auto records = readTableFileRecords(path, [] { return QString(); }, [&path] { return readParadoxRecords(path); });
+    return std::make_unique<MemoryTable>(path, records);
 }
 
 } // namespace verola

@@ -282,8 +282,9 @@ QString decodingVariant(const QString& path, const FormatSettings& format)
 
 std::unique_ptr<RecordSource> openTextTable(const QString& path, const FormatSettings& format)
 {
-    return std::make_unique<MemoryTable>(
-        path, readTableFileRecords(path, decodingVariant(path, format), [&] { return readTextRecords(path, format); }));
+    const auto records = readTableFileRecords(
+        path, [&] { return decodingVariant(path, format); }, [&] { return readTextRecords(path, format); });
+    return std::make_unique<MemoryTable>(path, records);
 }
 
 } // namespace verola

@@ -20,7 +20,6 @@ namespace verola {
 namespace {
 
 constexpr int kPollutantAxis = 0;
-constexpr int kRegionAxis = 1;
 constexpr int kTimeAxis = 2;
 constexpr int kGroupAxis = 6;
 constexpr int kRiskTypeAxis = 8;

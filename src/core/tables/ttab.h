@@ -14,6 +14,8 @@ namespace verola {
 class TCompPanel;
 
 constexpr int kAxisCount = 12;
+// The axis of the regions ("Регион"), which the dose calculation and the map windows walk.
+constexpr int kRegionAxis = 1;
 inline bool validAxis(int axis)
 {
     return axis >= 0 && axis < kAxisCount;

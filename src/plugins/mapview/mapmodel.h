@@ -14,8 +14,6 @@
 
 namespace verola::mapview {
 
-// The region axis of the tables the map shows ("Регион").
-constexpr int kRegionAxis = 1;
 // The show-object answer when no region with a table position is selected.
 constexpr int kNothingSelected = 111;
 

@@ -31,8 +31,6 @@ namespace verola::tableview {
 
 namespace {
 
-constexpr int kRegionAxis = 1;
-
 struct Description {
     QString name;
     QString directory;
