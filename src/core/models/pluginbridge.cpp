@@ -30,6 +30,12 @@ int slot(PluginLibrary library)
     return static_cast<int>(library);
 }
 
+// Where a library's file is (or would be) in a directory.
+QString libraryPath(const QString& directory, const QString& stem)
+{
+    return QDir::cleanPath(directory + u'/' + pluginFileName(stem));
+}
+
 // The library's name as the messages write it.
 QString messageName(PluginLibrary library)
 {
@@ -170,7 +176,7 @@ QString pluginFileName(const QString& stem)
 
 bool pluginPresent(const QString& directory, const QString& stem)
 {
-    return QFileInfo::exists(QDir::cleanPath(directory + u'/' + pluginFileName(stem)));
+    return QFileInfo::exists(libraryPath(directory, stem));
 }
 
 QString missingEntriesMessage(const QStringList& names)
@@ -301,7 +307,7 @@ bool PluginBridge::load(PluginLibrary library)
 {
     if (isLoaded(library))
         return true;
-    const QString path = QDir::cleanPath(m_directory + u'/' + pluginFileName(pluginStem(library)));
+    const QString path = libraryPath(m_directory, pluginStem(library));
     // QLibrary would also try other names ("libTableView.so"); only this file is the library.
     if (!QFileInfo::exists(path))
         return false;
@@ -423,15 +429,25 @@ void PluginBridge::shutdown()
 
 // --- Table and map windows -------------------------------------------------------------------------
 
+bool PluginBridge::openWindowLibrary(PluginLibrary library)
+{
+    if (isLoaded(library))
+        return true;
+    if (!load(library)) {
+        report(QStringLiteral("Не могу загрузить ") + messageName(library));
+        return false;
+    }
+    if (library == PluginLibrary::TableView)
+        lookUpTableEntries();
+    else
+        lookUpMapEntries();
+    return true;
+}
+
 void PluginBridge::createTableWindow()
 {
-    if (!isLoaded(PluginLibrary::TableView)) {
-        if (!load(PluginLibrary::TableView)) {
-            report(QStringLiteral("Не могу загрузить ") + messageName(PluginLibrary::TableView));
-            return;
-        }
-        lookUpTableEntries();
-    }
+    if (!openWindowLibrary(PluginLibrary::TableView))
+        return;
     const Entries& e = *m_entries;
     const ProcessState& state = m_workspace.state();
     if (e.tableSetDes)
@@ -444,13 +460,8 @@ void PluginBridge::createTableWindow()
 
 void PluginBridge::createMapWindow()
 {
-    if (!isLoaded(PluginLibrary::MapView)) {
-        if (!load(PluginLibrary::MapView)) {
-            report(QStringLiteral("Не могу загрузить ") + messageName(PluginLibrary::MapView));
-            return;
-        }
-        lookUpMapEntries();
-    }
+    if (!openWindowLibrary(PluginLibrary::MapView))
+        return;
     const Entries& e = *m_entries;
     const ProcessState& state = m_workspace.state();
     if (e.mapSetDes)

@@ -104,6 +104,8 @@ private:
     struct ModelCall;
 
     bool load(PluginLibrary library);
+    // Loads the table or map library and looks its entries up, unless it is loaded; says when it cannot.
+    bool openWindowLibrary(PluginLibrary library);
     // Unloads a window library: the entries are forgotten only when it really went.
     void unloadWindowLibrary(PluginLibrary library);
     bool unload(PluginLibrary library);
