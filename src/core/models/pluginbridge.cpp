@@ -221,40 +221,39 @@ struct PluginBridge::Entries {
 
     void forget(PluginLibrary library)
     {
-        Entries none;
         switch (library) {
         case PluginLibrary::TableView:
-            DllTableCreate = none.DllTableCreate;
-            DllTableClose = none.DllTableClose;
-            DllTableHide = none.DllTableHide;
-            DllTableSetTables = none.DllTableSetTables;
-            DllTableLoadTable = none.DllTableLoadTable;
-            DllTabEQTable = none.DllTabEQTable;
-            tableSetDes = none.tableSetDes;
-            tableSetCallBack = none.tableSetCallBack;
+            DllTableCreate = nullptr;
+            DllTableClose = nullptr;
+            DllTableHide = nullptr;
+            DllTableSetTables = nullptr;
+            DllTableLoadTable = nullptr;
+            DllTabEQTable = nullptr;
+            tableSetDes = nullptr;
+            tableSetCallBack = nullptr;
             break;
         case PluginLibrary::MapView:
-            DllMapCreate = none.DllMapCreate;
-            DllMapClose = none.DllMapClose;
-            DllMapHide = none.DllMapHide;
-            DllMapSetTables = none.DllMapSetTables;
-            DllMapLoadMap = none.DllMapLoadMap;
-            mapSetDes = none.mapSetDes;
-            DllGetShowObjectFlag = none.DllGetShowObjectFlag;
-            mapSetCallBack = none.mapSetCallBack;
-            DllMapNameToNode = none.DllMapNameToNode;
-            DllSetMapFromTable = none.DllSetMapFromTable;
+            DllMapCreate = nullptr;
+            DllMapClose = nullptr;
+            DllMapHide = nullptr;
+            DllMapSetTables = nullptr;
+            DllMapLoadMap = nullptr;
+            mapSetDes = nullptr;
+            DllGetShowObjectFlag = nullptr;
+            mapSetCallBack = nullptr;
+            DllMapNameToNode = nullptr;
+            DllSetMapFromTable = nullptr;
             break;
         case PluginLibrary::Optimizer:
-            Optimize = none.Optimize;
-            OptSetCallBack = none.OptSetCallBack;
+            Optimize = nullptr;
+            OptSetCallBack = nullptr;
             break;
         case PluginLibrary::DispersionModel:
-            DllModelSingleFunction = none.DllModelSingleFunction;
-            DllModelStop = none.DllModelStop;
+            DllModelSingleFunction = nullptr;
+            DllModelStop = nullptr;
             break;
         case PluginLibrary::ExposureModel:
-            DllRiskStop = none.DllRiskStop;
+            DllRiskStop = nullptr;
             break;
         case PluginLibrary::DbSetup:
             break;
