@@ -408,10 +408,8 @@ void PluginBridge::start(VerolaHandle application)
 
 void PluginBridge::shutdown()
 {
-    closeTableWindow();
-    unloadWindowLibrary(PluginLibrary::TableView);
-    closeMapWindow();
-    unloadWindowLibrary(PluginLibrary::MapView);
+    closeWindow(PluginLibrary::TableView);
+    closeWindow(PluginLibrary::MapView);
     if (isLoaded(PluginLibrary::Optimizer) && !unload(PluginLibrary::Optimizer))
         report(QStringLiteral("Не могу выгрузить библиотеку ") + messageName(PluginLibrary::Optimizer));
 }
@@ -461,21 +459,17 @@ void PluginBridge::createMapWindow()
         e.map.DllSetCallBack(m_mapWindow, &setListCallback, &mapListCallback, &showTableCallback);
 }
 
-void PluginBridge::closeTableWindow()
+void PluginBridge::closeWindow(PluginLibrary library)
 {
+    const bool table = library == PluginLibrary::TableView;
+    VerolaWindow& window = table ? m_tableWindow : m_mapWindow;
+    const DllTableCloseFn closeEntry = table ? m_entries->table.DllTableClose : m_entries->map.DllMapClose;
     // Without its close entry the window cannot be closed, so it and its library stay.
-    if (m_tableWindow && m_entries->table.DllTableClose) {
-        m_entries->table.DllTableClose(m_tableWindow);
-        m_tableWindow = nullptr;
+    if (window && closeEntry) {
+        closeEntry(window);
+        window = nullptr;
     }
-}
-
-void PluginBridge::closeMapWindow()
-{
-    if (m_mapWindow && m_entries->map.DllMapClose) {
-        m_entries->map.DllMapClose(m_mapWindow);
-        m_mapWindow = nullptr;
-    }
+    unloadWindowLibrary(library);
 }
 
 void PluginBridge::showTableWindow(TTablePanel* panel, int mode, bool bringToFront)
@@ -542,8 +536,7 @@ bool PluginBridge::notify(int number)
 {
     switch (number) {
     case VEROLA_NOTIFY_TABLE_CLOSE:
-        closeTableWindow();
-        unloadWindowLibrary(PluginLibrary::TableView);
+        closeWindow(PluginLibrary::TableView);
         m_host.frontMainWindow(true);
         return true;
     case VEROLA_NOTIFY_TABLE_HIDE:
@@ -552,8 +545,7 @@ bool PluginBridge::notify(int number)
         m_host.frontMainWindow(false);
         return true;
     case VEROLA_NOTIFY_MAP_CLOSE:
-        closeMapWindow();
-        unloadWindowLibrary(PluginLibrary::MapView);
+        closeWindow(PluginLibrary::MapView);
         m_host.frontMainWindow(true);
         return true;
     case VEROLA_NOTIFY_MAP_HIDE:

@@ -114,8 +114,8 @@ private:
     void lookUpOptimizerEntries();
     void createTableWindow();
     void createMapWindow();
-    void closeTableWindow();
-    void closeMapWindow();
+    // Closes the table or map window, then unloads its library.
+    void closeWindow(PluginLibrary library);
     void runModel(const ModelCall& call, bool run, VerolaSender sender);
     void restoreHandle() { m_handle = m_savedHandle; }
 
