@@ -30,6 +30,12 @@ int slot(PluginLibrary library)
     return static_cast<int>(library);
 }
 
+// Where a library's file is (or would be) in a directory.
+QString libraryPath(const QString& directory, const QString& stem)
+{
+    return QDir::cleanPath(directory + u'/' + pluginFileName(stem));
+}
+
 // The library's name as the messages write it.
 QString messageName(PluginLibrary library)
 {
@@ -170,7 +176,7 @@ QString pluginFileName(const QString& stem)
 
 bool pluginPresent(const QString& directory, const QString& stem)
 {
-    return QFileInfo::exists(QDir::cleanPath(directory + u'/' + pluginFileName(stem)));
+    return QFileInfo::exists(libraryPath(directory, stem));
 }
 
 QString missingEntriesMessage(const QStringList& names)
@@ -184,29 +190,36 @@ QString missingEntriesMessage(const QStringList& names)
 // --- The entry points found ----------------------------------------------------------------------
 
 struct PluginBridge::Entries {
-    // TableView
-    DllTableCreateFn DllTableCreate = nullptr;
-    DllTableCloseFn DllTableClose = nullptr;
-    DllTableHideFn DllTableHide = nullptr;
-    DllTableSetTablesFn DllTableSetTables = nullptr;
-    DllTableLoadTableFn DllTableLoadTable = nullptr;
-    DllTabEQTableFn DllTabEQTable = nullptr;
-    DllSetDesFn tableSetDes = nullptr;
-    DllTableSetCallBackFn tableSetCallBack = nullptr;
-    // MapView
-    DllMapCreateFn DllMapCreate = nullptr;
-    DllMapCloseFn DllMapClose = nullptr;
-    DllMapHideFn DllMapHide = nullptr;
-    DllMapSetTablesFn DllMapSetTables = nullptr;
-    DllMapLoadMapFn DllMapLoadMap = nullptr;
-    DllSetDesFn mapSetDes = nullptr;
-    DllGetShowObjectFlagFn DllGetShowObjectFlag = nullptr;
-    DllMapSetCallBackFn mapSetCallBack = nullptr;
-    DllMapNameToNodeFn DllMapNameToNode = nullptr;
-    DllSetMapFromTableFn DllSetMapFromTable = nullptr;
-    // Optimizer
-    OptimizeFn Optimize = nullptr;
-    OptSetCallBackFn OptSetCallBack = nullptr;
+    struct Table {
+        DllTableCreateFn DllTableCreate = nullptr;
+        DllTableCloseFn DllTableClose = nullptr;
+        DllTableHideFn DllTableHide = nullptr;
+        DllTableSetTablesFn DllTableSetTables = nullptr;
+        DllTableLoadTableFn DllTableLoadTable = nullptr;
+        DllTabEQTableFn DllTabEQTable = nullptr;
+        DllSetDesFn DllSetDes = nullptr;
+        DllTableSetCallBackFn DllSetCallBack = nullptr;
+    };
+    struct Map {
+        DllMapCreateFn DllMapCreate = nullptr;
+        DllMapCloseFn DllMapClose = nullptr;
+        DllMapHideFn DllMapHide = nullptr;
+        DllMapSetTablesFn DllMapSetTables = nullptr;
+        DllMapLoadMapFn DllMapLoadMap = nullptr;
+        DllSetDesFn DllSetDes = nullptr;
+        DllGetShowObjectFlagFn DllGetShowObjectFlag = nullptr;
+        DllMapSetCallBackFn DllSetCallBack = nullptr;
+        DllMapNameToNodeFn DllMapNameToNode = nullptr;
+        DllSetMapFromTableFn DllSetMapFromTable = nullptr;
+    };
+    struct Optimizer {
+        OptimizeFn Optimize = nullptr;
+        OptSetCallBackFn OptSetCallBack = nullptr;
+    };
+
+    Table table;
+    Map map;
+    Optimizer optimizer;
     // DispersionModel, while one of its commands runs
     DllModelSingleFunctionFn DllModelSingleFunction = nullptr;
     DllModelStopFn DllModelStop = nullptr;
@@ -215,40 +228,22 @@ struct PluginBridge::Entries {
 
     void forget(PluginLibrary library)
     {
-        Entries none;
         switch (library) {
         case PluginLibrary::TableView:
-            DllTableCreate = none.DllTableCreate;
-            DllTableClose = none.DllTableClose;
-            DllTableHide = none.DllTableHide;
-            DllTableSetTables = none.DllTableSetTables;
-            DllTableLoadTable = none.DllTableLoadTable;
-            DllTabEQTable = none.DllTabEQTable;
-            tableSetDes = none.tableSetDes;
-            tableSetCallBack = none.tableSetCallBack;
+            table = {};
             break;
         case PluginLibrary::MapView:
-            DllMapCreate = none.DllMapCreate;
-            DllMapClose = none.DllMapClose;
-            DllMapHide = none.DllMapHide;
-            DllMapSetTables = none.DllMapSetTables;
-            DllMapLoadMap = none.DllMapLoadMap;
-            mapSetDes = none.mapSetDes;
-            DllGetShowObjectFlag = none.DllGetShowObjectFlag;
-            mapSetCallBack = none.mapSetCallBack;
-            DllMapNameToNode = none.DllMapNameToNode;
-            DllSetMapFromTable = none.DllSetMapFromTable;
+            map = {};
             break;
         case PluginLibrary::Optimizer:
-            Optimize = none.Optimize;
-            OptSetCallBack = none.OptSetCallBack;
+            optimizer = {};
             break;
         case PluginLibrary::DispersionModel:
-            DllModelSingleFunction = none.DllModelSingleFunction;
-            DllModelStop = none.DllModelStop;
+            DllModelSingleFunction = nullptr;
+            DllModelStop = nullptr;
             break;
         case PluginLibrary::ExposureModel:
-            DllRiskStop = none.DllRiskStop;
+            DllRiskStop = nullptr;
             break;
         case PluginLibrary::DbSetup:
             break;
@@ -301,7 +296,7 @@ bool PluginBridge::load(PluginLibrary library)
 {
     if (isLoaded(library))
         return true;
-    const QString path = QDir::cleanPath(m_directory + u'/' + pluginFileName(pluginStem(library)));
+    const QString path = libraryPath(m_directory, pluginStem(library));
     // QLibrary would also try other names ("libTableView.so"); only this file is the library.
     if (!QFileInfo::exists(path))
         return false;
@@ -352,14 +347,14 @@ void PluginBridge::lookUpTableEntries()
     QLibrary& library = *m_libraries[slot(PluginLibrary::TableView)];
     Entries& e = *m_entries;
     QStringList missing;
-    lookUp(library, "DllTableCreate", e.DllTableCreate, &missing);
-    lookUp(library, "DllTableClose", e.DllTableClose, &missing);
-    lookUp(library, "DllTableHide", e.DllTableHide, &missing);
-    lookUp(library, "DllTableSetTables", e.DllTableSetTables, &missing);
-    lookUp(library, "DllTableLoadTable", e.DllTableLoadTable, &missing);
-    lookUp(library, "DllTabEQTable", e.DllTabEQTable, &missing);
-    lookUp(library, "DllSetDes", e.tableSetDes, &missing);
-    lookUp(library, "DllSetCallBack", e.tableSetCallBack, &missing, "SetCallBack");
+    lookUp(library, "DllTableCreate", e.table.DllTableCreate, &missing);
+    lookUp(library, "DllTableClose", e.table.DllTableClose, &missing);
+    lookUp(library, "DllTableHide", e.table.DllTableHide, &missing);
+    lookUp(library, "DllTableSetTables", e.table.DllTableSetTables, &missing);
+    lookUp(library, "DllTableLoadTable", e.table.DllTableLoadTable, &missing);
+    lookUp(library, "DllTabEQTable", e.table.DllTabEQTable, &missing);
+    lookUp(library, "DllSetDes", e.table.DllSetDes, &missing);
+    lookUp(library, "DllSetCallBack", e.table.DllSetCallBack, &missing, "SetCallBack");
     if (!missing.isEmpty())
         report(missingEntriesMessage(missing));
 }
@@ -369,16 +364,16 @@ void PluginBridge::lookUpMapEntries()
     QLibrary& library = *m_libraries[slot(PluginLibrary::MapView)];
     Entries& e = *m_entries;
     QStringList missing;
-    lookUp(library, "DllMapCreate", e.DllMapCreate, &missing);
-    lookUp(library, "DllMapClose", e.DllMapClose, &missing);
-    lookUp(library, "DllMapHide", e.DllMapHide, &missing);
-    lookUp(library, "DllMapSetTables", e.DllMapSetTables, &missing);
-    lookUp(library, "DllMapLoadMap", e.DllMapLoadMap, &missing);
-    lookUp(library, "DllSetDes", e.mapSetDes, &missing);
-    lookUp(library, "DllGetShowObjectFlag", e.DllGetShowObjectFlag, &missing);
-    lookUp(library, "DllSetCallBack", e.mapSetCallBack, &missing, "SetCallBack");
-    lookUp(library, "DllMapNameToNode", e.DllMapNameToNode, &missing, "MapNameToNode");
-    lookUp(library, "DllSetMapFromTable", e.DllSetMapFromTable, &missing, "SetMapFromTable");
+    lookUp(library, "DllMapCreate", e.map.DllMapCreate, &missing);
+    lookUp(library, "DllMapClose", e.map.DllMapClose, &missing);
+    lookUp(library, "DllMapHide", e.map.DllMapHide, &missing);
+    lookUp(library, "DllMapSetTables", e.map.DllMapSetTables, &missing);
+    lookUp(library, "DllMapLoadMap", e.map.DllMapLoadMap, &missing);
+    lookUp(library, "DllSetDes", e.map.DllSetDes, &missing);
+    lookUp(library, "DllGetShowObjectFlag", e.map.DllGetShowObjectFlag, &missing);
+    lookUp(library, "DllSetCallBack", e.map.DllSetCallBack, &missing, "SetCallBack");
+    lookUp(library, "DllMapNameToNode", e.map.DllMapNameToNode, &missing, "MapNameToNode");
+    lookUp(library, "DllSetMapFromTable", e.map.DllSetMapFromTable, &missing, "SetMapFromTable");
     if (!missing.isEmpty())
         report(missingEntriesMessage(missing));
 }
@@ -388,8 +383,8 @@ void PluginBridge::lookUpOptimizerEntries()
     QLibrary& library = *m_libraries[slot(PluginLibrary::Optimizer)];
     Entries& e = *m_entries;
     QStringList missing;
-    lookUp(library, "Optimize", e.Optimize, &missing);
-    lookUp(library, "OptSetCallBack", e.OptSetCallBack, &missing);
+    lookUp(library, "Optimize", e.optimizer.Optimize, &missing);
+    lookUp(library, "OptSetCallBack", e.optimizer.OptSetCallBack, &missing);
     if (!missing.isEmpty())
         report(missingEntriesMessage(missing));
 }
@@ -407,75 +402,74 @@ void PluginBridge::start(VerolaHandle application)
         return;
     }
     lookUpOptimizerEntries();
-    if (m_entries->OptSetCallBack)
-        m_entries->OptSetCallBack(1, &modelFunctionCallback, &noValueCallback, nullptr);
+    if (m_entries->optimizer.OptSetCallBack)
+        m_entries->optimizer.OptSetCallBack(1, &modelFunctionCallback, &noValueCallback, nullptr);
 }
 
 void PluginBridge::shutdown()
 {
-    closeTableWindow();
-    unloadWindowLibrary(PluginLibrary::TableView);
-    closeMapWindow();
-    unloadWindowLibrary(PluginLibrary::MapView);
+    closeWindow(PluginLibrary::TableView);
+    closeWindow(PluginLibrary::MapView);
     if (isLoaded(PluginLibrary::Optimizer) && !unload(PluginLibrary::Optimizer))
         report(QStringLiteral("Не могу выгрузить библиотеку ") + messageName(PluginLibrary::Optimizer));
 }
 
 // --- Table and map windows -------------------------------------------------------------------------
 
+bool PluginBridge::openWindowLibrary(PluginLibrary library)
+{
+    if (isLoaded(library))
+        return true;
+    if (!load(library)) {
+        report(QStringLiteral("Не могу загрузить ") + messageName(library));
+        return false;
+    }
+    if (library == PluginLibrary::TableView)
+        lookUpTableEntries();
+    else
+        lookUpMapEntries();
+    return true;
+}
+
 void PluginBridge::createTableWindow()
 {
-    if (!isLoaded(PluginLibrary::TableView)) {
-        if (!load(PluginLibrary::TableView)) {
-            report(QStringLiteral("Не могу загрузить ") + messageName(PluginLibrary::TableView));
-            return;
-        }
-        lookUpTableEntries();
-    }
+    if (!openWindowLibrary(PluginLibrary::TableView))
+        return;
     const Entries& e = *m_entries;
     const ProcessState& state = m_workspace.state();
-    if (e.tableSetDes)
-        e.tableSetDes(TextBuffer(state.ConfigName).data, TextBuffer(state.ConfigDirectory).data);
-    if (e.DllTableCreate)
-        m_tableWindow = e.DllTableCreate(m_handle);
-    if (m_tableWindow && e.tableSetCallBack)
-        e.tableSetCallBack(m_tableWindow, &setMapFromTableCallback, &nameToNodeCallback, nullptr);
+    if (e.table.DllSetDes)
+        e.table.DllSetDes(TextBuffer(state.ConfigName).data, TextBuffer(state.ConfigDirectory).data);
+    if (e.table.DllTableCreate)
+        m_tableWindow = e.table.DllTableCreate(m_handle);
+    if (m_tableWindow && e.table.DllSetCallBack)
+        e.table.DllSetCallBack(m_tableWindow, &setMapFromTableCallback, &nameToNodeCallback, nullptr);
 }
 
 void PluginBridge::createMapWindow()
 {
-    if (!isLoaded(PluginLibrary::MapView)) {
-        if (!load(PluginLibrary::MapView)) {
-            report(QStringLiteral("Не могу загрузить ") + messageName(PluginLibrary::MapView));
-            return;
-        }
-        lookUpMapEntries();
-    }
+    if (!openWindowLibrary(PluginLibrary::MapView))
+        return;
     const Entries& e = *m_entries;
     const ProcessState& state = m_workspace.state();
-    if (e.mapSetDes)
-        e.mapSetDes(TextBuffer(state.ConfigName).data, TextBuffer(state.ConfigDirectory).data);
-    if (e.DllMapCreate)
-        m_mapWindow = e.DllMapCreate(m_handle);
-    if (m_mapWindow && e.mapSetCallBack)
-        e.mapSetCallBack(m_mapWindow, &setListCallback, &mapListCallback, &showTableCallback);
+    if (e.map.DllSetDes)
+        e.map.DllSetDes(TextBuffer(state.ConfigName).data, TextBuffer(state.ConfigDirectory).data);
+    if (e.map.DllMapCreate)
+        m_mapWindow = e.map.DllMapCreate(m_handle);
+    if (m_mapWindow && e.map.DllSetCallBack)
+        e.map.DllSetCallBack(m_mapWindow, &setListCallback, &mapListCallback, &showTableCallback);
 }
 
-void PluginBridge::closeTableWindow()
+void PluginBridge::closeWindow(PluginLibrary library)
 {
+    const bool table = library == PluginLibrary::TableView;
+    VerolaWindow& window = table ? m_tableWindow : m_mapWindow;
+    const DllTableCloseFn closeEntry = table ? m_entries->table.DllTableClose : m_entries->map.DllMapClose;
     // Without its close entry the window cannot be closed, so it and its library stay.
-    if (m_tableWindow && m_entries->DllTableClose) {
-        m_entries->DllTableClose(m_tableWindow);
-        m_tableWindow = nullptr;
+    if (window && closeEntry) {
+        closeEntry(window);
+        window = nullptr;
     }
-}
-
-void PluginBridge::closeMapWindow()
-{
-    if (m_mapWindow && m_entries->DllMapClose) {
-        m_entries->DllMapClose(m_mapWindow);
-        m_mapWindow = nullptr;
-    }
+    unloadWindowLibrary(library);
 }
 
 void PluginBridge::showTableWindow(TTablePanel* panel, int mode, bool bringToFront)
@@ -488,10 +482,10 @@ void PluginBridge::showTableWindow(TTablePanel* panel, int mode, bool bringToFro
         createTableWindow();
     const Entries& e = *m_entries;
     TTab* partner = partnerTable(*panel);
-    if (m_tableWindow && e.DllTableSetTables && e.DllTableLoadTable && partner) {
+    if (m_tableWindow && e.table.DllTableSetTables && e.table.DllTableLoadTable && partner) {
         const int active = m_workspace.state().ActiveBlock;
-        e.DllTableSetTables(m_tableWindow, handleOf(&table), handleOf(partner), mode);
-        e.DllTableLoadTable(m_tableWindow, TextBuffer(blockPanelKindName(active)).data,
+        e.table.DllTableSetTables(m_tableWindow, handleOf(&table), handleOf(partner), mode);
+        e.table.DllTableLoadTable(m_tableWindow, TextBuffer(blockPanelKindName(active)).data,
             TextBuffer(blockUnitText(active)).data, handleOf(m_workspace.activeBlock()), handleOf(panel));
     }
     if (bringToFront && m_tableWindow)
@@ -508,10 +502,10 @@ void PluginBridge::showMapWindow(TTablePanel* panel, bool bringToFront)
         createMapWindow();
     const Entries& e = *m_entries;
     TTab* partner = partnerTable(*panel);
-    if (m_mapWindow && e.DllMapSetTables && e.DllMapLoadMap && partner) {
-        e.DllMapSetTables(m_mapWindow, handleOf(&table), handleOf(partner), mode);
+    if (m_mapWindow && e.map.DllMapSetTables && e.map.DllMapLoadMap && partner) {
+        e.map.DllMapSetTables(m_mapWindow, handleOf(&table), handleOf(partner), mode);
         TextBuffer directory(m_workspace.state().DataDirectory);
-        e.DllMapLoadMap(m_mapWindow, directory.data, handleOf(m_workspace.activeBlock()));
+        e.map.DllMapLoadMap(m_mapWindow, directory.data, handleOf(m_workspace.activeBlock()));
     }
     if (bringToFront && m_mapWindow)
         m_host.bringToFront(m_mapWindow);
@@ -522,19 +516,19 @@ void PluginBridge::configurationOpened()
     const ProcessState& state = m_workspace.state();
     const TextBuffer name(state.ConfigName);
     const TextBuffer directory(state.ConfigDirectory);
-    if (isLoaded(PluginLibrary::TableView) && m_entries->tableSetDes)
-        m_entries->tableSetDes(name.data, directory.data);
-    if (isLoaded(PluginLibrary::MapView) && m_entries->mapSetDes)
-        m_entries->mapSetDes(name.data, directory.data);
+    if (isLoaded(PluginLibrary::TableView) && m_entries->table.DllSetDes)
+        m_entries->table.DllSetDes(name.data, directory.data);
+    if (isLoaded(PluginLibrary::MapView) && m_entries->map.DllSetDes)
+        m_entries->map.DllSetDes(name.data, directory.data);
 }
 
 void PluginBridge::tableChanged(TTab& table)
 {
     const Entries& e = *m_entries;
-    if (!m_tableWindow || !e.DllTabEQTable || !e.DllTableLoadTable || !e.DllTabEQTable(m_tableWindow, handleOf(&table)))
+    if (!m_tableWindow || !e.table.DllTabEQTable || !e.table.DllTableLoadTable || !e.table.DllTabEQTable(m_tableWindow, handleOf(&table)))
         return;
     const QString kind = GetActivePanelName(m_workspace);
-    e.DllTableLoadTable(m_tableWindow, TextBuffer(kind).data, TextBuffer(blockUnitText(m_workspace.state().ActiveBlock)).data,
+    e.table.DllTableLoadTable(m_tableWindow, TextBuffer(kind).data, TextBuffer(blockUnitText(m_workspace.state().ActiveBlock)).data,
         handleOf(m_workspace.activeBlock()), handleOf(m_host.currentTablePanel()));
 }
 
@@ -542,23 +536,21 @@ bool PluginBridge::notify(int number)
 {
     switch (number) {
     case VEROLA_NOTIFY_TABLE_CLOSE:
-        closeTableWindow();
-        unloadWindowLibrary(PluginLibrary::TableView);
+        closeWindow(PluginLibrary::TableView);
         m_host.frontMainWindow(true);
         return true;
     case VEROLA_NOTIFY_TABLE_HIDE:
-        if (m_tableWindow && m_entries->DllTableHide)
-            m_entries->DllTableHide(m_tableWindow);
+        if (m_tableWindow && m_entries->table.DllTableHide)
+            m_entries->table.DllTableHide(m_tableWindow);
         m_host.frontMainWindow(false);
         return true;
     case VEROLA_NOTIFY_MAP_CLOSE:
-        closeMapWindow();
-        unloadWindowLibrary(PluginLibrary::MapView);
+        closeWindow(PluginLibrary::MapView);
         m_host.frontMainWindow(true);
         return true;
     case VEROLA_NOTIFY_MAP_HIDE:
-        if (m_mapWindow && m_entries->DllMapHide)
-            m_entries->DllMapHide(m_mapWindow);
+        if (m_mapWindow && m_entries->map.DllMapHide)
+            m_entries->map.DllMapHide(m_mapWindow);
         m_host.frontMainWindow(false);
         return true;
     case VEROLA_NOTIFY_1204:
@@ -655,8 +647,8 @@ void PluginBridge::runModel(const ModelCall& call, bool run, VerolaSender sender
         first = &dose.Rule->Table();
         second = &dose.Calc->Table();
         third = &concentration.SelectedSummary()->Table();
-        if (!run && m_mapWindow && e.DllGetShowObjectFlag)
-            showObject = e.DllGetShowObjectFlag(m_mapWindow, sender);
+        if (!run && m_mapWindow && e.map.DllGetShowObjectFlag)
+            showObject = e.map.DllGetShowObjectFlag(m_mapWindow, sender);
     }
     showAll(m_handle, TextBuffer(state.ConfigName).data, TextBuffer(state.ConfigDirectory).data, showObject,
         handleOf(first), handleOf(second), handleOf(third), 1, 1, 1, 1, handleOf(&state.MapList), run ? 1 : 0);
@@ -694,21 +686,21 @@ void PluginBridge::setMapFromTable(int p1, const int* index12, int p3, int p4, V
 {
     if (!m_mapWindow && p4 < 0)
         showMapWindow(m_host.currentTablePanel(), false);
-    if (!m_mapWindow || !m_entries->DllSetMapFromTable)
+    if (!m_mapWindow || !m_entries->map.DllSetMapFromTable)
         return;
     int index[kAxisCount] = {};
     if (index12)
         std::copy(index12, index12 + kAxisCount, index);
-    m_entries->DllSetMapFromTable(m_mapWindow, p1, handleOf(m_workspace.activeBlock()), index, p3, p4, p5, p6);
+    m_entries->map.DllSetMapFromTable(m_mapWindow, p1, handleOf(m_workspace.activeBlock()), index, p3, p4, p5, p6);
 }
 
 int PluginBridge::nameToNode(VerolaString name)
 {
     if (!m_mapWindow)
         showMapWindow(m_host.currentTablePanel(), false);
-    if (!m_mapWindow || !m_entries->DllMapNameToNode)
+    if (!m_mapWindow || !m_entries->map.DllMapNameToNode)
         return -1;
-    return m_entries->DllMapNameToNode(m_mapWindow, name);
+    return m_entries->map.DllMapNameToNode(m_mapWindow, name);
 }
 
 VerolaTable* PluginBridge::setList(int axis, VerolaList* lines, VerolaString kind)
@@ -753,10 +745,10 @@ double PluginBridge::modelFunction(double x)
 
 double PluginBridge::optimize(double x)
 {
-    if (!isLoaded(PluginLibrary::Optimizer) || !m_entries->Optimize)
+    if (!isLoaded(PluginLibrary::Optimizer) || !m_entries->optimizer.Optimize)
         return 0.0;
     double scratch = 0.0;
-    return m_entries->Optimize(0, 30, &scratch, x);
+    return m_entries->optimizer.Optimize(0, 30, &scratch, x);
 }
 
 void PluginBridge::progress(VerolaString s1, VerolaString s2, int percent)

@@ -104,6 +104,8 @@ private:
     struct ModelCall;
 
     bool load(PluginLibrary library);
+    // Loads the table or map library and looks its entries up, unless it is loaded; says when it cannot.
+    bool openWindowLibrary(PluginLibrary library);
     // Unloads a window library: the entries are forgotten only when it really went.
     void unloadWindowLibrary(PluginLibrary library);
     bool unload(PluginLibrary library);
@@ -112,8 +114,8 @@ private:
     void lookUpOptimizerEntries();
     void createTableWindow();
     void createMapWindow();
-    void closeTableWindow();
-    void closeMapWindow();
+    // Closes the table or map window, then unloads its library.
+    void closeWindow(PluginLibrary library);
     void runModel(const ModelCall& call, bool run, VerolaSender sender);
     void restoreHandle() { m_handle = m_savedHandle; }
 

@@ -23,11 +23,6 @@ using plugin::handleOf;
 
 namespace {
 
-QString pluginFolder(const char* variant)
-{
-    return QStringLiteral(VEROLA_TEST_PLUGIN_DIR "/") + QString::fromLatin1(variant);
-}
-
 // The window side, as the bridge sees it: what it was asked to do.
 class RecordingHost : public PluginHost {
 public:

@@ -30,11 +30,6 @@ using namespace verola::test;
 
 namespace {
 
-QString pluginFolder(const char* variant)
-{
-    return QStringLiteral(VEROLA_TEST_PLUGIN_DIR "/") + QString::fromLatin1(variant);
-}
-
 // Closes every modal window that comes up while it lives, remembering the message boxes' texts.
 class ModalCloser {
 public:

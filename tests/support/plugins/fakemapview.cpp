@@ -18,9 +18,7 @@ VEROLA_PLUGIN_EXPORT int VerolaPluginApiVersion(void)
 
 VEROLA_PLUGIN_EXPORT VerolaWindow DllMapCreate(VerolaHandle application)
 {
-    pluginLog().calls.append(QStringLiteral("DllMapCreate"));
-    pluginLog().createdWith = application;
-    return fake::create(application, VEROLA_NOTIFY_MAP_CLOSE, VEROLA_NOTIFY_MAP_HIDE);
+    return fake::createRecorded("DllMapCreate", application, VEROLA_NOTIFY_MAP_CLOSE, VEROLA_NOTIFY_MAP_HIDE);
 }
 
 VEROLA_PLUGIN_EXPORT void DllMapClose(VerolaWindow window)
@@ -37,10 +35,7 @@ VEROLA_PLUGIN_EXPORT void DllMapHide(VerolaWindow window)
 
 VEROLA_PLUGIN_EXPORT void DllMapSetTables(VerolaWindow, VerolaTable* table, VerolaTable* partner, int mode)
 {
-    pluginLog().calls.append(QStringLiteral("DllMapSetTables"));
-    pluginLog().table = table;
-    pluginLog().partner = partner;
-    pluginLog().mode = mode;
+    fake::setTablesRecorded("DllMapSetTables", table, partner, mode);
 }
 
 VEROLA_PLUGIN_EXPORT void DllMapLoadMap(VerolaWindow, char* text256, VerolaBlock* block)
@@ -52,9 +47,7 @@ VEROLA_PLUGIN_EXPORT void DllMapLoadMap(VerolaWindow, char* text256, VerolaBlock
 
 VEROLA_PLUGIN_EXPORT void DllSetDes(const char* name, const char* directory)
 {
-    pluginLog().calls.append(QStringLiteral("DllSetDes"));
-    pluginLog().desName = fromText(name);
-    pluginLog().desDirectory = fromText(directory);
+    fake::setDesRecorded(name, directory);
 }
 
 #if !defined(FAKE_PARTIAL)

@@ -16,9 +16,7 @@ VEROLA_PLUGIN_EXPORT int VerolaPluginApiVersion(void)
 
 VEROLA_PLUGIN_EXPORT VerolaWindow DllTableCreate(VerolaHandle application)
 {
-    pluginLog().calls.append(QStringLiteral("DllTableCreate"));
-    pluginLog().createdWith = application;
-    return fake::create(application, VEROLA_NOTIFY_TABLE_CLOSE, VEROLA_NOTIFY_TABLE_HIDE);
+    return fake::createRecorded("DllTableCreate", application, VEROLA_NOTIFY_TABLE_CLOSE, VEROLA_NOTIFY_TABLE_HIDE);
 }
 
 VEROLA_PLUGIN_EXPORT void DllTableClose(VerolaWindow window)
@@ -37,10 +35,7 @@ VEROLA_PLUGIN_EXPORT void DllTableHide(VerolaWindow window)
 
 VEROLA_PLUGIN_EXPORT void DllTableSetTables(VerolaWindow, VerolaTable* table, VerolaTable* partner, int mode)
 {
-    pluginLog().calls.append(QStringLiteral("DllTableSetTables"));
-    pluginLog().table = table;
-    pluginLog().partner = partner;
-    pluginLog().mode = mode;
+    fake::setTablesRecorded("DllTableSetTables", table, partner, mode);
 }
 
 VEROLA_PLUGIN_EXPORT void DllTableLoadTable(VerolaWindow, const char* kindName, const char* unitText,
@@ -63,9 +58,7 @@ VEROLA_PLUGIN_EXPORT int DllTabEQTable(VerolaWindow, VerolaTable* table)
 
 VEROLA_PLUGIN_EXPORT void DllSetDes(const char* name, const char* directory)
 {
-    pluginLog().calls.append(QStringLiteral("DllSetDes"));
-    pluginLog().desName = fromText(name);
-    pluginLog().desDirectory = fromText(directory);
+    fake::setDesRecorded(name, directory);
 }
 
 #if !defined(FAKE_PARTIAL)

@@ -5,10 +5,10 @@
 // it, sends the main window the close or hide notification. Without widgets (the core's tests)
 // it is a plain object of the handle.
 
-#include "plugins/api/verolaplugin.h"
+#include "pluginlog.h"
+#include "plugins/api/pluginhandles.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QObject>
 
 #if defined(FAKE_WITH_WIDGETS)
@@ -50,22 +50,17 @@ protected:
     void closeEvent(QCloseEvent* event) override
     {
         event->ignore();
-        tell(m_close);
+        verola::plugin::postNotification(parentWidget(), m_close);
     }
     void keyPressEvent(QKeyEvent* event) override
     {
         if (event->key() == Qt::Key_Escape)
-            tell(m_hide);
+            verola::plugin::postNotification(parentWidget(), m_hide);
         else
             QWidget::keyPressEvent(event);
     }
 
 private:
-    void tell(int number)
-    {
-        QCoreApplication::postEvent(parentWidget(), new QEvent(QEvent::Type(VEROLA_NOTIFY_EVENT_BASE + number)));
-    }
-
     int m_close;
     int m_hide;
 };
@@ -110,6 +105,31 @@ inline void hide(VerolaWindow window)
 #else
     Q_UNUSED(window);
 #endif
+}
+
+// The entries the table and map libraries share, recorded under each library's own names.
+inline VerolaWindow createRecorded(const char* call, VerolaHandle application, int closeNumber, int hideNumber)
+{
+    verola::test::pluginLog().calls.append(QString::fromLatin1(call));
+    verola::test::pluginLog().createdWith = application;
+    return create(application, closeNumber, hideNumber);
+}
+
+inline void setTablesRecorded(const char* call, VerolaTable* table, VerolaTable* partner, int mode)
+{
+    verola::test::PluginLog& log = verola::test::pluginLog();
+    log.calls.append(QString::fromLatin1(call));
+    log.table = table;
+    log.partner = partner;
+    log.mode = mode;
+}
+
+inline void setDesRecorded(const char* name, const char* directory)
+{
+    verola::test::PluginLog& log = verola::test::pluginLog();
+    log.calls.append(QStringLiteral("DllSetDes"));
+    log.desName = verola::plugin::fromText(name);
+    log.desDirectory = verola::plugin::fromText(directory);
 }
 
 } // namespace fake

@@ -85,4 +85,12 @@ struct VEROLA_PLUGIN_LOG_EXPORT PluginLog {
 
 VEROLA_PLUGIN_LOG_EXPORT PluginLog& pluginLog();
 
+#if defined(VEROLA_TEST_PLUGIN_DIR)
+// A folder of the test libraries built for the tests ("complete", "partial", "oldapi").
+inline QString pluginFolder(const char* variant)
+{
+    return QStringLiteral(VEROLA_TEST_PLUGIN_DIR "/") + QString::fromLatin1(variant);
+}
+#endif
+
 } // namespace verola::test
