@@ -8,6 +8,17 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <thread>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace verola::test {
 
 TempFolder::TempFolder()
@@ -43,6 +54,52 @@ QByteArray readBytes(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+bool makeFifo(const QString& path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return false;
+#else
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+#endif
+}
+
+namespace {
+
+// Lets a reader waiting on the FIFO go on: it opens, finds no data and ends.
+void releaseFifo(const QString& fifo)
+{
+#ifndef Q_OS_WIN
+    const int descriptor = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor >= 0)
+        ::close(descriptor);
+#else
+    Q_UNUSED(fifo);
+#endif
+}
+
+} // namespace
+
+bool endsWithin(std::chrono::milliseconds limit, const std::function<void()>& work, const QString& fifo)
+{
+    std::packaged_task<void()> task(work);
+    std::future<void> done = task.get_future();
+    std::thread thread(std::move(task));
+    const bool inTime = done.wait_for(limit) == std::future_status::ready;
+    for (int attempt = 0; done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready; ++attempt) {
+        if (attempt == 600) {
+            // Stuck elsewhere than on the FIFO: the thread cannot be ended, nor left to run
+            // over the test's objects.
+            std::fprintf(stderr, "endsWithin: the work did not end even with its FIFO released\n");
+            std::abort();
+        }
+        releaseFifo(fifo);
+    }
+    thread.join();
+    done.get(); // an exception the work let through fails the test as it would without a thread
+    return inTime;
 }
 
 QStringList makeList(const QString& header, const QStringList& values)

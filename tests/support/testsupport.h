@@ -7,6 +7,8 @@
 #include <QMap>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <chrono>
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -75,6 +77,14 @@ void writeBytes(const QString& path, const QByteArray& bytes);
 // Every file of a folder by name, with its bytes.
 QMap<QString, QByteArray> filesWithBytes(const QString& folder);
 QByteArray readBytes(const QString& path);
+
+// Makes a FIFO (a named channel) at the path; false when the platform has none.
+bool makeFifo(const QString& path);
+// Runs work on a thread of its own; false when it has not ended within the limit. A work stuck
+// on the FIFO given (waiting for a writer, or reading) is then released by opening and closing
+// the FIFO's writing end until it ends, so that a regression fails the test instead of hanging
+// the run.
+bool endsWithin(std::chrono::milliseconds limit, const std::function<void()>& work, const QString& fifo);
 
 // Builds a coordinate list: a header and value lines.
 QStringList makeList(const QString& header, const QStringList& values);

@@ -34,6 +34,8 @@ void requireName(const ConfigLocation& location)
         throw EInOutError(QStringLiteral("Cannot save a configuration without a name: save it under a name first"));
 }
 
+const QString kMapListExtension = QStringLiteral(".map");
+
 // The order in which a block's tables are read and written.
 constexpr TableKind kFileSetOrder[]
     = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
@@ -51,12 +53,13 @@ void showProgress(Feedback& feedback, const QString& caption, int maximum)
     feedback.processEvents();
 }
 
-void readBlockLists(TCompPanel& block, const ConfigLocation& location)
+void readBlockLists(TCompPanel& block, const ConfigLocation& location, QHash<QString, TextEncoding>& encodings)
 {
     for (int a = 0; a < kAxisCount; ++a)
         for (TableKind kind : kFileSetOrder)
-            readListFromFileSet(block.tableOfKind(static_cast<int>(kind)).FLists[a], location, block.number(), kind, a,
-                true);
+            encodings.insert(listFileExtension(kind, block.number(), a),
+                readListFromFileSet(block.tableOfKind(static_cast<int>(kind)).FLists[a], location, block.number(), kind,
+                    a, true));
 }
 
 void indexBlock(TCompPanel& block)
@@ -123,7 +126,7 @@ void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback
     forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
         const QString path = location.filePath(extension);
         try {
-            if (!LoadFromFile(table, path))
+            if (!LoadFromFile(table, location.checkedTableFilePath(extension)))
                 fitCellsToLists(table);
         } catch (const EPlatformError& error) {
             // A table file that cannot be read leaves only that table as it was.
@@ -161,24 +164,52 @@ void reportUnreadTableFiles(Feedback& feedback, const UnreadTableFiles& unread)
 // Keeps a table file that could not be read beside the file about to replace it.
 void keepUnreadFile(TWorkspace& workspace, const QString& path)
 {
-    if (!workspace.unreadTableFiles.contains(path) || !QFileInfo::exists(path))
-        return;
+    if (!workspace.unreadTableFiles.contains(path) || !QFileInfo(path).isFile())
+        return; // a FIFO or a device holds nothing to keep
     copyFileAtomically(path, backupFilePath(path));
     workspace.unreadTableFiles.removeAll(path);
+}
+
+// Writes a text file of the set in the encoding its contents were read in.
+void saveTextFile(TWorkspace& workspace, const ConfigLocation& location, const QString& extension,
+    const QStringList& lines)
+{
+    writeTextLines(location.checkedFilePath(extension), lines,
+        workspace.textEncodings.value(extension, TextEncoding::Cp1251));
+}
+
+// The map list of the set, with the encoding it was read in.
+void readMapList(TWorkspace& workspace, const QString& path)
+{
+    TextFileContents contents = readTextFile(path);
+    workspace.state().MapList = std::move(contents.lines);
+    workspace.textEncodings.insert(kMapListExtension, contents.encoding);
+}
+
+TextFileContents descriptionFile(const QString& directory, const QString& name)
+{
+    try {
+        TextFileContents contents = readTextFile(ConfigLocation{directory, name}.filePath(QStringLiteral(".DES")));
+        if (contents.lines.isEmpty())
+            contents.lines = QStringList{QString()};
+        return contents;
+    } catch (const EInOutError&) {
+        return {QStringList{QString()}, TextEncoding::Cp1251};
+    }
 }
 
 void saveBlockFiles(TWorkspace& workspace, TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
 {
     forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
-        const QString path = location.filePath(extension);
+        const QString path = location.checkedFilePath(extension);
         keepUnreadFile(workspace, path);
         SaveToFile(table, path);
     });
     const int n = block.number();
     for (int a = 0; a < kAxisCount; ++a) {
-        writeTextLines(location.filePath(listFileExtension(TableKind::Block, n, a)), block.BlockTable().FLists[a]);
-        writeTextLines(location.filePath(listFileExtension(TableKind::Rule, n, a)), block.Rule->Table().FLists[a]);
-        writeTextLines(location.filePath(listFileExtension(TableKind::Calc, n, a)), block.Calc->Table().FLists[a]);
+        saveTextFile(workspace, location, listFileExtension(TableKind::Block, n, a), block.BlockTable().FLists[a]);
+        saveTextFile(workspace, location, listFileExtension(TableKind::Rule, n, a), block.Rule->Table().FLists[a]);
+        saveTextFile(workspace, location, listFileExtension(TableKind::Calc, n, a), block.Calc->Table().FLists[a]);
     }
 }
 
@@ -186,12 +217,7 @@ void saveBlockFiles(TWorkspace& workspace, TCompPanel& block, const ConfigLocati
 
 QStringList readDescription(const QString& directory, const QString& name)
 {
-    try {
-        const QStringList lines = readTextLines(ConfigLocation{directory, name}.filePath(QStringLiteral(".DES")));
-        return lines.isEmpty() ? QStringList{QString()} : lines;
-    } catch (const EInOutError&) {
-        return QStringList{QString()};
-    }
+    return descriptionFile(directory, name).lines;
 }
 
 bool OpenConfiguration(TWorkspace& workspace, const QString& path)
@@ -222,13 +248,14 @@ void ReadFileSet(TWorkspace& workspace)
     const ConfigLocation location = currentLocation(state);
     removeStaleTemporaries(location);
     workspace.unreadTableFiles.clear();
+    workspace.textEncodings.clear();
     UnreadTableFiles unread{workspace.unreadTableFiles, {}};
     {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Чтение файлов координат"), 5);
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
             feedback.progressStep();
-            readBlockLists(*block, location);
+            readBlockLists(*block, location, workspace.textEncodings);
         }
         showProgress(feedback, QStringLiteral("Чтение файлов данных"), 20);
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
@@ -245,7 +272,7 @@ void ReadFileSet(TWorkspace& workspace)
     }
     reportUnreadTableFiles(feedback, unread);
     try {
-        state.MapList = readTextLines(location.filePath(QStringLiteral(".map")));
+        readMapList(workspace, location.checkedFilePath(kMapListExtension));
     } catch (const EInOutError&) {
         state.MapList.clear();
     }
@@ -264,8 +291,8 @@ void writeFileSet(TWorkspace& workspace, const ConfigLocation& location)
             saveBlockFiles(workspace, *block, location, feedback);
     }
     if (state.MapList.isEmpty())
-        state.MapList = readTextLines(state.DataDirectory + QStringLiteral("/Default.map"));
-    writeTextLines(location.filePath(QStringLiteral(".map")), state.MapList);
+        readMapList(workspace, state.DataDirectory + QStringLiteral("/Default.map"));
+    saveTextFile(workspace, location, kMapListExtension, state.MapList);
 }
 
 } // namespace
@@ -303,8 +330,9 @@ void SaveConfigurationAs(TWorkspace& workspace, const QString& path)
     // A new name starts from the description of the configuration being saved.
     const QString descriptionPath = chosen.filePath(QStringLiteral(".DES"));
     const ConfigLocation source = QFileInfo::exists(descriptionPath) ? chosen : previous;
-    const QStringList description = state.ui().editDescription(readDescription(source.directory, source.name));
-    writeTextLines(descriptionPath, description);
+    const TextFileContents sourceDescription = descriptionFile(source.directory, source.name);
+    const QStringList description = state.ui().editDescription(sourceDescription.lines);
+    writeTextLines(descriptionPath, description, sourceDescription.encoding);
     workspace.caption = QStringLiteral("Система обработки информации \"Верола\" (выборка: %1)").arg(state.ConfigName);
     workspace.announceReloaded();
     SaveFileSet(workspace);

@@ -4,6 +4,7 @@
 #include "core/platform/atomicfile.h"
 #include "core/platform/errors.h"
 #include "core/platform/paths.h"
+#include "core/platform/regularfile.h"
 #include "core/platform/textfile.h"
 #include "core/tables/lineutils.h"
 #include "core/tables/tablefile.h"
@@ -35,6 +36,22 @@ ConfigLocation ConfigLocation::fromPath(const QString& path)
 QString ConfigLocation::filePath(const QString& extension) const
 {
     return directory + u'/' + name + extension;
+}
+
+QString ConfigLocation::checkedFilePath(const QString& extension) const
+{
+    const QString path = filePath(extension);
+    if (!leadsIntoFolder(path, directory))
+        throw EInOutError(QStringLiteral("Файл \"%1\" ведёт за пределы папки конфигурации \"%2\" (в \"%3\"): "
+                                         "файлы конфигурации читаются и пишутся только в её папке")
+                              .arg(path, directory, resolvedPath(path)));
+    return path;
+}
+
+QString ConfigLocation::checkedTableFilePath(const QString& extension) const
+{
+    checkedFilePath(extension + u'_');
+    return checkedFilePath(extension);
 }
 
 QString tableFileExtension(TableKind kind, int block)
@@ -111,22 +128,27 @@ bool endsWithReferenceLine(const QStringList& list)
     return !list.isEmpty() && LineName(list.last()) == referenceLineName();
 }
 
-void readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind, int axis,
-    bool writeBack)
+TextEncoding readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind,
+    int axis, bool writeBack)
 {
-    const QString path = location.filePath(listFileExtension(kind, block, axis));
+    const QString path = location.checkedFilePath(listFileExtension(kind, block, axis));
+    refuseIrregularFile(path);
     list.clear();
+    TextEncoding encoding = TextEncoding::Cp1251;
     try {
-        list = readTextLines(path);
+        TextFileContents contents = readTextFile(path);
+        list = std::move(contents.lines);
+        encoding = contents.encoding;
     } catch (const EInOutError&) {
         AddWholeSet(list, replacementListCode(kind));
         if (writeBack)
             writeTextLines(path, list);
-        return;
+        return TextEncoding::Cp1251;
     }
     const bool summary = kind == TableKind::Extr || kind == TableKind::Est;
     if (summary && endsWithReferenceLine(list))
         list.removeLast();
+    return encoding;
 }
 
 void readTableFromFileSet(TTab& table, const ConfigLocation& location, int block, TableKind kind)
@@ -135,7 +157,7 @@ void readTableFromFileSet(TTab& table, const ConfigLocation& location, int block
         readListFromFileSet(table.FLists[axis], location, block, kind, axis, false);
         table.BuildIndex(axis);
     }
-    if (!LoadFromFile(table, location.filePath(tableFileExtension(kind, block))))
+    if (!LoadFromFile(table, location.checkedTableFilePath(tableFileExtension(kind, block))))
         table.Dimension(table.positionCounts());
 }
 

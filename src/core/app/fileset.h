@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/coreexport.h"
+#include "core/platform/textfile.h"
 
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,12 @@ struct VEROLA_CORE_EXPORT ConfigLocation {
     // From the path of the ".DES" or of any file of the set: the name is the file name up to its first ".".
     static ConfigLocation fromPath(const QString& path);
     QString filePath(const QString& extension) const;
+    // The same path, refused with EInOutError when it leads out of the directory (a link to a
+    // file elsewhere): reading it would take in a file that is not the set's, writing it would
+    // replace one.
+    QString checkedFilePath(const QString& extension) const;
+    // checkedFilePath of a table file, its double-precision form ("NAME_") checked as well.
+    QString checkedTableFilePath(const QString& extension) const;
 };
 
 // ".x1", ".d0", ".b4": the table file of a table of block n.
@@ -43,8 +50,10 @@ QString referenceLineName();
 bool endsWithReferenceLine(const QStringList& list);
 
 // Reads the list of one axis of a table of a file set, leaving out the reference line for kinds 1
-// and 3. A file that cannot be read gives the whole-set list, written back to it when writeBack is set.
-void readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind, int axis,
+// and 3; returns the encoding it was read in. A file that cannot be read gives the whole-set list
+// (code page 1251), written back to it when writeBack is set. A path that leads out of the
+// directory, and one that is not a regular file (a FIFO, a device, a folder), throw EInOutError.
+TextEncoding readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind, int axis,
     bool writeBack);
 
 // Reads one table of a file set without writing anything: its twelve lists (a missing

@@ -4,7 +4,9 @@
 #include "core/app/flownotifier.h"
 #include "core/app/flux.h"
 #include "core/app/processstate.h"
+#include "core/platform/textfile.h"
 
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -49,6 +51,10 @@ public:
     // The table files of the last open that could not be read completely. Saving over one
     // first keeps the file as it was beside the new one ("study.x1.bak").
     QStringList unreadTableFiles;
+    // The encoding each text file of the configuration held was read in, by the file's extension
+    // (".o1a", ".map"): saving, under this name or another, writes each in its own. A file not in
+    // it, holding what was made in memory, is written in code page 1251.
+    QHash<QString, TextEncoding> textEncodings;
 
 private:
     void wire();

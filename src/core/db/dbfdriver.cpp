@@ -333,6 +333,7 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, bool forWriting)
     const QFileInfo info(path);
     if (!info.exists())
         throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(path));
+    refuseIrregularTable(path);
     if (!info.isFile() || !info.isReadable())
         throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read").arg(path));
     lastShapelibError.clear();

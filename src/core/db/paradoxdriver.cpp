@@ -333,6 +333,7 @@ std::shared_ptr<const MemoryTableData> readParadoxRecords(const QString& path)
     const QFileInfo info(path);
     if (!info.exists())
         throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(path));
+    refuseIrregularTable(path);
     if (!info.isFile() || !info.isReadable())
         throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read").arg(path));
     checkStructure(path);

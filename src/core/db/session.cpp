@@ -30,6 +30,11 @@ QString existingFile(const QStringList& candidates)
             if (entry.compare(info.fileName(), Qt::CaseInsensitive) == 0)
                 return info.dir().filePath(entry);
     }
+    // A FIFO, a device or a folder of the name: the driver refuses it saying what it is,
+    // rather than the table being called missing.
+    for (const QString& path : candidates)
+        if (QFileInfo::exists(path))
+            return path;
     return QString();
 }
 

@@ -14,6 +14,9 @@ namespace verola {
 
 namespace {
 
+// A source table is read whole into memory: far more than a list, but bounded all the same.
+constexpr qint64 kTextTableByteLimit = qint64(1) << 30;
+
 struct TextSchema {
     bool present = false;
     bool fixed = false;
@@ -76,6 +79,7 @@ TextSchema readSchema(const QString& tablePath)
     const QString path = schemaPath(tablePath);
     if (!QFileInfo::exists(path))
         return schema;
+    refuseIrregularTable(path);
     const PrivateProfile profile(path);
     const QStringList sections = profile.sections();
     if (sections.isEmpty())
@@ -210,9 +214,10 @@ std::shared_ptr<const MemoryTableData> readTextRecords(const QString& path, cons
     const QFileInfo info(path);
     if (!info.exists())
         throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(path));
+    refuseIrregularTable(path);
     QStringList lines;
     try {
-        lines = readTextLines(path);
+        lines = readTextFile(path, kTextTableByteLimit).lines;
     } catch (const EPlatformError& error) {
         throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: %2").arg(path, error.message()));
     }

@@ -1,6 +1,7 @@
 #include "core/platform/atomicfile.h"
 
 #include "core/platform/errors.h"
+#include "core/platform/regularfile.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -68,12 +69,11 @@ void AtomicFile::fail(const QString& what, const QString& reason)
 
 void AtomicFile::open()
 {
-    // A link is followed, so that the file it names is replaced and the link stays.
+    // A link is replaced itself, never the file it names: that file may be anywhere.
+    m_target = m_path;
     const QFileInfo given(m_path);
-    m_target = given.isSymLink() ? given.symLinkTarget() : m_path;
-    const QFileInfo target(m_target);
-    const bool exists = target.exists();
-    if (exists && (!target.isWritable() || !target.permissions().testFlag(QFileDevice::WriteOwner)))
+    const bool replacesFile = !given.isSymLink() && given.exists();
+    if (replacesFile && (!given.isWritable() || !given.permissions().testFlag(QFileDevice::WriteOwner)))
         throw EInOutError(QStringLiteral("Cannot write file \"%1\": the file is read-only").arg(m_path));
     const QString suffix = QStringLiteral(".~%1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
     m_temporary.setFileName(m_target + suffix);
@@ -82,8 +82,8 @@ void AtomicFile::open()
         m_temporary.setFileName(QString()); // nothing of ours to remove
         fail(QStringLiteral("Cannot create file"), reason);
     }
-    if (exists)
-        m_temporary.setPermissions(target.permissions());
+    if (replacesFile)
+        m_temporary.setPermissions(given.permissions());
 }
 
 void AtomicFile::write(const char* data, qint64 size)
@@ -208,9 +208,8 @@ void writeFileAtomically(const QString& path, const QByteArray& bytes)
 
 void copyFileAtomically(const QString& from, const QString& to)
 {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Cannot open file \"%1\": %2").arg(from, source.errorString()));
+    QFile source;
+    openRegularFile(source, from);
     AtomicFile copy(to);
     copy.open();
     constexpr qint64 kChunk = 1 << 20;

@@ -13,7 +13,8 @@ namespace verola {
 // target on commit, so that a failure part-way leaves any earlier file whole. The data is
 // forced to the disk before the rename, so that a power cut cannot bring back a renamed but
 // empty file; the caller syncs the folder once its renames are done (syncFolder). A read-only
-// file is refused, a link is followed and the file's permissions are kept.
+// file is refused and the file's permissions are kept. A link is replaced by the new file
+// itself: the file it names, wherever that is, stays as it was.
 class VEROLA_CORE_EXPORT AtomicFile {
 public:
     explicit AtomicFile(const QString& path);
@@ -31,7 +32,7 @@ private:
     void syncAndRename();
 
     QString m_path;
-    QString m_target; // the file replaced: the path, or the file a link at the path names
+    QString m_target; // the file replaced: the path itself, a link at it included
     QFile m_temporary;
     bool m_committed = false;
 };

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <filesystem>
+#include <system_error>
 
 namespace verola {
 
@@ -47,6 +49,41 @@ QString withoutTrailingSeparator(const QString& path)
 QString fileInDirectory(const QString& directory, const QString& name)
 {
     return directory.isEmpty() ? name : withoutTrailingSeparator(directory) + u'/' + name;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// More links in a row than the system itself follows: they go round in a circle.
+constexpr int kMaxLinkHops = 40;
+
+fs::path resolvedNativePath(const QString& path)
+{
+    std::error_code error;
+    fs::path current = fs::absolute(fs::path(path.toStdU16String()), error).lexically_normal();
+    for (int hop = 0; hop < kMaxLinkHops && fs::is_symlink(current, error); ++hop) {
+        const fs::path target = fs::read_symlink(current, error);
+        if (error)
+            break;
+        // A relative target counts from the folder the link really is in.
+        current = target.is_absolute() ? target : fs::weakly_canonical(current.parent_path(), error) / target;
+    }
+    const fs::path resolved = fs::weakly_canonical(current, error);
+    return error ? current.lexically_normal() : resolved;
+}
+
+} // namespace
+
+QString resolvedPath(const QString& path)
+{
+    return QString::fromStdU16String(resolvedNativePath(path).u16string());
+}
+
+bool leadsIntoFolder(const QString& path, const QString& folder)
+{
+    const fs::path relative = resolvedNativePath(path).lexically_relative(resolvedNativePath(folder));
+    return !relative.empty() && *relative.begin() != fs::path(u"..");
 }
 
 } // namespace verola

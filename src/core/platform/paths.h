@@ -22,4 +22,10 @@ QString withoutTrailingSeparator(const QString& path);
 // directory/name with one separator between them; the bare name for an empty directory.
 QString fileInDirectory(const QString& directory, const QString& name);
 
+// Where the path leads once every link on it is followed, the last one included even when what it
+// names does not exist yet; an absolute path without "." or "..".
+QString resolvedPath(const QString& path);
+// Whether the path, once resolved, lies in the folder (or below it), the folder resolved too.
+bool leadsIntoFolder(const QString& path, const QString& folder);
+
 } // namespace verola

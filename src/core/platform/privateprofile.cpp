@@ -3,6 +3,7 @@
 #include "core/platform/atomicfile.h"
 #include "core/platform/errors.h"
 #include "core/platform/paths.h"
+#include "core/platform/regularfile.h"
 #include "core/platform/textfile.h"
 
 #include <QFile>
@@ -32,9 +33,12 @@ const QByteArray kUtf8Bom("\xEF\xBB\xBF");
 ProfileFile readProfile(const QString& path)
 {
     ProfileFile profile;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    try {
+        openRegularFile(file, path); // a FIFO or a device is never opened
+    } catch (const EInOutError&) {
         return profile;
+    }
     QByteArray bytes = file.readAll();
     if (bytes.startsWith(kUtf8Bom)) {
         profile.utf8 = true;

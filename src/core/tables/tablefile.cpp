@@ -4,6 +4,7 @@
 #include "core/platform/conversions.h"
 #include "core/platform/errors.h"
 #include "core/platform/feedback.h"
+#include "core/platform/regularfile.h"
 #include "core/platform/textfile.h"
 #include "core/tables/lineutils.h"
 #include "core/tables/ttab.h"
@@ -39,7 +40,7 @@ void swapToLittleEndian(T* values, std::int64_t count)
     throw EInOutError(QStringLiteral("%1 \"%2\": %3").arg(what, fileName, reason));
 }
 
-void readSinglePrecision(TTab& table, QFile& file)
+void readSinglePrecision(TTab& table, QFile& file, const QString& path)
 {
     const std::int64_t total = table.FCellCount;
     for (std::int64_t offset = 0; offset < total;) {
@@ -51,14 +52,14 @@ void readSinglePrecision(TTab& table, QFile& file)
         swapToLittleEndian(run, whole);
         if (got != wanted) {
             table.fillMissingFrom(offset + whole);
-            fileFailed(QStringLiteral("Read beyond end of file"), file.fileName(),
+            fileFailed(QStringLiteral("Read beyond end of file"), path,
                 QStringLiteral("%1 of %2 cells read").arg(offset + whole).arg(total));
         }
         offset += length;
     }
 }
 
-void readDoublePrecision(TTab& table, QFile& file)
+void readDoublePrecision(TTab& table, QFile& file, const QString& path)
 {
     const std::int64_t total = table.FCellCount;
     std::vector<double> buffer(kPageCells);
@@ -72,7 +73,7 @@ void readDoublePrecision(TTab& table, QFile& file)
             table.setCellAt(offset + i, static_cast<float>(buffer[static_cast<size_t>(i)]));
         if (got != wanted) {
             table.fillMissingFrom(offset + whole);
-            fileFailed(QStringLiteral("Read beyond end of file"), file.fileName(),
+            fileFailed(QStringLiteral("Read beyond end of file"), path,
                 QStringLiteral("%1 of %2 cells read").arg(offset + whole).arg(total));
         }
         offset += count;
@@ -129,14 +130,13 @@ bool LoadFromFile(TTab& table, const QString& fileName)
         return false;
     const QString& path = source.path;
     const bool doublePrecision = source.doublePrecision;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        fileFailed(QStringLiteral("Cannot open file"), path, file.errorString());
+    QFile file;
+    openRegularFile(file, path, QIODevice::Unbuffered);
     table.DimensionUnfilled(table.positionCounts());
     if (doublePrecision)
-        readDoublePrecision(table, file);
+        readDoublePrecision(table, file, path);
     else
-        readSinglePrecision(table, file);
+        readSinglePrecision(table, file, path);
     return true;
 }
 
@@ -145,6 +145,7 @@ std::int64_t TableFileSurplusCells(const TTab& table, const QString& fileName)
     const TableFileSource source = findTableFile(fileName);
     if (source.path.isEmpty())
         return 0;
+    refuseIrregularFile(source.path);
     const std::int64_t cellsInFile = QFileInfo(source.path).size() / (source.doublePrecision ? 8 : 4);
     return std::max<std::int64_t>(cellsInFile - table.FCellCount, 0);
 }

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <bit>
+#include <functional>
 
 using namespace verola;
 using namespace verola::test;
@@ -364,4 +366,159 @@ TEST_F(ConfigurationTest, ATableWithoutAFileKeepsItsCellsOnlyWhileTheyFitItsList
     feedback.messages.clear();
     ASSERT_TRUE(OpenConfiguration(workspace, path("other.DES")));
     EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join('\n').toStdString();
+}
+
+namespace {
+
+const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+
+QByteArray utf8File(const QStringList& lines)
+{
+    return kUtf8Bom + (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+}
+
+// The message of the error the action throws; empty when it throws none.
+QString errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const EPlatformError& error) {
+        return error.message();
+    }
+    return QString();
+}
+
+} // namespace
+
+// Saved in code page 1251, the two names below would both become "\x1A" and one position.
+TEST_F(ConfigurationTest, FilesReadAsUtf8AreSavedAsUtf8)
+{
+    writeFullConfiguration(folder.path(), "study");
+    const QStringList list{QStringLiteral("Ось 1.0"), QStringLiteral("\t中|T,0"), QStringLiteral("\t文|T,1"),
+        QStringLiteral("\tŁódź|T,2")};
+    const QStringList mapList{QStringLiteral("объект ł")};
+    const QStringList description{QStringLiteral("Исследование № 1 — Łódź")};
+    writeBytes(path("study.o10"), utf8File(list));
+    writeBytes(path("study.map"), utf8File(mapList));
+    writeBytes(path("study.DES"), utf8File(description));
+    ASSERT_TRUE(OpenConfiguration(workspace, path("study.DES")));
+    SaveFileSet(workspace);
+    EXPECT_EQ(readBytes(path("study.o10")), utf8File(list));
+    EXPECT_EQ(readBytes(path("study.map")), utf8File(mapList));
+    EXPECT_EQ(readBytes(path("study.o11")).left(3), QByteArray("\xCE\xf1\xfc")) << "the others stay in 1251";
+
+    ProcessState again;
+    again.feedback = &feedback;
+    again.DataDirectory = data.path();
+    TWorkspace reopened{again};
+    ASSERT_TRUE(OpenConfiguration(reopened, path("study.DES")));
+    EXPECT_EQ(reopened.block(1)->BlockTable().FLists[0], list);
+    EXPECT_EQ(reopened.block(1)->BlockTable().FDims[0], 3);
+
+    // Under a new name the files keep the encoding their contents were read in.
+    TempFolder copy;
+    SaveConfigurationAs(reopened, copy.file("copy.DES"));
+    EXPECT_EQ(readBytes(copy.file("copy.o10")), utf8File(list));
+    EXPECT_EQ(readBytes(copy.file("copy.map")), utf8File(mapList));
+    EXPECT_EQ(readBytes(copy.file("copy.DES")), utf8File(description));
+}
+
+TEST_F(ConfigurationTest, ASaveRefusesATextCodePage1251CannotHold)
+{
+    writeFullConfiguration(folder.path(), "study");
+    ASSERT_TRUE(OpenConfiguration(workspace, path("study.DES")));
+    const QByteArray before = readBytes(path("study.d10"));
+    workspace.block(1)->Rule->Table().FLists[0][2] = QStringLiteral("\tŁódź|D,1");
+    const QString message = errorOf([&] { SaveFileSet(workspace); });
+    for (const QString& part : {path("study.d10"), QStringLiteral("строка 3"), QStringLiteral("Ł")})
+        EXPECT_TRUE(message.contains(part)) << message.toStdString();
+    EXPECT_EQ(readBytes(path("study.d10")), before);
+}
+
+// A link in the folder that leads out of it would let an open create a file elsewhere and a
+// save overwrite one.
+TEST_F(ConfigurationTest, LinksLeadingOutOfTheFolderAreNeitherReadNorWritten)
+{
+    TempFolder outside;
+    const QString victimList = outside.file("victim.o10");
+    const QString victimTable = outside.file("victim.x1");
+    writeTextLines(victimList, {QStringLiteral("Чужой список"), QStringLiteral("\tчужое|T")});
+    writeBytes(victimTable, QByteArray(36, '\x7f'));
+    writeFullConfiguration(folder.path(), "study");
+    const auto linkOut = [&](const QString& name, const QString& target) {
+        QFile::remove(path(name));
+        ASSERT_TRUE(QFile::link(target, path(name)));
+    };
+
+    // Reading: a list linked out, even one whose target is not there yet, stops the open.
+    linkOut("study.d10", outside.file("created.d10"));
+    EXPECT_FALSE(OpenConfiguration(workspace, path("study.DES")));
+    EXPECT_FALSE(QFileInfo::exists(outside.file("created.d10")));
+    QStringList list;
+    const QString refusal = errorOf([&] {
+        readListFromFileSet(list, ConfigLocation{folder.path(), "study"}, 1, TableKind::Rule, 0, true);
+    });
+    EXPECT_TRUE(refusal.contains(path("study.d10"))) << refusal.toStdString();
+    EXPECT_TRUE(refusal.contains(QStringLiteral("за пределы папки"))) << refusal.toStdString();
+
+    // A table file linked out is not read: the open names it as not read.
+    QFile::remove(path("study.d10"));
+    writeFullConfiguration(folder.path(), "study");
+    linkOut("study.x1", victimTable);
+    ASSERT_TRUE(OpenConfiguration(workspace, path("study.DES")));
+    EXPECT_TRUE(feedback.messages.join(u'\n').contains(path("study.x1"))) << feedback.messages.join(u'\n').toStdString();
+    EXPECT_NE(workspace.block(1)->Extr->Table().cellAt(0), std::bit_cast<float>(0x7f7f7f7f));
+
+    // Saving: neither the table file nor the list linked out is written.
+    EXPECT_TRUE(errorOf([&] { SaveFileSet(workspace); }).contains(path("study.x1")));
+    QFile::remove(path("study.x1"));
+    linkOut("study.o10", victimList);
+    EXPECT_TRUE(errorOf([&] { SaveFileSet(workspace); }).contains(path("study.o10")));
+    EXPECT_EQ(readBytes(victimTable), QByteArray(36, '\x7f'));
+    EXPECT_EQ(readTextLines(victimList), (QStringList{QStringLiteral("Чужой список"), QStringLiteral("\tчужое|T")}));
+}
+
+// A link to a file in the folder is read; saving puts a file of its own in place of the link.
+TEST_F(ConfigurationTest, ALinkWithinTheFolderIsReadAndReplacedBySaving)
+{
+    writeFullConfiguration(folder.path(), "study");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("kept"));
+    const QStringList kept{QStringLiteral("Ось"), QStringLiteral("\tодин|T"), QStringLiteral("\tдва|T"),
+        QStringLiteral("\tтри|T")};
+    writeTextLines(path("kept/shared.o10"), kept);
+    QFile::remove(path("study.o10"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("kept/shared.o10"), path("study.o10")));
+    ASSERT_TRUE(OpenConfiguration(workspace, path("study.DES")));
+    EXPECT_EQ(workspace.block(1)->BlockTable().FLists[0], kept);
+    workspace.block(1)->BlockTable().FLists[0][1] = QStringLiteral("\tпервый|T");
+    SaveFileSet(workspace);
+    EXPECT_FALSE(QFileInfo(path("study.o10")).isSymLink());
+    EXPECT_EQ(readTextLines(path("study.o10")).at(1), QStringLiteral("\tпервый|T"));
+    EXPECT_EQ(readTextLines(path("kept/shared.o10")), kept);
+}
+
+// A FIFO would keep the open waiting for a writer forever.
+TEST_F(ConfigurationTest, AFifoInTheSetIsRefusedWithoutWaiting)
+{
+    writeFullConfiguration(folder.path(), "study");
+    QFile::remove(path("study.x1"));
+    ASSERT_TRUE(makeFifo(path("study.x1")));
+    bool opened = false;
+    EXPECT_TRUE(endsWithin(std::chrono::seconds(20), [&] { opened = OpenConfiguration(workspace, path("study.DES")); },
+        path("study.x1")));
+    EXPECT_TRUE(opened) << "only that table is left unread";
+    const QString said = feedback.messages.join(u'\n');
+    EXPECT_TRUE(said.contains(path("study.x1")) && said.contains(QStringLiteral("канал (FIFO)"))) << said.toStdString();
+    // Saving puts the table file in the FIFO's place, keeping no copy of a FIFO.
+    EXPECT_TRUE(endsWithin(std::chrono::seconds(20), [&] { SaveFileSet(workspace); }, path("study.x1")));
+    EXPECT_TRUE(QFileInfo(path("study.x1")).isFile());
+    EXPECT_FALSE(QFileInfo::exists(backupFilePath(path("study.x1"))));
+
+    QFile::remove(path("study.x1"));
+    QFile::remove(path("study.o10"));
+    ASSERT_TRUE(makeFifo(path("study.o10")));
+    EXPECT_TRUE(endsWithin(std::chrono::seconds(20), [&] { opened = OpenConfiguration(workspace, path("study.DES")); },
+        path("study.o10")));
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(QFileInfo(path("study.o10")).exists() && !QFileInfo(path("study.o10")).isFile()) << "the FIFO stays";
 }

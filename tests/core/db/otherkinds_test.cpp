@@ -6,6 +6,7 @@
 #include "dbfixtures.h"
 #include "testsupport.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -323,6 +324,38 @@ TEST_F(OtherKindsTest, RaggedOrBadTextTablesRaise)
     writeBytes(folder.file(QStringLiteral("typed.sch")), "[T]\nSEPARATOR = ,\nField1 = N,FLOAT,5,0,0\n");
     writeBytes(folder.file(QStringLiteral("typed.txt")), "1\nabc\n");
     expectError(QStringLiteral("typed"), QStringLiteral("abc"));
+}
+
+} // namespace
+
+namespace {
+
+// A FIFO in a data folder would keep the selection waiting for a writer forever: no kind of
+// table (nor a text table's schema) opens one, and the error names the file and what it is.
+TEST_F(OtherKindsTest, AFifoAsATableIsRefusedWithoutWaiting)
+{
+    writeBytes(folder.file(QStringLiteral("schemed.txt")), "A,B\n1,2\n");
+    const struct {
+        const char* table;
+        const char* fifo;
+    } cases[] = {{"chan.dbf", "chan.dbf"}, {"chan.db", "chan.db"}, {"chan.txt", "chan.txt"},
+        {"schemed.txt", "schemed.sch"}};
+    for (const auto& c : cases) {
+        const QString fifo = folder.file(QLatin1String(c.fifo));
+        ASSERT_TRUE(makeFifo(fifo)) << c.fifo;
+        QString message;
+        const bool ended = endsWithin(std::chrono::seconds(10), [&] {
+            try {
+                dump(QLatin1String(c.table));
+            } catch (const EDatabaseError& error) {
+                message = error.message();
+            }
+        }, fifo);
+        EXPECT_TRUE(ended) << c.table << " kept the reader waiting";
+        EXPECT_TRUE(message.contains(fifo) && message.contains(QStringLiteral("канал (FIFO)")))
+            << c.table << ": " << message.toStdString();
+        QFile::remove(fifo);
+    }
 }
 
 } // namespace

@@ -19,23 +19,46 @@ QStringList filesIn(const TempFolder& folder)
 
 } // namespace
 
-TEST(AtomicFile, ReplacesTheFileKeepingItsPermissionsAndLinks)
+TEST(AtomicFile, ReplacesTheFileKeepingItsPermissions)
 {
     TempFolder folder;
     const QString real = folder.file("table.x1");
     writeBytes(real, "old");
     QFile::setPermissions(real, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
-    const QString link = folder.file("link.x1");
-    ASSERT_TRUE(QFile::link(real, link));
 
-    writeFileAtomically(link, "new contents");
+    writeFileAtomically(real, "new contents");
 
-    EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_EQ(readBytes(real), QByteArray("new contents"));
     EXPECT_EQ(QFile::permissions(real),
         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadUser
             | QFileDevice::WriteUser);
-    EXPECT_EQ(filesIn(folder), (QStringList{"link.x1", "table.x1"}));
+    EXPECT_EQ(filesIn(folder), (QStringList{"table.x1"}));
+}
+
+// Following a link would write wherever it points, outside the folder too; a link whose file is
+// read-only would even stop the save.
+TEST(AtomicFile, ReplacesALinkItselfAndNeverTheFileItNames)
+{
+    TempFolder folder;
+    TempFolder elsewhere;
+    const QString real = elsewhere.file("victim.x1");
+    writeBytes(real, "not ours");
+    QFile::setPermissions(real, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+    const QString dangling = elsewhere.file("created.x1");
+    const struct {
+        const char* name;
+        QString target;
+    } cases[] = {{"link.x1", real}, {"dangling.x1", dangling}};
+    for (const auto& c : cases) {
+        const QString link = folder.file(c.name);
+        ASSERT_TRUE(QFile::link(c.target, link));
+        writeFileAtomically(link, "new contents");
+        EXPECT_FALSE(QFileInfo(link).isSymLink()) << c.name;
+        EXPECT_EQ(readBytes(link), QByteArray("new contents")) << c.name;
+    }
+    EXPECT_EQ(readBytes(real), QByteArray("not ours"));
+    EXPECT_FALSE(QFileInfo::exists(dangling));
+    EXPECT_EQ(filesIn(folder), (QStringList{"dangling.x1", "link.x1"}));
 }
 
 TEST(AtomicFile, FailuresLeaveTheOldFileAndNoTemporaryFile)

@@ -4,6 +4,7 @@
 #include "core/tables/ttab.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
@@ -124,6 +125,56 @@ TEST(TableFile, ShortFileKeepsWhatWasReadAndRaises)
     EXPECT_THROW(LoadFromFile(table, path), EInOutError);
     EXPECT_EQ(table.cellAt(0), 0.0f);
     EXPECT_TRUE(isMissing(table.cellAt(1)));
+}
+
+// A FIFO as a table file would keep the open waiting for a writer forever, a device would be
+// read as cells: neither is opened, in either precision, and the error says which file and why.
+TEST(TableFile, OnlyRegularFilesAreRead)
+{
+    TempFolder folder;
+    const QString fifo = folder.file("fifo.x1");
+    ASSERT_TRUE(makeFifo(fifo));
+    const QString doubleFifo = folder.file("double.x1");
+    ASSERT_TRUE(makeFifo(doubleFifo + u'_'));
+    const QString zero = folder.file("zero.x1");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString directory = folder.file("folder.x1");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("folder.x1"));
+    const struct {
+        QString name;
+        QString shown;
+        QString why;
+        QString fifo;
+    } cases[] = {
+        {fifo, fifo, QStringLiteral("канал (FIFO)"), fifo},
+        {doubleFifo, doubleFifo + u'_', QStringLiteral("канал (FIFO)"), doubleFifo + u'_'},
+        {zero, zero, QStringLiteral("устройство"), fifo},
+        {directory, directory, QStringLiteral("папка"), fifo},
+    };
+    for (const auto& c : cases) {
+        TTab table;
+        makeTable(table, 2, 2);
+        QString loadError;
+        QString surplusError;
+        const bool ended = endsWithin(std::chrono::seconds(10), [&] {
+            try {
+                LoadFromFile(table, c.name);
+            } catch (const EInOutError& error) {
+                loadError = error.message();
+            }
+            try {
+                TableFileSurplusCells(table, c.name);
+            } catch (const EInOutError& error) {
+                surplusError = error.message();
+            }
+        }, c.fifo);
+        EXPECT_TRUE(ended) << c.name.toStdString() << " kept the reader waiting";
+        for (const QString& message : {loadError, surplusError}) {
+            EXPECT_TRUE(message.contains(c.shown)) << c.name.toStdString() << ": " << message.toStdString();
+            EXPECT_TRUE(message.contains(c.why)) << c.name.toStdString() << ": " << message.toStdString();
+        }
+        EXPECT_EQ(table.cellAt(3), 1.75f) << "a refused file leaves the table as it was";
+    }
 }
 
 TEST(TableFile, LoadIntoZeroCellsReadsNothing)
