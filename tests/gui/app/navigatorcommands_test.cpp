@@ -358,6 +358,7 @@ TEST_F(NavigatorCommands, ClickOnTheProgressWindowStopsTheSelection)
             ui.processEvents();
             QThread::msleep(1);
         }
+        return ui.continueFlag() ? SelectionOutcome::Completed : SelectionOutcome::StoppedByUser;
     };
     form->setBlockSteps(steps);
     QTimer::singleShot(100, [this] {
@@ -375,6 +376,7 @@ TEST_F(NavigatorCommands, ClickOnTheProgressWindowStopsTheSelection)
     // The next selection starts with the flag set again.
     steps.databaseSelection = [&rounds](TWorkspace& workspace, TCompPanel&) {
         rounds = workspace.state().ui().continueFlag() ? -1 : -2;
+        return SelectionOutcome::Completed;
     };
     form->setBlockSteps(steps);
     QTest::mouseClick(view(kDeathBlock).Search, Qt::LeftButton);
@@ -386,7 +388,10 @@ TEST_F(NavigatorCommands, ADoubleClickRunsTheClickOnceAndTheDoubleClickOnce)
     int selections = 0;
     int doses = 0;
     BlockSteps steps;
-    steps.databaseSelection = [&selections](TWorkspace&, TCompPanel&) { ++selections; };
+    steps.databaseSelection = [&selections](TWorkspace&, TCompPanel&) {
+        ++selections;
+        return SelectionOutcome::Completed;
+    };
     steps.doseCalculation = [&doses](TWorkspace& workspace) {
         ++doses;
         workspace.block(kRiskBlock)->Calc->Table().SetCell(at({0}), 123);
@@ -411,7 +416,7 @@ TEST_F(NavigatorCommands, ADoubleClickRunsTheClickOnceAndTheDoubleClickOnce)
 TEST_F(NavigatorCommands, AFailingCommandIsShownAndTheWindowStaysUsable)
 {
     BlockSteps steps;
-    steps.databaseSelection = [](TWorkspace&, TCompPanel&) {
+    steps.databaseSelection = [](TWorkspace&, TCompPanel&) -> SelectionOutcome {
         throw EInOutError(QStringLiteral("Не найден файл Regions.dbf"));
     };
     form->setBlockSteps(steps);
