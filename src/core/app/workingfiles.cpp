@@ -320,7 +320,8 @@ QString countedPositions(int count, int axis)
     const int tens = count % 100;
     const int units = count % 10;
     const int form = (units == 1 && tens != 11) ? 0 : (units >= 2 && units <= 4 && (tens < 12 || tens > 14)) ? 1 : 2;
-    return QStringLiteral("%1 %2").arg(count).arg(QString::fromUtf16(forms[form]));
+    // A no-break space: the count and its noun stay on one line of the question box.
+    return QStringLiteral("%1\u00A0%2").arg(count).arg(QString::fromUtf16(forms[form]));
 }
 
 } // namespace
@@ -332,7 +333,7 @@ bool ConfirmListFromPlugin(TWorkspace& workspace, int axis, const QStringList& l
     if (!validAxis(axis) || (!fromDatabases && kindWord != QStringLiteral("Est")))
         return false;
     const QStringList& current = (fromDatabases ? block.Rule : block.Calc)->Table().FLists[axis];
-    const QString question = QStringLiteral("Оставить %1 блока «%2» %3 из %4?")
+    const QString question = QStringLiteral("Оставить %1 блока «%2» %3 из\u00A0%4?")
                                  .arg(fromDatabases ? QStringLiteral("в выборке") : QStringLiteral("в расчете"),
                                      blockPanelKindName(block.number()), countedPositions(leafCount(lines), axis))
                                  .arg(leafCount(current));

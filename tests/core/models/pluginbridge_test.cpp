@@ -461,8 +461,8 @@ TEST_F(PluginBridgeTest, TheListCallbackAsksBeforeItReplacesTheSamplesList)
         const char* question;
     } cases[] = {
         {{"Районы", "\tРайон 2|D,DEMO,2", "\tРайон 5|D,DEMO,5", "\tРайон 9|D,DEMO,9"},
-            "Оставить в выборке блока «Загрязнения» 3 района из 10?"},
-        {{"Районы", "\tРайон 2|D,DEMO,2"}, "Оставить в выборке блока «Загрязнения» 1 район из 10?"},
+            "Оставить в выборке блока «Загрязнения» 3\u00A0района из\u00A010?"},
+        {{"Районы", "\tРайон 2|D,DEMO,2"}, "Оставить в выборке блока «Загрязнения» 1\u00A0район из\u00A010?"},
     };
     for (const auto& c : cases) {
         QStringList lines = c.lines;

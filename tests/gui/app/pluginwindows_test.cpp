@@ -480,7 +480,7 @@ TEST_F(TheWorkbenchsOwnWindows, TheMapsSelectionReplacesTheSamplesDistrictsOnlyO
     auto* toSample = mapWindow()->findChild<QAction*>(QStringLiteral("sampleAction"));
     ASSERT_NE(toSample, nullptr);
     ASSERT_TRUE(toSample->isEnabled());
-    const QString question = QStringLiteral("Оставить в выборке блока «Загрязнения» 1 район из 10?");
+    const QString question = QStringLiteral("Оставить в выборке блока «Загрязнения» 1\u00A0район из\u00A010?");
     {
         QuestionAnswerer no(QMessageBox::No);
         toSample->trigger();
