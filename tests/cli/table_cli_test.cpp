@@ -102,13 +102,13 @@ TEST_F(TableCliTest, ExportDbfRefusesMissingFoldersAndNonLatinFieldNames)
         QString field;
         const char* said;
     };
-    const std::vector<Case> cases = {{folder.file("no/such/export.dbf"), "LEVEL", "the folder does not exist"},
-        {folder.file("export.dbf"), "УРОВЕНЬ", "cannot be a dBase field name"}};
+    const std::vector<Case> cases = {{folder.file("no/such/export.dbf"), "LEVEL", "такой папки нет"},
+        {folder.file("export.dbf"), "УРОВЕНЬ", "не может быть именем поля dBase"}};
     for (const Case& c : cases) {
         const CliResult result = runCli(
             {"export-dbf", folder.file("study.DES"), "--block", "1", "--table", "extr", "--out", c.out, "--field", c.field});
         EXPECT_NE(result.status, 0) << c.said;
-        EXPECT_TRUE(result.err.contains(QString::fromLatin1(c.said))) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(QString::fromUtf8(c.said))) << result.err.toStdString();
         EXPECT_FALSE(result.err.contains(QStringLiteral("Мало места"))) << result.err.toStdString();
         EXPECT_FALSE(QFile::exists(c.out));
     }
@@ -145,5 +145,5 @@ TEST(TableCli, UnreadableTableFileIsReported)
     writeBytes(folder.file("s.d0"), QByteArray(6, 0)); // shorter than two cells
     const CliResult result = runCli({"dump", folder.file("s.DES"), "--block", "0", "--table", "rule"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(result.err.contains(QStringLiteral("Read beyond end of file"))) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("короче таблицы"))) << result.err.toStdString();
 }

@@ -22,6 +22,24 @@ ActionResult copyInto(TWorkspace& workspace, TCompPanel& block, TTablePanel& tar
     return {true, QStringLiteral("%1: %2").arg(blockLabel(block), what)};
 }
 
+// How a selection ended, for the step's line. A selection that ended early keeps what it
+// selected until then.
+QString selectionOutcomeText(SelectionOutcome outcome)
+{
+    switch (outcome) {
+    case SelectionOutcome::Completed:
+        break;
+    case SelectionOutcome::StoppedByUser:
+        return QStringLiteral("selection interrupted by a stop request, what was selected until then stays");
+    case SelectionOutcome::StoppedAtModel:
+        return QStringLiteral("selection stopped at a model that was not found, what was selected until then stays");
+    case SelectionOutcome::HeadingMissing:
+        return QStringLiteral("selection ended at an axis caption the caption list lacks, "
+                              "what was selected until then stays");
+    }
+    return QStringLiteral("selected from the databases");
+}
+
 } // namespace
 
 ActionResult RulePanelClick(TWorkspace& workspace, TCompPanel& block)
@@ -69,9 +87,9 @@ ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const
     block.Rule->Table().FSlice.fill(0);
     if (!steps.databaseSelection)
         return {false, QStringLiteral("%1: database selection is not available here").arg(blockLabel(block))};
-    steps.databaseSelection(workspace, block);
+    const SelectionOutcome outcome = steps.databaseSelection(workspace, block);
     block.Rule->tableChanged();
-    return {true, QStringLiteral("%1: selected from the databases").arg(blockLabel(block))};
+    return {true, QStringLiteral("%1: %2").arg(blockLabel(block), selectionOutcomeText(outcome))};
 }
 
 ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps)
@@ -81,8 +99,15 @@ ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps)
         steps.doseCalculation(workspace);
         return {true, QStringLiteral("block 2: dose and risk calculated")};
     }
-    if (!CalculateDoseBlock(workspace))
+    switch (CalculateDoseBlock(workspace)) {
+    case DoseOutcome::AxisWithoutValues:
         return {false, QStringLiteral("block 2: an axis of the dose table has no values, only summarized")};
+    case DoseOutcome::NoPollutantInSource:
+        return {false, QStringLiteral("block 2: no pollutant of the dose table is in the concentration summary, "
+                                      "nothing calculated, only summarized")};
+    case DoseOutcome::Computed:
+        break;
+    }
     return {true, QStringLiteral("block 2: dose and risk calculated")};
 }
 

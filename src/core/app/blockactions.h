@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/coreexport.h"
+#include "core/db/selection.h"
 
 #include <QString>
 #include <functional>
@@ -10,12 +11,12 @@ namespace verola {
 class TCompPanel;
 class TWorkspace;
 
-// Steps that other subsystems provide: the database selection into a block's kind 0 table,
-// and the dose and risk calculation into the dose block's kind 2 table. Until a step is
-// provided, running it does nothing and says so.
+// Steps that other subsystems provide: the database selection into a block's kind 0 table
+// (answering how it ended), and the dose and risk calculation into the dose block's kind 2
+// table. Until a step is provided, running it does nothing and says so.
 // Without a dose step, CalcDosePanelClick runs the dose block's own calculation (models/dose.h).
 struct VEROLA_CORE_EXPORT BlockSteps {
-    std::function<void(TWorkspace&, TCompPanel&)> databaseSelection;
+    std::function<SelectionOutcome(TWorkspace&, TCompPanel&)> databaseSelection;
     std::function<void(TWorkspace&)> doseCalculation;
 };
 

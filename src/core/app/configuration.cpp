@@ -133,11 +133,8 @@ void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback
             unread.add(path, error.message());
             return;
         }
-        if (const std::int64_t surplus = TableFileSurplusCells(table, path); surplus > 0)
-            unread.add(path, QStringLiteral("File longer than its table \"%1\": %2 cells beyond the table's %3")
-                                 .arg(path)
-                                 .arg(surplus)
-                                 .arg(table.FCellCount));
+        if (const QString problem = TableFileSizeProblem(table, path); !problem.isEmpty())
+            unread.add(path, problem);
     });
 }
 

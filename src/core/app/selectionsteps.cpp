@@ -49,7 +49,9 @@ SelectionResult SelectFromDatabases(TWorkspace& workspace, TCompPanel& block, TR
 BlockSteps workbenchBlockSteps()
 {
     BlockSteps steps;
-    steps.databaseSelection = [](TWorkspace& workspace, TCompPanel& block) { SelectFromDatabases(workspace, block); };
+    steps.databaseSelection = [](TWorkspace& workspace, TCompPanel& block) {
+        return SelectFromDatabases(workspace, block).outcome;
+    };
     return steps;
 }
 

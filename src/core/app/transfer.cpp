@@ -29,17 +29,26 @@ bool everyStructuredAxisPasses(const TTab& a, const TTab& b, AxisPasses passes)
 
 } // namespace
 
+bool isBlockTablePanel(const TFluxComponent* component)
+{
+    const auto* block = component ? dynamic_cast<const TCompPanel*>(component->Owner()) : nullptr;
+    return block
+        && (component == block->Rule || component == block->Extr || component == block->Calc
+            || component == block->Est);
+}
+
 bool TablePanelDragOver(const TFluxComponent* target, const TFluxComponent* dragged)
 {
-    return dynamic_cast<const TTablePanel*>(dragged) != nullptr && dragged != target;
+    return isBlockTablePanel(target) && isBlockTablePanel(dragged) && dragged != target;
 }
 
 void TablePanelDragDrop(TWorkspace& workspace, TTablePanel* target, TFluxComponent* dragged)
 {
-    auto* source = dynamic_cast<TTablePanel*>(dragged);
-    // A table copied onto itself would be cleared before it is read.
-    if (!target || !source || source == target)
+    // A table copied onto itself would be cleared before it is read; the Sel panel's table is
+    // no table of the study, neither to give nor to take.
+    if (!TablePanelDragOver(target, dragged))
         return;
+    auto* source = static_cast<TTablePanel*>(dragged);
     TTab& to = target->Table();
     TTab& from = source->Table();
     for (int axis = 0; axis < kAxisCount; ++axis)

@@ -14,11 +14,14 @@ namespace verola {
 
 // --- Drag and drop between table panels -------------------------------------------------------
 
-// A table panel accepts any other table panel.
+// Whether a component is one of the four table panels of a block (Rule, Extr, Calc, Est): the
+// only panels whose tables are dragged and dropped. The Sel panel and transfer panels are not.
+bool isBlockTablePanel(const TFluxComponent* component);
+// A block's table panel accepts any other table panel of a block.
 bool TablePanelDragOver(const TFluxComponent* target, const TFluxComponent* dragged);
 // Fills the target panel's table from the dragged panel's table, position by position of equal
-// names, and summarizes it; the target's lists stay as they are. Anything but another table
-// panel is ignored.
+// names, and summarizes it; the target's lists stay as they are. Unless both are different
+// table panels of blocks, nothing happens.
 void TablePanelDragDrop(TWorkspace& workspace, TTablePanel* target, TFluxComponent* dragged);
 
 // --- Transfer panels between blocks ----------------------------------------------------------

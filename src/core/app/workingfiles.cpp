@@ -299,6 +299,47 @@ void FillReferenceValues(TWorkspace& workspace, TTab& blockTable)
     FillReferenceValues(workspace, blockTable, TSession::Default());
 }
 
+namespace {
+
+// The value positions of a list that are no group: lines not followed by a deeper one.
+int leafCount(const QStringList& list)
+{
+    int leaves = 0;
+    for (qsizetype i = 1; i < list.size(); ++i)
+        if (i + 1 == list.size() || TabLevel(list.at(i + 1)) <= TabLevel(list.at(i)))
+            ++leaves;
+    return leaves;
+}
+
+// "3 района", "5 позиций": the count with its noun, as the object of "Оставить".
+QString countedPositions(int count, int axis)
+{
+    static const char16_t* const kRegions[3] = {u"район", u"района", u"районов"};
+    static const char16_t* const kPositions[3] = {u"позицию", u"позиции", u"позиций"};
+    const char16_t* const* forms = axis == kRegionAxis ? kRegions : kPositions;
+    const int tens = count % 100;
+    const int units = count % 10;
+    const int form = (units == 1 && tens != 11) ? 0 : (units >= 2 && units <= 4 && (tens < 12 || tens > 14)) ? 1 : 2;
+    // A no-break space: the count and its noun stay on one line of the question box.
+    return QStringLiteral("%1\u00A0%2").arg(count).arg(QString::fromUtf16(forms[form]));
+}
+
+} // namespace
+
+bool ConfirmListFromPlugin(TWorkspace& workspace, int axis, const QStringList& lines, const QString& kindWord,
+    TCompPanel& block)
+{
+    const bool fromDatabases = kindWord == QStringLiteral("Extr");
+    if (!validAxis(axis) || (!fromDatabases && kindWord != QStringLiteral("Est")))
+        return false;
+    const QStringList& current = (fromDatabases ? block.Rule : block.Calc)->Table().FLists[axis];
+    const QString question = QStringLiteral("Оставить %1 блока «%2» %3 из\u00A0%4?")
+                                 .arg(fromDatabases ? QStringLiteral("в выборке") : QStringLiteral("в расчете"),
+                                     blockPanelKindName(block.number()), countedPositions(leafCount(lines), axis))
+                                 .arg(leafCount(current));
+    return workspace.state().ui().question(question);
+}
+
 TTab* SetListFromPlugin(TWorkspace& workspace, int axis, const QStringList& lines, const QString& kindWord,
     TCompPanel& block)
 {

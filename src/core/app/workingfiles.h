@@ -56,5 +56,10 @@ void FillReferenceValues(TWorkspace& workspace, TTab& blockTable);
 // changed table, or null (and changes nothing) for any other word.
 TTab* SetListFromPlugin(TWorkspace& workspace, int axis, const QStringList& lines, const QString& kindWord,
     TCompPanel& block);
+// Asks through the feedback whether the plug-in's list may replace the block's list of the axis,
+// naming the block and how many positions of how many are kept ("Оставить в выборке блока
+// «Загрязнения» 3 района из 10?"). False, without asking, for what SetListFromPlugin refuses.
+bool ConfirmListFromPlugin(TWorkspace& workspace, int axis, const QStringList& lines, const QString& kindWord,
+    TCompPanel& block);
 
 } // namespace verola

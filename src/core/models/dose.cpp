@@ -32,23 +32,28 @@ using Extended = long double;
 
 [[noreturn]] void raiseOverflow()
 {
-    throw EFloatingPointError(QStringLiteral("Floating point overflow"));
+    throw EFloatingPointError(QStringLiteral("переполнение: число вне допустимого диапазона"));
 }
 
-[[noreturn]] void raiseInvalidOperation()
+[[noreturn]] void raiseInvalidOperation(const QString& what)
 {
-    throw EFloatingPointError(QStringLiteral("Invalid floating point operation"));
+    throw EFloatingPointError(QStringLiteral("недопустимая операция: %1").arg(what));
 }
 
-[[noreturn]] void raiseZeroDivide()
+[[noreturn]] void raiseZeroDivide(const QString& what)
 {
-    throw EFloatingPointError(QStringLiteral("Floating point division by zero"));
+    throw EFloatingPointError(QStringLiteral("деление на ноль: %1").arg(what));
+}
+
+QString number(Extended value)
+{
+    return QString::number(static_cast<double>(value), 'g', 7);
 }
 
 Extended checked(Extended value)
 {
     if (std::isnan(value))
-        raiseInvalidOperation();
+        raiseInvalidOperation(QStringLiteral("результат не является числом"));
     if (std::isinf(value))
         raiseOverflow();
     return value;
@@ -73,8 +78,8 @@ Extended divide(Extended a, Extended b)
 {
     if (b == 0) {
         if (a == 0)
-            raiseInvalidOperation();
-        raiseZeroDivide();
+            raiseInvalidOperation(QStringLiteral("0 / 0"));
+        raiseZeroDivide(number(a) + QStringLiteral(" / 0"));
     }
     return checked(a / b);
 }
@@ -82,9 +87,9 @@ Extended divide(Extended a, Extended b)
 Extended log10Of(Extended x)
 {
     if (std::isnan(x) || x < 0)
-        raiseInvalidOperation();
+        raiseInvalidOperation(QStringLiteral("логарифм отрицательного числа %1").arg(number(x)));
     if (x == 0)
-        raiseZeroDivide();
+        raiseZeroDivide(QStringLiteral("логарифм нуля"));
     return std::log10(x);
 }
 
@@ -146,20 +151,31 @@ struct Quantities {
     double L = kMissingReference; // kept in double precision
 };
 
+// Computes one quantity; a fault names the quantity and how it is formed.
+template <typename Compute>
+auto forming(const char* formula, Compute compute)
+{
+    try {
+        return compute();
+    } catch (const EFloatingPointError& fault) {
+        throw EFloatingPointError(QStringLiteral("%1 (%2)").arg(fault.message(), QString::fromUtf8(formula)));
+    }
+}
+
 Quantities quantitiesOf(float c, const PollutantReference& p, const ExposureReference& g)
 {
     Quantities q;
     const bool noC = isMissing(c);
     if (!noC && !missing(g.lifetime))
-        q.ladi = toSingle(Extended(c) * g.lifetime);
+        q.ladi = forming("LADI = c × EXP_FL", [&] { return toSingle(Extended(c) * g.lifetime); });
     if (!noC && !missing(g.chronic))
-        q.cadi = toSingle(Extended(c) * g.chronic);
+        q.cadi = forming("CADI = c × EXP_FC", [&] { return toSingle(Extended(c) * g.chronic); });
     if (!isMissing(q.ladi) && !missing(p.SF))
-        q.ilcr = toSingle(Extended(q.ladi) * p.SF);
+        q.ilcr = forming("ILCR = LADI × SF", [&] { return toSingle(Extended(q.ladi) * p.SF); });
     if (!isMissing(q.cadi) && !missing(p.RFD) && p.RFD != 0)
-        q.hi = toSingle(divide(q.cadi, p.RFD));
+        q.hi = forming("HI = CADI / RFD", [&] { return toSingle(divide(q.cadi, p.RFD)); });
     if (!noC && !missing(p.A) && !missing(p.B) && p.B != 0)
-        q.L = toDouble(divide(c, power10(divide(-Extended(p.A), p.B))));
+        q.L = forming("L = c / 10^(−A / B)", [&] { return toDouble(divide(c, power10(divide(-Extended(p.A), p.B)))); });
     return q;
 }
 
@@ -170,13 +186,14 @@ float novFormula(Indicator code, float c, const PollutantReference& p, double L)
     const Extended B = p.B;
     switch (code) {
     case Indicator::Nov0:
-        return toSingle(A + B * log10Of(c));
+        return forming("A + B × lg c", [&] { return toSingle(A + B * log10Of(c)); });
     case Indicator::Nov1:
-        return toSingle(divide(B * (Extended(L) - 1), kLn10));
+        return forming("B × (L − 1) / ln 10", [&] { return toSingle(divide(B * (Extended(L) - 1), kLn10)); });
     case Indicator::Nov2:
-        return toSingle(0.1L + divide(B * (divide(c, power10(divide(0.1L - A, B))) - 1), kLn10));
+        return forming("0.1 + B × (c / 10^((0.1 − A) / B) − 1) / ln 10",
+            [&] { return toSingle(0.1L + divide(B * (divide(c, power10(divide(0.1L - A, B))) - 1), kLn10)); });
     default:
-        return toSingle(log10Of(L));
+        return forming("lg L", [&] { return toSingle(log10Of(L)); });
     }
 }
 
@@ -231,28 +248,50 @@ DoseInputs readInputs(const TTab& dose, const CoordIndex& counts, DoseReferenceT
     in.groups.resize(static_cast<size_t>(counts[kGroupAxis]));
     for (int j = 0; j < counts[kRiskTypeAxis]; ++j)
         in.indicators.push_back(indicatorOf(dose.PositionText(kRiskTypeAxis, j)));
-    // Without a mapped pollutant no cell is computed, so no reference value is needed.
-    if (in.pollutants.empty())
-        return in;
     for (int i : in.pollutants)
         in.pollutantValues[static_cast<size_t>(i)]
             = references.pollutant(ThirdItem(dose.PositionText(kPollutantAxis, i)).toUpper());
+    // The exposure factors are read even when no pollutant is found in the source, so that a
+    // missing "expf.dbf" is said at once rather than after the next change of the source.
     for (int k = 0; k < counts[kGroupAxis]; ++k)
         in.groups[static_cast<size_t>(k)] = references.exposureGroup(RestItems(dose.PositionText(kGroupAxis, k)));
     return in;
+}
+
+// The cell a fault stopped at, by the captions of its axes, the names and the numbers of its
+// positions; the risk type only when the fault came from one.
+QString faultCell(const TTab& dose, const CoordIndex& index, float c, bool atRiskType)
+{
+    const QStringList captions = coordinateCaptions();
+    QStringList parts;
+    for (int axis : {kPollutantAxis, kRegionAxis, kTimeAxis, kGroupAxis, kRiskTypeAxis}) {
+        if (axis == kRiskTypeAxis && !atRiskType)
+            continue;
+        parts.append(QStringLiteral("%1 «%2» (позиция %3)")
+                         .arg(captions.value(axis), LineName(dose.PositionText(axis, index[axis])).trimmed())
+                         .arg(index[axis] + 1));
+    }
+    return parts.join(QStringLiteral(", ")) + QStringLiteral(", концентрация %1").arg(number(c));
 }
 
 // Writes every indicator of every exposure group for one pollutant, region and time.
 void writeIndicators(TTab& dose, CoordIndex index, float c, const PollutantReference& p, const DoseInputs& in)
 {
     for (size_t k = 0; k < in.groups.size(); ++k) {
-        const Quantities q = quantitiesOf(c, p, in.groups[k]);
         index[kGroupAxis] = static_cast<int>(k);
-        for (size_t j = 0; j < in.indicators.size(); ++j) {
-            if (in.indicators[j] == Indicator::None)
-                continue;
-            index[kRiskTypeAxis] = static_cast<int>(j);
-            dose.SetCell(index, indicatorValue(in.indicators[j], c, p, q));
+        bool atRiskType = false;
+        try {
+            const Quantities q = quantitiesOf(c, p, in.groups[k]);
+            atRiskType = true;
+            for (size_t j = 0; j < in.indicators.size(); ++j) {
+                if (in.indicators[j] == Indicator::None)
+                    continue;
+                index[kRiskTypeAxis] = static_cast<int>(j);
+                dose.SetCell(index, indicatorValue(in.indicators[j], c, p, q));
+            }
+        } catch (const EFloatingPointError& fault) {
+            throw EFloatingPointError(QStringLiteral("Расчет дозы и риска остановлен в ячейке: %1. Причина: %2")
+                                          .arg(faultCell(dose, index, c, atRiskType), fault.message()));
         }
     }
 }
@@ -323,12 +362,12 @@ ExposureReference DoseReferenceTables::exposureGroup(const QString& identifier)
 
 // --- The calculation ----------------------------------------------------------------------
 
-bool ComputeDoses(TTab& dose, TTab& concentration, DoseReferenceTables& references, ProgressFeedback& progress)
+DoseOutcome ComputeDoses(TTab& dose, TTab& concentration, DoseReferenceTables& references, ProgressFeedback& progress)
 {
     const CoordIndex counts = dose.positionCounts();
     for (int axis : {kRegionAxis, kTimeAxis, kGroupAxis, kRiskTypeAxis})
         if (counts[axis] == 0)
-            return false;
+            return DoseOutcome::AxisWithoutValues;
     const DoseInputs in = readInputs(dose, counts, references);
 
     const int regions = counts[kRegionAxis];
@@ -355,19 +394,19 @@ bool ComputeDoses(TTab& dose, TTab& concentration, DoseReferenceTables& referenc
             }
         }
     }
-    return true;
+    return in.pollutants.empty() ? DoseOutcome::NoPollutantInSource : DoseOutcome::Computed;
 }
 
-bool CalculateDoseBlock(TWorkspace& workspace)
+DoseOutcome CalculateDoseBlock(TWorkspace& workspace)
 {
     workspace.activate(workspace.block(kRiskBlock));
     ProcessState& state = workspace.state();
     TTab& dose = workspace.block(kRiskBlock)->Calc->Table();
     TTab& concentration = workspace.block(kConcBlock)->SelectedSummary()->Table();
     DoseReferenceTables references(state.DataDBFRiskDirectory, state.format);
-    const bool computed = ComputeDoses(dose, concentration, references, state.ui());
+    const DoseOutcome outcome = ComputeDoses(dose, concentration, references, state.ui());
     Summarize(dose, state.format, state.currentValueLine);
-    return computed;
+    return outcome;
 }
 
 } // namespace verola

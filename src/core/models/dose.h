@@ -53,18 +53,26 @@ private:
     TTable m_exposureTable;
 };
 
+enum class DoseOutcome {
+    Computed,
+    NoPollutantInSource, // no pollutant of the dose table maps onto the concentration table
+    AxisWithoutValues,   // axis 1, 2, 6 or 8 has no position
+};
+
 // Fills the dose table from the concentration table (read plainly through the dose table's
 // position maps of axes 0, 1 and 2) and writes each indicator of axis 8 for each exposure group
 // of axis 6. The dose table is dimensioned anew; cells that are not computed stay missing. When
-// axis 1, 2, 6 or 8 has no position nothing is computed or read and false is returned.
-// The reference tables are read only when some pollutant is mapped, once per pollutant and
-// group. An arithmetic fault throws EFloatingPointError and leaves the cells written so far.
-bool ComputeDoses(TTab& dose, TTab& concentration, DoseReferenceTables& references, ProgressFeedback& progress);
+// axis 1, 2, 6 or 8 has no position nothing is computed or read. The reference values are read
+// once per mapped pollutant and per group; the groups' also when no pollutant is mapped. An
+// arithmetic fault throws EFloatingPointError naming the cell (its axes' positions) and why,
+// and leaves the cells written so far.
+DoseOutcome ComputeDoses(TTab& dose, TTab& concentration, DoseReferenceTables& references,
+    ProgressFeedback& progress);
 
 // The dose block's calculation: the dose block becomes active, its Calc table is computed
 // from the concentration block's selected summary (Est when its switch takes input 1, else
 // Extr) with the reference tables of the risk data directory, then summarized. When the
-// calculation throws, the table is not summarized. False when nothing could be computed.
-bool CalculateDoseBlock(TWorkspace& workspace);
+// calculation throws, the table is not summarized.
+DoseOutcome CalculateDoseBlock(TWorkspace& workspace);
 
 } // namespace verola

@@ -408,10 +408,15 @@ void PluginBridge::start(VerolaHandle application)
 
 void PluginBridge::shutdown()
 {
-    closeWindow(PluginLibrary::TableView);
-    closeWindow(PluginLibrary::MapView);
+    closeWindows();
     if (isLoaded(PluginLibrary::Optimizer) && !unload(PluginLibrary::Optimizer))
         report(QStringLiteral("Не могу выгрузить библиотеку ") + messageName(PluginLibrary::Optimizer));
+}
+
+void PluginBridge::closeWindows()
+{
+    closeWindow(PluginLibrary::TableView);
+    closeWindow(PluginLibrary::MapView);
 }
 
 // --- Table and map windows -------------------------------------------------------------------------
@@ -708,7 +713,12 @@ VerolaTable* PluginBridge::setList(int axis, VerolaList* lines, VerolaString kin
     TCompPanel* block = m_workspace.activeBlock();
     if (!block || !lines)
         return nullptr;
-    TTab* changed = SetListFromPlugin(m_workspace, axis, *plugin::listOf(lines), plugin::fromString(kind), *block);
+    const QStringList& given = *plugin::listOf(lines);
+    const QString word = plugin::fromString(kind);
+    // The block's own list is gone once replaced: the person says first whether to keep only these.
+    if (!ConfirmListFromPlugin(m_workspace, axis, given, word, *block))
+        return nullptr;
+    TTab* changed = SetListFromPlugin(m_workspace, axis, given, word, *block);
     if (changed)
         (changed == &block->Rule->Table() ? block->Rule : block->Calc)->tableChanged();
     return changed ? handleOf(changed) : nullptr;

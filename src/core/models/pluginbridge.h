@@ -63,6 +63,9 @@ public:
     void start(VerolaHandle application);
     // End: closes the table window and unloads its library, then the map's, then the optimizer.
     void shutdown();
+    // Closes the table window and unloads its library, then the map's: the windows never close
+    // themselves, so the program cannot end while they are open.
+    void closeWindows();
 
     // --- Commands of the main window -------------------------------------------------------
     // The table window command: shows the panel's table (with its partner table and mode).

@@ -37,7 +37,15 @@ void swapToLittleEndian(T* values, std::int64_t count)
 
 [[noreturn]] void fileFailed(const QString& what, const QString& fileName, const QString& reason)
 {
-    throw EInOutError(QStringLiteral("%1 \"%2\": %3").arg(what, fileName, reason));
+    throw EInOutError(QStringLiteral("%1 «%2»: %3").arg(what, fileName, reason));
+}
+
+[[noreturn]] void fileTooShort(const QString& fileName, std::int64_t read, std::int64_t total)
+{
+    throw EInOutError(QStringLiteral("Файл таблицы «%1» короче таблицы (ячеек прочитано: %2 из %3)")
+                          .arg(fileName)
+                          .arg(read)
+                          .arg(total));
 }
 
 void readSinglePrecision(TTab& table, QFile& file, const QString& path)
@@ -52,8 +60,7 @@ void readSinglePrecision(TTab& table, QFile& file, const QString& path)
         swapToLittleEndian(run, whole);
         if (got != wanted) {
             table.fillMissingFrom(offset + whole);
-            fileFailed(QStringLiteral("Read beyond end of file"), path,
-                QStringLiteral("%1 of %2 cells read").arg(offset + whole).arg(total));
+            fileTooShort(path, offset + whole, total);
         }
         offset += length;
     }
@@ -73,8 +80,7 @@ void readDoublePrecision(TTab& table, QFile& file, const QString& path)
             table.setCellAt(offset + i, static_cast<float>(buffer[static_cast<size_t>(i)]));
         if (got != wanted) {
             table.fillMissingFrom(offset + whole);
-            fileFailed(QStringLiteral("Read beyond end of file"), path,
-                QStringLiteral("%1 of %2 cells read").arg(offset + whole).arg(total));
+            fileTooShort(path, offset + whole, total);
         }
         offset += count;
     }
@@ -111,6 +117,9 @@ struct TableFileSource {
     bool doublePrecision = false;
 };
 
+constexpr qint64 kSingleCellBytes = 4;
+constexpr qint64 kDoubleCellBytes = 8;
+
 TableFileSource findTableFile(const QString& fileName)
 {
     if (QFileInfo::exists(fileName))
@@ -121,6 +130,50 @@ TableFileSource findTableFile(const QString& fileName)
     return {};
 }
 
+// A file chosen by name in a dialog: one whose name ends in "_" is the double-precision form.
+TableFileSource chosenTableFile(const QString& fileName)
+{
+    if (fileName.endsWith(u'_') && QFileInfo::exists(fileName))
+        return {fileName, true};
+    return findTableFile(fileName);
+}
+
+// The cells a load gives the table: its position counts, not the cells it had before.
+std::int64_t cellsToLoad(const TTab& table)
+{
+    std::int64_t cells = 1;
+    for (int count : table.positionCounts())
+        cells *= count;
+    return cells;
+}
+
+QString sizeProblem(const TTab& table, const TableFileSource& source)
+{
+    refuseIrregularFile(source.path);
+    const std::int64_t cells = cellsToLoad(table);
+    const qint64 size = QFileInfo(source.path).size();
+    if (size == cells * (source.doublePrecision ? kDoubleCellBytes : kSingleCellBytes))
+        return QString();
+    return QStringLiteral("Размер файла таблицы «%1» — %2 байт, а таблица из %3 ячеек ждёт %4 байт "
+                          "(одинарная точность) или %5 байт (двойная точность, файл с «_» на конце имени)")
+        .arg(source.path)
+        .arg(size)
+        .arg(cells)
+        .arg(cells * kSingleCellBytes)
+        .arg(cells * kDoubleCellBytes);
+}
+
+void readTableFile(TTab& table, const TableFileSource& source)
+{
+    QFile file;
+    openRegularFile(file, source.path, QIODevice::Unbuffered);
+    table.DimensionUnfilled(table.positionCounts());
+    if (source.doublePrecision)
+        readDoublePrecision(table, file, source.path);
+    else
+        readSinglePrecision(table, file, source.path);
+}
+
 } // namespace
 
 bool LoadFromFile(TTab& table, const QString& fileName)
@@ -128,26 +181,25 @@ bool LoadFromFile(TTab& table, const QString& fileName)
     const TableFileSource source = findTableFile(fileName);
     if (source.path.isEmpty())
         return false;
-    const QString& path = source.path;
-    const bool doublePrecision = source.doublePrecision;
-    QFile file;
-    openRegularFile(file, path, QIODevice::Unbuffered);
-    table.DimensionUnfilled(table.positionCounts());
-    if (doublePrecision)
-        readDoublePrecision(table, file, path);
-    else
-        readSinglePrecision(table, file, path);
+    readTableFile(table, source);
     return true;
 }
 
-std::int64_t TableFileSurplusCells(const TTab& table, const QString& fileName)
+bool LoadTableFileOfItsSize(TTab& table, const QString& fileName)
+{
+    const TableFileSource source = chosenTableFile(fileName);
+    if (source.path.isEmpty())
+        return false;
+    if (const QString problem = sizeProblem(table, source); !problem.isEmpty())
+        throw EInOutError(problem + QStringLiteral(". Таблица не изменена."));
+    readTableFile(table, source);
+    return true;
+}
+
+QString TableFileSizeProblem(const TTab& table, const QString& fileName)
 {
     const TableFileSource source = findTableFile(fileName);
-    if (source.path.isEmpty())
-        return 0;
-    refuseIrregularFile(source.path);
-    const std::int64_t cellsInFile = QFileInfo(source.path).size() / (source.doublePrecision ? 8 : 4);
-    return std::max<std::int64_t>(cellsInFile - table.FCellCount, 0);
+    return source.path.isEmpty() ? QString() : sizeProblem(table, source);
 }
 
 QString dbfAxisFieldName(int axis)
@@ -179,11 +231,11 @@ bool isDbaseFieldName(const QString& name)
 void requireDbaseTarget(const QFileInfo& target, const QString& fileName, const QString& valueFieldName)
 {
     if (!isDbaseFieldName(valueFieldName))
-        fileFailed(QStringLiteral("Cannot create file"), fileName,
-            QStringLiteral("\"%1\" cannot be a dBase field name (Latin letters, digits and \"_\", "
-                           "beginning with a letter)").arg(valueFieldName));
+        fileFailed(QStringLiteral("Не могу создать файл"), fileName,
+            QStringLiteral("«%1» не может быть именем поля dBase (латинские буквы, цифры и «_», "
+                           "первой — буква)").arg(valueFieldName));
     if (!QFileInfo(target.absolutePath()).isDir())
-        fileFailed(QStringLiteral("Cannot create file"), fileName, QStringLiteral("the folder does not exist"));
+        fileFailed(QStringLiteral("Не могу создать файл"), fileName, QStringLiteral("такой папки нет"));
 }
 
 struct DbfCloser {
@@ -236,7 +288,7 @@ DbfExportResult ExportDbf(TTab& table, const QString& fileName, const QString& v
     const QByteArray nativePath = QFile::encodeName(target.absoluteFilePath());
     DBFHandle handle = DBFCreateEx(nativePath.constData(), "LDID/201");
     if (handle == nullptr)
-        fileFailed(QStringLiteral("Cannot create file"), fileName, QStringLiteral("dBase table not created"));
+        fileFailed(QStringLiteral("Не могу создать файл"), fileName, QStringLiteral("таблица dBase не создана"));
     DbfCloser closer{handle};
     result.created = true;
     for (int axis : exportedAxes)
@@ -244,7 +296,7 @@ DbfExportResult ExportDbf(TTab& table, const QString& fileName, const QString& v
     const int valueField = DBFAddField(
         handle, valueFieldName.left(10).toLatin1().constData(), FTDouble, kValueFieldWidth, valueDecimals);
     if (valueField < 0)
-        fileFailed(QStringLiteral("Cannot create file"), fileName, QStringLiteral("bad value field"));
+        fileFailed(QStringLiteral("Не могу создать файл"), fileName, QStringLiteral("поле значения не создано"));
 
     const int fieldCount = static_cast<int>(exportedAxes.size()) + 1;
     const std::int64_t recordLength = 1 + std::int64_t(textWidth) * (fieldCount - 1) + kValueFieldWidth;

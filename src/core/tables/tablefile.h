@@ -17,12 +17,20 @@ void SaveToFile(TTab& table, const QString& fileName);
 // Dimensions the table from its position counts and fills it from the file, or from
 // the double-precision file named fileName + "_" when only that one exists. Returns
 // false, leaving the table untouched, when neither exists. A file shorter than the
-// table keeps the cells read so far and throws EInOutError.
+// table keeps the cells read so far and throws EInOutError; of a longer one the cells
+// beyond the table are left out.
 bool LoadFromFile(TTab& table, const QString& fileName);
 
-// How many cells the file LoadFromFile would read holds beyond the table's cell count: the
-// cells a load leaves out. 0 when it holds no more, or when there is no such file.
-std::int64_t TableFileSurplusCells(const TTab& table, const QString& fileName);
+// The load of a file a person chose: as LoadFromFile (a name ending in "_" is the
+// double-precision form itself), but a file whose length is not the table's cell count in
+// its precision is refused with EInOutError naming its size and the sizes the table
+// expects, before the table changes.
+bool LoadTableFileOfItsSize(TTab& table, const QString& fileName);
+
+// Why the file LoadFromFile would read does not fit the table (its position counts) byte
+// for byte, naming its size and the sizes the table expects; empty when it fits or when
+// there is no such file. A file a few bytes too long does not fit either.
+QString TableFileSizeProblem(const TTab& table, const QString& fileName);
 
 struct VEROLA_CORE_EXPORT DbfExportResult {
     bool created = false;

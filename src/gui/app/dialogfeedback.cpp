@@ -48,7 +48,11 @@ void DialogFeedback::releaseMessages()
 
 bool DialogFeedback::question(const QString& text)
 {
-    return QMessageBox::question(m_parent, VerolaApplication::messageTitle(), text) == QMessageBox::Yes;
+    // A question asked for the window the person works in (the map window's "В выборку")
+    // comes up over that window; one asked while the progress window runs, over the main window.
+    QWidget* active = QApplication::activeWindow();
+    QWidget* parent = active && active != m_progress.data() ? active : m_parent;
+    return QMessageBox::question(parent, VerolaApplication::messageTitle(), text) == QMessageBox::Yes;
 }
 
 bool DialogFeedback::confirmDescription(const QStringList& lines)

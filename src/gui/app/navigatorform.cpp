@@ -18,6 +18,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -645,8 +646,9 @@ void TNavigatorForm::LoadTableItemClick()
     if (file.isEmpty())
         return;
     TTablePanel* panel = m_currentPanel;
-    runCommand([panel, &file] { LoadFromFile(panel->Table(), file); });
-    panel->tableChanged(); // a failed load keeps the cells it read
+    // A file of another size is another table's (or none): it is refused, the table kept.
+    runCommand([panel, &file] { LoadTableFileOfItsSize(panel->Table(), file); });
+    panel->tableChanged(); // a load that failed on the way keeps the cells it read
     m_plugins->tableChanged(panel->Table());
 }
 
@@ -755,6 +757,12 @@ void TNavigatorForm::SetPanelBtnClick()
 {
     m_plugins->defineDatabases(FlowDiagram->cover(kPolBlock)->isEnabled(), FlowDiagram->cover(kConcBlock)->isEnabled(),
         FlowDiagram->cover(kDesBlock)->isEnabled(), FlowDiagram->cover(kDeathBlock)->isEnabled());
+}
+
+void TNavigatorForm::closeEvent(QCloseEvent* event)
+{
+    m_plugins->closeWindows();
+    QMainWindow::closeEvent(event);
 }
 
 bool TNavigatorForm::event(QEvent* event)

@@ -156,6 +156,9 @@ Q_SIGNALS:
 protected:
     // The notifications of the plug-in windows arrive as events of their own types.
     bool event(QEvent* event) override;
+    // The table and map windows go first: they refuse to close by themselves, and the
+    // program would not end while one of them is open.
+    void closeEvent(QCloseEvent* event) override;
 
     // The windows later versions bring. Each says meanwhile that it is not built.
     virtual EditorChoice openStructureEditor(); // "Структура выборки"

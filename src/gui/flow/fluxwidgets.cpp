@@ -143,7 +143,9 @@ void FluxPanelWidget::mouseDoubleClickEvent(QMouseEvent* event)
 TablePanelWidget::TablePanelWidget(TTablePanel* panel, FlowNotifier& notifier, QWidget* parent)
     : FluxPanelWidget(panel, notifier, parent)
 {
-    setAcceptDrops(true);
+    // The Sel panel holds coordinate intervals, no table of the study: it is neither dragged
+    // nor dropped on.
+    setAcceptDrops(isBlockTablePanel(panel));
 }
 
 QMimeData* TablePanelWidget::dragData() const
@@ -166,7 +168,7 @@ TTablePanel* TablePanelWidget::draggedPanel(const QMimeData* data) const
 
 void TablePanelWidget::mouseMoveEvent(QMouseEvent* event)
 {
-    if (!m_pressed || !(event->buttons() & Qt::LeftButton))
+    if (!m_pressed || !(event->buttons() & Qt::LeftButton) || !isBlockTablePanel(tablePanel()))
         return;
     if ((event->position().toPoint() - m_pressedAt).manhattanLength() < QApplication::startDragDistance())
         return;

@@ -50,7 +50,8 @@ private:
 };
 
 // A table panel: a left press and a move start dragging it onto another table panel; a drop of
-// another table panel asks the window to transfer its table here.
+// another table panel asks the window to transfer its table here. The Sel panel, a table panel
+// too, takes part in neither.
 class VEROLA_GUI_EXPORT TablePanelWidget : public FluxPanelWidget {
     Q_OBJECT
 public:

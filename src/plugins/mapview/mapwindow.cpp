@@ -237,11 +237,17 @@ void MapWindow::sendSelectionToSample()
         lines.append(found != current.end() ? *found : QStringLiteral("\t") + name + QStringLiteral("|D"));
     }
     const QByteArray kind = QByteArrayLiteral("Extr");
+    VerolaTable* changed = nullptr;
     try {
-        m_setList(axis, plugin::handleOf(&lines), plugin::toString(kind));
+        changed = m_setList(axis, plugin::handleOf(&lines), plugin::toString(kind));
     } catch (const EPlatformError& error) {
         // The list file could not be written: nothing changed.
         showStatus(error.message());
+        return;
+    }
+    // The program asks first; a No (or a list it could not take) leaves the sample as it was.
+    if (!changed) {
+        showStatus(QStringLiteral("Список районов выборки не изменён"));
         return;
     }
     m_model.refresh();

@@ -8,6 +8,7 @@
 #include "testsupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QMap>
 #include <gtest/gtest.h>
 
@@ -130,7 +131,12 @@ TEST_F(RunDoseTest, AnArithmeticFaultEndsTheRunWithoutSaving)
     const QMap<QString, QByteArray> before = filesOnDisk();
     const CliResult result = run({"--risk-dir", risk.path(), "--save"}, system.path());
     EXPECT_NE(result.status, 0);
-    EXPECT_TRUE(result.err.contains(QStringLiteral("Invalid floating point operation"))) << result.err.toStdString();
+    // Where it stopped and why: the pollutant, the region and the other positions of the cell.
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Загрязнитель «Уксусная кислота» (позиция 1), Регион «Север» "
+                                                   "(позиция 1)")))
+        << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Тип риска «Нов0» (позиция 3)"))) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("логарифм отрицательного числа -5"))) << result.err.toStdString();
     EXPECT_FALSE(result.out.contains(QStringLiteral("saved")));
     EXPECT_EQ(filesOnDisk(), before);
 
@@ -146,4 +152,22 @@ TEST_F(RunDoseTest, TheDoseStepTakesNoBlockNumber)
         EXPECT_NE(result.status, 0) << step;
         EXPECT_TRUE(result.err.contains(QStringLiteral("bad step"))) << step << ": " << result.err.toStdString();
     }
+}
+
+TEST_F(RunDoseTest, WithoutAPollutantOfTheConcentrationsTheStepSaysNothingWasCalculated)
+{
+    // The dose block's pollutants are none of the concentration block's.
+    writeTextLines(file(".c20"), {"Вещества", "Ксилол|V,3,XYLENE"});
+    const CliResult result = run({"--risk-dir", risk.path()}, system.path());
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, QStringLiteral("opened study Dose study\nblock 2: no pollutant of the dose table is in the "
+                                         "concentration summary, nothing calculated, only summarized\n"));
+
+    // The exposure factors are read all the same: their table missing is said.
+    QFile::remove(risk.file("expf.dbf"));
+    const CliResult missing = run({"--risk-dir", risk.path(), "--save"}, system.path());
+    EXPECT_NE(missing.status, 0);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("expf.dbf"))) << missing.err.toStdString();
+    EXPECT_FALSE(missing.out.contains(QStringLiteral("calculated"))) << missing.out.toStdString();
+    EXPECT_FALSE(missing.out.contains(QStringLiteral("saved")));
 }

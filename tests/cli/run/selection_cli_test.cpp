@@ -115,6 +115,8 @@ TEST_F(RunSelectionCliTest, StopOnAMissingModelEndsTheRunWithoutFailing)
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains("Модель Gamma не найдена. Остановить?\n"));
     EXPECT_FALSE(result.err.contains("Принято")); // no progress lines without --progress
+    EXPECT_EQ(result.out, "opened study Morbidity study\nblock 3: selection stopped at a model that was not found, "
+                          "what was selected until then stays\nsaved\n");
     // The north was selected before the question; the south never was.
     EXPECT_EQ(dump(), "Region,Time,SexAgeGroup,Disease,Value\nСевер,1990,М 0-15,Грипп,2\nСевер,1991,Ж 16+,Ангина,1\n");
 }
@@ -169,7 +171,11 @@ TEST_F(RunSelectionCliTest, CtrlCStopsTheRunAndNothingIsSaved)
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 130) << err.toStdString();
     EXPECT_TRUE(err.endsWith("verola-cli: interrupted, nothing saved\n")) << err.right(200).toStdString();
-    EXPECT_FALSE(process.readAllStandardOutput().contains("saved\n"));
+    const QByteArray out = process.readAllStandardOutput();
+    EXPECT_FALSE(out.contains("saved\n"));
+    EXPECT_TRUE(out.contains("block 3: selection interrupted by a stop request, what was selected until then stays\n"))
+        << out.toStdString();
+    EXPECT_FALSE(out.contains("selected from the databases")) << out.toStdString();
     // Opening adds the missing list files; nothing that was there is written.
     const QMap<QString, QByteArray> after = configurationFiles();
     for (auto it = before.cbegin(); it != before.cend(); ++it)

@@ -80,6 +80,7 @@ TEST_F(BlockActionsTest, MissingStepsSaySoAndTheChainGoesOn)
     steps.databaseSelection = [&](TWorkspace&, TCompPanel& b) {
         ++selections;
         b.Rule->Table().SetCell(at({0, 0}), 10.0f);
+        return SelectionOutcome::Completed;
     };
     block(4).Rule->Table().FSlice.fill(5);
     FullRecalculation(workspace, steps);
@@ -101,12 +102,17 @@ TEST_F(BlockActionsTest, PublishedOperations)
     EXPECT_EQ(block(1).Extr->Table().GetCell(at({0, 0})), 5.0f);
     EXPECT_EQ(state.ActiveBlock, 1);
 
-    // The emission switch takes Extr: the dose chain runs and stays pending for the model.
+    // The emission switch takes Extr: the dose chain runs and stays pending for the model. (The
+    // dose step is counted here: this test has no risk database for the real one.)
+    int doses = 0;
+    steps.doseCalculation = [&doses](TWorkspace&) { ++doses; };
     EXPECT_TRUE(RunPublishedOperation(workspace, steps, "FromDBPolCalcItemClick"));
     EXPECT_TRUE(state.doseChainPending);
+    EXPECT_EQ(doses, 1) << "the concentration switch takes Extr";
     block(1).Switch->SetTermIn(1);
     EXPECT_TRUE(RunPublishedOperation(workspace, steps, "FromISCModel"));
     EXPECT_FALSE(state.doseChainPending);
+    EXPECT_EQ(doses, 2);
 }
 
 TEST_F(BlockActionsTest, NextFlaggedBlockWalksTheFlags)
@@ -136,4 +142,31 @@ TEST_F(BlockActionsTest, NextFlaggedBlockWalksTheFlags)
     state.blockSelectionFlags[7] = false;
     NextFlaggedBlock(workspace, steps, editor); // nothing flagged: the editor is not opened again
     EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(BlockActionsTest, ASelectionThatEndsEarlySaysSoAndKeepsWhatItSelected)
+{
+    const struct {
+        SelectionOutcome outcome;
+        const char* text;
+    } cases[] = {
+        {SelectionOutcome::Completed, "block 3: selected from the databases"},
+        {SelectionOutcome::StoppedByUser,
+            "block 3: selection interrupted by a stop request, what was selected until then stays"},
+        {SelectionOutcome::StoppedAtModel,
+            "block 3: selection stopped at a model that was not found, what was selected until then stays"},
+        {SelectionOutcome::HeadingMissing, "block 3: selection ended at an axis caption the caption list lacks, "
+                                           "what was selected until then stays"},
+    };
+    shapeRegions(block(3));
+    for (const auto& c : cases) {
+        steps.databaseSelection = [&c](TWorkspace&, TCompPanel& b) {
+            b.Rule->Table().SetCell(at({0, 0}), 10.0f);
+            return c.outcome;
+        };
+        block(3).Rule->Table().SetCell(at({0, 0}), 1.0f);
+        const ActionResult result = DBGeneralPanelClick(workspace, block(3), steps);
+        EXPECT_EQ(result.text, QString::fromUtf8(c.text));
+        EXPECT_EQ(block(3).Rule->Table().GetCell(at({0, 0})), 10.0f) << c.text;
+    }
 }

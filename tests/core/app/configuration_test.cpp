@@ -522,3 +522,27 @@ TEST_F(ConfigurationTest, AFifoInTheSetIsRefusedWithoutWaiting)
     EXPECT_FALSE(opened);
     EXPECT_TRUE(QFileInfo(path("study.o10")).exists() && !QFileInfo(path("study.o10")).isFile()) << "the FIFO stays";
 }
+
+TEST_F(ConfigurationTest, ATableFileAFewBytesTooLongIsNamedAndKeptOnSave)
+{
+    writeTextLines(path("s.DES"), {"x"});
+    writeTextLines(path("s.d00"), {"H", "\ta|D", "\tb|D"});
+    for (int extra = 1; extra <= 3; ++extra) {
+        SCOPED_TRACE(extra);
+        QFile::remove(path("s.d0.bak"));
+        const QByteArray longer = floats({1, 2}) + QByteArray(extra, 9);
+        writeBytes(path("s.d0"), longer);
+        feedback.messages.clear();
+        ASSERT_TRUE(OpenConfiguration(workspace, path("s.DES")));
+        // Read as far as it goes: both cells, in their places.
+        EXPECT_EQ(workspace.block(0)->Rule->Table().cellAt(0), 1.0f);
+        EXPECT_EQ(workspace.block(0)->Rule->Table().cellAt(1), 2.0f);
+        ASSERT_EQ(feedback.messages.size(), 1);
+        EXPECT_TRUE(feedback.messages.first().contains(path("s.d0"))) << feedback.messages.first().toStdString();
+        EXPECT_TRUE(feedback.messages.first().contains(QStringLiteral("%1 байт").arg(8 + extra)))
+            << feedback.messages.first().toStdString();
+        SaveFileSet(workspace);
+        EXPECT_EQ(readBytes(path("s.d0.bak")), longer);
+        EXPECT_EQ(readBytes(path("s.d0")), floats({1, 2}));
+    }
+}

@@ -192,6 +192,7 @@ TEST_F(WorkspaceTest, TablePanelsAcceptOtherTablePanels)
 {
     TCompPanel& conc = block(kConcBlock);
     TCompPanel& des = block(kDesBlock);
+    TTablePanel* transfer = makeTransferPanel(workspace, conc, des);
     EXPECT_TRUE(TablePanelDragOver(conc.Est, conc.Extr));
     EXPECT_TRUE(TablePanelDragOver(conc.Rule, des.Calc));
     EXPECT_FALSE(TablePanelDragOver(conc.Est, conc.Est));
@@ -199,6 +200,12 @@ TEST_F(WorkspaceTest, TablePanelsAcceptOtherTablePanels)
     EXPECT_FALSE(TablePanelDragOver(conc.Est, conc.Switch));
     EXPECT_FALSE(TablePanelDragOver(conc.Est, &conc));
     EXPECT_FALSE(TablePanelDragOver(conc.Est, nullptr));
+    // The Sel panel and a transfer panel hold tables too, but no table of the study.
+    EXPECT_FALSE(TablePanelDragOver(conc.Rule, conc.Sel));
+    EXPECT_FALSE(TablePanelDragOver(conc.Sel, conc.Rule));
+    EXPECT_FALSE(TablePanelDragOver(des.Calc, transfer));
+    EXPECT_FALSE(TablePanelDragOver(transfer, conc.Extr));
+    EXPECT_FALSE(TablePanelDragOver(nullptr, conc.Extr));
 }
 
 class TableDropTest : public WorkspaceTest {
@@ -232,11 +239,25 @@ TEST_F(TableDropTest, DropOfAnythingButAnotherTablePanelDoesNothing)
 {
     TCompPanel& conc = block(kConcBlock);
     for (TFluxComponent* dragged : std::initializer_list<TFluxComponent*>{conc.Search, conc.Switch, &conc,
-             conc.Est, nullptr}) {
+             conc.Est, conc.Sel, nullptr}) {
         TablePanelDragDrop(workspace, conc.Est, dragged);
         EXPECT_EQ(est().GetCell(at({3})), 77.0f);
+        EXPECT_EQ(est().FLists[0], estList);
     }
     TablePanelDragDrop(workspace, nullptr, conc.Extr);
+}
+
+TEST_F(TableDropTest, TheSelPanelNeitherGivesNorTakesATable)
+{
+    TCompPanel& conc = block(kConcBlock);
+    // The Sel panel's table is shaped like any other; a drop must not copy its cells over.
+    setList(conc.Sel->Table(), 0, {"Вещества", "	CO|T"});
+    conc.Sel->Table().SetCell(at({0}), 5);
+    TablePanelDragDrop(workspace, conc.Est, conc.Sel);
+    EXPECT_EQ(est().GetCell(at({3})), 77.0f) << "the Sel panel wiped the table it was dropped on";
+    TablePanelDragDrop(workspace, conc.Sel, conc.Extr);
+    EXPECT_EQ(conc.Sel->Table().FLists[0], (QStringList{"Вещества", "	CO|T"}));
+    EXPECT_EQ(conc.Sel->Table().GetCell(at({0})), 5.0f);
 }
 
 class TransferPanelTest : public WorkspaceTest {

@@ -5,9 +5,11 @@
 #include "core/db/dberrors.h"
 #include "core/models/dose.h"
 #include "core/platform/errors.h"
+#include "core/tables/lineutils.h"
 #include "dbfixtures.h"
 #include "testsupport.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace verola;
@@ -169,7 +171,7 @@ TEST_F(DoseTest, AZeroConcentrationGivesMissingIndicatorsNotZeroesOrAFault)
 {
     // log10 0 would be a fault in the first formula; ladi would be 0.
     shape(kPollutants, kRegions, kConcentrations, kGroups, kRiskTypes);
-    ASSERT_TRUE(CalculateDoseBlock(workspace));
+    ASSERT_EQ(CalculateDoseBlock(workspace), DoseOutcome::Computed);
     for (int i = 0; i < kPollutants.size(); ++i)
         for (int k = 0; k < kGroups.size(); ++k)
             for (int j = 0; j < kRiskTypes.size(); ++j)
@@ -202,7 +204,7 @@ TEST_F(DoseTest, WholeSetRiskAxisRunsButWritesNothing)
     shape(kPollutants, kRegions, kConcentrations, kGroups, {});
     ASSERT_TRUE(IsWholeSet(dose().FLists[8]));
     dose().SetCell(at({}), 7);
-    EXPECT_TRUE(CalculateDoseBlock(workspace));
+    EXPECT_EQ(CalculateDoseBlock(workspace), DoseOutcome::Computed);
     EXPECT_EQ(progress.captions, QStringList{"Расчет данных по риску"});
     for (std::int64_t offset = 0; offset < dose().FCellCount; ++offset)
         ASSERT_EQ(dose().cellAt(offset), kMissing) << offset;
@@ -214,7 +216,7 @@ TEST_F(DoseTest, AnAxisWithoutValuesLeavesTheTableAsItWas)
     dose().FLists[6] = QStringList{"Группы"};
     dose().BuildIndex(6); // the cells of the earlier shape are still there
     dose().SetCell(at({}), 7);
-    EXPECT_FALSE(CalculateDoseBlock(workspace));
+    EXPECT_EQ(CalculateDoseBlock(workspace), DoseOutcome::AxisWithoutValues);
     EXPECT_EQ(dose().GetCell(at({})), 7.0f);
     EXPECT_TRUE(progress.captions.isEmpty());
 }
@@ -241,7 +243,13 @@ TEST_F(DoseTest, AnArithmeticFaultKeepsTheCellsWrittenAndSkipsTheSummary)
         CalcDosePanelClick(workspace, BlockSteps{});
         FAIL() << "no fault";
     } catch (const EFloatingPointError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("Invalid floating point operation"));
+        // The cell it stopped at, by the names and numbers of its positions, and why.
+        EXPECT_EQ(error.message(),
+            QStringLiteral("Расчет дозы и риска остановлен в ячейке: Загрязнитель «P2» (позиция 2), "
+                           "Регион «R1» (позиция 2), Период времени «%1» (позиция 1), Когорта «Взрослые» "
+                           "(позиция 1), Тип риска «Нов0» (позиция 2), концентрация -5. Причина: недопустимая "
+                           "операция: логарифм отрицательного числа -5 (A + B × lg c)")
+                .arg(LineName(dose().PositionText(2, 0)).trimmed()));
     }
     EXPECT_EQ(cell(0, 1, 0, 0), 1.0f);
     EXPECT_NEAR(cell(0, 1, 0, 1), 1.60206f, 1e-5f);
@@ -262,23 +270,30 @@ TEST_F(DoseTest, ArithmeticFaults)
     const struct {
         float c;
         const char* riskType;
-        const char* message;
+        const char* reason; // nullptr: no fault
+        bool namesRiskType;
     } cases[] = {
-        {-5, "\tНов0|R,nov,0", "Invalid floating point operation"}, // log10 of a negative c
-        {-5, "\tНов3|R,nov,3", "Invalid floating point operation"}, // L = c * 10^0.5 < 0
-        {-5, "\tНов1|R,nov,1", nullptr},                            // no logarithm
+        {-5, "\tНов0|R,nov,0", "недопустимая операция: логарифм отрицательного числа -5 (A + B × lg c)", true},
+        {-5, "\tНов3|R,nov,3", "недопустимая операция: логарифм отрицательного числа -15.81139 (lg L)", true},
+        {-5, "\tНов1|R,nov,1", nullptr, false}, // no logarithm
         // hi = c * 0.25 / 0.05 does not fit single precision, even when only ladi is asked for.
-        {3e38f, "\tLADI|R,ladi", "Floating point overflow"},
-        {1e37f, "\tLADI|R,ladi", nullptr},
+        {3e38f, "\tLADI|R,ladi", "переполнение: число вне допустимого диапазона (HI = CADI / RFD)", false},
+        {1e37f, "\tLADI|R,ladi", nullptr, false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.riskType) + " c = " + std::to_string(c.c));
         shape({"\tP|V,1,ACETIC ACID"}, {"\tR1|T"}, {{c.c}}, {"\tВзрослые|E,1"}, {c.riskType});
         try {
             CalculateDoseBlock(workspace);
-            EXPECT_EQ(c.message, nullptr) << c.riskType << " c = " << c.c;
+            EXPECT_EQ(c.reason, nullptr);
         } catch (const EFloatingPointError& error) {
-            EXPECT_EQ(error.message(), QString::fromUtf8(c.message ? c.message : "no fault"))
-                << c.riskType << " c = " << c.c;
+            ASSERT_NE(c.reason, nullptr) << error.message().toStdString();
+            const QString text = error.message();
+            EXPECT_TRUE(text.endsWith(QStringLiteral("Причина: ") + QString::fromUtf8(c.reason))) << text.toStdString();
+            EXPECT_TRUE(text.contains(QStringLiteral("Загрязнитель «P» (позиция 1), Регион «R1» (позиция 1)")))
+                << text.toStdString();
+            EXPECT_TRUE(text.contains(QStringLiteral("Когорта «Взрослые» (позиция 1)"))) << text.toStdString();
+            EXPECT_EQ(text.contains(QStringLiteral("Тип риска «")), c.namesRiskType) << text.toStdString();
         }
     }
 }
@@ -291,11 +306,30 @@ TEST_F(DoseTest, AMissingReferenceTableIsAnErrorBeforeTheTableChanges)
     EXPECT_THROW(CalcDosePanelClick(workspace, BlockSteps{}), EDatabaseError);
     EXPECT_EQ(dose().GetCell(at({})), 7.0f);
 
-    // With no pollutant found in the source no reference value is needed, so none is read.
+    // With no pollutant found in the source no pollutant value is needed, but the exposure
+    // factors are: a missing "expf.dbf" is said all the same.
     for (int axis = 0; axis < kAxisCount; ++axis)
         dose().FMap[axis].reset();
-    EXPECT_TRUE(CalculateDoseBlock(workspace));
-    EXPECT_EQ(dose().GetCell(at({})), kMissing);
+    state.DataDBFRiskDirectory = risk.path();
+    QFile::remove(risk.file("expf.dbf"));
+    try {
+        CalcDosePanelClick(workspace, BlockSteps{});
+        FAIL() << "the missing expf.dbf was not said";
+    } catch (const EDatabaseError& error) {
+        EXPECT_TRUE(error.message().contains(QStringLiteral("expf.dbf"))) << error.message().toStdString();
+    }
+    EXPECT_EQ(dose().GetCell(at({})), 7.0f);
+}
+
+TEST_F(DoseTest, WithoutAPollutantOfTheSourceNothingIsCalculatedAndTheStepSaysSo)
+{
+    shape(kPollutants, kRegions, kConcentrations, kGroups, kRiskTypes);
+    dose().FMap[0].reset(); // no pollutant of the dose table in the concentration summary
+    const ActionResult result = CalcDosePanelClick(workspace, BlockSteps{});
+    EXPECT_FALSE(result.done);
+    EXPECT_EQ(result.text, QStringLiteral("block 2: no pollutant of the dose table is in the concentration "
+                                          "summary, nothing calculated, only summarized"));
+    EXPECT_EQ(cell(0, 0, 0, Ladi), kMissing);
 }
 
 TEST(DoseReferenceTablesTest, ExposureGroupsCompareAsIntegers)

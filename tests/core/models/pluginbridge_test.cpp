@@ -438,6 +438,47 @@ TEST_F(PluginBridgeTest, TheListCallbackReplacesAPrimaryListOfTheActiveBlock)
     EXPECT_EQ(pluginLog().c(0, handleOf(&lines), counted(other)), nullptr);
 }
 
+TEST_F(PluginBridgeTest, TheListCallbackAsksBeforeItReplacesTheSamplesList)
+{
+    startIn(pluginFolder("complete"));
+    TCompPanel& concentration = block(kConcBlock);
+    TTab& rule = concentration.Rule->Table();
+    // Ten districts in two parts of the city: the groups are no districts.
+    QStringList regions{"Районы", "\tЛевый берег|D,GROUP:SUM"};
+    for (int i = 1; i <= 6; ++i)
+        regions.append(QStringLiteral("\t\tРайон %1|D,DEMO,%1").arg(i));
+    regions.append("\tПравый берег|D,GROUP:SUM");
+    for (int i = 7; i <= 10; ++i)
+        regions.append(QStringLiteral("\t\tРайон %1|D,DEMO,%1").arg(i));
+    rule.FLists[1] = regions;
+    rule.BuildIndex(1);
+    rule.Dimension(rule.positionCounts());
+    bridge->showMapWindow(choose(concentration.Extr), false);
+    ASSERT_NE(pluginLog().c, nullptr);
+    const QByteArray extr = "Extr";
+    const struct {
+        QStringList lines;
+        const char* question;
+    } cases[] = {
+        {{"Районы", "\tРайон 2|D,DEMO,2", "\tРайон 5|D,DEMO,5", "\tРайон 9|D,DEMO,9"},
+            "Оставить в выборке блока «Загрязнения» 3\u00A0района из\u00A010?"},
+        {{"Районы", "\tРайон 2|D,DEMO,2"}, "Оставить в выборке блока «Загрязнения» 1\u00A0район из\u00A010?"},
+    };
+    for (const auto& c : cases) {
+        QStringList lines = c.lines;
+        feedback.questions.clear();
+        feedback.answer = false;
+        EXPECT_EQ(pluginLog().c(1, handleOf(&lines), counted(extr)), nullptr);
+        EXPECT_EQ(feedback.questions, QStringList{QString::fromUtf8(c.question)});
+        EXPECT_EQ(rule.FLists[1], regions) << "No keeps the block's list";
+    }
+    feedback.answer = true;
+    QStringList kept = cases[0].lines;
+    EXPECT_EQ(pluginLog().c(1, handleOf(&kept), counted(extr)), handleOf(&rule));
+    EXPECT_EQ(rule.FIndex[1].FGroups, 3);
+    EXPECT_TRUE(rule.FLists[1].at(3).contains("Район 9"));
+}
+
 TEST_F(PluginBridgeTest, FunctionCallbacksReachTheOptimizerAndTheRunningModel)
 {
     startIn(pluginFolder("complete"));

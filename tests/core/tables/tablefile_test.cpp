@@ -163,7 +163,7 @@ TEST(TableFile, OnlyRegularFilesAreRead)
                 loadError = error.message();
             }
             try {
-                TableFileSurplusCells(table, c.name);
+                TableFileSizeProblem(table, c.name);
             } catch (const EInOutError& error) {
                 surplusError = error.message();
             }
@@ -174,6 +174,79 @@ TEST(TableFile, OnlyRegularFilesAreRead)
             EXPECT_TRUE(message.contains(c.why)) << c.name.toStdString() << ": " << message.toStdString();
         }
         EXPECT_EQ(table.cellAt(3), 1.75f) << "a refused file leaves the table as it was";
+    }
+}
+
+// The load a person asks for takes only a file of the table's own size: another table's file
+// (or one a few bytes off) is refused before a cell changes, naming the sizes.
+TEST(TableFile, AChosenFileOfAnotherSizeIsRefusedAndTheTableKept)
+{
+    TempFolder folder;
+    const QByteArray three = floatsLE({1, 2, 3}); // the table's three cells
+    QByteArray threeDoubles(3 * 8, 0);
+    for (int i = 0; i < 3; ++i)
+        qToLittleEndian(double(i + 4), threeDoubles.data() + i * 8);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        bool fits;
+        float first;
+    } cases[] = {
+        {"whole.x1", three, true, 1},
+        {"whole2.x1_", threeDoubles, true, 4},      // the double-precision form, chosen itself
+        {"plus1.x1", three + QByteArray(1, 7), false, 0},
+        {"plus3.x1", three + QByteArray(3, 7), false, 0},
+        {"cell.x1", floatsLE({1, 2, 3, 4}), false, 0},
+        {"short.x1", floatsLE({1, 2}), false, 0},
+        {"doubles.x1", threeDoubles, false, 0},     // doubles without the "_" that says so
+        {"plus1.x1_", threeDoubles + QByteArray(1, 7), false, 0},
+        {"empty.x1", QByteArray(), false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folder.file(QString::fromLatin1(c.name));
+        writeBytes(path, c.bytes);
+        TTab table;
+        makeTable(table, 3, 1); // 0.25, 0.75, 1.25
+        if (c.fits) {
+            EXPECT_TRUE(LoadTableFileOfItsSize(table, path));
+            EXPECT_EQ(table.cellAt(0), c.first);
+            continue;
+        }
+        try {
+            LoadTableFileOfItsSize(table, path);
+            ADD_FAILURE() << "the file was taken";
+        } catch (const EInOutError& error) {
+            const QString text = error.message();
+            EXPECT_TRUE(text.contains(path)) << text.toStdString();
+            EXPECT_TRUE(text.contains(QStringLiteral("%1 байт").arg(c.bytes.size()))) << text.toStdString();
+            EXPECT_TRUE(text.contains(QStringLiteral("12 байт"))) << text.toStdString();
+            EXPECT_TRUE(text.contains(QStringLiteral("24 байт"))) << text.toStdString();
+        }
+        EXPECT_EQ(table.cellAt(0), 0.25f);
+        EXPECT_EQ(table.cellAt(2), 1.25f);
+    }
+    // A file that is not there is no refusal: nothing to load.
+    TTab table;
+    makeTable(table, 3, 1);
+    EXPECT_FALSE(LoadTableFileOfItsSize(table, folder.file("none.x1")));
+    EXPECT_TRUE(TableFileSizeProblem(table, folder.file("none.x1")).isEmpty());
+}
+
+// What the configuration's open reads as far as it goes and then names: a file one to three
+// bytes too long is read whole cells first, like any other longer file, but does not fit.
+TEST(TableFile, AFewBytesBeyondTheCellsDoNotFit)
+{
+    TempFolder folder;
+    for (int extra = 0; extra <= 4; ++extra) {
+        SCOPED_TRACE(extra);
+        const QString path = folder.file(QStringLiteral("t%1.x1").arg(extra));
+        writeBytes(path, floatsLE({1, 2}) + QByteArray(extra, 0));
+        TTab table;
+        makeTable(table, 2, 1);
+        ASSERT_TRUE(LoadFromFile(table, path));
+        EXPECT_EQ(table.cellAt(1), 2.0f);
+        EXPECT_EQ(TableFileSizeProblem(table, path).isEmpty(), extra == 0);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "core/app/workspace.h"
 #include "core/platform/errors.h"
 #include "core/platform/textfile.h"
+#include "core/tables/tablefile.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -220,6 +221,33 @@ TEST_F(NavigatorCommands, DraggingAnExtrPanelOntoAnotherBlocksCalcPanelFillsItsC
     EXPECT_EQ(source.GetCell(at({2})), 3.0f);
 }
 
+TEST_F(NavigatorCommands, TheSelPanelIsNeitherDraggedNorDroppedOn)
+{
+    TTab& rule = block(kConcBlock).Rule->Table();
+    setList(rule, 0, kPollutants);
+    for (int i = 0; i < 3; ++i)
+        rule.SetCell(at({i}), float(i + 1));
+    TTab& sel = block(kConcBlock).Sel->Table();
+    const QStringList selList{"Вещества", "\tCO|T"};
+    setList(sel, 0, selList);
+
+    EXPECT_FALSE(view(kConcBlock).Sel->acceptDrops());
+    EXPECT_TRUE(view(kConcBlock).Rule->acceptDrops());
+    EXPECT_FALSE(dragOnto(view(kConcBlock).Sel, view(kConcBlock).Rule)) << "the Rule panel refuses the Sel panel";
+    EXPECT_FALSE(dragOnto(view(kConcBlock).Rule, view(kConcBlock).Sel)) << "the Sel panel refuses a table";
+    // Even a drop that arrives without the refused entry changes nothing.
+    std::unique_ptr<QMimeData> data(view(kConcBlock).Sel->dragData());
+    QDropEvent drop(QPointF(4, 4), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view(kConcBlock).Rule, &drop);
+    EXPECT_FALSE(drop.isAccepted());
+
+    EXPECT_EQ(rule.FLists[0], kPollutants);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(rule.GetCell(at({i})), float(i + 1)) << "the Rule table was wiped at " << i;
+    EXPECT_EQ(sel.FLists[0], selList);
+    EXPECT_EQ(sel.GetCell(at({0})), M);
+}
+
 TEST_F(NavigatorCommands, DbaseExportNamesAndCodesFollowTheRadioPair)
 {
     state.ConfigDirectory = work.path();
@@ -288,6 +316,35 @@ TEST_F(NavigatorCommands, TableFileDialogsOfferTheConfigurationsNameWithTheTable
     EXPECT_EQ(table.GetCell(at({1})), 7.0f);
 }
 
+TEST_F(NavigatorCommands, LoadingAnotherTablesFileIsRefusedAndTheTableKept)
+{
+    state.ConfigDirectory = work.path();
+    state.ConfigName = QStringLiteral("study");
+    // The emission block's summary over three pollutants and three districts, saved as a file.
+    TTab& emissions = block(kPolBlock).Extr->Table();
+    setList(emissions, 0, kPollutants);
+    setList(emissions, 1, {"Районы", "\tСевер|T", "\tЮг|T", "\tЦентр|T"});
+    emissions.SetCell(at({0, 0}), 143262);
+    SaveToFile(emissions, work.file("other.x0"));
+    TTab& concentrations = block(kConcBlock).Extr->Table();
+    setList(concentrations, 0, kPollutants);
+    concentrations.SetCell(at({1}), 7);
+
+    rightClick(view(kConcBlock).Extr);
+    form->PopupMenu0->hide();
+    FileChooser chooser(work.file("other.x0"));
+    form->LoadTableItem->trigger();
+    ASSERT_EQ(chooser.messages.size(), 1);
+    const QString& text = chooser.messages.first();
+    EXPECT_TRUE(text.contains(work.file("other.x0"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("36 байт"))) << "the file's size: " << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("12 байт"))) << "single precision: " << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("24 байт"))) << "double precision: " << text.toStdString();
+    EXPECT_EQ(concentrations.FCellCount, 3);
+    EXPECT_EQ(concentrations.GetCell(at({0})), M);
+    EXPECT_EQ(concentrations.GetCell(at({1})), 7.0f);
+}
+
 TEST_F(NavigatorCommands, ClickOnTheProgressWindowStopsTheSelection)
 {
     int rounds = 0;
@@ -301,6 +358,7 @@ TEST_F(NavigatorCommands, ClickOnTheProgressWindowStopsTheSelection)
             ui.processEvents();
             QThread::msleep(1);
         }
+        return ui.continueFlag() ? SelectionOutcome::Completed : SelectionOutcome::StoppedByUser;
     };
     form->setBlockSteps(steps);
     QTimer::singleShot(100, [this] {
@@ -318,6 +376,7 @@ TEST_F(NavigatorCommands, ClickOnTheProgressWindowStopsTheSelection)
     // The next selection starts with the flag set again.
     steps.databaseSelection = [&rounds](TWorkspace& workspace, TCompPanel&) {
         rounds = workspace.state().ui().continueFlag() ? -1 : -2;
+        return SelectionOutcome::Completed;
     };
     form->setBlockSteps(steps);
     QTest::mouseClick(view(kDeathBlock).Search, Qt::LeftButton);
@@ -329,7 +388,10 @@ TEST_F(NavigatorCommands, ADoubleClickRunsTheClickOnceAndTheDoubleClickOnce)
     int selections = 0;
     int doses = 0;
     BlockSteps steps;
-    steps.databaseSelection = [&selections](TWorkspace&, TCompPanel&) { ++selections; };
+    steps.databaseSelection = [&selections](TWorkspace&, TCompPanel&) {
+        ++selections;
+        return SelectionOutcome::Completed;
+    };
     steps.doseCalculation = [&doses](TWorkspace& workspace) {
         ++doses;
         workspace.block(kRiskBlock)->Calc->Table().SetCell(at({0}), 123);
@@ -354,7 +416,7 @@ TEST_F(NavigatorCommands, ADoubleClickRunsTheClickOnceAndTheDoubleClickOnce)
 TEST_F(NavigatorCommands, AFailingCommandIsShownAndTheWindowStaysUsable)
 {
     BlockSteps steps;
-    steps.databaseSelection = [](TWorkspace&, TCompPanel&) {
+    steps.databaseSelection = [](TWorkspace&, TCompPanel&) -> SelectionOutcome {
         throw EInOutError(QStringLiteral("Не найден файл Regions.dbf"));
     };
     form->setBlockSteps(steps);

@@ -5,14 +5,17 @@
 #include "gui/flow/navigatordiagram.h"
 #include "core/app/workspace.h"
 #include "core/platform/privateprofile.h"
+#include "core/platform/textfile.h"
 #include "core/tables/tablefile.h"
 #include "plugins/api/pluginhandles.h"
 #include "pluginlog.h"
 #include "testsupport.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
@@ -42,6 +45,28 @@ public:
                     texts.append(box->text());
                 modal->close();
             }
+        });
+        m_timer.start();
+    }
+    QStringList texts;
+
+private:
+    QTimer m_timer;
+};
+
+// Answers each question box that comes up while it lives with the given button, remembering
+// its text.
+class QuestionAnswerer {
+public:
+    explicit QuestionAnswerer(QMessageBox::StandardButton answer)
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this, answer] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->button(answer))
+                return;
+            texts.append(box->text());
+            box->button(answer)->click();
         });
         m_timer.start();
     }
@@ -82,6 +107,22 @@ protected:
     QStringList statusTexts()
     {
         return {form->StatusPanel(0)->text(), form->StatusPanel(1)->text(), form->StatusPanel(2)->text()};
+    }
+    // Runs the program's event loop, chooses the menu item in it and tells whether the loop
+    // then ended by itself, as the program does when its last window closes.
+    bool programEndsAfter(QAction* item)
+    {
+        bool timedOut = false;
+        QTimer::singleShot(0, item, &QAction::trigger);
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [&timedOut] {
+            timedOut = true;
+            QApplication::exit(1);
+        });
+        watchdog.start(5000);
+        const int status = QApplication::exec();
+        return !timedOut && status == 0;
     }
 
     TempFolder system;
@@ -298,6 +339,37 @@ TEST_F(PluginWindows, ClosingTheWorkbenchClosesTheTableWindowThenTheMap)
     EXPECT_EQ(map, nullptr);
 }
 
+TEST_F(PluginWindows, EitherExitEndsTheProgramWithTheTableAndMapWindowsOpen)
+{
+    TempFolder data; // the data directory, where the temp set is saved
+    writeTextLines(data.file("Default.map"), {"map object"});
+    for (QAction* TNavigatorForm::*exit : {&TNavigatorForm::ExitWithoutItem, &TNavigatorForm::ExitItem}) {
+        start(pluginFolder("complete"));
+        state.DataDirectory = data.path();
+        SCOPED_TRACE((form.get()->*exit)->objectName().toStdString());
+        choose(view(kConcBlock).Extr);
+        form->TableWindowItem->trigger();
+        form->MapWindowItem->trigger();
+        QPointer<QWidget> table = tableWindow();
+        QPointer<QWidget> map = mapWindow();
+        ASSERT_NE(table, nullptr);
+        ASSERT_NE(map, nullptr);
+        pluginLog().calls.clear();
+
+        EXPECT_TRUE(programEndsAfter(form.get()->*exit)) << "the program is still running";
+        EXPECT_EQ(pluginLog().calls, (QStringList{"DllTableClose", "DllMapClose"}));
+        EXPECT_EQ(table, nullptr);
+        EXPECT_EQ(map, nullptr);
+        EXPECT_FALSE(form->isVisible()) << "the main window came back";
+        EXPECT_FALSE(form->plugins().isLoaded(PluginLibrary::TableView));
+        EXPECT_FALSE(form->plugins().isLoaded(PluginLibrary::MapView));
+        state.feedback = nullptr;
+        form.reset();
+    }
+    EXPECT_TRUE(QFile::exists(data.file("temp.DES")) || QFile::exists(data.file("temp.x1")))
+        << "exit with saving saved the temp set";
+}
+
 // The table and map windows the build makes, when it made them: each loads with every entry
 // point, opens for a table and, closed as a window is, goes with its library, round after round.
 class TheWorkbenchsOwnWindows : public PluginWindows {
@@ -351,6 +423,81 @@ TEST_F(TheWorkbenchsOwnWindows, TheTableWindowsMapButtonOpensTheMapWindow)
     ASSERT_NE(mapWindow(), nullptr);
     EXPECT_TRUE(mapWindow()->isVisible());
     EXPECT_EQ(closer.texts, QStringList());
+}
+
+TEST_F(TheWorkbenchsOwnWindows, EitherExitEndsTheProgramWithBothWindowsOpen)
+{
+    const QString program = QStringLiteral(VEROLA_PROGRAM_DIR);
+    for (const char* stem : {"TableView", "MapView"})
+        if (!pluginPresent(program, QString::fromLatin1(stem)))
+            GTEST_SKIP() << stem << " is not built in " << program.toStdString();
+    TempFolder data; // the data directory, where the temp set is saved
+    writeTextLines(data.file("Default.map"), {"map object"});
+    for (QAction* TNavigatorForm::*exit : {&TNavigatorForm::ExitItem, &TNavigatorForm::ExitWithoutItem}) {
+        start(program);
+        SCOPED_TRACE((form.get()->*exit)->objectName().toStdString());
+        ModalCloser closer;
+        choose(view(kConcBlock).Extr);
+        form->ToolButtonTableWindow->trigger();
+        form->ToolButtonMapWindow->trigger();
+        QPointer<QWidget> table = tableWindow();
+        QPointer<QWidget> map = mapWindow();
+        ASSERT_NE(table, nullptr);
+        ASSERT_NE(map, nullptr);
+        const QString demoStudy = state.DataDirectory;
+        state.DataDirectory = data.path(); // the temp set is not saved into the demo study
+
+        EXPECT_TRUE(programEndsAfter(form.get()->*exit)) << "the program is still running";
+        EXPECT_EQ(table, nullptr);
+        EXPECT_EQ(map, nullptr);
+        EXPECT_FALSE(form->isVisible()) << "the main window came back";
+        EXPECT_EQ(closer.texts, QStringList());
+        state.feedback = nullptr;
+        form.reset();
+        state.DataDirectory = demoStudy;
+    }
+}
+
+TEST_F(TheWorkbenchsOwnWindows, TheMapsSelectionReplacesTheSamplesDistrictsOnlyOnYes)
+{
+    const QString program = QStringLiteral(VEROLA_PROGRAM_DIR);
+    if (!pluginPresent(program, QStringLiteral("MapView")))
+        GTEST_SKIP() << "MapView is not built in " << program.toStdString();
+    start(program);
+    // The concentration block samples the demo's ten districts.
+    TTab& rule = form->workspace().block(kConcBlock)->Rule->Table();
+    const QStringList districts = readTextLines(state.DataDirectory + QStringLiteral("/Demo.d11"));
+    ASSERT_EQ(districts.size(), 11);
+    rule.FLists[1] = districts;
+    rule.BuildIndex(1);
+    rule.Dimension(rule.positionCounts());
+    choose(view(kConcBlock).Rule);
+    form->ToolButtonMapWindow->trigger();
+    ASSERT_NE(mapWindow(), nullptr);
+    // The table window's callback picks the district on the map, as a click there would.
+    const QByteArray centre = QStringLiteral("Центральный").toUtf8();
+    ASSERT_GE(form->plugins().nameToNode(plugin::toString(centre)), 0);
+    auto* toSample = mapWindow()->findChild<QAction*>(QStringLiteral("sampleAction"));
+    ASSERT_NE(toSample, nullptr);
+    ASSERT_TRUE(toSample->isEnabled());
+    const QString question = QStringLiteral("Оставить в выборке блока «Загрязнения» 1\u00A0район из\u00A010?");
+    {
+        QuestionAnswerer no(QMessageBox::No);
+        toSample->trigger();
+        EXPECT_EQ(no.texts, QStringList{question});
+    }
+    EXPECT_EQ(rule.FLists[1], districts) << "No keeps the ten districts";
+    auto* status = mapWindow()->findChild<QLabel*>(QStringLiteral("statusLine"));
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->text(), QStringLiteral("Список районов выборки не изменён"));
+    {
+        QuestionAnswerer yes(QMessageBox::Yes);
+        toSample->trigger();
+        EXPECT_EQ(yes.texts, QStringList{question});
+    }
+    ASSERT_EQ(rule.FLists[1].size(), 2);
+    EXPECT_TRUE(rule.FLists[1].at(1).startsWith(QStringLiteral("\tЦентральный|"))) << rule.FLists[1].at(1).toStdString();
+    EXPECT_EQ(status->text(), QStringLiteral("Районы выборки: Центральный"));
 }
 
 TEST_F(TheWorkbenchsOwnWindows, MapWindow)
