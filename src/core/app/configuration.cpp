@@ -5,11 +5,16 @@
 #include "core/models/pluginbridge.h"
 #include "core/platform/atomicfile.h"
 #include "core/platform/errors.h"
+#include "core/platform/filelock.h"
+#include "core/platform/systemerrors.h"
 #include "core/platform/textfile.h"
 #include "core/tables/lineutils.h"
 #include "core/tables/tablefile.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <chrono>
+#include <vector>
 
 namespace verola {
 
@@ -20,9 +25,8 @@ ConfigLocation currentLocation(const ProcessState& state)
     return ConfigLocation{state.ConfigDirectory, state.ConfigName};
 }
 
-void setLocationFromPath(ProcessState& state, const QString& path)
+void setLocation(ProcessState& state, const ConfigLocation& location)
 {
-    const ConfigLocation location = ConfigLocation::fromPath(path);
     state.ConfigDirectory = location.directory;
     state.ConfigName = location.name;
 }
@@ -31,7 +35,56 @@ void setLocationFromPath(ProcessState& state, const QString& path)
 void requireName(const ConfigLocation& location)
 {
     if (location.name.isEmpty())
-        throw EInOutError(QStringLiteral("Cannot save a configuration without a name: save it under a name first"));
+        throw EInOutError(QStringLiteral("Конфигурация без имени не сохраняется в каталог \"%1\": "
+                                         "сохраните её под именем командой \"Сохранить как\"")
+                              .arg(location.directory));
+}
+
+QString descriptionPath(const ConfigLocation& location)
+{
+    return location.filePath(QStringLiteral(".DES"));
+}
+
+// Why a file cannot be read, for a message.
+QString unreadableReason(const QString& path)
+{
+    const QString reason = readFailureReason(path);
+    return reason.isEmpty() ? QStringLiteral("ошибка чтения") : reason;
+}
+
+// How long a save waits for another program's save of the same set to end.
+constexpr std::chrono::milliseconds kSaveLockWait{2000};
+
+// A save holds the set's lock from its first file to its last rename. Throws when another
+// program saves the same set, naming that program.
+void lockForSaving(FileLock& lock, const ConfigLocation& location)
+{
+    switch (lock.tryLock(kSaveLockWait)) {
+    case FileLock::Result::Locked:
+        return;
+    case FileLock::Result::HeldByOther: {
+        const QString holder = lock.holderText();
+        throw EInOutError(QStringLiteral("Конфигурация \"%1\" не сохранена: её сейчас сохраняет другая программа (%2). "
+                                         "Повторите сохранение, когда та закончит; если её уже нет, удалите файл \"%3\".")
+                              .arg(descriptionPath(location), holder.isEmpty() ? QStringLiteral("какая, неизвестно") : holder,
+                                  lock.path()));
+    }
+    case FileLock::Result::Unavailable:
+        break;
+    }
+    throw EInOutError(QStringLiteral("Конфигурация \"%1\" не сохранена: в каталог \"%2\" нельзя записать файлы: %3")
+                          .arg(descriptionPath(location), location.directory, lock.unavailableReason()));
+}
+
+// Temporary files a killed save left are removed; those of a save running in another program
+// are not: that save holds the set's lock.
+void removeStaleTemporariesUnlessSaving(const ConfigLocation& location)
+{
+    if (location.name.isEmpty())
+        return;
+    FileLock lock(fileSetLockPath(location));
+    if (lock.tryLock() == FileLock::Result::Locked)
+        removeStaleTemporaries(location);
 }
 
 // The order in which a block's tables are read and written.
@@ -51,12 +104,51 @@ void showProgress(Feedback& feedback, const QString& caption, int maximum)
     feedback.processEvents();
 }
 
-void readBlockLists(TCompPanel& block, const ConfigLocation& location)
+// The files an open could not read completely (kept in the workspace), each with why.
+struct UnreadFiles {
+    QStringList& paths;
+    QStringList reasons;
+
+    void add(const QString& path, const QString& reason)
+    {
+        if (paths.contains(path))
+            return;
+        paths.append(path);
+        reasons.append(reason);
+    }
+};
+
+// Reads the block's list files, each ".o" list once for the three tables that share it. A missing
+// file gives the whole-set list and nothing is written. A file that cannot be read is named in
+// unread and its list is the whole-set list too; false then.
+bool readBlockLists(TCompPanel& block, const ConfigLocation& location, UnreadFiles& unread)
 {
-    for (int a = 0; a < kAxisCount; ++a)
-        for (TableKind kind : kFileSetOrder)
-            readListFromFileSet(block.tableOfKind(static_cast<int>(kind)).FLists[a], location, block.number(), kind, a,
-                true);
+    const int n = block.number();
+    bool complete = true;
+    const auto read = [&](TableKind fileKind, TableKind codeKind, int a) {
+        const QString path = location.filePath(listFileExtension(fileKind, n, a));
+        try {
+            return readListFile(path, replacementListCode(codeKind));
+        } catch (const EInOutError& error) {
+            unread.add(path, error.message());
+            complete = false;
+            QStringList whole;
+            AddWholeSet(whole, replacementListCode(codeKind));
+            return whole;
+        }
+    };
+    for (int a = 0; a < kAxisCount; ++a) {
+        // The summary tables' code: the one a missing shared list gets.
+        const QStringList shared = read(TableKind::Block, TableKind::Extr, a);
+        QStringList summary = shared;
+        dropReferenceLine(summary);
+        block.Extr->Table().FLists[a] = summary;
+        block.Est->Table().FLists[a] = summary;
+        block.Rule->Table().FLists[a] = read(TableKind::Rule, TableKind::Rule, a);
+        block.Calc->Table().FLists[a] = read(TableKind::Calc, TableKind::Calc, a);
+        block.BlockTable().FLists[a] = shared;
+    }
+    return complete;
 }
 
 void indexBlock(TCompPanel& block)
@@ -106,19 +198,7 @@ void fitCellsToLists(TTab& table)
     }
 }
 
-// The table files an open could not read completely (kept in the workspace), each with why.
-struct UnreadTableFiles {
-    QStringList& paths;
-    QStringList reasons;
-
-    void add(const QString& path, const QString& reason)
-    {
-        paths.append(path);
-        reasons.append(reason);
-    }
-};
-
-void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback& feedback, UnreadTableFiles& unread)
+void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback& feedback, UnreadFiles& unread)
 {
     forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
         const QString path = location.filePath(extension);
@@ -131,54 +211,85 @@ void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback
             return;
         }
         if (const std::int64_t surplus = TableFileSurplusCells(table, path); surplus > 0)
-            unread.add(path, QStringLiteral("File longer than its table \"%1\": %2 cells beyond the table's %3")
+            unread.add(path, QStringLiteral("Файл \"%1\" длиннее своей таблицы: %2 ячеек сверх %3 ячеек таблицы")
                                  .arg(path)
                                  .arg(surplus)
                                  .arg(table.FCellCount));
     });
 }
 
-// A block whose indexes could not be built loads none of its table files.
-void noteTablesNotLoaded(TCompPanel& block, const ConfigLocation& location, const EPlatformError& error,
-    UnreadTableFiles& unread)
+// A block whose indexes or lists could not be built loads none of its table files.
+void noteTablesNotLoaded(TCompPanel& block, const ConfigLocation& location, const QString& why, UnreadFiles& unread)
 {
     for (TableKind kind : kFileSetOrder) {
         const QString path = location.filePath(tableFileExtension(kind, block.number()));
         if (QFileInfo::exists(path) || QFileInfo::exists(path + u'_'))
-            unread.add(path, QStringLiteral("Not read \"%1\": %2").arg(path, error.message()));
+            unread.add(path, QStringLiteral("Файл \"%1\" не прочитан: %2").arg(path, why));
     }
 }
 
-void reportUnreadTableFiles(Feedback& feedback, const UnreadTableFiles& unread)
+// The tables of a block whose table files are not read get missing cells of their lists' shape.
+void fitBlockCellsToLists(TCompPanel& block)
+{
+    for (TableKind kind : kFileSetOrder)
+        fitCellsToLists(block.tableOfKind(static_cast<int>(kind)));
+}
+
+// An unreadable map list is kept like the other files; a missing one empties the list.
+void readMapList(ProcessState& state, const ConfigLocation& location, UnreadFiles& unread)
+{
+    const QString path = location.filePath(QStringLiteral(".map"));
+    state.MapList.clear();
+    if (!QFileInfo::exists(path))
+        return;
+    try {
+        state.MapList = readTextLines(path);
+    } catch (const EInOutError&) {
+        unread.add(path, QStringLiteral("Не удалось прочитать список объектов карты \"%1\": %2").arg(path, unreadableReason(path)));
+    }
+}
+
+void reportUnreadFiles(Feedback& feedback, const UnreadFiles& unread)
 {
     if (unread.paths.isEmpty())
         return;
-    feedback.message(QStringLiteral("Не удалось полностью прочитать файлы таблиц:\n%1\n"
+    feedback.message(QStringLiteral("Не удалось полностью прочитать файлы конфигурации:\n%1\n"
                                     "При сохранении прежние файлы останутся рядом с окончанием \".bak\".")
                          .arg(unread.reasons.join(u'\n')));
 }
 
-// Keeps a table file that could not be read beside the file about to replace it.
-void keepUnreadFile(TWorkspace& workspace, const QString& path)
-{
-    if (!workspace.unreadTableFiles.contains(path) || !QFileInfo::exists(path))
-        return;
-    copyFileAtomically(path, backupFilePath(path));
-    workspace.unreadTableFiles.removeAll(path);
-}
+// Files of the set the open could not read are kept beside their new versions as "NAME.bak".
+struct UnreadFileKeeper {
+    const QStringList& unread;
+    SyncBatch& batch;
+    QStringList kept;
 
-void saveBlockFiles(TWorkspace& workspace, TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
+    void keepIfUnread(const QString& path)
+    {
+        if (!unread.contains(path))
+            return;
+        batch.keepPreviousAs(path, backupFilePath(path));
+        kept.append(path);
+    }
+};
+
+void saveBlockFiles(TCompPanel& block, const ConfigLocation& location, Feedback& feedback, UnreadFileKeeper& keeper)
 {
     forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
         const QString path = location.filePath(extension);
-        keepUnreadFile(workspace, path);
+        keeper.keepIfUnread(path);
         SaveToFile(table, path);
     });
     const int n = block.number();
+    const auto writeList = [&](TableKind kind, int a, const QStringList& list) {
+        const QString path = location.filePath(listFileExtension(kind, n, a));
+        keeper.keepIfUnread(path);
+        writeTextLines(path, list);
+    };
     for (int a = 0; a < kAxisCount; ++a) {
-        writeTextLines(location.filePath(listFileExtension(TableKind::Block, n, a)), block.BlockTable().FLists[a]);
-        writeTextLines(location.filePath(listFileExtension(TableKind::Rule, n, a)), block.Rule->Table().FLists[a]);
-        writeTextLines(location.filePath(listFileExtension(TableKind::Calc, n, a)), block.Calc->Table().FLists[a]);
+        writeList(TableKind::Block, a, block.BlockTable().FLists[a]);
+        writeList(TableKind::Rule, a, block.Rule->Table().FLists[a]);
+        writeList(TableKind::Calc, a, block.Calc->Table().FLists[a]);
     }
 }
 
@@ -197,10 +308,12 @@ QStringList readDescription(const QString& directory, const QString& name)
 bool OpenConfiguration(TWorkspace& workspace, const QString& path)
 {
     ProcessState& state = workspace.state();
-    setLocationFromPath(state, path);
-    const QStringList description = readDescription(state.ConfigDirectory, state.ConfigName);
+    const ConfigLocation chosen = ConfigLocation::fromPath(path);
+    const QStringList description = readDescription(chosen.directory, chosen.name);
+    // Refused, the configuration still open keeps its name and folder: a save writes its files.
     if (!state.ui().confirmDescription(description))
         return false;
+    setLocation(state, chosen);
     bool read = true;
     try {
         if (state.plugins)
@@ -220,15 +333,17 @@ void ReadFileSet(TWorkspace& workspace)
     ProcessState& state = workspace.state();
     Feedback& feedback = state.ui();
     const ConfigLocation location = currentLocation(state);
-    removeStaleTemporaries(location);
-    workspace.unreadTableFiles.clear();
-    UnreadTableFiles unread{workspace.unreadTableFiles, {}};
+    removeStaleTemporariesUnlessSaving(location);
+    workspace.unreadFiles.clear();
+    UnreadFiles unread{workspace.unreadFiles, {}};
+    std::vector<TCompPanel*> listsNotRead;
     {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Чтение файлов координат"), 5);
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
             feedback.progressStep();
-            readBlockLists(*block, location);
+            if (!readBlockLists(*block, location, unread))
+                listsNotRead.push_back(block);
         }
         showProgress(feedback, QStringLiteral("Чтение файлов данных"), 20);
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
@@ -236,78 +351,115 @@ void ReadFileSet(TWorkspace& workspace)
                 indexBlock(*block);
             } catch (const EPlatformError& error) {
                 // The rest of this block is abandoned; the next block is read.
-                noteTablesNotLoaded(*block, location, error, unread);
+                noteTablesNotLoaded(*block, location, error.message(), unread);
+                continue;
+            }
+            if (std::find(listsNotRead.begin(), listsNotRead.end(), block) != listsNotRead.end()) {
+                // Cells read against a list put in place of the unreadable one would land on wrong positions.
+                noteTablesNotLoaded(*block, location, QStringLiteral("не прочитаны файлы координат блока"), unread);
+                fitBlockCellsToLists(*block);
                 continue;
             }
             loadBlockTables(*block, location, feedback, unread);
         }
         mapModelInputsUpstream(workspace);
     }
-    reportUnreadTableFiles(feedback, unread);
-    try {
-        state.MapList = readTextLines(location.filePath(QStringLiteral(".map")));
-    } catch (const EInOutError&) {
-        state.MapList.clear();
-    }
+    readMapList(state, location, unread);
+    reportUnreadFiles(feedback, unread);
 }
 
 namespace {
 
-void writeFileSet(TWorkspace& workspace, const ConfigLocation& location)
+// The map list a save writes: "Default.map" of the data directory when the list is empty, read
+// before anything is written.
+QStringList mapListToSave(const ProcessState& state)
 {
-    ProcessState& state = workspace.state();
-    Feedback& feedback = state.ui();
+    if (!state.MapList.isEmpty())
+        return state.MapList;
+    const QString path = state.DataDirectory + QStringLiteral("/Default.map");
+    try {
+        return readTextLines(path);
+    } catch (const EInOutError&) {
+        throw EInOutError(QStringLiteral("Не удалось прочитать список объектов карты по умолчанию \"%1\": %2")
+                              .arg(path, unreadableReason(path)));
+    }
+}
+
+void writeFileSet(TWorkspace& workspace, const ConfigLocation& location, const QStringList& mapList,
+    UnreadFileKeeper& keeper)
+{
+    Feedback& feedback = workspace.state().ui();
     {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Сохранение файлов координат и данных"), 20);
         for (TCompPanel* block : workspace.blocksInComponentOrder())
-            saveBlockFiles(workspace, *block, location, feedback);
+            saveBlockFiles(*block, location, feedback, keeper);
     }
-    if (state.MapList.isEmpty())
-        state.MapList = readTextLines(state.DataDirectory + QStringLiteral("/Default.map"));
-    writeTextLines(location.filePath(QStringLiteral(".map")), state.MapList);
+    const QString mapPath = location.filePath(QStringLiteral(".map"));
+    keeper.keepIfUnread(mapPath);
+    writeTextLines(mapPath, mapList);
+}
+
+// Writes every file of the set (and the description when one is given) beside the old one,
+// then puts them all in place at once: a failure leaves every old file as it was.
+void saveWholeSet(TWorkspace& workspace, const ConfigLocation& location, const QStringList* description)
+{
+    requireName(location);
+    FileLock lock(fileSetLockPath(location));
+    lockForSaving(lock, location);
+    removeStaleTemporaries(location);
+    ProcessState& state = workspace.state();
+    // Every file reaches the disk before its rename, all of them with one wait for the device.
+    SyncBatch batch;
+    UnreadFileKeeper keeper{workspace.unreadFiles, batch, {}};
+    try {
+        const QStringList mapList = mapListToSave(state);
+        if (description)
+            writeTextLines(descriptionPath(location), *description);
+        writeFileSet(workspace, location, mapList, keeper);
+        batch.finish();
+        state.MapList = mapList;
+    } catch (const EPlatformError& error) {
+        throw EInOutError(QStringLiteral("Конфигурация \"%1\" не сохранена.\n%2\n%3")
+                              .arg(descriptionPath(location), error.message(),
+                                  batch.partlyPlaced() ? QStringLiteral("Часть её файлов уже заменена новыми.")
+                                                       : QStringLiteral("Прежние файлы конфигурации не изменены.")));
+    }
+    for (const QString& path : keeper.kept)
+        workspace.unreadFiles.removeAll(path);
+    // This makes the renames themselves last.
+    syncFolder(location.directory);
 }
 
 } // namespace
 
 void SaveFileSet(TWorkspace& workspace)
 {
-    const ConfigLocation location = currentLocation(workspace.state());
-    requireName(location);
-    removeStaleTemporaries(location);
-    // Every file reaches the disk before its rename, all of them with one wait for the device;
-    // when a file fails, those written before it are still put in place.
-    SyncBatch batch;
-    try {
-        writeFileSet(workspace, location);
-    } catch (...) {
-        try {
-            batch.finish();
-        } catch (const EPlatformError&) {
-            // the first failure is the one to report
-        }
-        throw;
-    }
-    batch.finish();
-    // This makes the renames themselves last.
-    syncFolder(location.directory);
+    saveWholeSet(workspace, currentLocation(workspace.state()), nullptr);
 }
 
 void SaveConfigurationAs(TWorkspace& workspace, const QString& path)
 {
     ProcessState& state = workspace.state();
     const ConfigLocation previous = currentLocation(state);
+    const QString previousCaption = workspace.caption;
     const ConfigLocation chosen = ConfigLocation::fromPath(path);
     requireName(chosen);
-    setLocationFromPath(state, path);
-    // A new name starts from the description of the configuration being saved.
-    const QString descriptionPath = chosen.filePath(QStringLiteral(".DES"));
-    const ConfigLocation source = QFileInfo::exists(descriptionPath) ? chosen : previous;
-    const QStringList description = state.ui().editDescription(readDescription(source.directory, source.name));
-    writeTextLines(descriptionPath, description);
-    workspace.caption = QStringLiteral("Система обработки информации \"Верола\" (выборка: %1)").arg(state.ConfigName);
+    setLocation(state, chosen);
+    try {
+        // A new name starts from the description of the configuration being saved.
+        const ConfigLocation source = QFileInfo::exists(descriptionPath(chosen)) ? chosen : previous;
+        const QStringList description = state.ui().editDescription(readDescription(source.directory, source.name));
+        workspace.caption
+            = QStringLiteral("Система обработки информации \"Верола\" (выборка: %1)").arg(state.ConfigName);
+        saveWholeSet(workspace, chosen, &description);
+    } catch (...) {
+        // Nothing was saved: the configuration is still the one it was, under its own name.
+        setLocation(state, previous);
+        workspace.caption = previousCaption;
+        throw;
+    }
     workspace.announceReloaded();
-    SaveFileSet(workspace);
 }
 
 } // namespace verola

@@ -4,6 +4,7 @@
 #include "core/platform/atomicfile.h"
 #include "core/platform/errors.h"
 #include "core/platform/paths.h"
+#include "core/platform/systemerrors.h"
 #include "core/platform/textfile.h"
 #include "core/tables/lineutils.h"
 #include "core/tables/tablefile.h"
@@ -54,22 +55,27 @@ QStringList fileSetExtensions()
     const TableKind tableKinds[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
     const TableKind listKinds[] = {TableKind::Block, TableKind::Rule, TableKind::Calc};
     QStringList extensions{QStringLiteral(".DES"), QStringLiteral(".map")};
-    QStringList backups;
     for (int n = 0; n < kBlockCount; ++n) {
-        for (TableKind kind : tableKinds) {
+        for (TableKind kind : tableKinds)
             extensions.append(tableFileExtension(kind, n));
-            backups.append(backupFilePath(tableFileExtension(kind, n)));
-        }
         for (int a = 0; a < kAxisCount; ++a)
             for (TableKind kind : listKinds)
                 extensions.append(listFileExtension(kind, n, a));
     }
+    QStringList backups;
+    for (qsizetype i = 1; i < extensions.size(); ++i)
+        backups.append(backupFilePath(extensions.at(i)));
     return extensions + backups;
 }
 
-QString backupFilePath(const QString& tableFilePath)
+QString backupFilePath(const QString& filePath)
 {
-    return tableFilePath + QStringLiteral(".bak");
+    return filePath + QStringLiteral(".bak");
+}
+
+QString fileSetLockPath(const ConfigLocation& location)
+{
+    return location.filePath(QStringLiteral(".lock"));
 }
 
 QStringList removeStaleTemporaries(const ConfigLocation& location)
@@ -111,28 +117,39 @@ bool endsWithReferenceLine(const QStringList& list)
     return !list.isEmpty() && LineName(list.last()) == referenceLineName();
 }
 
-void readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind, int axis,
-    bool writeBack)
+QStringList readListFile(const QString& path, const QString& replacementCode)
 {
-    const QString path = location.filePath(listFileExtension(kind, block, axis));
-    list.clear();
-    try {
-        list = readTextLines(path);
-    } catch (const EInOutError&) {
-        AddWholeSet(list, replacementListCode(kind));
-        if (writeBack)
-            writeTextLines(path, list);
-        return;
+    if (!QFileInfo::exists(path)) {
+        QStringList whole;
+        AddWholeSet(whole, replacementCode);
+        return whole;
     }
-    const bool summary = kind == TableKind::Extr || kind == TableKind::Est;
-    if (summary && endsWithReferenceLine(list))
+    try {
+        return readTextLines(path);
+    } catch (const EInOutError&) {
+        const QString reason = readFailureReason(path);
+        throw EInOutError(QStringLiteral("Не удалось прочитать файл координат \"%1\": %2")
+                              .arg(path, reason.isEmpty() ? QStringLiteral("ошибка чтения") : reason));
+    }
+}
+
+void dropReferenceLine(QStringList& list)
+{
+    if (endsWithReferenceLine(list))
         list.removeLast();
+}
+
+void readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind, int axis)
+{
+    list = readListFile(location.filePath(listFileExtension(kind, block, axis)), replacementListCode(kind));
+    if (kind == TableKind::Extr || kind == TableKind::Est)
+        dropReferenceLine(list);
 }
 
 void readTableFromFileSet(TTab& table, const ConfigLocation& location, int block, TableKind kind)
 {
     for (int axis = 0; axis < kAxisCount; ++axis) {
-        readListFromFileSet(table.FLists[axis], location, block, kind, axis, false);
+        readListFromFileSet(table.FLists[axis], location, block, kind, axis);
         table.BuildIndex(axis);
     }
     if (!LoadFromFile(table, location.filePath(tableFileExtension(kind, block))))

@@ -46,9 +46,9 @@ public:
 
     // The caption the main window shows.
     QString caption;
-    // The table files of the last open that could not be read completely. Saving over one
-    // first keeps the file as it was beside the new one ("study.x1.bak").
-    QStringList unreadTableFiles;
+    // The files of the set the last open could not read completely (tables, lists, the map
+    // list). Saving over one keeps the file as it was beside the new one ("study.x1.bak").
+    QStringList unreadFiles;
 
 private:
     void wire();
