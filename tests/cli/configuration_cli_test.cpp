@@ -132,7 +132,11 @@ TEST_F(ConfigurationCliTest, RunSaysInRussianWhyASaveFailedAndChangesNothing)
         QString reason;
         std::function<void()> undo;
     } cases[] = {
-        {"a folder in a file's place", [&] { QFile::remove(file("study.c4b")); QDir(folder.path()).mkdir("study.c4b"); },
+        {"a folder in a file's place",
+            [&] {
+                QFile::remove(file("study.c4b"));
+                QDir(folder.path()).mkdir("study.c4b");
+            },
             QStringLiteral("Не удалось записать файл \"%1\": это каталог").arg(file("study.c4b")),
             [&] { QDir(folder.path()).rmdir("study.c4b"); }},
         {"a read-only file", [&] { QFile::setPermissions(file("study.x1"), QFileDevice::ReadOwner); },
@@ -145,9 +149,9 @@ TEST_F(ConfigurationCliTest, RunSaysInRussianWhyASaveFailedAndChangesNothing)
         const CliResult save = runCli({"run", file("study.DES"), "rule:0", "--save", "--data-dir", data.path()});
         EXPECT_EQ(save.status, 1) << c.what;
         // The open may have named the file first; the save's message ends the output.
-        EXPECT_TRUE(save.err.endsWith(
-            QStringLiteral("verola-cli: Конфигурация \"%1\" не сохранена.\n%2\nПрежние файлы конфигурации не изменены.\n")
-                .arg(file("study.DES"), c.reason)))
+        EXPECT_TRUE(save.err.endsWith(QStringLiteral("verola-cli: Конфигурация \"%1\" не сохранена.\n%2\n"
+                                                     "Прежние файлы конфигурации не изменены.\n")
+                                          .arg(file("study.DES"), c.reason)))
             << c.what << ": " << save.err.toStdString();
         EXPECT_EQ(filesWithBytes(folder.path()), before) << c.what;
         c.undo();

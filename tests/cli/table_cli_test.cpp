@@ -145,5 +145,8 @@ TEST(TableCli, UnreadableTableFileIsReported)
     writeBytes(folder.file("s.d0"), QByteArray(6, 0)); // shorter than two cells
     const CliResult result = runCli({"dump", folder.file("s.DES"), "--block", "0", "--table", "rule"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(result.err.contains(QStringLiteral("Read beyond end of file"))) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(
+        QStringLiteral("Не удалось прочитать файл таблицы \"%1\": файл короче таблицы, прочитано 1 из 2 ячеек")
+            .arg(folder.file("s.d0"))))
+        << result.err.toStdString();
 }

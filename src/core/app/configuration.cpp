@@ -64,10 +64,11 @@ void lockForSaving(FileLock& lock, const ConfigLocation& location)
         return;
     case FileLock::Result::HeldByOther: {
         const QString holder = lock.holderText();
-        throw EInOutError(QStringLiteral("Конфигурация \"%1\" не сохранена: её сейчас сохраняет другая программа (%2). "
-                                         "Повторите сохранение, когда та закончит; если её уже нет, удалите файл \"%3\".")
-                              .arg(descriptionPath(location), holder.isEmpty() ? QStringLiteral("какая, неизвестно") : holder,
-                                  lock.path()));
+        throw EInOutError(
+            QStringLiteral("Конфигурация \"%1\" не сохранена: её сейчас сохраняет другая программа (%2). "
+                           "Повторите сохранение, когда та закончит; если её уже нет, удалите файл \"%3\".")
+                .arg(descriptionPath(location), holder.isEmpty() ? QStringLiteral("какая, неизвестно") : holder,
+                    lock.path()));
     }
     case FileLock::Result::Unavailable:
         break;
@@ -228,11 +229,18 @@ void noteTablesNotLoaded(TCompPanel& block, const ConfigLocation& location, cons
     }
 }
 
-// The tables of a block whose table files are not read get missing cells of their lists' shape.
-void fitBlockCellsToLists(TCompPanel& block)
+// The tables of a block whose table files are not read get missing cells of their lists' shape:
+// the cells they held belong to the configuration open before.
+void clearBlockCells(TCompPanel& block)
 {
-    for (TableKind kind : kFileSetOrder)
-        fitCellsToLists(block.tableOfKind(static_cast<int>(kind)));
+    for (TableKind kind : kFileSetOrder) {
+        TTab& table = block.tableOfKind(static_cast<int>(kind));
+        try {
+            table.Dimension(table.positionCounts());
+        } catch (const EPlatformError&) {
+            // Lists beyond the table's limits: the table stays as it was.
+        }
+    }
 }
 
 // An unreadable map list is kept like the other files; a missing one empties the list.
@@ -245,7 +253,8 @@ void readMapList(ProcessState& state, const ConfigLocation& location, UnreadFile
     try {
         state.MapList = readTextLines(path);
     } catch (const EInOutError&) {
-        unread.add(path, QStringLiteral("Не удалось прочитать список объектов карты \"%1\": %2").arg(path, unreadableReason(path)));
+        unread.add(path,
+            QStringLiteral("Не удалось прочитать список объектов карты \"%1\": %2").arg(path, unreadableReason(path)));
     }
 }
 
@@ -357,7 +366,7 @@ void ReadFileSet(TWorkspace& workspace)
             if (std::find(listsNotRead.begin(), listsNotRead.end(), block) != listsNotRead.end()) {
                 // Cells read against a list put in place of the unreadable one would land on wrong positions.
                 noteTablesNotLoaded(*block, location, QStringLiteral("не прочитаны файлы координат блока"), unread);
-                fitBlockCellsToLists(*block);
+                clearBlockCells(*block);
                 continue;
             }
             loadBlockTables(*block, location, feedback, unread);

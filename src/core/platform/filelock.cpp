@@ -7,7 +7,8 @@
 
 namespace verola {
 
-FileLock::FileLock(const QString& lockFilePath) : m_path(lockFilePath), m_lock(std::make_unique<QLockFile>(lockFilePath))
+FileLock::FileLock(const QString& lockFilePath)
+    : m_path(lockFilePath), m_lock(std::make_unique<QLockFile>(lockFilePath))
 {
     // Never taken over for its age: a long save keeps its lock as long as its process lives.
     m_lock->setStaleLockTime(0);

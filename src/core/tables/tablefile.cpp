@@ -4,6 +4,7 @@
 #include "core/platform/conversions.h"
 #include "core/platform/errors.h"
 #include "core/platform/feedback.h"
+#include "core/platform/systemerrors.h"
 #include "core/platform/textfile.h"
 #include "core/tables/lineutils.h"
 #include "core/tables/ttab.h"
@@ -15,6 +16,7 @@
 #include <QSysInfo>
 #include <QtEndian>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <shapefil.h>
 #include <vector>
@@ -51,8 +53,8 @@ void readSinglePrecision(TTab& table, QFile& file)
         swapToLittleEndian(run, whole);
         if (got != wanted) {
             table.fillMissingFrom(offset + whole);
-            fileFailed(QStringLiteral("Read beyond end of file"), file.fileName(),
-                QStringLiteral("%1 of %2 cells read").arg(offset + whole).arg(total));
+            fileFailed(QStringLiteral("Не удалось прочитать файл таблицы"), file.fileName(),
+                QStringLiteral("файл короче таблицы, прочитано %1 из %2 ячеек").arg(offset + whole).arg(total));
         }
         offset += length;
     }
@@ -72,8 +74,8 @@ void readDoublePrecision(TTab& table, QFile& file)
             table.setCellAt(offset + i, static_cast<float>(buffer[static_cast<size_t>(i)]));
         if (got != wanted) {
             table.fillMissingFrom(offset + whole);
-            fileFailed(QStringLiteral("Read beyond end of file"), file.fileName(),
-                QStringLiteral("%1 of %2 cells read").arg(offset + whole).arg(total));
+            fileFailed(QStringLiteral("Не удалось прочитать файл таблицы"), file.fileName(),
+                QStringLiteral("файл короче таблицы, прочитано %1 из %2 ячеек").arg(offset + whole).arg(total));
         }
         offset += count;
     }
@@ -130,8 +132,9 @@ bool LoadFromFile(TTab& table, const QString& fileName)
     const QString& path = source.path;
     const bool doublePrecision = source.doublePrecision;
     QFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        fileFailed(QStringLiteral("Cannot open file"), path, file.errorString());
+        fileFailed(QStringLiteral("Не удалось открыть файл таблицы"), path, fileErrorReason(file.error(), errno));
     table.DimensionUnfilled(table.positionCounts());
     if (doublePrecision)
         readDoublePrecision(table, file);

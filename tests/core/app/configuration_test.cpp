@@ -462,7 +462,8 @@ TEST_F(ConfigurationTest, ASaveThatFailsHalfWayLeavesTheWholeOldSet)
     // the folder and the caption stay those of the configuration saved.
     ASSERT_TRUE(QDir(folder.path()).mkdir("copy.map"));
     const QString asMessage = failureOf([&] { SaveConfigurationAs(workspace, path("copy.DES")); });
-    EXPECT_TRUE(asMessage.contains(QStringLiteral("\"%1\": это каталог").arg(path("copy.map")))) << asMessage.toStdString();
+    EXPECT_TRUE(asMessage.contains(QStringLiteral("\"%1\": это каталог").arg(path("copy.map"))))
+        << asMessage.toStdString();
     EXPECT_EQ(state.ConfigName, QStringLiteral("full"));
     EXPECT_EQ(state.ConfigDirectory, folder.path());
     EXPECT_EQ(workspace.caption, caption);
@@ -516,7 +517,8 @@ TEST_F(ConfigurationTest, AnUnreadTableFileIsKeptWithoutCopyingItsBytes)
     const ino_t oldFile = statusOf(path("s.d0")).st_ino;
     ASSERT_TRUE(OpenConfiguration(workspace, path("s.DES")));
     ASSERT_EQ(feedback.messages.size(), 1);
-    EXPECT_TRUE(feedback.messages.first().contains(QStringLiteral("Файл \"%1\" длиннее своей таблицы").arg(path("s.d0"))))
+    EXPECT_TRUE(
+        feedback.messages.first().contains(QStringLiteral("Файл \"%1\" длиннее своей таблицы").arg(path("s.d0"))))
         << feedback.messages.first().toStdString();
 
     SaveFileSet(workspace);
@@ -531,6 +533,8 @@ TEST_F(ConfigurationTest, AListFileThatCannotBeReadIsNamedAndNothingIsWrittenOve
 {
     writeFullConfiguration(folder.path(), "full");
     const QMap<QString, QByteArray> before = filesWithBytes(folder.path());
+    ASSERT_TRUE(OpenConfiguration(workspace, path("full.DES")));
+    ASSERT_EQ(workspace.block(3)->Extr->Table().cellAt(0), 310.5f);
     // A folder in the list's place: a file there that even root cannot read as a list.
     ASSERT_TRUE(QFile::remove(path("full.d30")));
     ASSERT_TRUE(QDir(folder.path()).mkpath("full.d30/inside"));
@@ -538,7 +542,8 @@ TEST_F(ConfigurationTest, AListFileThatCannotBeReadIsNamedAndNothingIsWrittenOve
     ASSERT_TRUE(OpenConfiguration(workspace, path("full.DES")));
     ASSERT_EQ(feedback.messages.size(), 1);
     const QString message = feedback.messages.first();
-    EXPECT_TRUE(message.contains(QStringLiteral("Не удалось прочитать файл координат \"%1\": это каталог").arg(path("full.d30"))))
+    EXPECT_TRUE(message.contains(
+        QStringLiteral("Не удалось прочитать файл координат \"%1\": это каталог").arg(path("full.d30"))))
         << message.toStdString();
     // The block is read without its table files: cells read against a list put in the
     // unreadable one's place would land on wrong positions.
@@ -547,7 +552,7 @@ TEST_F(ConfigurationTest, AListFileThatCannotBeReadIsNamedAndNothingIsWrittenOve
     TCompPanel& block = *workspace.block(3);
     EXPECT_EQ(block.Rule->Table().FLists[0], (QStringList{"Весь набор", "\tВесь набор|D"}));
     EXPECT_EQ(block.Rule->Table().FLists[1], readTextLines(path("full.d31")));
-    EXPECT_TRUE(isMissing(block.Extr->Table().cellAt(0)));
+    EXPECT_TRUE(isMissing(block.Extr->Table().cellAt(0))) << "no cell stays from before";
     EXPECT_EQ(workspace.block(1)->Extr->Table().cellAt(0), 110.5f) << "the other blocks are read";
     EXPECT_TRUE(QFileInfo(path("full.d30/inside")).isDir());
     TTab table;

@@ -50,7 +50,8 @@ TEST(AtomicFile, FailuresLeaveTheOldFileAndNoTemporaryFile)
         writeFileAtomically(readOnly, "lost?");
         ADD_FAILURE() << "a read-only file was replaced";
     } catch (const EInOutError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("Не удалось записать файл \"%1\": файл только для чтения").arg(readOnly));
+        EXPECT_EQ(error.message(),
+            QStringLiteral("Не удалось записать файл \"%1\": файл только для чтения").arg(readOnly));
     }
     EXPECT_EQ(readBytes(readOnly), QByteArray("kept"));
 
@@ -284,7 +285,8 @@ TEST(AtomicFile, ABatchWithATargetThatCannotBeReplacedRenamesNothing)
             batch.finish();
             ADD_FAILURE() << "a folder was replaced";
         } catch (const EInOutError& error) {
-            EXPECT_EQ(error.message(), QStringLiteral("Не удалось заменить файл \"%1\": это каталог").arg(folder.file("c.x1")));
+            EXPECT_EQ(error.message(),
+                QStringLiteral("Не удалось заменить файл \"%1\": это каталог").arg(folder.file("c.x1")));
         }
     }
     EXPECT_EQ(readBytes(folder.file("a.x1")), QByteArray("old a"));
@@ -316,7 +318,8 @@ TEST(AtomicFile, ARenameThatFailsHalfWayPutsTheEarlierFilesBack)
             batch.finish();
             ADD_FAILURE() << "an immutable file was replaced";
         } catch (const EInOutError& error) {
-            EXPECT_EQ(error.message(), QStringLiteral("Не удалось заменить файл \"%1\": операция не разрешена").arg(locked));
+            EXPECT_EQ(error.message(),
+                QStringLiteral("Не удалось заменить файл \"%1\": операция не разрешена").arg(locked));
         }
         EXPECT_FALSE(batch.partlyPlaced());
     }

@@ -35,7 +35,8 @@ TEST(SystemErrors, ReasonsAreRussianWhateverTheirSource)
     EXPECT_EQ(systemErrorReason(std::error_code(EISDIR, std::system_category())), QStringLiteral("это каталог"));
     // Without an error number, the kind of the file's error.
     EXPECT_EQ(fileErrorReason(QFileDevice::ReadError), QStringLiteral("ошибка чтения"));
-    EXPECT_EQ(fileErrorReason(QFileDevice::ResourceError), QStringLiteral("не хватает места на диске или других ресурсов"));
+    EXPECT_EQ(fileErrorReason(QFileDevice::ResourceError),
+        QStringLiteral("не хватает места на диске или других ресурсов"));
 }
 
 TEST(SystemErrors, WhyAFileCannotBeReadOrAFolderWritten)
