@@ -279,7 +279,7 @@ int runRun(Context& context, Arguments& args)
         state.DataDBFRiskDirectory = riskDir;
     TWorkspace workspace(state);
     if (!OpenConfiguration(workspace, configPath)) {
-        writeErr(QStringLiteral("verola-cli: the configuration could not be read completely: %1\n").arg(configPath));
+        writeErr(QStringLiteral("verola-cli: конфигурация \"%1\" прочитана не полностью\n").arg(configPath));
         return 1;
     }
     writeOut(QStringLiteral("opened %1\n").arg(workspace.caption.trimmed()));

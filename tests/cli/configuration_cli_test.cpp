@@ -1,11 +1,15 @@
 // What the commands that take a configuration do with a missing one, with table files that
 // cannot be read, and with a new name.
+#include "core/platform/filelock.h"
 #include "core/platform/textfile.h"
 #include "testsupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace verola;
 using namespace verola::test;
@@ -86,4 +90,91 @@ TEST_F(ConfigurationCliTest, SaveAsCarriesTheDescriptionOver)
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(readTextLines(file("copy.DES")), (QStringList{"Исследование", "вторая строка"}));
     EXPECT_TRUE(QFile::exists(file("copy.d0")));
+}
+
+TEST_F(ConfigurationCliTest, RunLeavesTheFilesOfASaveInAnotherProgramAlone)
+{
+    ASSERT_EQ(runCli({"run", file("study.DES"), "--save", "--data-dir", data.path()}).status, 0);
+    const QString temporary = file("study.x1.~0a1b2c3d");
+    writeBytes(temporary, "being written");
+    const QMap<QString, QByteArray> before = filesWithBytes(folder.path());
+    {
+        // This process saves the set: it holds the set's lock.
+        FileLock saving(file("study.lock"));
+        ASSERT_EQ(saving.tryLock(), FileLock::Result::Locked);
+
+        const CliResult open = runCli({"run", file("study.DES"), "--data-dir", data.path()});
+        EXPECT_EQ(open.status, 0) << open.err.toStdString();
+        EXPECT_TRUE(QFile::exists(temporary)) << "the running save's temporary file is its own";
+
+        const CliResult save = runCli({"run", file("study.DES"), "rule:0", "--save", "--data-dir", data.path()});
+        EXPECT_EQ(save.status, 1);
+        EXPECT_TRUE(save.err.contains(QStringLiteral("не сохранена: её сейчас сохраняет другая программа")))
+            << save.err.toStdString();
+        EXPECT_TRUE(save.err.contains(QStringLiteral("процесс %1").arg(::getpid()))) << save.err.toStdString();
+        QStringList withLock = before.keys() + QStringList{"study.lock"};
+        withLock.sort();
+        EXPECT_EQ(filesWithBytes(folder.path()).keys(), withLock);
+        for (const QString& name : before.keys())
+            EXPECT_EQ(readBytes(file(name)), before.value(name)) << name.toStdString();
+    }
+    // With no save running, the temporary file is a killed save's: it goes.
+    ASSERT_EQ(runCli({"run", file("study.DES"), "--data-dir", data.path()}).status, 0);
+    EXPECT_FALSE(QFile::exists(temporary));
+}
+
+TEST_F(ConfigurationCliTest, RunSaysInRussianWhyASaveFailedAndChangesNothing)
+{
+    ASSERT_EQ(runCli({"run", file("study.DES"), "--save", "--data-dir", data.path()}).status, 0);
+    const struct {
+        const char* what;
+        std::function<void()> arrange;
+        QString reason;
+        std::function<void()> undo;
+    } cases[] = {
+        {"a folder in a file's place",
+            [&] {
+                QFile::remove(file("study.c4b"));
+                QDir(folder.path()).mkdir("study.c4b");
+            },
+            QStringLiteral("Не удалось записать файл \"%1\": это каталог").arg(file("study.c4b")),
+            [&] { QDir(folder.path()).rmdir("study.c4b"); }},
+        {"a read-only file", [&] { QFile::setPermissions(file("study.x1"), QFileDevice::ReadOwner); },
+            QStringLiteral("Не удалось записать файл \"%1\": файл только для чтения").arg(file("study.x1")),
+            [&] { QFile::setPermissions(file("study.x1"), QFileDevice::ReadOwner | QFileDevice::WriteOwner); }},
+    };
+    for (const auto& c : cases) {
+        c.arrange();
+        const QMap<QString, QByteArray> before = filesWithBytes(folder.path());
+        const CliResult save = runCli({"run", file("study.DES"), "rule:0", "--save", "--data-dir", data.path()});
+        EXPECT_EQ(save.status, 1) << c.what;
+        // The open may have named the file first; the save's message ends the output.
+        EXPECT_TRUE(save.err.endsWith(QStringLiteral("verola-cli: Конфигурация \"%1\" не сохранена.\n%2\n"
+                                                     "Прежние файлы конфигурации не изменены.\n")
+                                          .arg(file("study.DES"), c.reason)))
+            << c.what << ": " << save.err.toStdString();
+        EXPECT_EQ(filesWithBytes(folder.path()), before) << c.what;
+        c.undo();
+    }
+}
+
+TEST_F(ConfigurationCliTest, RunNamesAReadOnlyFileSystemAsSuch)
+{
+    if (QProcess::execute(QStringLiteral("unshare"), {"-m", "true"}) != 0)
+        GTEST_SKIP() << "no mount namespace for a read-only file system here";
+    ASSERT_EQ(runCli({"run", file("study.DES"), "--save", "--data-dir", data.path()}).status, 0);
+    // The set copied into a file system of this process alone, mounted read-only.
+    TempFolder mount;
+    const QString script = QStringLiteral(
+        "mount -t tmpfs tmpfs \"$1\" && cp -a \"$2\"/. \"$1\"/ && mount -o remount,ro \"$1\" && "
+        "exec \"$3\" run \"$1/study.DES\" rule:0 --save --data-dir \"$4\"");
+    QProcess run;
+    run.start(QStringLiteral("unshare"), {"-m", "sh", "-c", script, "sh", mount.path(), folder.path(),
+                                             QStringLiteral(VEROLA_PROGRAM_DIR "/verola-cli"), data.path()});
+    ASSERT_TRUE(run.waitForFinished(60000));
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    EXPECT_EQ(run.exitCode(), 1) << err.toStdString();
+    EXPECT_EQ(err, QStringLiteral("verola-cli: Конфигурация \"%1/study.DES\" не сохранена: в каталог \"%1\" "
+                                  "нельзя записать файлы: файловая система только для чтения\n")
+                       .arg(mount.path()));
 }

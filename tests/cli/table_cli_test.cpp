@@ -146,4 +146,5 @@ TEST(TableCli, UnreadableTableFileIsReported)
     const CliResult result = runCli({"dump", folder.file("s.DES"), "--block", "0", "--table", "rule"});
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.err.contains(QStringLiteral("короче таблицы"))) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(folder.file("s.d0"))) << result.err.toStdString();
 }

@@ -146,6 +146,30 @@ CliResult runCli(const QStringList& arguments, const QString& systemDir)
     return result;
 }
 
+LockHolderProcess::LockHolderProcess(const QString& lockPath)
+{
+    m_process.start(QStringLiteral(VEROLA_LOCKHOLDER), {lockPath});
+    QByteArray said;
+    while (!said.contains('\n') && m_process.waitForReadyRead(30000))
+        said += m_process.readAllStandardOutput();
+    m_holds = said.startsWith("locked");
+}
+
+LockHolderProcess::~LockHolderProcess()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(30000))
+        kill();
+}
+
+void LockHolderProcess::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(30000);
+}
+
 QMap<QString, QByteArray> filesWithBytes(const QString& folder)
 {
     QMap<QString, QByteArray> files;

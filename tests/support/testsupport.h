@@ -5,6 +5,7 @@
 #include "core/tables/ttab.h"
 
 #include <QMap>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
@@ -101,6 +102,23 @@ struct CliResult {
     QString err;
 };
 CliResult runCli(const QStringList& arguments, const QString& systemDir = QString());
+
+// Another process holding a FileLock (the helper verola_test_lockholder): it holds the lock
+// from the constructor on, until it is killed or the object goes away.
+class LockHolderProcess {
+public:
+    explicit LockHolderProcess(const QString& lockPath);
+    ~LockHolderProcess();
+    // False when the helper could not take the lock.
+    bool holds() const { return m_holds; }
+    qint64 pid() const { return m_process.processId(); }
+    // Kills the process at once, as a crash would: it never lets go of the lock itself.
+    void kill();
+
+private:
+    QProcess m_process;
+    bool m_holds = false;
+};
 
 // One field of a dBase table a test writes with the engine; size as TFieldDefs::Add takes it
 // (the width of a character field, the decimals of a number).

@@ -5,11 +5,16 @@
 #include "core/models/pluginbridge.h"
 #include "core/platform/atomicfile.h"
 #include "core/platform/errors.h"
+#include "core/platform/filelock.h"
+#include "core/platform/systemerrors.h"
 #include "core/platform/textfile.h"
 #include "core/tables/lineutils.h"
 #include "core/tables/tablefile.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <chrono>
+#include <vector>
 
 namespace verola {
 
@@ -20,9 +25,8 @@ ConfigLocation currentLocation(const ProcessState& state)
     return ConfigLocation{state.ConfigDirectory, state.ConfigName};
 }
 
-void setLocationFromPath(ProcessState& state, const QString& path)
+void setLocation(ProcessState& state, const ConfigLocation& location)
 {
-    const ConfigLocation location = ConfigLocation::fromPath(path);
     state.ConfigDirectory = location.directory;
     state.ConfigName = location.name;
 }
@@ -31,7 +35,57 @@ void setLocationFromPath(ProcessState& state, const QString& path)
 void requireName(const ConfigLocation& location)
 {
     if (location.name.isEmpty())
-        throw EInOutError(QStringLiteral("Cannot save a configuration without a name: save it under a name first"));
+        throw EInOutError(QStringLiteral("Конфигурация без имени не сохраняется в каталог \"%1\": "
+                                         "сохраните её под именем командой \"Сохранить как\"")
+                              .arg(location.directory));
+}
+
+QString descriptionPath(const ConfigLocation& location)
+{
+    return location.filePath(QStringLiteral(".DES"));
+}
+
+// Why a file cannot be read, for a message.
+QString unreadableReason(const QString& path)
+{
+    const QString reason = readFailureReason(path);
+    return reason.isEmpty() ? QStringLiteral("ошибка чтения") : reason;
+}
+
+// How long a save waits for another program's save of the same set to end.
+constexpr std::chrono::milliseconds kSaveLockWait{2000};
+
+// A save holds the set's lock from its first file to its last rename. Throws when another
+// program saves the same set, naming that program.
+void lockForSaving(FileLock& lock, const ConfigLocation& location)
+{
+    switch (lock.tryLock(kSaveLockWait)) {
+    case FileLock::Result::Locked:
+        return;
+    case FileLock::Result::HeldByOther: {
+        const QString holder = lock.holderText();
+        throw EInOutError(
+            QStringLiteral("Конфигурация \"%1\" не сохранена: её сейчас сохраняет другая программа (%2). "
+                           "Повторите сохранение, когда та закончит; если её уже нет, удалите файл \"%3\".")
+                .arg(descriptionPath(location), holder.isEmpty() ? QStringLiteral("какая, неизвестно") : holder,
+                    lock.path()));
+    }
+    case FileLock::Result::Unavailable:
+        break;
+    }
+    throw EInOutError(QStringLiteral("Конфигурация \"%1\" не сохранена: в каталог \"%2\" нельзя записать файлы: %3")
+                          .arg(descriptionPath(location), location.directory, lock.unavailableReason()));
+}
+
+// Temporary files a killed save left are removed; those of a save running in another program
+// are not: that save holds the set's lock.
+void removeStaleTemporariesUnlessSaving(const ConfigLocation& location)
+{
+    if (location.name.isEmpty())
+        return;
+    FileLock lock(fileSetLockPath(location));
+    if (lock.tryLock() == FileLock::Result::Locked)
+        removeStaleTemporaries(location);
 }
 
 const QString kMapListExtension = QStringLiteral(".map");
@@ -53,13 +107,56 @@ void showProgress(Feedback& feedback, const QString& caption, int maximum)
     feedback.processEvents();
 }
 
-void readBlockLists(TCompPanel& block, const ConfigLocation& location, QHash<QString, TextEncoding>& encodings)
+// The files an open could not read completely (kept in the workspace), each with why.
+struct UnreadFiles {
+    QStringList& paths;
+    QStringList reasons;
+
+    void add(const QString& path, const QString& reason)
+    {
+        if (paths.contains(path))
+            return;
+        paths.append(path);
+        reasons.append(reason);
+    }
+};
+
+// Reads the block's list files, each ".o" list once for the three tables that share it. A missing
+// file gives the whole-set list and nothing is written. A file that cannot be read is named in
+// unread and its list is the whole-set list too; false then. The encoding each file was read in
+// goes to encodings.
+bool readBlockLists(TCompPanel& block, const ConfigLocation& location, UnreadFiles& unread,
+    QHash<QString, TextEncoding>& encodings)
 {
-    for (int a = 0; a < kAxisCount; ++a)
-        for (TableKind kind : kFileSetOrder)
-            encodings.insert(listFileExtension(kind, block.number(), a),
-                readListFromFileSet(block.tableOfKind(static_cast<int>(kind)).FLists[a], location, block.number(), kind,
-                    a, true));
+    const int n = block.number();
+    bool complete = true;
+    const auto read = [&](TableKind fileKind, TableKind codeKind, int a) {
+        const QString extension = listFileExtension(fileKind, n, a);
+        const QString path = location.filePath(extension);
+        try {
+            TextFileContents contents = readListFile(location.checkedFilePath(extension), replacementListCode(codeKind));
+            encodings.insert(extension, contents.encoding);
+            return contents.lines;
+        } catch (const EInOutError& error) {
+            unread.add(path, error.message());
+            complete = false;
+            QStringList whole;
+            AddWholeSet(whole, replacementListCode(codeKind));
+            return whole;
+        }
+    };
+    for (int a = 0; a < kAxisCount; ++a) {
+        // The summary tables' code: the one a missing shared list gets.
+        const QStringList shared = read(TableKind::Block, TableKind::Extr, a);
+        QStringList summary = shared;
+        dropReferenceLine(summary);
+        block.Extr->Table().FLists[a] = summary;
+        block.Est->Table().FLists[a] = summary;
+        block.Rule->Table().FLists[a] = read(TableKind::Rule, TableKind::Rule, a);
+        block.Calc->Table().FLists[a] = read(TableKind::Calc, TableKind::Calc, a);
+        block.BlockTable().FLists[a] = shared;
+    }
+    return complete;
 }
 
 void indexBlock(TCompPanel& block)
@@ -109,19 +206,7 @@ void fitCellsToLists(TTab& table)
     }
 }
 
-// The table files an open could not read completely (kept in the workspace), each with why.
-struct UnreadTableFiles {
-    QStringList& paths;
-    QStringList reasons;
-
-    void add(const QString& path, const QString& reason)
-    {
-        paths.append(path);
-        reasons.append(reason);
-    }
-};
-
-void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback& feedback, UnreadTableFiles& unread)
+void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback& feedback, UnreadFiles& unread)
 {
     forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
         const QString path = location.filePath(extension);
@@ -138,75 +223,110 @@ void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback
     });
 }
 
-// A block whose indexes could not be built loads none of its table files.
-void noteTablesNotLoaded(TCompPanel& block, const ConfigLocation& location, const EPlatformError& error,
-    UnreadTableFiles& unread)
+// A block whose indexes or lists could not be built loads none of its table files.
+void noteTablesNotLoaded(TCompPanel& block, const ConfigLocation& location, const QString& why, UnreadFiles& unread)
 {
     for (TableKind kind : kFileSetOrder) {
         const QString path = location.filePath(tableFileExtension(kind, block.number()));
         if (QFileInfo::exists(path) || QFileInfo::exists(path + u'_'))
-            unread.add(path, QStringLiteral("Not read \"%1\": %2").arg(path, error.message()));
+            unread.add(path, QStringLiteral("Файл \"%1\" не прочитан: %2").arg(path, why));
     }
 }
 
-void reportUnreadTableFiles(Feedback& feedback, const UnreadTableFiles& unread)
+// The tables of a block whose table files are not read get missing cells of their lists' shape:
+// the cells they held belong to the configuration open before.
+void clearBlockCells(TCompPanel& block)
+{
+    for (TableKind kind : kFileSetOrder) {
+        TTab& table = block.tableOfKind(static_cast<int>(kind));
+        try {
+            table.Dimension(table.positionCounts());
+        } catch (const EPlatformError&) {
+            // Lists beyond the table's limits: the table stays as it was.
+        }
+    }
+}
+
+// An unreadable map list is kept like the other files; a missing one empties the list.
+void readMapList(TWorkspace& workspace, const ConfigLocation& location, UnreadFiles& unread)
+{
+    ProcessState& state = workspace.state();
+    const QString path = location.filePath(kMapListExtension);
+    state.MapList.clear();
+    try {
+        const QString checked = location.checkedFilePath(kMapListExtension);
+        if (!QFileInfo::exists(checked))
+            return;
+        TextFileContents contents = readTextFile(checked);
+        state.MapList = std::move(contents.lines);
+        workspace.textEncodings.insert(kMapListExtension, contents.encoding);
+    } catch (const EInOutError& error) {
+        unread.add(path, QStringLiteral("Не удалось прочитать список объектов карты: %1").arg(error.message()));
+    }
+}
+
+void reportUnreadFiles(Feedback& feedback, const UnreadFiles& unread)
 {
     if (unread.paths.isEmpty())
         return;
-    feedback.message(QStringLiteral("Не удалось полностью прочитать файлы таблиц:\n%1\n"
+    feedback.message(QStringLiteral("Не удалось полностью прочитать файлы конфигурации:\n%1\n"
                                     "При сохранении прежние файлы останутся рядом с окончанием \".bak\".")
                          .arg(unread.reasons.join(u'\n')));
 }
 
-// Keeps a table file that could not be read beside the file about to replace it.
-void keepUnreadFile(TWorkspace& workspace, const QString& path)
-{
-    if (!workspace.unreadTableFiles.contains(path) || !QFileInfo(path).isFile())
-        return; // a FIFO or a device holds nothing to keep
-    copyFileAtomically(path, backupFilePath(path));
-    workspace.unreadTableFiles.removeAll(path);
-}
+// Files of the set the open could not read are kept beside their new versions as "NAME.bak".
+struct UnreadFileKeeper {
+    const QStringList& unread;
+    SyncBatch& batch;
+    QStringList kept;
+
+    void keepIfUnread(const QString& path)
+    {
+        if (!unread.contains(path) || !QFileInfo(path).isFile())
+            return; // a FIFO or a device holds nothing to keep
+        batch.keepPreviousAs(path, backupFilePath(path));
+        kept.append(path);
+    }
+};
 
 // Writes a text file of the set in the encoding its contents were read in.
-void saveTextFile(TWorkspace& workspace, const ConfigLocation& location, const QString& extension,
-    const QStringList& lines)
+void saveTextFile(const TWorkspace& workspace, const QString& path, const QString& extension, const QStringList& lines)
 {
-    writeTextLines(location.checkedFilePath(extension), lines,
-        workspace.textEncodings.value(extension, TextEncoding::Cp1251));
+    writeTextLines(path, lines, workspace.textEncodings.value(extension, TextEncoding::Cp1251));
 }
 
-// The map list of the set, with the encoding it was read in.
-void readMapList(TWorkspace& workspace, const QString& path)
+void saveBlockFiles(TWorkspace& workspace, TCompPanel& block, const ConfigLocation& location, Feedback& feedback,
+    UnreadFileKeeper& keeper)
 {
-    TextFileContents contents = readTextFile(path);
-    workspace.state().MapList = std::move(contents.lines);
-    workspace.textEncodings.insert(kMapListExtension, contents.encoding);
+    forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
+        const QString path = location.checkedFilePath(extension);
+        keeper.keepIfUnread(path);
+        SaveToFile(table, path);
+    });
+    const int n = block.number();
+    const auto writeList = [&](TableKind kind, int a, const QStringList& list) {
+        const QString extension = listFileExtension(kind, n, a);
+        const QString path = location.checkedFilePath(extension);
+        keeper.keepIfUnread(path);
+        saveTextFile(workspace, path, extension, list);
+    };
+    for (int a = 0; a < kAxisCount; ++a) {
+        writeList(TableKind::Block, a, block.BlockTable().FLists[a]);
+        writeList(TableKind::Rule, a, block.Rule->Table().FLists[a]);
+        writeList(TableKind::Calc, a, block.Calc->Table().FLists[a]);
+    }
 }
 
+// The description with the encoding it was read in; one empty line when it cannot be read.
 TextFileContents descriptionFile(const QString& directory, const QString& name)
 {
     try {
-        TextFileContents contents = readTextFile(ConfigLocation{directory, name}.filePath(QStringLiteral(".DES")));
+        TextFileContents contents = readTextFile(descriptionPath(ConfigLocation{directory, name}));
         if (contents.lines.isEmpty())
             contents.lines = QStringList{QString()};
         return contents;
     } catch (const EInOutError&) {
         return {QStringList{QString()}, TextEncoding::Cp1251};
-    }
-}
-
-void saveBlockFiles(TWorkspace& workspace, TCompPanel& block, const ConfigLocation& location, Feedback& feedback)
-{
-    forEachTableFile(block, feedback, [&](TTab& table, const QString& extension) {
-        const QString path = location.checkedFilePath(extension);
-        keepUnreadFile(workspace, path);
-        SaveToFile(table, path);
-    });
-    const int n = block.number();
-    for (int a = 0; a < kAxisCount; ++a) {
-        saveTextFile(workspace, location, listFileExtension(TableKind::Block, n, a), block.BlockTable().FLists[a]);
-        saveTextFile(workspace, location, listFileExtension(TableKind::Rule, n, a), block.Rule->Table().FLists[a]);
-        saveTextFile(workspace, location, listFileExtension(TableKind::Calc, n, a), block.Calc->Table().FLists[a]);
     }
 }
 
@@ -220,10 +340,12 @@ QStringList readDescription(const QString& directory, const QString& name)
 bool OpenConfiguration(TWorkspace& workspace, const QString& path)
 {
     ProcessState& state = workspace.state();
-    setLocationFromPath(state, path);
-    const QStringList description = readDescription(state.ConfigDirectory, state.ConfigName);
+    const ConfigLocation chosen = ConfigLocation::fromPath(path);
+    const QStringList description = readDescription(chosen.directory, chosen.name);
+    // Refused, the configuration still open keeps its name and folder: a save writes its files.
     if (!state.ui().confirmDescription(description))
         return false;
+    setLocation(state, chosen);
     bool read = true;
     try {
         if (state.plugins)
@@ -243,16 +365,18 @@ void ReadFileSet(TWorkspace& workspace)
     ProcessState& state = workspace.state();
     Feedback& feedback = state.ui();
     const ConfigLocation location = currentLocation(state);
-    removeStaleTemporaries(location);
-    workspace.unreadTableFiles.clear();
+    removeStaleTemporariesUnlessSaving(location);
+    workspace.unreadFiles.clear();
     workspace.textEncodings.clear();
-    UnreadTableFiles unread{workspace.unreadTableFiles, {}};
+    UnreadFiles unread{workspace.unreadFiles, {}};
+    std::vector<TCompPanel*> listsNotRead;
     {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Чтение файлов координат"), 5);
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
             feedback.progressStep();
-            readBlockLists(*block, location, workspace.textEncodings);
+            if (!readBlockLists(*block, location, unread, workspace.textEncodings))
+                listsNotRead.push_back(block);
         }
         showProgress(feedback, QStringLiteral("Чтение файлов данных"), 20);
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
@@ -260,79 +384,119 @@ void ReadFileSet(TWorkspace& workspace)
                 indexBlock(*block);
             } catch (const EPlatformError& error) {
                 // The rest of this block is abandoned; the next block is read.
-                noteTablesNotLoaded(*block, location, error, unread);
+                noteTablesNotLoaded(*block, location, error.message(), unread);
+                continue;
+            }
+            if (std::find(listsNotRead.begin(), listsNotRead.end(), block) != listsNotRead.end()) {
+                // Cells read against a list put in place of the unreadable one would land on wrong positions.
+                noteTablesNotLoaded(*block, location, QStringLiteral("не прочитаны файлы координат блока"), unread);
+                clearBlockCells(*block);
                 continue;
             }
             loadBlockTables(*block, location, feedback, unread);
         }
         mapModelInputsUpstream(workspace);
     }
-    reportUnreadTableFiles(feedback, unread);
-    try {
-        readMapList(workspace, location.checkedFilePath(kMapListExtension));
-    } catch (const EInOutError&) {
-        state.MapList.clear();
-    }
+    readMapList(workspace, location, unread);
+    reportUnreadFiles(feedback, unread);
 }
 
 namespace {
 
-void writeFileSet(TWorkspace& workspace, const ConfigLocation& location)
+// The map list a save writes: "Default.map" of the data directory when the list is empty, read
+// before anything is written, with the encoding it is to be written in.
+TextFileContents mapListToSave(TWorkspace& workspace)
 {
-    ProcessState& state = workspace.state();
-    Feedback& feedback = state.ui();
+    const ProcessState& state = workspace.state();
+    if (!state.MapList.isEmpty())
+        return {state.MapList, workspace.textEncodings.value(kMapListExtension, TextEncoding::Cp1251)};
+    const QString path = state.DataDirectory + QStringLiteral("/Default.map");
+    try {
+        return readTextFile(path);
+    } catch (const EInOutError&) {
+        throw EInOutError(QStringLiteral("Не удалось прочитать список объектов карты по умолчанию \"%1\": %2")
+                              .arg(path, unreadableReason(path)));
+    }
+}
+
+void writeFileSet(TWorkspace& workspace, const ConfigLocation& location, const TextFileContents& mapList,
+    UnreadFileKeeper& keeper)
+{
+    Feedback& feedback = workspace.state().ui();
     {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Сохранение файлов координат и данных"), 20);
         for (TCompPanel* block : workspace.blocksInComponentOrder())
-            saveBlockFiles(workspace, *block, location, feedback);
+            saveBlockFiles(workspace, *block, location, feedback, keeper);
     }
-    if (state.MapList.isEmpty())
-        readMapList(workspace, state.DataDirectory + QStringLiteral("/Default.map"));
-    saveTextFile(workspace, location, kMapListExtension, state.MapList);
+    const QString mapPath = location.checkedFilePath(kMapListExtension);
+    keeper.keepIfUnread(mapPath);
+    writeTextLines(mapPath, mapList.lines, mapList.encoding);
+}
+
+// Writes every file of the set (and the description when one is given) beside the old one,
+// then puts them all in place at once: a failure leaves every old file as it was.
+void saveWholeSet(TWorkspace& workspace, const ConfigLocation& location, const TextFileContents* description)
+{
+    requireName(location);
+    FileLock lock(fileSetLockPath(location));
+    lockForSaving(lock, location);
+    removeStaleTemporaries(location);
+    ProcessState& state = workspace.state();
+    // Every file reaches the disk before its rename, all of them with one wait for the device.
+    SyncBatch batch;
+    UnreadFileKeeper keeper{workspace.unreadFiles, batch, {}};
+    try {
+        const TextFileContents mapList = mapListToSave(workspace);
+        if (description)
+            writeTextLines(descriptionPath(location), description->lines, description->encoding);
+        writeFileSet(workspace, location, mapList, keeper);
+        batch.finish();
+        state.MapList = mapList.lines;
+        workspace.textEncodings.insert(kMapListExtension, mapList.encoding);
+    } catch (const EPlatformError& error) {
+        throw EInOutError(QStringLiteral("Конфигурация \"%1\" не сохранена.\n%2\n%3")
+                              .arg(descriptionPath(location), error.message(),
+                                  batch.partlyPlaced() ? QStringLiteral("Часть её файлов уже заменена новыми.")
+                                                       : QStringLiteral("Прежние файлы конфигурации не изменены.")));
+    }
+    for (const QString& path : keeper.kept)
+        workspace.unreadFiles.removeAll(path);
+    // This makes the renames themselves last.
+    syncFolder(location.directory);
 }
 
 } // namespace
 
 void SaveFileSet(TWorkspace& workspace)
 {
-    const ConfigLocation location = currentLocation(workspace.state());
-    requireName(location);
-    removeStaleTemporaries(location);
-    // Every file reaches the disk before its rename, all of them with one wait for the device;
-    // when a file fails, those written before it are still put in place.
-    SyncBatch batch;
-    try {
-        writeFileSet(workspace, location);
-    } catch (...) {
-        try {
-            batch.finish();
-        } catch (const EPlatformError&) {
-            // the first failure is the one to report
-        }
-        throw;
-    }
-    batch.finish();
-    // This makes the renames themselves last.
-    syncFolder(location.directory);
+    saveWholeSet(workspace, currentLocation(workspace.state()), nullptr);
 }
 
 void SaveConfigurationAs(TWorkspace& workspace, const QString& path)
 {
     ProcessState& state = workspace.state();
     const ConfigLocation previous = currentLocation(state);
+    const QString previousCaption = workspace.caption;
     const ConfigLocation chosen = ConfigLocation::fromPath(path);
     requireName(chosen);
-    setLocationFromPath(state, path);
-    // A new name starts from the description of the configuration being saved.
-    const QString descriptionPath = chosen.filePath(QStringLiteral(".DES"));
-    const ConfigLocation source = QFileInfo::exists(descriptionPath) ? chosen : previous;
-    const TextFileContents sourceDescription = descriptionFile(source.directory, source.name);
-    const QStringList description = state.ui().editDescription(sourceDescription.lines);
-    writeTextLines(descriptionPath, description, sourceDescription.encoding);
-    workspace.caption = QStringLiteral("Система обработки информации \"Верола\" (выборка: %1)").arg(state.ConfigName);
+    setLocation(state, chosen);
+    try {
+        // A new name starts from the description of the configuration being saved.
+        const ConfigLocation source = QFileInfo::exists(descriptionPath(chosen)) ? chosen : previous;
+        const TextFileContents sourceDescription = descriptionFile(source.directory, source.name);
+        const TextFileContents description{
+            state.ui().editDescription(sourceDescription.lines), sourceDescription.encoding};
+        workspace.caption
+            = QStringLiteral("Система обработки информации \"Верола\" (выборка: %1)").arg(state.ConfigName);
+        saveWholeSet(workspace, chosen, &description);
+    } catch (...) {
+        // Nothing was saved: the configuration is still the one it was, under its own name.
+        setLocation(state, previous);
+        workspace.caption = previousCaption;
+        throw;
+    }
     workspace.announceReloaded();
-    SaveFileSet(workspace);
 }
 
 } // namespace verola

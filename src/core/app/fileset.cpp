@@ -71,22 +71,27 @@ QStringList fileSetExtensions()
     const TableKind tableKinds[] = {TableKind::Extr, TableKind::Est, TableKind::Rule, TableKind::Calc, TableKind::Block};
     const TableKind listKinds[] = {TableKind::Block, TableKind::Rule, TableKind::Calc};
     QStringList extensions{QStringLiteral(".DES"), QStringLiteral(".map")};
-    QStringList backups;
     for (int n = 0; n < kBlockCount; ++n) {
-        for (TableKind kind : tableKinds) {
+        for (TableKind kind : tableKinds)
             extensions.append(tableFileExtension(kind, n));
-            backups.append(backupFilePath(tableFileExtension(kind, n)));
-        }
         for (int a = 0; a < kAxisCount; ++a)
             for (TableKind kind : listKinds)
                 extensions.append(listFileExtension(kind, n, a));
     }
+    QStringList backups;
+    for (qsizetype i = 1; i < extensions.size(); ++i)
+        backups.append(backupFilePath(extensions.at(i)));
     return extensions + backups;
 }
 
-QString backupFilePath(const QString& tableFilePath)
+QString backupFilePath(const QString& filePath)
 {
-    return tableFilePath + QStringLiteral(".bak");
+    return filePath + QStringLiteral(".bak");
+}
+
+QString fileSetLockPath(const ConfigLocation& location)
+{
+    return location.filePath(QStringLiteral(".lock"));
 }
 
 QStringList removeStaleTemporaries(const ConfigLocation& location)
@@ -128,33 +133,36 @@ bool endsWithReferenceLine(const QStringList& list)
     return !list.isEmpty() && LineName(list.last()) == referenceLineName();
 }
 
-TextEncoding readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind,
-    int axis, bool writeBack)
+TextFileContents readListFile(const QString& path, const QString& replacementCode)
 {
-    const QString path = location.checkedFilePath(listFileExtension(kind, block, axis));
-    refuseIrregularFile(path);
-    list.clear();
-    TextEncoding encoding = TextEncoding::Cp1251;
-    try {
-        TextFileContents contents = readTextFile(path);
-        list = std::move(contents.lines);
-        encoding = contents.encoding;
-    } catch (const EInOutError&) {
-        AddWholeSet(list, replacementListCode(kind));
-        if (writeBack)
-            writeTextLines(path, list);
-        return TextEncoding::Cp1251;
+    if (!QFileInfo::exists(path)) {
+        TextFileContents whole;
+        AddWholeSet(whole.lines, replacementCode);
+        return whole;
     }
-    const bool summary = kind == TableKind::Extr || kind == TableKind::Est;
-    if (summary && endsWithReferenceLine(list))
+    return readTextFile(path);
+}
+
+void dropReferenceLine(QStringList& list)
+{
+    if (endsWithReferenceLine(list))
         list.removeLast();
-    return encoding;
+}
+
+TextEncoding readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind, int axis)
+{
+    TextFileContents contents
+        = readListFile(location.checkedFilePath(listFileExtension(kind, block, axis)), replacementListCode(kind));
+    list = std::move(contents.lines);
+    if (kind == TableKind::Extr || kind == TableKind::Est)
+        dropReferenceLine(list);
+    return contents.encoding;
 }
 
 void readTableFromFileSet(TTab& table, const ConfigLocation& location, int block, TableKind kind)
 {
     for (int axis = 0; axis < kAxisCount; ++axis) {
-        readListFromFileSet(table.FLists[axis], location, block, kind, axis, false);
+        readListFromFileSet(table.FLists[axis], location, block, kind, axis);
         table.BuildIndex(axis);
     }
     if (!LoadFromFile(table, location.checkedTableFilePath(tableFileExtension(kind, block))))

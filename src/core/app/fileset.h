@@ -34,12 +34,15 @@ QString tableFileExtension(TableKind kind, int block);
 // ".o1a", ".d00", ".c4b": the coordinate list of axis a of a table of block n.
 QString listFileExtension(TableKind kind, int block, int axis);
 // The extensions of every file of a set: ".DES", ".map", the lists and the table files
-// (207), then the backups ".x1.bak" … kept of table files that could not be read (25).
+// (207), then the backups ".map.bak", ".x1.bak" … kept of files that could not be read (206).
 QStringList fileSetExtensions();
-// The backup kept of a table file that could not be read when it is saved over: "study.x1.bak".
-QString backupFilePath(const QString& tableFilePath);
+// The backup kept of a file of the set that could not be read when it is saved over: "study.x1.bak".
+QString backupFilePath(const QString& filePath);
+// The lock file a save holds for its whole run, beside the ".DES": "study.lock".
+QString fileSetLockPath(const ConfigLocation& location);
 // Removes what a save killed part-way left behind: the temporary files beside the set's own
-// files ("study.x1.~0a1b2c3d"). No other file is touched. Returns the names removed.
+// files ("study.x1.~0a1b2c3d"). No other file is touched. Returns the names removed. Only for
+// a caller that holds the set's lock: the temporary files of a running save look the same.
 QStringList removeStaleTemporaries(const ConfigLocation& location);
 
 // Code of the whole-set list that replaces a list file that cannot be read.
@@ -49,16 +52,23 @@ QString replacementListCode(TableKind kind);
 QString referenceLineName();
 bool endsWithReferenceLine(const QStringList& list);
 
+// The lines of a list file, or the whole-set list with the given code when there is no such
+// file. A file that is there but cannot be read throws EInOutError naming it and why. Nothing
+// is written.
+TextFileContents readListFile(const QString& path, const QString& replacementCode);
+// Drops the "СО" line a list of a summary table (kinds 1 and 3) must not hold.
+void dropReferenceLine(QStringList& list);
+
 // Reads the list of one axis of a table of a file set, leaving out the reference line for kinds 1
-// and 3; returns the encoding it was read in. A file that cannot be read gives the whole-set list
-// (code page 1251), written back to it when writeBack is set. A path that leads out of the
-// directory, and one that is not a regular file (a FIFO, a device, a folder), throw EInOutError.
-TextEncoding readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind, int axis,
-    bool writeBack);
+// and 3; returns the encoding it was read in. A missing file gives the whole-set list (code page
+// 1251); nothing is written. A file that is there but cannot be read, a path that leads out of the
+// directory and one that is not a regular file (a FIFO, a device, a folder) throw EInOutError.
+TextEncoding readListFromFileSet(QStringList& list, const ConfigLocation& location, int block, TableKind kind, int axis);
 
 // Reads one table of a file set without writing anything: its twelve lists (a missing
 // list counts as the whole-set list; the "СО" last line is left out for kinds 1 and 3),
-// the indexes, then the cells when the table file exists.
+// the indexes, then the cells when the table file exists. A list file that cannot be read
+// throws EInOutError.
 void readTableFromFileSet(TTab& table, const ConfigLocation& location, int block, TableKind kind);
 
 } // namespace verola

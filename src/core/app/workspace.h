@@ -48,9 +48,9 @@ public:
 
     // The caption the main window shows.
     QString caption;
-    // The table files of the last open that could not be read completely. Saving over one
-    // first keeps the file as it was beside the new one ("study.x1.bak").
-    QStringList unreadTableFiles;
+    // The files of the set the last open could not read completely (tables, lists, the map
+    // list). Saving over one keeps the file as it was beside the new one ("study.x1.bak").
+    QStringList unreadFiles;
     // The encoding each text file of the configuration held was read in, by the file's extension
     // (".o1a", ".map"): saving, under this name or another, writes each in its own. A file not in
     // it, holding what was made in memory, is written in code page 1251.

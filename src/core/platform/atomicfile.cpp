@@ -2,19 +2,22 @@
 
 #include "core/platform/errors.h"
 #include "core/platform/regularfile.h"
+#include "core/platform/systemerrors.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSet>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -49,6 +52,76 @@ bool syncDescriptor(int descriptor)
 #endif
 }
 
+QString temporaryName(const QString& target)
+{
+    return target + QStringLiteral(".~%1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
+}
+
+[[noreturn]] void fileFailed(const QString& what, const QString& path, const QString& reason)
+{
+    throw EInOutError(QStringLiteral("%1 \"%2\": %3").arg(what, path, reason));
+}
+
+const QString kCannotWrite = QStringLiteral("Не удалось записать файл");
+const QString kCannotReplace = QStringLiteral("Не удалось заменить файл");
+
+#ifndef Q_OS_WIN
+FileIdentity identityOf(const struct stat& status)
+{
+    return FileIdentity{static_cast<quint64>(status.st_dev), static_cast<quint64>(status.st_ino),
+        static_cast<qint64>(status.st_size)};
+}
+#endif
+
+std::optional<FileIdentity> identityOfDescriptor(int descriptor)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(descriptor);
+    return std::nullopt;
+#else
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0)
+        return std::nullopt;
+    return identityOf(status);
+#endif
+}
+
+// The identity of the file a name stands for now; nothing when there is no such file.
+std::optional<FileIdentity> identityOfPath(const QString& path)
+{
+#ifdef Q_OS_WIN
+    const QFileInfo info(path);
+    if (!info.exists())
+        return std::nullopt;
+    return FileIdentity{0, 0, info.size()};
+#else
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return identityOf(status);
+#endif
+}
+
+// A read-only file system is named as such: no file on it can be replaced, whatever its own
+// permissions say.
+void requireReplaceable(const QFileInfo& target, const QString& shownPath)
+{
+    if (target.isDir())
+        fileFailed(kCannotWrite, shownPath, systemErrorReason(EISDIR));
+#ifndef Q_OS_WIN
+    if (::access(QFile::encodeName(target.filePath()).constData(), W_OK) != 0 && errno == EROFS)
+        fileFailed(kCannotWrite, shownPath, systemErrorReason(EROFS));
+#endif
+    if (!target.isWritable() || !target.permissions().testFlag(QFileDevice::WriteOwner))
+        fileFailed(kCannotWrite, shownPath, QStringLiteral("файл только для чтения"));
+}
+
+QString vanishedTemporaryReason(const QString& temporary)
+{
+    return QStringLiteral("его временный файл \"%1\" удалён или заменён другой программой, пока шло сохранение")
+        .arg(temporary);
+}
+
 } // namespace
 
 AtomicFile::AtomicFile(const QString& path) : m_path(path) {}
@@ -64,7 +137,7 @@ AtomicFile::~AtomicFile()
 void AtomicFile::fail(const QString& what, const QString& reason)
 {
     m_temporary.close();
-    throw EInOutError(QStringLiteral("%1 \"%2\": %3").arg(what, m_path, reason));
+    fileFailed(what, m_path, reason);
 }
 
 void AtomicFile::open()
@@ -73,14 +146,14 @@ void AtomicFile::open()
     m_target = m_path;
     const QFileInfo given(m_path);
     const bool replacesFile = !given.isSymLink() && given.exists();
-    if (replacesFile && (!given.isWritable() || !given.permissions().testFlag(QFileDevice::WriteOwner)))
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": the file is read-only").arg(m_path));
-    const QString suffix = QStringLiteral(".~%1").arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
-    m_temporary.setFileName(m_target + suffix);
+    if (replacesFile)
+        requireReplaceable(given, m_path);
+    m_temporary.setFileName(temporaryName(m_target));
+    errno = 0;
     if (!m_temporary.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-        const QString reason = m_temporary.errorString();
+        const QString reason = fileErrorReason(m_temporary.error(), errno);
         m_temporary.setFileName(QString()); // nothing of ours to remove
-        fail(QStringLiteral("Cannot create file"), reason);
+        fail(kCannotWrite, reason);
     }
     if (replacesFile)
         m_temporary.setPermissions(given.permissions());
@@ -89,9 +162,10 @@ void AtomicFile::open()
 void AtomicFile::write(const char* data, qint64 size)
 {
     while (size > 0) {
+        errno = 0;
         const qint64 written = m_temporary.write(data, size);
         if (written <= 0)
-            fail(QStringLiteral("Cannot write file"), m_temporary.errorString());
+            fail(kCannotWrite, fileErrorReason(m_temporary.error(), errno));
         data += written;
         size -= written;
     }
@@ -99,13 +173,16 @@ void AtomicFile::write(const char* data, qint64 size)
 
 void AtomicFile::commit()
 {
+    errno = 0;
     if (!m_temporary.flush())
-        fail(QStringLiteral("Cannot write file"), m_temporary.errorString());
+        fail(kCannotWrite, fileErrorReason(m_temporary.error(), errno));
     if (SyncBatch* batch = SyncBatch::current()) {
+        const FileIdentity written = identityOfDescriptor(m_temporary.handle()).value_or(FileIdentity{});
+        errno = 0;
         m_temporary.close();
         if (m_temporary.error() != QFileDevice::NoError)
-            fail(QStringLiteral("Cannot write file"), m_temporary.errorString());
-        batch->m_pending.push_back({m_temporary.fileName(), m_target, m_path});
+            fail(kCannotWrite, fileErrorReason(m_temporary.error(), errno));
+        batch->m_pending.push_back({m_temporary.fileName(), m_target, m_path, written});
         m_committed = true; // the batch owns the temporary file now
         return;
     }
@@ -115,15 +192,21 @@ void AtomicFile::commit()
 void AtomicFile::syncAndRename()
 {
     if (!syncDescriptor(m_temporary.handle()))
-        fail(QStringLiteral("Cannot write file"), QString::fromLocal8Bit(std::strerror(errno)));
+        fail(kCannotWrite, systemErrorReason(errno));
     notifySynced(m_temporary.fileName());
+    const std::optional<FileIdentity> written = identityOfDescriptor(m_temporary.handle());
+    errno = 0;
     m_temporary.close();
     if (m_temporary.error() != QFileDevice::NoError)
-        fail(QStringLiteral("Cannot write file"), m_temporary.errorString());
+        fail(kCannotWrite, fileErrorReason(m_temporary.error(), errno));
+    if (written && identityOfPath(m_temporary.fileName()) != written) {
+        m_committed = true; // what is there now is not ours to remove
+        fail(kCannotReplace, vanishedTemporaryReason(m_temporary.fileName()));
+    }
     std::error_code error;
     std::filesystem::rename(nativePath(m_temporary.fileName()), nativePath(m_target), error);
     if (error)
-        fail(QStringLiteral("Cannot replace file"), QString::fromLocal8Bit(error.message().c_str()));
+        fail(kCannotReplace, systemErrorReason(error));
     m_committed = true;
 }
 
@@ -138,39 +221,168 @@ SyncBatch::SyncBatch() : m_outer(current())
     current() = this;
 }
 
+namespace {
+
+// Whether the temporary file is still the one written; where the platform gives no identity, whether it is there.
+bool stillWritten(const QString& temporary, const FileIdentity& written)
+{
+    const std::optional<FileIdentity> now = identityOfPath(temporary);
+    return now && (written.size < 0 || *now == written);
+}
+
+} // namespace
+
 SyncBatch::~SyncBatch()
 {
     current() = m_outer;
     for (const Pending& pending : m_pending)
-        QFile::remove(pending.temporary);
+        if (stillWritten(pending.temporary, pending.written))
+            QFile::remove(pending.temporary);
+}
+
+void SyncBatch::keepPreviousAs(const QString& path, const QString& backupPath)
+{
+    m_backups.push_back({path, backupPath});
 }
 
 namespace {
 
-// Forces the data of the temporary files to the disk: the whole file system at once where the
-// platform can, else file by file. Throws EInOutError naming the file that failed.
-void syncPending(const QString& first, const std::vector<QString>& temporaries)
+// Forces the data of the temporary files to the disk: each file system holding one at once
+// where the platform can, else file by file. No file is created: one that is gone fails.
+// Throws EInOutError naming the file that failed.
+void syncTemporaries(const std::vector<QString>& temporaries, const std::vector<QString>& shown)
 {
 #ifdef Q_OS_LINUX
-    const int descriptor = ::open(QFile::encodeName(first).constData(), O_RDONLY | O_CLOEXEC);
-    if (descriptor >= 0) {
+    QSet<quint64> devicesSynced;
+    bool allSynced = true;
+    for (size_t i = 0; i < temporaries.size() && allSynced; ++i) {
+        const std::optional<FileIdentity> identity = identityOfPath(temporaries[i]);
+        if (!identity) {
+            allSynced = false; // reported below, by name
+            break;
+        }
+        if (devicesSynced.contains(identity->device))
+            continue;
+        const QString folder = QFileInfo(temporaries[i]).absolutePath();
+        const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (descriptor < 0) {
+            allSynced = false;
+            break;
+        }
         const bool synced = ::syncfs(descriptor) == 0;
         const int error = errno;
         ::close(descriptor);
         if (!synced)
-            throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
-                                  .arg(temporaryFileTarget(first), QString::fromLocal8Bit(std::strerror(error))));
+            fileFailed(kCannotWrite, shown[i], systemErrorReason(error));
+        devicesSynced.insert(identity->device);
+    }
+    if (allSynced)
         return;
-    }
-#else
-    Q_UNUSED(first);
 #endif
-    for (const QString& temporary : temporaries) {
-        QFile file(temporary);
-        if (!file.open(QIODevice::ReadWrite) || !syncDescriptor(file.handle()))
-            throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
-                                  .arg(temporaryFileTarget(temporary), file.errorString()));
+    for (size_t i = 0; i < temporaries.size(); ++i) {
+        QFile file(temporaries[i]);
+        errno = 0;
+        if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+            fileFailed(kCannotWrite, shown[i],
+                QFileInfo::exists(temporaries[i]) ? fileErrorReason(file.error(), errno)
+                                                  : vanishedTemporaryReason(temporaries[i]));
+        if (!syncDescriptor(file.handle()))
+            fileFailed(kCannotWrite, shown[i], systemErrorReason(errno));
     }
+}
+
+// One rename of a save: a file under a temporary name takes the place of "to". The file "to"
+// held before is kept under a second name (a hard link) until every rename has succeeded, so
+// that a failure half way can put it back.
+struct PlacementStep {
+    QString from;
+    QString to;
+    QString shownPath;
+    bool existed = false;
+    QString previous; // the link to the file "to" held; empty when there was none or no link could be made
+};
+
+// A second name for a file, made without copying it; empty when the file system has no links.
+QString linkUnderTemporaryName(const QString& path, bool followLink)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    Q_UNUSED(followLink);
+    return QString();
+#else
+    const QByteArray source = QFile::encodeName(path);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QString name = temporaryName(path);
+        if (::linkat(AT_FDCWD, source.constData(), AT_FDCWD, QFile::encodeName(name).constData(),
+                followLink ? AT_SYMLINK_FOLLOW : 0)
+            == 0)
+            return name;
+        if (errno != EEXIST)
+            return QString();
+    }
+    return QString();
+#endif
+}
+
+// A copy of the file under a temporary name, forced to the disk, for a file system without
+// hard links. Throws EInOutError naming the file.
+QString copyUnderTemporaryName(const QString& path, const QString& backupPath)
+{
+    QFile source(path);
+    errno = 0;
+    if (!source.open(QIODevice::ReadOnly))
+        fileFailed(QStringLiteral("Не удалось прочитать файл"), path, fileErrorReason(source.error(), errno));
+    QFile copy(temporaryName(backupPath));
+    errno = 0;
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        fileFailed(kCannotWrite, backupPath, fileErrorReason(copy.error(), errno));
+    constexpr qint64 kChunk = 1 << 20;
+    bool copied = true;
+    while (copied && !source.atEnd()) {
+        const QByteArray chunk = source.read(kChunk);
+        copied = !(chunk.isEmpty() && source.error() != QFileDevice::NoError) && copy.write(chunk) == chunk.size();
+    }
+    copied = copied && copy.flush() && syncDescriptor(copy.handle());
+    const int error = errno;
+    copy.close();
+    if (!copied) {
+        QFile::remove(copy.fileName());
+        fileFailed(kCannotWrite, backupPath, fileErrorReason(copy.error(), error));
+    }
+    notifySynced(copy.fileName());
+    return copy.fileName();
+}
+
+void removeQuietly(const QString& path)
+{
+    if (!path.isEmpty())
+        QFile::remove(path);
+}
+
+bool renameOver(const QString& from, const QString& to, std::error_code& error)
+{
+    std::filesystem::rename(nativePath(from), nativePath(to), error);
+    return !error;
+}
+
+// Undoes the first done steps, last first; false when a file could not be put back.
+bool undoSteps(std::vector<PlacementStep>& steps, size_t done)
+{
+    bool restored = true;
+    for (size_t i = done; i-- > 0;) {
+        PlacementStep& step = steps[i];
+        std::error_code error;
+        if (!step.previous.isEmpty()) {
+            restored = renameOver(step.previous, step.to, error) && restored;
+            if (!error)
+                step.previous.clear();
+        } else if (!step.existed) {
+            restored = QFile::remove(step.to) && restored;
+        } else {
+            restored = false;
+        }
+    }
+    return restored;
 }
 
 } // namespace
@@ -180,22 +392,72 @@ void SyncBatch::finish()
     if (m_pending.empty())
         return;
     std::vector<QString> temporaries;
-    for (const Pending& pending : m_pending)
+    std::vector<QString> shown;
+    for (const Pending& pending : m_pending) {
         temporaries.push_back(pending.temporary);
-    syncPending(temporaries.front(), temporaries);
+        shown.push_back(pending.shownPath);
+    }
+    syncTemporaries(temporaries, shown);
     for (const QString& temporary : temporaries)
         notifySynced(temporary);
-    for (size_t i = 0; i < m_pending.size(); ++i) {
-        std::error_code error;
-        std::filesystem::rename(nativePath(m_pending[i].temporary), nativePath(m_pending[i].target), error);
-        if (error) {
-            const QString shown = m_pending[i].shownPath;
-            m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(i));
-            throw EInOutError(QStringLiteral("Cannot replace file \"%1\": %2")
-                                  .arg(shown, QString::fromLocal8Bit(error.message().c_str())));
-        }
+
+    // Everything that can be checked is checked before the first rename.
+    for (const Pending& pending : m_pending) {
+        if (!stillWritten(pending.temporary, pending.written))
+            fileFailed(kCannotWrite, pending.shownPath, vanishedTemporaryReason(pending.temporary));
+        if (QFileInfo(pending.target).isDir())
+            fileFailed(kCannotReplace, pending.shownPath, systemErrorReason(EISDIR));
     }
-    m_pending.clear();
+    for (const Backup& backup : m_backups)
+        if (QFileInfo(backup.backupPath).isDir())
+            fileFailed(kCannotReplace, backup.backupPath, systemErrorReason(EISDIR));
+
+    std::vector<PlacementStep> steps;
+    // The steps from the first one not done: their files under temporary names go. A file that
+    // could not be put back keeps its second name, the only one left.
+    const auto cleanUp = [&](size_t firstNotDone) {
+        for (size_t i = firstNotDone; i < steps.size(); ++i) {
+            removeQuietly(steps[i].previous);
+            if (identityOfPath(steps[i].from))
+                removeQuietly(steps[i].from);
+        }
+    };
+    try {
+        for (const Pending& pending : m_pending) {
+            for (const Backup& backup : m_backups) {
+                if (backup.path != pending.shownPath || !QFileInfo::exists(backup.path))
+                    continue;
+                QString kept = linkUnderTemporaryName(backup.path, true);
+                if (kept.isEmpty())
+                    kept = copyUnderTemporaryName(backup.path, backup.backupPath);
+                steps.push_back({kept, backup.backupPath, backup.backupPath, false, QString()});
+            }
+            steps.push_back({pending.temporary, pending.target, pending.shownPath, false, QString()});
+        }
+    } catch (...) {
+        cleanUp(0);
+        throw;
+    }
+    m_pending.clear(); // from here on the steps own the temporary files
+    m_backups.clear();
+    for (PlacementStep& step : steps) {
+        step.existed = identityOfPath(step.to).has_value();
+        if (step.existed)
+            step.previous = linkUnderTemporaryName(step.to, false);
+    }
+    for (size_t i = 0; i < steps.size(); ++i) {
+        std::error_code error;
+        if (renameOver(steps[i].from, steps[i].to, error))
+            continue;
+        const bool restored = undoSteps(steps, i);
+        m_partlyPlaced = !restored;
+        cleanUp(i);
+        fileFailed(kCannotReplace, steps[i].shownPath,
+            systemErrorReason(error)
+                + (restored ? QString() : QStringLiteral("; не все прежние файлы удалось вернуть на место")));
+    }
+    for (PlacementStep& step : steps)
+        removeQuietly(step.previous);
 }
 
 void writeFileAtomically(const QString& path, const QByteArray& bytes)
@@ -214,9 +476,10 @@ void copyFileAtomically(const QString& from, const QString& to)
     copy.open();
     constexpr qint64 kChunk = 1 << 20;
     while (!source.atEnd()) {
+        errno = 0;
         const QByteArray chunk = source.read(kChunk);
         if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
-            throw EInOutError(QStringLiteral("Cannot read file \"%1\": %2").arg(from, source.errorString()));
+            fileFailed(QStringLiteral("Не удалось прочитать файл"), from, fileErrorReason(source.error(), errno));
         copy.write(chunk.constData(), chunk.size());
     }
     copy.commit();
@@ -240,8 +503,7 @@ void syncFolder(const QString& folder)
     const int error = errno;
     ::close(descriptor);
     if (!synced && error != EINVAL && error != ENOTSUP)
-        throw EInOutError(QStringLiteral("Cannot write folder \"%1\": %2")
-                              .arg(folder, QString::fromLocal8Bit(std::strerror(error))));
+        fileFailed(QStringLiteral("Не удалось записать каталог"), folder, systemErrorReason(error));
 #endif
     notifySynced(folder);
 }

@@ -9,6 +9,15 @@
 
 namespace verola {
 
+// What a file is on its device: a temporary file still has the identity it had when it was
+// written unless another program removed or replaced it.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // Writes a file under a temporary name beside it ("NAME.~xxxxxxxx") and renames it over the
 // target on commit, so that a failure part-way leaves any earlier file whole. The data is
 // forced to the disk before the rename, so that a power cut cannot bring back a renamed but
@@ -39,9 +48,10 @@ private:
 
 // While a SyncBatch lives on a thread, the AtomicFiles committed there leave their sync and
 // rename to the batch: finish() forces all their data to the disk at once (one sync of the file
-// system where the platform has it) and then renames them in the order they were committed. A
-// save of many files so waits for the device once instead of once a file. Temporary files the
-// batch still holds when it goes away are removed, so the files they would replace stay whole.
+// system where the platform has it) and then puts them in place in the order they were
+// committed, all of them or none. A save of many files so waits for the device once instead of
+// once a file, and a failure leaves every file it would have replaced as it was. Temporary files
+// the batch still holds when it goes away are removed.
 class VEROLA_CORE_EXPORT SyncBatch {
 public:
     SyncBatch();
@@ -49,8 +59,18 @@ public:
     SyncBatch(const SyncBatch&) = delete;
     SyncBatch& operator=(const SyncBatch&) = delete;
 
-    // Throws EInOutError; the files renamed before the failure stay renamed.
+    // When the batch replaces the file at path, the file as it was is kept as backupPath: the
+    // same file under a second name where the file system has hard links (no byte is copied),
+    // else a copy.
+    void keepPreviousAs(const QString& path, const QString& backupPath);
+
+    // Throws EInOutError naming the file that failed and why; then every target is as it was
+    // and no temporary file is left. Before anything is renamed it checks that every temporary
+    // file is still the one written (another program may have removed it) and that no target is
+    // a folder.
     void finish();
+    // After a failed finish(): some renames were done and could not all be undone.
+    bool partlyPlaced() const { return m_partlyPlaced; }
 
 private:
     friend class AtomicFile;
@@ -58,11 +78,18 @@ private:
         QString temporary;
         QString target;
         QString shownPath;
+        FileIdentity written;
+    };
+    struct Backup {
+        QString path;
+        QString backupPath;
     };
     static SyncBatch*& current();
 
     std::vector<Pending> m_pending;
+    std::vector<Backup> m_backups;
     SyncBatch* m_outer;
+    bool m_partlyPlaced = false;
 };
 
 // Replaces the file with the given bytes through an AtomicFile.

@@ -5,6 +5,7 @@
 #include "core/platform/errors.h"
 #include "core/platform/feedback.h"
 #include "core/platform/regularfile.h"
+#include "core/platform/systemerrors.h"
 #include "core/platform/textfile.h"
 #include "core/tables/lineutils.h"
 #include "core/tables/ttab.h"
@@ -16,6 +17,7 @@
 #include <QSysInfo>
 #include <QtEndian>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <shapefil.h>
 #include <vector>

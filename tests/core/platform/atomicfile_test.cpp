@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace verola;
 using namespace verola::test;
@@ -71,11 +73,26 @@ TEST(AtomicFile, FailuresLeaveTheOldFileAndNoTemporaryFile)
         writeFileAtomically(readOnly, "lost?");
         ADD_FAILURE() << "a read-only file was replaced";
     } catch (const EInOutError& error) {
-        EXPECT_TRUE(error.message().contains(readOnly)) << error.message().toStdString();
+        EXPECT_EQ(error.message(),
+            QStringLiteral("Не удалось записать файл \"%1\": файл только для чтения").arg(readOnly));
     }
     EXPECT_EQ(readBytes(readOnly), QByteArray("kept"));
 
-    EXPECT_THROW(writeFileAtomically(folder.file("no folder/table.x1"), "x"), EInOutError);
+    const struct {
+        QString path;
+        const char* message;
+    } failures[] = {
+        {folder.file("no folder/table.x1"), "Не удалось записать файл \"%1\": нет такого файла или каталога"},
+        {folder.path(), "Не удалось записать файл \"%1\": это каталог"},
+    };
+    for (const auto& failure : failures) {
+        try {
+            writeFileAtomically(failure.path, "x");
+            ADD_FAILURE() << failure.path.toStdString();
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.message(), QString::fromUtf8(failure.message).arg(failure.path));
+        }
+    }
 
     const QString abandoned = folder.file("abandoned.x1");
     writeBytes(abandoned, "before");
@@ -213,4 +230,158 @@ TEST(AtomicFile, ABatchPutsItsFilesInPlaceOnlyWhenFinished)
     // Without a batch a file is in place as soon as it is committed.
     writeFileAtomically(folder.file("a.x1"), "at once");
     EXPECT_EQ(readBytes(folder.file("a.x1")), QByteArray("at once"));
+}
+
+namespace {
+
+// The temporary files of the folder: those a batch holds before it finishes.
+QStringList temporariesIn(const TempFolder& folder)
+{
+    QStringList found;
+    for (const QString& name : filesIn(folder))
+        if (!temporaryFileTarget(name).isEmpty())
+            found.append(folder.file(name));
+    return found;
+}
+
+struct stat statusOf(const QString& path)
+{
+    struct stat status {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0) << path.toStdString();
+    return status;
+}
+
+} // namespace
+
+TEST(AtomicFile, ABatchRenamesNothingItDidNotWriteWhole)
+{
+    // Another program removed a temporary file (taking it for a killed save's), or put another
+    // file in its place: no empty or foreign file takes the place of the real one.
+    const struct {
+        const char* what;
+        bool replace;
+    } cases[] = {{"removed", false}, {"replaced", true}};
+    for (const auto& c : cases) {
+        TempFolder folder;
+        writeBytes(folder.file("a.x1"), "old a");
+        writeBytes(folder.file("b.x1"), "old b");
+        SyncBatch batch;
+        writeFileAtomically(folder.file("a.x1"), "new a");
+        writeFileAtomically(folder.file("b.x1"), "new b");
+        const QStringList temporaries = temporariesIn(folder);
+        ASSERT_EQ(temporaries.size(), 2);
+        const QString victim = temporaries.first();
+        ASSERT_TRUE(QFile::remove(victim));
+        if (c.replace)
+            writeBytes(victim, "other's");
+        try {
+            batch.finish();
+            ADD_FAILURE() << c.what << ": the batch was put in place";
+        } catch (const EInOutError& error) {
+            EXPECT_TRUE(error.message().startsWith(QStringLiteral("Не удалось записать файл \"%1\"")
+                                                       .arg(temporaryFileTarget(victim))))
+                << error.message().toStdString();
+            EXPECT_TRUE(error.message().contains(QStringLiteral("удалён или заменён другой программой")))
+                << error.message().toStdString();
+        }
+        EXPECT_EQ(readBytes(folder.file("a.x1")), QByteArray("old a")) << c.what;
+        EXPECT_EQ(readBytes(folder.file("b.x1")), QByteArray("old b")) << c.what;
+        EXPECT_EQ(QFile::exists(victim), c.replace) << c.what << ": what is there is not the batch's to remove";
+    }
+}
+
+TEST(AtomicFile, ABatchWithATargetThatCannotBeReplacedRenamesNothing)
+{
+    TempFolder folder;
+    writeBytes(folder.file("a.x1"), "old a");
+    // A folder that is there already fails the write; one that comes while the batch is written
+    // fails the batch before anything is renamed.
+    ASSERT_TRUE(QDir(folder.path()).mkdir("early.x1"));
+    EXPECT_THROW(writeFileAtomically(folder.file("early.x1"), "x"), EInOutError);
+    {
+        SyncBatch batch;
+        writeFileAtomically(folder.file("a.x1"), "new a");
+        writeFileAtomically(folder.file("b.x1"), "new b");
+        writeFileAtomically(folder.file("c.x1"), "new c");
+        ASSERT_TRUE(QDir(folder.path()).mkdir("c.x1"));
+        try {
+            batch.finish();
+            ADD_FAILURE() << "a folder was replaced";
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.message(),
+                QStringLiteral("Не удалось заменить файл \"%1\": это каталог").arg(folder.file("c.x1")));
+        }
+    }
+    EXPECT_EQ(readBytes(folder.file("a.x1")), QByteArray("old a"));
+    EXPECT_EQ(filesIn(folder), QStringList{"a.x1"});
+    EXPECT_TRUE(QFileInfo(folder.file("c.x1")).isDir());
+}
+
+TEST(AtomicFile, ARenameThatFailsHalfWayPutsTheEarlierFilesBack)
+{
+    // A file made immutable once the batch is written refuses its rename even to root, which no
+    // check beforehand can see.
+    TempFolder folder;
+    for (const char* name : {"a.x1", "b.x1", "c.x1"})
+        writeBytes(folder.file(name), QByteArray("old ") + name);
+    const QString locked = folder.file("b.x1");
+    struct Unlock {
+        QString path;
+        ~Unlock() { QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path}); }
+    } unlock{locked};
+    {
+        SyncBatch batch;
+        writeFileAtomically(folder.file("a.x1"), "new a");
+        writeFileAtomically(folder.file("new.x1"), "new file");
+        writeFileAtomically(locked, "new b");
+        writeFileAtomically(folder.file("c.x1"), "new c");
+        if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), locked}) != 0)
+            GTEST_SKIP() << "the file system has no immutable files";
+        try {
+            batch.finish();
+            ADD_FAILURE() << "an immutable file was replaced";
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.message(),
+                QStringLiteral("Не удалось заменить файл \"%1\": операция не разрешена").arg(locked));
+        }
+        EXPECT_FALSE(batch.partlyPlaced());
+    }
+    for (const char* name : {"a.x1", "b.x1", "c.x1"})
+        EXPECT_EQ(readBytes(folder.file(name)), QByteArray("old ") + name) << name;
+    EXPECT_EQ(filesIn(folder), (QStringList{"a.x1", "b.x1", "c.x1"}));
+}
+
+TEST(AtomicFile, ABatchKeepsThePreviousFileWithoutCopyingIt)
+{
+    TempFolder folder;
+    const QString table = folder.file("s.d0");
+    const QString backup = folder.file("s.d0.bak");
+    writeBytes(table, "unreadable old table");
+    writeBytes(backup, "an older backup");
+    const ino_t oldTable = statusOf(table).st_ino;
+    {
+        SyncBatch batch;
+        batch.keepPreviousAs(table, backup);
+        batch.keepPreviousAs(folder.file("missing.d1"), folder.file("missing.d1.bak")); // nothing to keep
+        writeFileAtomically(table, "new table");
+        writeFileAtomically(folder.file("missing.d1"), "first");
+        EXPECT_EQ(readBytes(backup), QByteArray("an older backup")) << "kept only when the batch is put in place";
+        batch.finish();
+    }
+    EXPECT_EQ(readBytes(table), QByteArray("new table"));
+    EXPECT_EQ(readBytes(backup), QByteArray("unreadable old table"));
+    EXPECT_EQ(statusOf(backup).st_ino, oldTable) << "the old file itself, not a copy";
+    EXPECT_EQ(filesIn(folder), (QStringList{"missing.d1", "s.d0", "s.d0.bak"}));
+
+    // A failing batch keeps nothing: the backup stays the one there was.
+    {
+        SyncBatch batch;
+        batch.keepPreviousAs(table, backup);
+        writeFileAtomically(table, "lost");
+        writeFileAtomically(folder.file("d.x1"), "cannot");
+        ASSERT_TRUE(QDir(folder.path()).mkdir("d.x1"));
+        EXPECT_THROW(batch.finish(), EInOutError);
+    }
+    EXPECT_EQ(readBytes(table), QByteArray("new table"));
+    EXPECT_EQ(readBytes(backup), QByteArray("unreadable old table"));
 }

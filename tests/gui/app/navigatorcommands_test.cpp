@@ -588,4 +588,50 @@ TEST_F(NavigatorCommands, TheDemoStudyOpensAfterItsDescriptionAndSaves)
     EXPECT_TRUE(QFile::exists(work.file("Demo.x1")));
 }
 
+TEST_F(NavigatorCommands, ARefusedOpenAndAFailedSaveAsLeaveTheTitleOfTheOpenConfiguration)
+{
+    writeTextLines(work.file("a.DES"), {"Первая"});
+    writeTextLines(work.file("a.map"), {"объект"});
+    writeTextLines(work.file("b.DES"), {"Вторая"});
+    QString chosen;
+    bool continueDescription = true;
+    QStringList messages;
+    ModalHandler person([&](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(chosen);
+            QMetaObject::invokeMethod(dialog, "accept");
+        } else if (auto* des = qobject_cast<TDesForm*>(modal)) {
+            QTest::mouseClick(continueDescription ? des->ContinueButton : des->RefuseButton, Qt::LeftButton);
+        } else {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            messages.append(box ? box->text() : modal->objectName());
+            modal->close();
+        }
+    });
+    form->openConfiguration(work.file("a.DES"));
+    const QString title = form->windowTitle();
+    ASSERT_EQ(title, QStringLiteral("a Первая"));
+
+    chosen = work.file("b.DES");
+    continueDescription = false;
+    form->OpenItem->trigger();
+    EXPECT_EQ(form->windowTitle(), title);
+    EXPECT_EQ(state.ConfigName, QStringLiteral("a"));
+
+    ASSERT_TRUE(QDir(work.path()).mkdir("copy.map"));
+    chosen = work.file("copy.DES");
+    continueDescription = true;
+    form->SaveAsItem->trigger();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.first().contains(QStringLiteral("\"%1\": это каталог").arg(work.file("copy.map"))))
+        << messages.first().toStdString();
+    EXPECT_EQ(form->windowTitle(), title);
+    EXPECT_EQ(state.ConfigName, QStringLiteral("a"));
+    EXPECT_FALSE(QFile::exists(work.file("copy.DES")));
+
+    form->SaveItem->trigger();
+    EXPECT_TRUE(QFile::exists(work.file("a.x1"))) << "a save writes the configuration the title names";
+    EXPECT_FALSE(QFile::exists(work.file("b.x1")));
+}
+
 #include "navigatorcommands_test.moc"

@@ -21,7 +21,7 @@ TEST(NavigatorForm, StartsWithTitleFileMenuAndRecentFiles)
 {
     TempFolder system;
     ScopedSystemDirectory scope(system.path());
-    TempFolder configurations; // choosing the recent file opens it, creating its list files
+    TempFolder configurations; // choosing the recent file opens it
     const QString study = configurations.file("study.DES");
     PrivateProfile ini(QStringLiteral("RuzUzo.ini"));
     ini.writeString("FileHistory", "File1", study);
@@ -42,7 +42,9 @@ TEST(NavigatorForm, StartsWithTitleFileMenuAndRecentFiles)
         QObject::connect(&form, &TNavigatorForm::configurationChosen, [&](const QString& path) { chosen = path; });
         form.FileItem->actions().at(6)->trigger();
         EXPECT_EQ(chosen, study);
-        EXPECT_TRUE(QFile::exists(configurations.file("study.o1b")));
+        EXPECT_EQ(state.ConfigName, QStringLiteral("study"));
+        EXPECT_EQ(state.ConfigDirectory, configurations.path());
+        EXPECT_FALSE(QFile::exists(configurations.file("study.o1b"))) << "opening writes nothing";
         form.RecentFiles->AddFile("/work/other.DES");
 
         TempFolder data; // exit with saving writes the "temp" file set into the data directory
