@@ -76,7 +76,8 @@ TextSchema readSchema(const QString& tablePath)
     const QString path = schemaPath(tablePath);
     if (!QFileInfo::exists(path))
         return schema;
-    const PrivateProfile profile(path);
+    // One read of the file for all its keys: a schema lists one key per field.
+    const PrivateProfileDocument profile(path);
     const QStringList sections = profile.sections();
     if (sections.isEmpty())
         throw EDatabaseError(QStringLiteral("Schema \"%1\" holds no section").arg(path));
@@ -172,6 +173,15 @@ QStringList splitDelimited(const QString& line, QChar delimiter, QChar quote)
 {
     QStringList values;
     QString current;
+    bool blank = true; // current holds only white space: a quote there opens a quoted value
+    const auto append = [&](QChar c) {
+        current += c;
+        blank = blank && c.isSpace();
+    };
+    const auto restart = [&] {
+        current.clear();
+        blank = true;
+    };
     bool quoted = false;
     bool wasQuoted = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
@@ -179,24 +189,24 @@ QStringList splitDelimited(const QString& line, QChar delimiter, QChar quote)
         if (quoted) {
             if (c == quote) {
                 if (i + 1 < line.size() && line.at(i + 1) == quote) {
-                    current += quote;
+                    append(quote);
                     ++i;
                 } else {
                     quoted = false;
                 }
             } else {
-                current += c;
+                append(c);
             }
-        } else if (c == quote && current.trimmed().isEmpty()) {
+        } else if (c == quote && blank) {
             quoted = true;
             wasQuoted = true;
-            current.clear();
+            restart();
         } else if (c == delimiter) {
             values.append(wasQuoted ? current : current.trimmed());
-            current.clear();
+            restart();
             wasQuoted = false;
         } else {
-            current += c;
+            append(c);
         }
     }
     values.append(wasQuoted ? current : current.trimmed());

@@ -336,6 +336,15 @@ PrivateProfileDocument::PrivateProfileDocument(const QString& fileName)
 
 PrivateProfileDocument::~PrivateProfileDocument() = default;
 
+QStringList PrivateProfileDocument::sections() const
+{
+    QStringList names;
+    for (const ProfileLine& line : m_content->lines)
+        if (const auto name = sectionName(line.text))
+            names.append(*name);
+    return names;
+}
+
 std::optional<QString> PrivateProfileDocument::find(const QString& section, const QString& key) const
 {
     if (!m_content->index)

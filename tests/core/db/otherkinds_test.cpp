@@ -287,6 +287,35 @@ TEST_F(OtherKindsTest, SchemaGivesFieldsTypesAndDelimiter)
     EXPECT_EQ(dump(QStringLiteral("conc")), (QStringList{QStringLiteral("STATION|VALUE|DAY"), QStringLiteral("C3|1|")}));
 }
 
+// Reading grows with the size of the files: a schema of twenty thousand fields and a value of
+// two hundred thousand quotes are read in moments (reading the schema key by key, or looking
+// back over the value at every quote, took minutes).
+TEST_F(OtherKindsTest, LongSchemasAndValuesAreReadInOnePass)
+{
+    constexpr int kFields = 20000;
+    QByteArray schema("[WIDE]\r\nSEPARATOR = ;\r\n");
+    QByteArray values;
+    for (int n = 1; n <= kFields; ++n) {
+        schema += QByteArray("Field") + QByteArray::number(n) + " = F" + QByteArray::number(n) + ",CHAR,10\r\n";
+        values += (n > 1 ? ";" : "") + QByteArray::number(n);
+    }
+    writeBytes(folder.file(QStringLiteral("wide.sch")), schema);
+    writeBytes(folder.file(QStringLiteral("wide.txt")), values + "\r\n");
+    TTable wide(session);
+    wide.SetDatabaseName(folder.path());
+    wide.SetTableName(QStringLiteral("wide"));
+    wide.Open();
+    ASSERT_EQ(wide.FieldCount(), kFields);
+    EXPECT_EQ(wide.Fields(kFields - 1).FieldName(), QStringLiteral("F20000"));
+    EXPECT_EQ(wide.Fields(kFields - 1).AsString(), QStringLiteral("20000"));
+
+    const QByteArray quotes = QByteArray("x") + QByteArray(200000, '"');
+    writeBytes(folder.file(QStringLiteral("quotes.txt")), "V\r\n" + quotes + "\r\n");
+    const QStringList lines = dump(QStringLiteral("quotes"));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines.at(1), QString::fromLatin1(quotes));
+}
+
 TEST_F(OtherKindsTest, FixedWidthSchemaCutsEachFieldAtItsOffset)
 {
     writeBytes(folder.file(QStringLiteral("fixed.txt")), "Alpha 12  x\r\nBeta  7   y\r\n");
