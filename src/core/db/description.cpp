@@ -242,7 +242,12 @@ QString coordSectionName(const QString& model, const QString& panelKind, int n)
 
 void LoadPanelInfo(TPanelInfoStruct& info, const QString& file, const QString& panelKind, const QString& model)
 {
-    const PrivateProfileDocument ini(file);
+    LoadPanelInfo(info, PrivateProfileDocument(file), panelKind, model);
+}
+
+void LoadPanelInfo(TPanelInfoStruct& info, const PrivateProfileDocument& ini, const QString& panelKind,
+    const QString& model)
+{
     info.ModelName = model;
     info.CoordItems.clear();
     info.Aliases.clear();
@@ -269,14 +274,23 @@ int IndexOfCoord(const TPanelInfoStruct& info, const QString& name)
 
 int ReadCoordCount(const QString& file, const QString& panelKind)
 {
-    return readCount(PrivateProfileDocument(file), panelKind, QStringLiteral("Coords"), 0, kMaxCoordinates);
+    return ReadCoordCount(PrivateProfileDocument(file), panelKind);
+}
+
+int ReadCoordCount(const PrivateProfileDocument& description, const QString& panelKind)
+{
+    return readCount(description, panelKind, QStringLiteral("Coords"), 0, kMaxCoordinates);
 }
 
 QString FindModel(const QString& file, const QString& code)
 {
+    return code.isEmpty() ? QString() : FindModel(PrivateProfileDocument(file), code);
+}
+
+QString FindModel(const PrivateProfileDocument& ini, const QString& code)
+{
     if (code.isEmpty())
         return QString();
-    const PrivateProfileDocument ini(file);
     const int models = readCount(ini, kModelsSection, QStringLiteral("Models"), 0, kMaxListEntries);
     for (int i = 0; i < models; ++i) {
         const QString name = ini.readString(kModelsSection, modelKey(i), QString());
