@@ -10,6 +10,7 @@
 #include "core/tables/tablefile.h"
 
 #include <QFileInfo>
+#include <vector>
 
 namespace verola {
 
@@ -138,15 +139,58 @@ void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback
     });
 }
 
-// A block whose indexes could not be built loads none of its table files.
-void noteTablesNotLoaded(TCompPanel& block, const ConfigLocation& location, const EPlatformError& error,
-    UnreadTableFiles& unread)
+// The list files of a block longer than an axis holds.
+QStringList overlongListFiles(TCompPanel& block, const ConfigLocation& location)
 {
+    QStringList paths;
+    for (TableKind kind : kFileSetOrder)
+        for (int a = 0; a < kAxisCount; ++a)
+            if (block.tableOfKind(static_cast<int>(kind)).FLists[a].size() - 1 > kMaxAxisLines) {
+                const QString path = location.filePath(listFileExtension(kind, block.number(), a));
+                if (!paths.contains(path))
+                    paths.append(path);
+            }
+    return paths;
+}
+
+// The files of a block that the open leaves unread and a save would replace: its table files,
+// and its list files that held more than the whole-set list.
+QStringList filesOfUnreadBlock(TCompPanel& block, const ConfigLocation& location)
+{
+    QStringList paths;
     for (TableKind kind : kFileSetOrder) {
         const QString path = location.filePath(tableFileExtension(kind, block.number()));
         if (QFileInfo::exists(path) || QFileInfo::exists(path + u'_'))
-            unread.add(path, QStringLiteral("Not read \"%1\": %2").arg(path, error.message()));
+            paths.append(path);
     }
+    for (TableKind kind : kFileSetOrder)
+        for (int a = 0; a < kAxisCount; ++a) {
+            const QString path = location.filePath(listFileExtension(kind, block.number(), a));
+            if (!IsWholeSet(block.tableOfKind(static_cast<int>(kind)).FLists[a]) && !paths.contains(path))
+                paths.append(path);
+        }
+    return paths;
+}
+
+// A block whose indexes could not be built loads none of its table files; it is left with empty
+// tables, and the steps on it are refused until a configuration is read again.
+void setBlockNotLoaded(TWorkspace& workspace, TCompPanel& block, const ConfigLocation& location, const QString& why,
+    UnreadTableFiles& unread)
+{
+    const QStringList overlong = overlongListFiles(block, location);
+    const QString reason = overlong.isEmpty()
+        ? why
+        : QStringLiteral("%1 (%2)").arg(why, overlong.join(QStringLiteral(", ")));
+    const QStringList files = filesOfUnreadBlock(block, location);
+    unread.paths.append(files);
+    unread.reasons.append(QStringLiteral("Блок %1 «%2» не прочитан, его таблицы оставлены пустыми: %3")
+                              .arg(block.number())
+                              .arg(blockPanelKindName(block.number()), reason));
+    if (!files.isEmpty())
+        unread.reasons.append(QStringLiteral("Не прочитаны файлы блока %1: %2")
+                                  .arg(block.number())
+                                  .arg(files.join(QStringLiteral(", "))));
+    workspace.setBlockNotLoaded(block, reason);
 }
 
 void reportUnreadTableFiles(Feedback& feedback, const UnreadTableFiles& unread)
@@ -174,12 +218,12 @@ void saveBlockFiles(TWorkspace& workspace, TCompPanel& block, const ConfigLocati
         keepUnreadFile(workspace, path);
         SaveToFile(table, path);
     });
-    const int n = block.number();
-    for (int a = 0; a < kAxisCount; ++a) {
-        writeTextLines(location.filePath(listFileExtension(TableKind::Block, n, a)), block.BlockTable().FLists[a]);
-        writeTextLines(location.filePath(listFileExtension(TableKind::Rule, n, a)), block.Rule->Table().FLists[a]);
-        writeTextLines(location.filePath(listFileExtension(TableKind::Calc, n, a)), block.Calc->Table().FLists[a]);
-    }
+    for (int a = 0; a < kAxisCount; ++a)
+        for (TableKind kind : {TableKind::Block, TableKind::Rule, TableKind::Calc}) {
+            const QString path = location.filePath(listFileExtension(kind, block.number(), a));
+            keepUnreadFile(workspace, path);
+            writeTextLines(path, block.tableOfKind(static_cast<int>(kind)).FLists[a]);
+        }
 }
 
 } // namespace
@@ -223,25 +267,34 @@ void ReadFileSet(TWorkspace& workspace)
     removeStaleTemporaries(location);
     workspace.unreadTableFiles.clear();
     UnreadTableFiles unread{workspace.unreadTableFiles, {}};
-    {
+    // Blocks whose lists were read and not yet indexed: a reading that stops leaves them empty.
+    std::vector<TCompPanel*> pending;
+    try {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Чтение файлов координат"), 5);
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
             feedback.progressStep();
+            pending.push_back(block);
             readBlockLists(*block, location);
         }
         showProgress(feedback, QStringLiteral("Чтение файлов данных"), 20);
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
+            std::erase(pending, block);
             try {
                 indexBlock(*block);
             } catch (const EPlatformError& error) {
                 // The rest of this block is abandoned; the next block is read.
-                noteTablesNotLoaded(*block, location, error, unread);
+                setBlockNotLoaded(workspace, *block, location, error.message(), unread);
                 continue;
             }
+            block->setLoadFailure(QString());
             loadBlockTables(*block, location, feedback, unread);
         }
         mapModelInputsUpstream(workspace);
+    } catch (const std::exception&) {
+        for (TCompPanel* block : pending)
+            workspace.setBlockNotLoaded(*block, QStringLiteral("чтение конфигурации прервано"));
+        throw;
     }
     reportUnreadTableFiles(feedback, unread);
     try {

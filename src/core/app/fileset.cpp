@@ -61,15 +61,17 @@ QStringList fileSetExtensions()
             backups.append(backupFilePath(tableFileExtension(kind, n)));
         }
         for (int a = 0; a < kAxisCount; ++a)
-            for (TableKind kind : listKinds)
+            for (TableKind kind : listKinds) {
                 extensions.append(listFileExtension(kind, n, a));
+                backups.append(backupFilePath(listFileExtension(kind, n, a)));
+            }
     }
     return extensions + backups;
 }
 
-QString backupFilePath(const QString& tableFilePath)
+QString backupFilePath(const QString& filePath)
 {
-    return tableFilePath + QStringLiteral(".bak");
+    return filePath + QStringLiteral(".bak");
 }
 
 QStringList removeStaleTemporaries(const ConfigLocation& location)

@@ -27,10 +27,11 @@ QString tableFileExtension(TableKind kind, int block);
 // ".o1a", ".d00", ".c4b": the coordinate list of axis a of a table of block n.
 QString listFileExtension(TableKind kind, int block, int axis);
 // The extensions of every file of a set: ".DES", ".map", the lists and the table files
-// (207), then the backups ".x1.bak" … kept of table files that could not be read (25).
+// (207), then the backups ".x1.bak", ".o11.bak" … kept of table and list files that could not
+// be read (205).
 QStringList fileSetExtensions();
-// The backup kept of a table file that could not be read when it is saved over: "study.x1.bak".
-QString backupFilePath(const QString& tableFilePath);
+// The backup kept of a file that could not be read when it is saved over: "study.x1.bak".
+QString backupFilePath(const QString& filePath);
 // Removes what a save killed part-way left behind: the temporary files beside the set's own
 // files ("study.x1.~0a1b2c3d"). No other file is touched. Returns the names removed.
 QStringList removeStaleTemporaries(const ConfigLocation& location);

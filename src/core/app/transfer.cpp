@@ -40,6 +40,8 @@ void TablePanelDragDrop(TWorkspace& workspace, TTablePanel* target, TFluxCompone
     // A table copied onto itself would be cleared before it is read.
     if (!target || !source || source == target)
         return;
+    requireBlockLoaded(source);
+    requireBlockLoaded(target);
     TTab& to = target->Table();
     TTab& from = source->Table();
     for (int axis = 0; axis < kAxisCount; ++axis)
@@ -76,6 +78,9 @@ void TransTabClick(TWorkspace& workspace, TTablePanel& panel)
     auto* from = dynamic_cast<TCompPanel*>(panel.InputComponent());
     if (!from)
         return;
+    requireBlockLoaded(*from);
+    if (auto* to = dynamic_cast<TCompPanel*>(panel.OutputComponent()))
+        requireBlockLoaded(*to);
     TTablePanel* summary = from->SelectedSummary();
     if (summary->Status() != fpsReady)
         return;

@@ -476,6 +476,7 @@ void PluginBridge::showTableWindow(TTablePanel* panel, int mode, bool bringToFro
 {
     if (!panel)
         return;
+    requireBlockLoaded(panel);
     TTab& table = panel->Table();
     SetXYCoord(m_workspace, 1, 2, &table);
     if (!m_tableWindow)
@@ -496,6 +497,7 @@ void PluginBridge::showMapWindow(TTablePanel* panel, bool bringToFront)
 {
     if (!panel)
         return;
+    requireBlockLoaded(panel);
     TTab& table = panel->Table();
     const int mode = table.FCompareMode;
     if (!m_mapWindow)
