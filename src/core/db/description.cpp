@@ -35,7 +35,7 @@ int readCount(const PrivateProfileDocument& ini, const QString& section, const Q
 {
     const int count = ini.readInteger(section, key, defaultValue);
     if (count > limit)
-        throw ELimitError(QStringLiteral("\"%1\" of section [%2] in %3 is %4; at most %5 is accepted")
+        throw ELimitError(QStringLiteral("\"%1\" раздела [%2] в %3 равно %4, а допускается не больше %5")
                               .arg(key, section, ini.path()).arg(count).arg(limit));
     return count;
 }
@@ -198,7 +198,7 @@ void loadAliases(TPanelInfoStruct& info, const PrivateProfileDocument& ini)
         const int codes = readCount(ini, kDatabasesSection, databaseKey(i, QStringLiteral("CodeLen")), 0, kMaxListEntries);
         templates += std::max(codes, 0);
         if (templates > kMaxListEntries)
-            throw ELimitError(QStringLiteral("The databases of section [%1] in %2 list more than %3 table-name templates")
+            throw ELimitError(QStringLiteral("Базы данных раздела [%1] в %2 перечисляют больше %3 шаблонов имён таблиц")
                                   .arg(kDatabasesSection, ini.path()).arg(kMaxListEntries));
         for (int j = 0; j < codes; ++j) {
             const QString code = ini.readString(kDatabasesSection,

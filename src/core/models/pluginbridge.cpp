@@ -11,6 +11,7 @@
 #include <QLibrary>
 #include <algorithm>
 #include <exception>
+#include <new>
 
 namespace verola {
 
@@ -80,6 +81,8 @@ Result guarded(Result fallback, Call call)
         return call(*bridge);
     } catch (const EPlatformError& error) {
         bridge->report(error.message());
+    } catch (const std::bad_alloc&) {
+        bridge->report(outOfMemoryMessage(QStringLiteral("вызов из библиотеки окна или модели")));
     } catch (const std::exception& error) {
         bridge->report(QString::fromLocal8Bit(error.what()));
     } catch (...) {

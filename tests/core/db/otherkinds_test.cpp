@@ -336,19 +336,19 @@ TEST_F(OtherKindsTest, FixedWidthSchemaCutsEachFieldAtItsOffset)
         EXPECT_EQ(dump(QStringLiteral("fixed")), c.expected) << c.fields;
     }
     writeBytes(folder.file(QStringLiteral("fixed.sch")), "[F]\nFILETYPE = FIXED\nField1 = NAME,CHAR,-5\n");
-    expectError(QStringLiteral("fixed"), QStringLiteral("negative width"));
+    expectError(QStringLiteral("fixed"), QStringLiteral("отрицательная ширина"));
 }
 
 TEST_F(OtherKindsTest, RaggedOrBadTextTablesRaise)
 {
     writeBytes(folder.file(QStringLiteral("ragged.txt")), "A,B,C\n1,2,3\n4,5\n");
-    expectError(QStringLiteral("ragged"), QStringLiteral("line 3"));
+    expectError(QStringLiteral("ragged"), QStringLiteral("строка 3"));
     writeBytes(folder.file(QStringLiteral("long.txt")), "A,B\n1,2,3\n");
     expectError(QStringLiteral("long"), folder.file(QStringLiteral("long.txt")));
     writeBytes(folder.file(QStringLiteral("empty.txt")), "");
     expectError(QStringLiteral("empty"), folder.file(QStringLiteral("empty.txt")));
     writeBytes(folder.file(QStringLiteral("quote.txt")), "A,B\n\"open,2\n");
-    expectError(QStringLiteral("quote"), QStringLiteral("line 2"));
+    expectError(QStringLiteral("quote"), QStringLiteral("строка 2"));
     writeBytes(folder.file(QStringLiteral("typed.sch")), "[T]\nSEPARATOR = ,\nField1 = N,FLOAT,5,0,0\n");
     writeBytes(folder.file(QStringLiteral("typed.txt")), "1\nabc\n");
     expectError(QStringLiteral("typed"), QStringLiteral("abc"));
