@@ -95,7 +95,7 @@ TEST_F(ConfigurationCliTest, StepsOnABlockThatCouldNotBeReadAreRefused)
         EXPECT_TRUE(run.out.contains(QStringLiteral("block 0:"))) << step.toStdString() << ": " << run.out.toStdString();
         EXPECT_FALSE(run.out.contains(QStringLiteral("block 1:"))) << step.toStdString() << ": " << run.out.toStdString();
         EXPECT_FALSE(run.out.contains(QStringLiteral("saved"))) << step.toStdString();
-        const QString refusal = QStringLiteral("verola-cli: Блок 1 «Загрязнения» не прочитан при открытии конфигурации");
+        const QString refusal = QStringLiteral("verola-cli: Блок 1 (Загрязнения) не прочитан при открытии конфигурации");
         EXPECT_TRUE(run.err.contains(refusal)) << step.toStdString() << ": " << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(file("study.o11"))) << step.toStdString() << ": " << run.err.toStdString();
         EXPECT_EQ(readTextLines(file("study.o11")), tooLong) << step.toStdString();

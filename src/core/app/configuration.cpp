@@ -178,12 +178,15 @@ void setBlockNotLoaded(TWorkspace& workspace, TCompPanel& block, const ConfigLoc
     UnreadTableFiles& unread)
 {
     const QStringList overlong = overlongListFiles(block, location);
-    const QString reason = overlong.isEmpty()
-        ? why
-        : QStringLiteral("%1 (%2)").arg(why, overlong.join(QStringLiteral(", ")));
+    // The reason follows a colon in the messages.
+    QString reason = why;
+    if (!reason.isEmpty())
+        reason[0] = reason[0].toLower();
+    if (!overlong.isEmpty())
+        reason += QStringLiteral(" (%1)").arg(overlong.join(QStringLiteral(", ")));
     const QStringList files = filesOfUnreadBlock(block, location);
     unread.paths.append(files);
-    unread.reasons.append(QStringLiteral("Блок %1 «%2» не прочитан, его таблицы оставлены пустыми: %3")
+    unread.reasons.append(QStringLiteral("Блок %1 (%2) не прочитан, его таблицы оставлены пустыми: %3")
                               .arg(block.number())
                               .arg(blockPanelKindName(block.number()), reason));
     if (!files.isEmpty())

@@ -49,7 +49,7 @@ void requireBlockLoaded(const TCompPanel& block)
 {
     if (block.loadFailure().isEmpty())
         return;
-    throw EInOutError(QStringLiteral("Блок %1 «%2» не прочитан при открытии конфигурации, его таблицы пусты: %3. "
+    throw EInOutError(QStringLiteral("Блок %1 (%2) не прочитан при открытии конфигурации, его таблицы пусты: %3. "
                                      "Действие не выполнено; исправьте файлы блока и откройте конфигурацию снова.")
                           .arg(block.number())
                           .arg(blockPanelKindName(block.number()), block.loadFailure()));

@@ -278,7 +278,7 @@ TEST_F(ConfigurationTest, ABlockThatCannotBeReadIsLeftEmptyAndItsStepsAreRefused
     TCompPanel& broken = *workspace.block(kDesBlock);
     ASSERT_EQ(feedback.messages.size(), 1);
     const QString& report = feedback.messages.first();
-    EXPECT_TRUE(report.contains(QStringLiteral("Блок 3 «Заболеваемость» не прочитан"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("Блок 3 (Заболеваемость) не прочитан"))) << report.toStdString();
     EXPECT_TRUE(report.contains(QStringLiteral("строк значений 40001"))) << report.toStdString();
     EXPECT_TRUE(report.contains(path("s.o31"))) << report.toStdString();
     EXPECT_TRUE(report.contains(path("s.x3"))) << report.toStdString();
@@ -305,7 +305,7 @@ TEST_F(ConfigurationTest, ABlockThatCannotBeReadIsLeftEmptyAndItsStepsAreRefused
             step();
             ADD_FAILURE() << name << " ran on the block";
         } catch (const EInOutError& error) {
-            EXPECT_TRUE(error.message().startsWith(QStringLiteral("Блок 3 «Заболеваемость» не прочитан")))
+            EXPECT_TRUE(error.message().startsWith(QStringLiteral("Блок 3 (Заболеваемость) не прочитан")))
                 << name << ": " << error.message().toStdString();
         }
     }
