@@ -39,25 +39,32 @@ QStringList descriptionLines(const QString& dataDir)
 }
 
 struct Fixture {
-    Fixture()
+    // `emptyLines` empty lines end the description, as an editor may leave them.
+    explicit Fixture(int emptyLines = 0)
     {
         qputenv("VEROLA_SYSTEM_DIR", dir.path().toLocal8Bit());
-        writeTextLines(dir.filePath(kDescriptionFile), descriptionLines(dir.path()));
+        QStringList lines = descriptionLines(dir.path());
+        for (int n = 0; n < emptyLines; ++n)
+            lines.append(QString());
+        writeTextLines(dir.filePath(kDescriptionFile), lines);
         writeTextLines(dir.filePath("emis.dbf"), {});
     }
     QTemporaryDir dir;
 };
 
+// Argument: the empty lines after the description (2,000,000: about 4 MB of line ends).
 void LoadPanelInfoOfOneModel(benchmark::State& state)
 {
-    Fixture fixture;
+    Fixture fixture(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         TPanelInfoStruct info;
         LoadPanelInfo(info, kDescriptionFile, "PolPanel", "Модель 17");
+        if (info.CoordItems.size() != 4)
+            state.SkipWithError("the model's four coordinates were not read");
         benchmark::DoNotOptimize(info.CoordItems.size());
     }
 }
-BENCHMARK(LoadPanelInfoOfOneModel)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadPanelInfoOfOneModel)->Arg(0)->Arg(2'000'000)->Unit(benchmark::kMillisecond);
 
 void BuildQueryOfALevel(benchmark::State& state)
 {

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <new>
 
 using namespace verola;
 using namespace verola::cli;
@@ -60,11 +61,12 @@ int main(int argc, char* argv[])
     }
     Context context;
     context.format = FormatSettings::fromSystemLocale();
+    QString name;
     try {
         QStringList remaining = applyGlobalOptions(raw, context);
         if (remaining.isEmpty())
             throw UsageError(QStringLiteral("no command given"));
-        const QString name = remaining.takeFirst();
+        name = remaining.takeFirst();
         for (const Command& command : commands()) {
             if (name == QString::fromLatin1(command.name)) {
                 Arguments commandArguments(remaining);
@@ -79,6 +81,9 @@ int main(int argc, char* argv[])
         return 1;
     } catch (const EPlatformError& error) {
         writeErr(QStringLiteral("verola-cli: %1\n").arg(error.message()));
+        return 1;
+    } catch (const std::bad_alloc&) {
+        writeErr(QStringLiteral("verola-cli: %1\n").arg(outOfMemoryMessage(QStringLiteral("команда ") + name)));
         return 1;
     } catch (const std::exception& error) {
         writeErr(QStringLiteral("verola-cli: %1\n").arg(QString::fromStdString(error.what())));

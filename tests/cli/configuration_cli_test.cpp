@@ -83,6 +83,29 @@ TEST_F(ConfigurationCliTest, RunNamesTableFilesItCannotReadAndKeepsThemOnSave)
     EXPECT_EQ(readBytes(file("study.d0")).size(), 8);
 }
 
+// A list of block 1 longer than an axis holds: the open says so, and the first step on the block
+// is refused with the reason and a failing status, before anything is saved.
+TEST_F(ConfigurationCliTest, StepsOnABlockThatCouldNotBeReadAreRefused)
+{
+    QStringList tooLong{"Районы", "\tВсе|T,GROUP:SUM"};
+    for (int i = 0; i < 40000; ++i)
+        tooLong.append(QStringLiteral("\t\tР%1|T").arg(i));
+    writeTextLines(file("study.o11"), tooLong);
+    writeTextLines(file("study.d11"), tooLong);
+    for (const QString& step : {"rule:1", "extr:1", "summary:1", "calc:2", "transfer:1.extr>2.calc"}) {
+        const CliResult run
+            = runCli({"run", file("study.DES"), "rule:0", step, "extr:1", "--save", "--data-dir", data.path()});
+        EXPECT_EQ(run.status, 1) << step.toStdString() << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(QStringLiteral("block 0:"))) << step.toStdString() << ": " << run.out.toStdString();
+        EXPECT_FALSE(run.out.contains(QStringLiteral("block 1:"))) << step.toStdString() << ": " << run.out.toStdString();
+        EXPECT_FALSE(run.out.contains(QStringLiteral("saved"))) << step.toStdString();
+        const QString refusal = QStringLiteral("verola-cli: Блок 1 (Загрязнения) не прочитан при открытии конфигурации");
+        EXPECT_TRUE(run.err.contains(refusal)) << step.toStdString() << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(file("study.o11"))) << step.toStdString() << ": " << run.err.toStdString();
+        EXPECT_EQ(readTextLines(file("study.o11")), tooLong) << step.toStdString();
+    }
+}
+
 TEST_F(ConfigurationCliTest, SaveAsCarriesTheDescriptionOver)
 {
     const CliResult run

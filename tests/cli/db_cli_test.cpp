@@ -3,7 +3,9 @@
 #include "core/db/ttable.h"
 #include "testsupport.h"
 
+#include <QProcess>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace verola;
 using namespace verola::test;
@@ -80,6 +82,41 @@ TEST_F(DbCliTest, ErrorsExitWithAMessage)
         EXPECT_TRUE(result.err.contains(c.fragment)) << result.err.toStdString();
         EXPECT_TRUE(result.out.isEmpty());
     }
+}
+
+// A result that does not fit the memory the process may take ends with a Russian message naming
+// the command, not with the name of the exception.
+TEST_F(DbCliTest, RunningOutOfMemoryIsToldInRussian)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#endif
+#endif
+    QByteArray rows("A;B\n");
+    for (int n = 0; n < 2000; ++n)
+        rows += QByteArray::number(n) + ";x" + QByteArray::number(n) + "\n";
+    writeBytes(folder.file(QStringLiteral("many.txt")), rows);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VEROLA_SYSTEM_DIR"), system.path());
+    process.setProcessEnvironment(environment);
+    // Four million rows of the cross join need more than the 200 MB of address space the
+    // command may take.
+    process.setChildProcessModifier([] {
+        const rlimit limit{200u << 20, 200u << 20};
+        setrlimit(RLIMIT_AS, &limit);
+    });
+    process.start(QStringLiteral(VEROLA_PROGRAM_DIR "/verola-cli"),
+        {QStringLiteral("sql"), QStringLiteral("--db"), folder.path(), QStringLiteral("SELECT * FROM many, many AS other")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.startsWith(QStringLiteral("verola-cli: Недостаточно памяти: операция \""))) << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("bad_alloc"))) << err.toStdString();
 }
 
 } // namespace

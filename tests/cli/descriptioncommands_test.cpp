@@ -130,14 +130,14 @@ TEST_F(DescriptionCommandsTest, QueryOpensTheOuterLevelsBeforeAnInnerKeyLevel)
     const std::vector<Case> cases = {
         {"01.01.1991", 0, "Records: 1\nKey 1991: found\n", ""},
         {"01.01.1995", 0, "Records: 1\nKey 1995: not found\n", ""},
-        {"середина", 1, "", "Level 1 (Time), field Year"},
+        {"середина", 1, "", "Уровень 1 (Time), поле Year"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.time);
         const CliResult result = run({"query", "--model", "По годам", "--panel", "PolPanel", "--level", "1", "--open",
             "--code", QStringLiteral("1=") + c.time});
         EXPECT_EQ(result.status, c.status) << result.err.toStdString();
-        EXPECT_FALSE(result.err.contains("not open")) << result.err.toStdString();
+        EXPECT_FALSE(result.err.contains("не открыт")) << result.err.toStdString();
         if (c.status == 0) {
             EXPECT_EQ(result.out, QStringLiteral("Level 1 (Time) has no database: Type 4\n") + c.out);
         }

@@ -16,6 +16,7 @@ QString blockLabel(const TCompPanel& block)
 
 ActionResult copyInto(TWorkspace& workspace, TCompPanel& block, TTablePanel& target, TTab& source, const QString& what)
 {
+    requireBlockLoaded(block);
     workspace.activate(&block);
     CopyFrom(target.Table(), source, workspace.state().format);
     target.tableChanged();
@@ -44,6 +45,7 @@ QString selectionOutcomeText(SelectionOutcome outcome)
 
 ActionResult RulePanelClick(TWorkspace& workspace, TCompPanel& block)
 {
+    requireBlockLoaded(block);
     workspace.activate(&block);
     ProcessState& state = workspace.state();
     Summarize(block.Rule->Table(), state.format, state.currentValueLine);
@@ -65,10 +67,12 @@ ActionResult EstPanelClick(TWorkspace& workspace, TCompPanel& block)
 
 ActionResult CalcPanelClick(TWorkspace& workspace, TCompPanel& block)
 {
+    requireBlockLoaded(block);
     workspace.activate(&block);
     TCompPanel* upstream = workspace.upstreamBlock();
     if (!upstream)
         return {false, QStringLiteral("%1: no upstream block, nothing copied").arg(blockLabel(block))};
+    requireBlockLoaded(*upstream);
     TTablePanel* summary = upstream->SelectedSummary();
     const QString source = QStringLiteral("block %1 (%2)")
                                .arg(upstream->number())
@@ -83,6 +87,7 @@ ActionResult CalcPanelClick(TWorkspace& workspace, TCompPanel& block)
 
 ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const BlockSteps& steps)
 {
+    requireBlockLoaded(block);
     workspace.activate(&block);
     block.Rule->Table().FSlice.fill(0);
     if (!steps.databaseSelection)
@@ -94,6 +99,9 @@ ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const
 
 ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps)
 {
+    // The doses are computed from the concentration block's summary into the dose block.
+    requireBlockLoaded(*workspace.block(kRiskBlock));
+    requireBlockLoaded(*workspace.block(kConcBlock));
     workspace.activate(workspace.block(kRiskBlock));
     if (steps.doseCalculation) {
         steps.doseCalculation(workspace);

@@ -223,7 +223,7 @@ void loadBlockTables(TCompPanel& block, const ConfigLocation& location, Feedback
     });
 }
 
-// A block whose indexes or lists could not be built loads none of its table files.
+// A block whose lists could not be read loads none of its table files.
 void noteTablesNotLoaded(TCompPanel& block, const ConfigLocation& location, const QString& why, UnreadFiles& unread)
 {
     for (TableKind kind : kFileSetOrder) {
@@ -231,6 +231,65 @@ void noteTablesNotLoaded(TCompPanel& block, const ConfigLocation& location, cons
         if (QFileInfo::exists(path) || QFileInfo::exists(path + u'_'))
             unread.add(path, QStringLiteral("Файл \"%1\" не прочитан: %2").arg(path, why));
     }
+}
+
+// The list files of a block longer than an axis holds.
+QStringList overlongListFiles(TCompPanel& block, const ConfigLocation& location)
+{
+    QStringList paths;
+    for (TableKind kind : kFileSetOrder)
+        for (int a = 0; a < kAxisCount; ++a)
+            if (block.tableOfKind(static_cast<int>(kind)).FLists[a].size() - 1 > kMaxAxisLines) {
+                const QString path = location.filePath(listFileExtension(kind, block.number(), a));
+                if (!paths.contains(path))
+                    paths.append(path);
+            }
+    return paths;
+}
+
+// The files of a block that the open leaves unread and a save would replace: its table files,
+// and its list files that held more than the whole-set list.
+QStringList filesOfUnreadBlock(TCompPanel& block, const ConfigLocation& location)
+{
+    QStringList paths;
+    for (TableKind kind : kFileSetOrder) {
+        const QString path = location.filePath(tableFileExtension(kind, block.number()));
+        if (QFileInfo::exists(path) || QFileInfo::exists(path + u'_'))
+            paths.append(path);
+    }
+    for (TableKind kind : kFileSetOrder)
+        for (int a = 0; a < kAxisCount; ++a) {
+            const QString path = location.filePath(listFileExtension(kind, block.number(), a));
+            if (!IsWholeSet(block.tableOfKind(static_cast<int>(kind)).FLists[a]) && !paths.contains(path))
+                paths.append(path);
+        }
+    return paths;
+}
+
+// A block whose indexes could not be built loads none of its table files; it is left with empty
+// tables, and the steps on it are refused until a configuration is read again.
+void setBlockNotLoaded(TWorkspace& workspace, TCompPanel& block, const ConfigLocation& location, const QString& why,
+    UnreadFiles& unread)
+{
+    const QStringList overlong = overlongListFiles(block, location);
+    // The reason follows a colon in the messages.
+    QString reason = why;
+    if (!reason.isEmpty())
+        reason[0] = reason[0].toLower();
+    if (!overlong.isEmpty())
+        reason += QStringLiteral(" (%1)").arg(overlong.join(QStringLiteral(", ")));
+    const QStringList files = filesOfUnreadBlock(block, location);
+    for (const QString& path : files)
+        if (!unread.paths.contains(path))
+            unread.paths.append(path);
+    unread.reasons.append(QStringLiteral("Блок %1 (%2) не прочитан, его таблицы оставлены пустыми: %3")
+                              .arg(block.number())
+                              .arg(blockPanelKindName(block.number()), reason));
+    if (!files.isEmpty())
+        unread.reasons.append(QStringLiteral("Не прочитаны файлы блока %1: %2")
+                                  .arg(block.number())
+                                  .arg(files.join(QStringLiteral(", "))));
+    workspace.setBlockNotLoaded(block, reason);
 }
 
 // The tables of a block whose table files are not read get missing cells of their lists' shape:
@@ -370,23 +429,28 @@ void ReadFileSet(TWorkspace& workspace)
     workspace.textEncodings.clear();
     UnreadFiles unread{workspace.unreadFiles, {}};
     std::vector<TCompPanel*> listsNotRead;
-    {
+    // Blocks whose lists were read and not yet indexed: a reading that stops leaves them empty.
+    std::vector<TCompPanel*> pending;
+    try {
         ProgressGuard guard{feedback};
         showProgress(feedback, QStringLiteral("Чтение файлов координат"), 5);
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
             feedback.progressStep();
+            pending.push_back(block);
             if (!readBlockLists(*block, location, unread, workspace.textEncodings))
                 listsNotRead.push_back(block);
         }
         showProgress(feedback, QStringLiteral("Чтение файлов данных"), 20);
         for (TCompPanel* block : workspace.blocksInComponentOrder()) {
+            std::erase(pending, block);
             try {
                 indexBlock(*block);
             } catch (const EPlatformError& error) {
                 // The rest of this block is abandoned; the next block is read.
-                noteTablesNotLoaded(*block, location, error.message(), unread);
+                setBlockNotLoaded(workspace, *block, location, error.message(), unread);
                 continue;
             }
+            block->setLoadFailure(QString());
             if (std::find(listsNotRead.begin(), listsNotRead.end(), block) != listsNotRead.end()) {
                 // Cells read against a list put in place of the unreadable one would land on wrong positions.
                 noteTablesNotLoaded(*block, location, QStringLiteral("не прочитаны файлы координат блока"), unread);
@@ -396,6 +460,10 @@ void ReadFileSet(TWorkspace& workspace)
             loadBlockTables(*block, location, feedback, unread);
         }
         mapModelInputsUpstream(workspace);
+    } catch (const std::exception&) {
+        for (TCompPanel* block : pending)
+            workspace.setBlockNotLoaded(*block, QStringLiteral("чтение конфигурации прервано"));
+        throw;
     }
     readMapList(workspace, location, unread);
     reportUnreadFiles(feedback, unread);

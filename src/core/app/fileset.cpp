@@ -163,7 +163,12 @@ void readTableFromFileSet(TTab& table, const ConfigLocation& location, int block
 {
     for (int axis = 0; axis < kAxisCount; ++axis) {
         readListFromFileSet(table.FLists[axis], location, block, kind, axis);
-        table.BuildIndex(axis);
+        try {
+            table.BuildIndex(axis);
+        } catch (const ELimitError& error) {
+            throw ELimitError(QStringLiteral("Список \"%1\" не прочитан: %2")
+                                  .arg(location.filePath(listFileExtension(kind, block, axis)), error.message()));
+        }
     }
     if (!LoadFromFile(table, location.checkedTableFilePath(tableFileExtension(kind, block))))
         table.Dimension(table.positionCounts());

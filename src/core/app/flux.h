@@ -160,8 +160,14 @@ public:
     // The block's selected summary: Est when its switch takes input 1, else Extr.
     TTablePanel* SelectedSummary();
 
+    // Why the block's files could not be read at the last open; empty when they were. Such a
+    // block holds empty tables, and the steps on it are refused (requireBlockLoaded).
+    const QString& loadFailure() const { return m_loadFailure; }
+    void setLoadFailure(const QString& reason) { m_loadFailure = reason; }
+
 private:
     std::unique_ptr<TTab> m_blockTable;
+    QString m_loadFailure;
 };
 
 } // namespace verola

@@ -22,6 +22,7 @@ private:
 ActionResult reviewBlock(TWorkspace& workspace, int number, TReviewList& reviewList)
 {
     TCompPanel& block = *workspace.block(number);
+    requireBlockLoaded(block);
     reviewList.visible = true;
     reviewList.entries.clear();
     ReviewFlag flag(workspace.state());

@@ -49,6 +49,8 @@ void TablePanelDragDrop(TWorkspace& workspace, TTablePanel* target, TFluxCompone
     if (!TablePanelDragOver(target, dragged))
         return;
     auto* source = static_cast<TTablePanel*>(dragged);
+    requireBlockLoaded(source);
+    requireBlockLoaded(target);
     TTab& to = target->Table();
     TTab& from = source->Table();
     for (int axis = 0; axis < kAxisCount; ++axis)
@@ -85,6 +87,9 @@ void TransTabClick(TWorkspace& workspace, TTablePanel& panel)
     auto* from = dynamic_cast<TCompPanel*>(panel.InputComponent());
     if (!from)
         return;
+    requireBlockLoaded(*from);
+    if (auto* to = dynamic_cast<TCompPanel*>(panel.OutputComponent()))
+        requireBlockLoaded(*to);
     TTablePanel* summary = from->SelectedSummary();
     if (summary->Status() != fpsReady)
         return;

@@ -1,5 +1,7 @@
 #include "core/app/workspace.h"
 
+#include "core/app/fileset.h"
+#include "core/platform/errors.h"
 #include "core/tables/compare.h"
 
 namespace verola {
@@ -41,6 +43,45 @@ void mapAxis(TTab& source, TTab& target, int axis)
 {
     MapPositions(source.FLists[axis], source.FIndex[axis], target.FLists[axis], target.FMap[axis],
         target.FIndex[axis]);
+}
+
+void requireBlockLoaded(const TCompPanel& block)
+{
+    if (block.loadFailure().isEmpty())
+        return;
+    throw EInOutError(QStringLiteral("Блок %1 (%2) не прочитан при открытии конфигурации, его таблицы пусты: %3. "
+                                     "Действие не выполнено; исправьте файлы блока и откройте конфигурацию снова.")
+                          .arg(block.number())
+                          .arg(blockPanelKindName(block.number()), block.loadFailure()));
+}
+
+void requireBlockLoaded(const TFluxComponent* panel)
+{
+    if (const auto* block = panel ? dynamic_cast<const TCompPanel*>(panel->Owner()) : nullptr)
+        requireBlockLoaded(*block);
+}
+
+void TWorkspace::setBlockNotLoaded(TCompPanel& block, const QString& reason)
+{
+    for (const TableKind kind : {TableKind::Rule, TableKind::Extr, TableKind::Calc, TableKind::Est, TableKind::Block}) {
+        TTab& table = block.tableOfKind(static_cast<int>(kind));
+        // The block table shares its list files with the summary of the databases, whose
+        // replacement list an open writes to them first.
+        const QString code = replacementListCode(kind == TableKind::Block ? TableKind::Extr : kind);
+        for (int axis = 0; axis < kAxisCount; ++axis) {
+            table.FLists[axis].clear();
+            AddWholeSet(table.FLists[axis], code);
+            table.BuildIndex(axis);
+        }
+        table.Dimension(table.positionCounts());
+    }
+    for (int axis = 0; axis < kAxisCount; ++axis) {
+        mapAxis(block.Rule->Table(), block.Extr->Table(), axis);
+        mapAxis(block.Calc->Table(), block.Est->Table(), axis);
+        if (TCompPanel* downstream = this->block(block.number() + 1))
+            mapModelInput(*downstream, axis);
+    }
+    block.setLoadFailure(reason);
 }
 
 TWorkspace::TWorkspace(ProcessState& state) : TFluxComponent(nullptr), m_state(state)

@@ -46,6 +46,10 @@ public:
     // summary by position name; nothing for a block without an upstream block.
     void mapModelInput(TCompPanel& block, int axis) const;
 
+    // Empties every table of a block whose files could not be read (whole-set lists, one
+    // missing cell each) and records why; the steps on the block are refused from then on.
+    void setBlockNotLoaded(TCompPanel& block, const QString& reason);
+
     // The caption the main window shows.
     QString caption;
     // The files of the set the last open could not read completely (tables, lists, the map
@@ -73,5 +77,11 @@ QString blockValueFieldName(int number); // "POL", "CONC", "DOSE", "DES", "DEATH
 
 // MapPositions of one axis from a source table to a target table.
 void mapAxis(TTab& source, TTab& target, int axis);
+
+// Refuses a step on a block whose files could not be read at the last open: EInOutError
+// naming the block and why.
+VEROLA_CORE_EXPORT void requireBlockLoaded(const TCompPanel& block);
+// The same for the block a table panel belongs to; nothing for a panel outside the blocks.
+VEROLA_CORE_EXPORT void requireBlockLoaded(const TFluxComponent* panel);
 
 } // namespace verola

@@ -97,7 +97,7 @@ double longitudeSeenFrom(const TVector& earth, const TVector& position, int body
 {
     const TVector v = position - earth;
     if (!std::isfinite(v.x) || !std::isfinite(v.y))
-        throw EFloatingPointError(QStringLiteral("The orbit elements give no position for %1").arg(bodyName(body)));
+        throw EFloatingPointError(QStringLiteral("Элементы орбиты не дают положения для %1").arg(bodyName(body)));
     return directionAngle(v.x, v.y);
 }
 

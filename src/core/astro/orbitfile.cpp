@@ -24,7 +24,7 @@ public:
         double value = 0;
         std::memcpy(&value, &bits, sizeof value);
         if (!std::isfinite(value))
-            throw EInOutError(QStringLiteral("Orbit file \"%1\" holds a value that is not a number (value %2)")
+            throw EInOutError(QStringLiteral("В файле орбит \"%1\" значение %2 не является числом")
                                   .arg(m_path).arg(m_index + 1));
         ++m_index;
         return value;
@@ -56,7 +56,7 @@ QString orbitFilePath(const QString& dataDirectory)
 TOrbitElements parseOrbitElements(const QByteArray& bytes, const QString& path)
 {
     if (bytes.size() < kOrbitFileSize)
-        throw EInOutError(QStringLiteral("Orbit file \"%1\" is too short: %2 bytes instead of %3")
+        throw EInOutError(QStringLiteral("Файл орбит \"%1\" слишком короткий: байт %2 вместо %3")
                               .arg(path).arg(bytes.size()).arg(kOrbitFileSize));
     TOrbitElements elements{};
     ValueReader reader(bytes, path);
@@ -74,10 +74,10 @@ TOrbitElements readOrbitFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Cannot open orbit file \"%1\": %2").arg(path, file.errorString()));
+        throw EInOutError(QStringLiteral("Не удалось открыть файл орбит \"%1\": %2").arg(path, file.errorString()));
     const QByteArray bytes = file.read(kOrbitFileSize);
     if (file.error() != QFileDevice::NoError)
-        throw EInOutError(QStringLiteral("Cannot read orbit file \"%1\": %2").arg(path, file.errorString()));
+        throw EInOutError(QStringLiteral("Не удалось прочитать файл орбит \"%1\": %2").arg(path, file.errorString()));
     return parseOrbitElements(bytes, path);
 }
 

@@ -98,7 +98,7 @@ double SolveKepler(double meanAnomaly, double eccentricity)
 {
     if (!std::isfinite(meanAnomaly) || !(eccentricity >= 0 && eccentricity < 1))
         throw EFloatingPointError(
-            QStringLiteral("Kepler's equation has no solution for eccentricity %1 and mean anomaly %2")
+            QStringLiteral("Уравнение Кеплера не решается при эксцентриситете %1 и средней аномалии %2")
                 .arg(eccentricity).arg(meanAnomaly));
     double E = meanAnomaly;
     for (int i = 0; i < kKeplerIterations; ++i) {

@@ -50,7 +50,7 @@ double TField::AsFloat() const
     case TFieldType::ftMemo:
         return strToFloat(source->text(m_index).trimmed(), m_dataSet->formatSettings());
     case TFieldType::ftBoolean:
-        throw EConvertError(QStringLiteral("Field '%1' cannot be read as a number").arg(FieldName()));
+        throw EConvertError(QStringLiteral("Поле \"%1\" не читается как число").arg(FieldName()));
     default:
         return source->isNull(m_index) ? 0.0 : source->number(m_index);
     }
@@ -74,7 +74,7 @@ int TField::AsInteger() const
         const double value = std::round(source->number(m_index));
         if (!(value >= -2147483648.0 && value <= 2147483647.0))
             throw EConvertError(
-                QStringLiteral("'%1' is not a valid integer value").arg(source->displayText(m_index, m_dataSet->formatSettings())));
+                QStringLiteral("\"%1\" не является целым числом").arg(source->displayText(m_index, m_dataSet->formatSettings())));
         return static_cast<int>(value);
     }
     }
@@ -83,14 +83,14 @@ int TField::AsInteger() const
 void TField::SetAsString(const QString& value)
 {
     if (!m_dataSet->inserting())
-        throw EDatabaseError(QStringLiteral("Dataset not in edit or insert mode"));
+        throw EDatabaseError(QStringLiteral("Набор данных не в режиме правки или вставки"));
     m_dataSet->setInsertValue(m_index, value);
 }
 
 void TField::SetAsFloat(double value)
 {
     if (!m_dataSet->inserting())
-        throw EDatabaseError(QStringLiteral("Dataset not in edit or insert mode"));
+        throw EDatabaseError(QStringLiteral("Набор данных не в режиме правки или вставки"));
     m_dataSet->setInsertNumber(m_index, value);
 }
 
@@ -154,7 +154,7 @@ void TDataSet::SetActive(bool active)
 void TDataSet::requireActive(const char* what) const
 {
     if (!Active())
-        throw EDatabaseError(QStringLiteral("%1: dataset is not open").arg(QLatin1String(what)));
+        throw EDatabaseError(QStringLiteral("%1: набор данных не открыт").arg(QLatin1String(what)));
 }
 
 void TDataSet::First()
@@ -209,7 +209,7 @@ TField& TDataSet::Fields(int index)
     requireActive("Fields");
     if (index < 0 || index >= FieldCount())
         throw EDatabaseError(
-            QStringLiteral("Field index %1 out of range in %2").arg(index).arg(m_source->origin()));
+            QStringLiteral("Нет поля с номером %1 в %2").arg(index).arg(m_source->origin()));
     return *m_fields[static_cast<size_t>(index)];
 }
 
@@ -226,7 +226,7 @@ TField& TDataSet::FieldByName(const QString& name)
     requireActive("FieldByName");
     TField* field = FindField(name);
     if (!field)
-        throw EDatabaseError(QStringLiteral("Field '%1' not found in %2").arg(name, m_source->origin()));
+        throw EDatabaseError(QStringLiteral("Поле \"%1\" не найдено в %2").arg(name, m_source->origin()));
     return *field;
 }
 
@@ -291,7 +291,7 @@ void TDataSet::requireRecord() const
     requireActive("Field read");
     const_cast<TDataSet*>(this)->refreshView();
     if (m_position < 0 || m_position >= viewCount())
-        throw EDatabaseError(QStringLiteral("No current record in %1").arg(m_source->origin()));
+        throw EDatabaseError(QStringLiteral("Нет текущей записи в %1").arg(m_source->origin()));
 }
 
 void TDataSet::replaceSource(std::unique_ptr<RecordSource> source)
@@ -303,12 +303,12 @@ void TDataSet::replaceSource(std::unique_ptr<RecordSource> source)
 
 void TDataSet::setInsertValue(int, const QString&)
 {
-    throw EDatabaseError(QStringLiteral("Dataset not in edit or insert mode"));
+    throw EDatabaseError(QStringLiteral("Набор данных не в режиме правки или вставки"));
 }
 
 void TDataSet::setInsertNumber(int, double)
 {
-    throw EDatabaseError(QStringLiteral("Dataset not in edit or insert mode"));
+    throw EDatabaseError(QStringLiteral("Набор данных не в режиме правки или вставки"));
 }
 
 } // namespace verola

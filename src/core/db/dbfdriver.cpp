@@ -124,7 +124,7 @@ SAHooks writingHooks()
 
 [[noreturn]] void damaged(const QString& path, const QString& what)
 {
-    throw EDatabaseError(QStringLiteral("Table file \"%1\" is damaged: %2").arg(path, what));
+    throw EDatabaseError(QStringLiteral("Файл таблицы \"%1\" повреждён: %2").arg(path, what));
 }
 
 // Trims blanks (and the zero bytes some writers pad with) from both ends.
@@ -332,16 +332,17 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, bool forWriting)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(path));
+        throw EDatabaseError(QStringLiteral("Таблица \"%1\" не найдена").arg(path));
     refuseIrregularTable(path);
     if (!info.isFile() || !info.isReadable())
-        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read").arg(path));
+        throw EDatabaseError(QStringLiteral("Таблицу \"%1\" не удаётся прочитать").arg(path));
     lastShapelibError.clear();
     SAHooks hooks = forWriting ? writingHooks() : readingHooks();
     const QByteArray encoded = QFile::encodeName(path);
     DBFHandle handle = DBFOpenLL(encoded.constData(), forWriting ? "rb+" : "rb", &hooks);
     if (!handle)
-        damaged(path, lastShapelibError.isEmpty() ? QStringLiteral("not a dBase table") : lastShapelibError);
+        damaged(path, lastShapelibError.isEmpty() ? QStringLiteral("это не таблица dBase")
+                                                  : QStringLiteral("это не таблица dBase (%1)").arg(lastShapelibError));
 
     auto impl = std::make_unique<Impl>();
     impl->path = path;
@@ -350,12 +351,12 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, bool forWriting)
     Impl& t = *table->d;
 
     if (handle->nRecords < 0 || handle->nRecordLength <= 0 || handle->nHeaderLength < 32)
-        damaged(path, QStringLiteral("broken header"));
+        damaged(path, QStringLiteral("испорчен заголовок"));
     const qint64 needed = static_cast<qint64>(handle->nHeaderLength)
         + static_cast<qint64>(handle->nRecords) * handle->nRecordLength;
     if (info.size() < needed) {
         const qint64 held = (info.size() - handle->nHeaderLength) / handle->nRecordLength;
-        damaged(path, QStringLiteral("its header claims %1 records, the file holds %2")
+        damaged(path, QStringLiteral("записей по заголовку %1, а в файле %2")
                           .arg(handle->nRecords)
                           .arg(held < 0 ? 0 : held));
     }
@@ -370,12 +371,12 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, bool forWriting)
         DBFGetFieldInfo(handle, i, name, &width, &decimals);
         const int offset = handle->panFieldOffset[i];
         if (width <= 0 || offset < 1 || offset + width > handle->nRecordLength)
-            damaged(path, QStringLiteral("field %1 lies outside the record").arg(i + 1));
+            damaged(path, QStringLiteral("поле %1 выходит за пределы записи").arg(i + 1));
         const char type = DBFGetNativeFieldType(handle, i);
         TFieldDef def;
         def.Name = t.decoder.decode(name, static_cast<int>(std::strlen(name))).trimmed();
         if (def.Name.isEmpty())
-            damaged(path, QStringLiteral("field %1 has no name").arg(i + 1));
+            damaged(path, QStringLiteral("у поля %1 нет имени").arg(i + 1));
         def.DataType = fieldTypeOf(type, width, decimals);
         def.Size = def.DataType == TFieldType::ftString ? width : decimals;
         def.Precision = width;
@@ -407,13 +408,13 @@ std::unique_ptr<DbfTable> DbfTable::open(const QString& path, bool forWriting)
 void DbfTable::create(const QString& path, const TFieldDefs& fields)
 {
     if (fields.Count() == 0)
-        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be created without fields").arg(path));
+        throw EDatabaseError(QStringLiteral("Таблицу \"%1\" нельзя создать без полей").arg(path));
     lastShapelibError.clear();
     SAHooks hooks = writingHooks();
     const QByteArray encoded = QFile::encodeName(path);
     DBFHandle handle = DBFCreateLL(encoded.constData(), "LDID/201", &hooks);
     if (!handle)
-        throw EDatabaseError(QStringLiteral("Cannot create table \"%1\": %2").arg(path, lastShapelibError));
+        throw EDatabaseError(QStringLiteral("Не удалось создать таблицу \"%1\": %2").arg(path, lastShapelibError));
     const TextDecoder encoder;
     for (const TFieldDef& def : fields.list()) {
         const QByteArray name = encoder.encode(def.Name).left(XBASE_FLDNAME_LEN_WRITE);
@@ -434,12 +435,12 @@ void DbfTable::create(const QString& path, const TFieldDefs& fields)
         case TFieldType::ftMemo:
             DBFClose(handle);
             QFile::remove(path);
-            throw EDatabaseError(QStringLiteral("Memo field %1 cannot be created in \"%2\"").arg(def.Name, path));
+            throw EDatabaseError(QStringLiteral("Поле примечаний %1 нельзя создать в \"%2\"").arg(def.Name, path));
         }
         if (DBFAddNativeFieldType(handle, name.constData(), type, width, decimals) < 0) {
             DBFClose(handle);
             QFile::remove(path);
-            throw EDatabaseError(QStringLiteral("Field %1 cannot be created in \"%2\"").arg(def.Name, path));
+            throw EDatabaseError(QStringLiteral("Не удалось создать поле %1 в \"%2\"").arg(def.Name, path));
         }
     }
     DBFClose(handle);
@@ -463,13 +464,13 @@ int DbfTable::recordCount() const
 void DbfTable::readRecord(int record)
 {
     if (record < 0 || record >= recordCount())
-        throw EDatabaseError(QStringLiteral("Record %1 is outside table \"%2\"").arg(record + 1).arg(d->path));
+        throw EDatabaseError(QStringLiteral("Записи %1 нет в таблице \"%2\"").arg(record + 1).arg(d->path));
     const int fileRecord = d->allLive ? record : d->live[static_cast<size_t>(record)];
     // A record of a file in memory is read where it lies.
     d->record = d->records ? d->records + static_cast<qint64>(fileRecord) * d->handle->nRecordLength
                            : DBFReadTuple(d->handle, fileRecord);
     if (!d->record)
-        throw EDatabaseError(QStringLiteral("Record %1 of table \"%2\" cannot be read").arg(fileRecord + 1).arg(d->path));
+        throw EDatabaseError(QStringLiteral("Запись %1 таблицы \"%2\" не читается").arg(fileRecord + 1).arg(d->path));
 }
 
 void DbfTable::prefetch(int record) const
@@ -612,7 +613,7 @@ void DbfTable::appendRecord(const QStringList& texts, const std::vector<bool>& g
             DBFWriteStringAttribute(d->handle, record, f, bytes.constData());
         }
         if (!ok)
-            throw EDatabaseError(QStringLiteral("Value \"%1\" does not fit field %2 of \"%3\"")
+            throw EDatabaseError(QStringLiteral("Значение \"%1\" не помещается в поле %2 таблицы \"%3\"")
                                      .arg(value, d->defs[f].Name, d->path));
     }
     d->fileRecords = DBFGetRecordCount(d->handle);

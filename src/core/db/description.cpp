@@ -35,7 +35,7 @@ int readCount(const PrivateProfileDocument& ini, const QString& section, const Q
 {
     const int count = ini.readInteger(section, key, defaultValue);
     if (count > limit)
-        throw ELimitError(QStringLiteral("\"%1\" of section [%2] in %3 is %4; at most %5 is accepted")
+        throw ELimitError(QStringLiteral("\"%1\" раздела [%2] в %3 равно %4, а допускается не больше %5")
                               .arg(key, section, ini.path()).arg(count).arg(limit));
     return count;
 }
@@ -198,7 +198,7 @@ void loadAliases(TPanelInfoStruct& info, const PrivateProfileDocument& ini)
         const int codes = readCount(ini, kDatabasesSection, databaseKey(i, QStringLiteral("CodeLen")), 0, kMaxListEntries);
         templates += std::max(codes, 0);
         if (templates > kMaxListEntries)
-            throw ELimitError(QStringLiteral("The databases of section [%1] in %2 list more than %3 table-name templates")
+            throw ELimitError(QStringLiteral("Базы данных раздела [%1] в %2 перечисляют больше %3 шаблонов имён таблиц")
                                   .arg(kDatabasesSection, ini.path()).arg(kMaxListEntries));
         for (int j = 0; j < codes; ++j) {
             const QString code = ini.readString(kDatabasesSection,
@@ -242,7 +242,12 @@ QString coordSectionName(const QString& model, const QString& panelKind, int n)
 
 void LoadPanelInfo(TPanelInfoStruct& info, const QString& file, const QString& panelKind, const QString& model)
 {
-    const PrivateProfileDocument ini(file);
+    LoadPanelInfo(info, PrivateProfileDocument(file), panelKind, model);
+}
+
+void LoadPanelInfo(TPanelInfoStruct& info, const PrivateProfileDocument& ini, const QString& panelKind,
+    const QString& model)
+{
     info.ModelName = model;
     info.CoordItems.clear();
     info.Aliases.clear();
@@ -269,14 +274,23 @@ int IndexOfCoord(const TPanelInfoStruct& info, const QString& name)
 
 int ReadCoordCount(const QString& file, const QString& panelKind)
 {
-    return readCount(PrivateProfileDocument(file), panelKind, QStringLiteral("Coords"), 0, kMaxCoordinates);
+    return ReadCoordCount(PrivateProfileDocument(file), panelKind);
+}
+
+int ReadCoordCount(const PrivateProfileDocument& description, const QString& panelKind)
+{
+    return readCount(description, panelKind, QStringLiteral("Coords"), 0, kMaxCoordinates);
 }
 
 QString FindModel(const QString& file, const QString& code)
 {
+    return code.isEmpty() ? QString() : FindModel(PrivateProfileDocument(file), code);
+}
+
+QString FindModel(const PrivateProfileDocument& ini, const QString& code)
+{
     if (code.isEmpty())
         return QString();
-    const PrivateProfileDocument ini(file);
     const int models = readCount(ini, kModelsSection, QStringLiteral("Models"), 0, kMaxListEntries);
     for (int i = 0; i < models; ++i) {
         const QString name = ini.readString(kModelsSection, modelKey(i), QString());

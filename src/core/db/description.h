@@ -13,6 +13,8 @@
 
 namespace verola {
 
+class PrivateProfileDocument;
+
 inline const QString kDescriptionFile = QStringLiteral("Local.Ini");
 
 // Coordinate names that the description and the query building treat specially.
@@ -93,6 +95,11 @@ void LoadPanelInfo(TPanelInfoStruct& info, const QString& file, const QString& p
 int IndexOfCoord(const TPanelInfoStruct& info, const QString& name);
 int ReadCoordCount(const QString& file, const QString& panelKind);
 QString FindModel(const QString& file, const QString& code);
+// The same over a description read once, for a run that looks into it again and again.
+void LoadPanelInfo(TPanelInfoStruct& info, const PrivateProfileDocument& description, const QString& panelKind,
+    const QString& model);
+int ReadCoordCount(const PrivateProfileDocument& description, const QString& panelKind);
+QString FindModel(const PrivateProfileDocument& description, const QString& code);
 void ListModels(const QString& file, QStringList& list);
 std::array<bool, 4> ModelPanelKinds(const QString& file, const QString& model);
 void AddModel(const QString& file, const QString& name);

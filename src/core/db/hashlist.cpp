@@ -75,7 +75,7 @@ THashListPtr BuildHashList(int kind, double lower, double upper)
     const int runs = kind == kSexAgeHash ? 2 : 1;
     const double perRun = static_cast<double>(nint(upper - lower)) + 2;
     if (perRun * runs > kMaxHashItems)
-        throw ELimitError(QStringLiteral("The value range %1 to %2 is too wide for a hash list").arg(lower).arg(upper));
+        throw ELimitError(QStringLiteral("Диапазон значений от %1 до %2 слишком широк для списка быстрого поиска").arg(lower).arg(upper));
     auto list = std::make_unique<THashList>();
     list->reserve(static_cast<size_t>(perRun * runs));
     for (int r = 1; r <= runs; ++r) {

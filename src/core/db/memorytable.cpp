@@ -7,7 +7,7 @@ namespace verola {
 void MemoryTable::readRecord(int record)
 {
     if (record < 0 || record >= recordCount())
-        throw EDatabaseError(QStringLiteral("Record %1 is outside %2").arg(record + 1).arg(m_origin));
+        throw EDatabaseError(QStringLiteral("Записи %1 нет в %2").arg(record + 1).arg(m_origin));
     m_current = record;
 }
 

@@ -42,7 +42,7 @@ struct PxDocument {
 
 [[noreturn]] void damaged(const QString& path, const QString& what)
 {
-    throw EDatabaseError(QStringLiteral("Table file \"%1\" is damaged: %2").arg(path, what));
+    throw EDatabaseError(QStringLiteral("Файл таблицы \"%1\" повреждён: %2").arg(path, what));
 }
 
 int le16(const QByteArray& bytes, int at)
@@ -69,7 +69,7 @@ struct ParadoxLayout {
 ParadoxLayout readLayout(const QString& path, const QByteArray& head)
 {
     if (head.size() < 0x58 || (static_cast<unsigned char>(head[0x39]) >= 5 && head.size() < 0x78))
-        damaged(path, QStringLiteral("the header is cut short"));
+        damaged(path, QStringLiteral("заголовок обрезан"));
     ParadoxLayout layout;
     layout.recordSize = le16(head, 0x00);
     layout.headerSize = le16(head, 0x02);
@@ -82,21 +82,21 @@ ParadoxLayout readLayout(const QString& path, const QByteArray& head)
     const int maxTableSize = static_cast<unsigned char>(head[0x05]);
     if ((fileType != 0 && fileType != 2) || layout.recordSize <= 0 || layout.headerSize < 0x58
         || layout.fieldCount <= 0 || layout.fieldCount > 255)
-        damaged(path, QStringLiteral("not a Paradox table"));
+        damaged(path, QStringLiteral("это не таблица Paradox"));
     if (maxTableSize < 1 || maxTableSize > 32 || (maxTableSize > 4 && maxTableSize % 8 != 0))
-        damaged(path, QStringLiteral("broken block size"));
+        damaged(path, QStringLiteral("неверный размер блока"));
     layout.blockSize = static_cast<qint64>(maxTableSize) * 1024;
     // pxlib reads the second header part of versions 5 to 12 only; for other
     // versions it takes the second password mark from memory it never filled.
     if (layout.version < 3 || layout.version > 12)
-        damaged(path, QStringLiteral("unknown Paradox version %1").arg(layout.version));
+        damaged(path, QStringLiteral("неизвестная версия Paradox %1").arg(layout.version));
     // pxlib follows the block chain of an encrypted table without checking it.
     // The mark 0xff00ff00 refers to the second mark, which only the second part holds.
     const bool hasSecondPart = layout.version >= 5;
     const qint64 encryption = le32(head, 0x25);
     const bool firstMarkClear = encryption == 0 || (hasSecondPart && encryption == 0xff00ff00);
     if (!firstMarkClear || (hasSecondPart && le32(head, 0x5c) != 0))
-        throw EDatabaseError(QStringLiteral("Table \"%1\" is protected by a password").arg(path));
+        throw EDatabaseError(QStringLiteral("Таблица \"%1\" защищена паролем").arg(path));
     return layout;
 }
 
@@ -124,18 +124,18 @@ void checkFields(const QString& path, QFile& file, const ParadoxLayout& layout)
     file.seek(fieldInfo);
     const QByteArray types = file.read(2 * layout.fieldCount);
     if (types.size() < 2 * layout.fieldCount || fieldInfo + 2 * layout.fieldCount > layout.headerSize)
-        damaged(path, QStringLiteral("the field list is cut short"));
+        damaged(path, QStringLiteral("список полей обрезан"));
     int fieldBytes = 0;
     for (int i = 0; i < layout.fieldCount; ++i) {
         const int bytes = recordBytesOf(types[2 * i], static_cast<unsigned char>(types[2 * i + 1]));
         if (bytes <= 0)
-            damaged(path, QStringLiteral("field %1 is broken").arg(i + 1));
+            damaged(path, QStringLiteral("поле %1 испорчено").arg(i + 1));
         fieldBytes += bytes;
     }
     if (fieldBytes != layout.recordSize)
-        damaged(path, QStringLiteral("its fields do not fill the record"));
+        damaged(path, QStringLiteral("поля не заполняют запись"));
     if (layout.recordSize >= layout.blockSize)
-        damaged(path, QStringLiteral("broken record size"));
+        damaged(path, QStringLiteral("неверный размер записи"));
 }
 
 // pxlib walks the whole chain of data blocks on opening, whatever the record
@@ -145,7 +145,7 @@ void checkFields(const QString& path, QFile& file, const ParadoxLayout& layout)
 void checkBlockChain(const QString& path, QFile& file, const ParadoxLayout& layout)
 {
     if (layout.headerSize + layout.fileBlocks * layout.blockSize > file.size())
-        damaged(path, QStringLiteral("the file is shorter than its header says"));
+        damaged(path, QStringLiteral("файл короче, чем сказано в заголовке"));
     constexpr int kBlockHeadBytes = 6;
     const qint64 lastRecordAt = layout.blockSize - kBlockHeadBytes - layout.recordSize;
     qint64 counted = 0;
@@ -153,24 +153,24 @@ void checkBlockChain(const QString& path, QFile& file, const ParadoxLayout& layo
     std::vector<bool> visited(static_cast<size_t>(layout.fileBlocks) + 1, false);
     for (int block = layout.firstBlock; block != 0;) {
         if (block > layout.fileBlocks || visited[static_cast<size_t>(block)])
-            damaged(path, QStringLiteral("broken chain of data blocks"));
+            damaged(path, QStringLiteral("нарушена цепочка блоков данных"));
         visited[static_cast<size_t>(block)] = true;
         file.seek(layout.headerSize + (block - 1) * layout.blockSize);
         const QByteArray blockHead = file.read(kBlockHeadBytes);
         if (blockHead.size() < kBlockHeadBytes)
-            damaged(path, QStringLiteral("the file is cut short"));
+            damaged(path, QStringLiteral("файл обрезан"));
         // The offset of the block's last record; negative in an empty block.
         const int added = static_cast<qint16>(le16(blockHead, 4));
         if (added > lastRecordAt)
-            damaged(path, QStringLiteral("data block %1 claims more records than it holds").arg(block));
+            damaged(path, QStringLiteral("в блоке данных %1 указано больше записей, чем в нём есть").arg(block));
         if (added < 0) {
             emptyBlock = emptyBlock ? emptyBlock : block;
         } else {
             // pxlib counts an empty block as full of records and would read the
             // records after it from the wrong place.
             if (emptyBlock)
-                throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: its empty data block %2 "
-                                                    "comes before blocks with records")
+                throw EDatabaseError(QStringLiteral("Таблицу \"%1\" не удаётся прочитать: пустой блок данных %2 "
+                                                    "стоит перед блоками с записями")
                                          .arg(path)
                                          .arg(emptyBlock));
             counted += added / layout.recordSize + 1;
@@ -178,7 +178,7 @@ void checkBlockChain(const QString& path, QFile& file, const ParadoxLayout& layo
         block = le16(blockHead, 0);
     }
     if (counted != layout.records)
-        damaged(path, QStringLiteral("its header claims %1 records, the file holds %2").arg(layout.records).arg(counted));
+        damaged(path, QStringLiteral("записей по заголовку %1, а в файле %2").arg(layout.records).arg(counted));
 }
 
 // pxlib trusts the header, the field list and the chain of data blocks; they are
@@ -187,7 +187,7 @@ void checkStructure(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: %2").arg(path, file.errorString()));
+        throw EDatabaseError(QStringLiteral("Таблицу \"%1\" не удаётся прочитать: %2").arg(path, file.errorString()));
     const ParadoxLayout layout = readLayout(path, file.read(0x78));
     checkFields(path, file, layout);
     checkBlockChain(path, file, layout);
@@ -332,30 +332,31 @@ std::shared_ptr<const MemoryTableData> readParadoxRecords(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(path));
+        throw EDatabaseError(QStringLiteral("Таблица \"%1\" не найдена").arg(path));
     refuseIrregularTable(path);
     if (!info.isFile() || !info.isReadable())
-        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read").arg(path));
+        throw EDatabaseError(QStringLiteral("Таблицу \"%1\" не удаётся прочитать").arg(path));
     checkStructure(path);
     lastPxlibError.clear();
     PxDocument px;
     px.doc = PX_new3(rememberPxError, nullptr, nullptr, nullptr, nullptr);
     if (!px.doc)
-        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: out of memory").arg(path));
+        throw EDatabaseError(QStringLiteral("Таблицу \"%1\" не удаётся прочитать: недостаточно памяти").arg(path));
     if (PX_open_file(px.doc, QFile::encodeName(path).constData()) < 0) {
         px.doc = (PX_delete(px.doc), nullptr);
-        damaged(path, lastPxlibError.isEmpty() ? QStringLiteral("not a Paradox table") : lastPxlibError);
+        damaged(path, lastPxlibError.isEmpty() ? QStringLiteral("это не таблица Paradox")
+                                               : QStringLiteral("это не таблица Paradox (%1)").arg(lastPxlibError));
     }
     const pxhead_t* head = px.doc->px_head;
     if (!head || head->px_numfields <= 0 || head->px_recordsize <= 0)
-        damaged(path, QStringLiteral("broken header"));
+        damaged(path, QStringLiteral("испорчен заголовок"));
     if (head->px_numrecords < 0 || head->px_numrecords > head->px_theonumrecords)
-        damaged(path, QStringLiteral("its header claims %1 records, the file holds %2")
+        damaged(path, QStringLiteral("записей по заголовку %1, а в файле %2")
                           .arg(head->px_numrecords)
                           .arg(head->px_theonumrecords));
     const qint64 blockBytes = static_cast<qint64>(head->px_maxtablesize) * 1024;
     if (static_cast<qint64>(head->px_headersize) + static_cast<qint64>(head->px_fileblocks) * blockBytes > info.size())
-        damaged(path, QStringLiteral("the file is shorter than its header says"));
+        damaged(path, QStringLiteral("файл короче, чем сказано в заголовке"));
 
     const TextDecoder decoder(codecForDosCodePage(head->px_doscodepage));
     auto data = std::make_shared<MemoryTableData>();
@@ -365,7 +366,7 @@ std::shared_ptr<const MemoryTableData> readParadoxRecords(const QString& path)
     for (int i = 0; i < head->px_numfields; ++i) {
         const pxfield_t* field = PX_get_field(px.doc, i);
         if (!field || !field->px_fname || field->px_flen <= 0)
-            damaged(path, QStringLiteral("field %1 is broken").arg(i + 1));
+            damaged(path, QStringLiteral("поле %1 испорчено").arg(i + 1));
         fields.push_back(*field);
         recordSize += field->px_flen;
         TFieldDef def;
@@ -376,13 +377,13 @@ std::shared_ptr<const MemoryTableData> readParadoxRecords(const QString& path)
         defs.append(def);
     }
     if (recordSize > head->px_recordsize)
-        damaged(path, QStringLiteral("its fields do not fit the record"));
+        damaged(path, QStringLiteral("поля не помещаются в запись"));
 
     data->rows.reserve(static_cast<size_t>(head->px_numrecords));
     std::vector<char> buffer(static_cast<size_t>(head->px_recordsize) + 16, 0);
     for (int r = 0; r < head->px_numrecords; ++r) {
         if (!PX_get_record(px.doc, r, buffer.data()))
-            damaged(path, QStringLiteral("record %1 cannot be read").arg(r + 1));
+            damaged(path, QStringLiteral("запись %1 не читается").arg(r + 1));
         std::vector<MemoryValue> row;
         row.reserve(fields.size());
         int offset = 0;

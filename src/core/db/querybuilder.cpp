@@ -83,7 +83,7 @@ DateParts readTimeCode(const QString& text, const FormatSettings& format)
 void requireDate(const DateParts& parts, const QString& text)
 {
     if (!parts.isDate)
-        throw EConvertError(QStringLiteral("'%1' is not a valid date").arg(text));
+        throw EConvertError(QStringLiteral("\"%1\" не является датой").arg(text));
 }
 
 QString twoDigits(int n)
@@ -350,7 +350,7 @@ void TSelectionSources::convertValue(int level, const QString& field, QString& l
         else if (c->NameCoord == kSexAgeGroup)
             convertSexAge(field, lower, upper);
     } catch (const EConvertError& error) {
-        throw EConvertError(QStringLiteral("Level %1 (%2), field %3: %4")
+        throw EConvertError(QStringLiteral("Уровень %1 (%2), поле %3: %4")
                                 .arg(level).arg(c->NameCoord, field, error.message()));
     }
 }

@@ -386,7 +386,7 @@ double WeightOf(TSession& session, const QStringList& tree, int line, const QStr
     auto part = [&](int i) { return i < parts.size() ? parts.at(i).trimmed() : QString(); };
     const double divisor = strToFloat(part(4), format);
     if (divisor == 0)
-        throw EConvertError(QStringLiteral("The weight text \"%1\" divides by 0").arg(weightText));
+        throw EConvertError(QStringLiteral("Текст веса \"%1\" делит на 0").arg(weightText));
     if (line <= 0 || line >= tree.size())
         return 1;
     auto lookup = [&](int node) {
@@ -679,7 +679,7 @@ TRecordReader::Step TRecordReader::testSexAge(bool& match)
 {
     const TCoordItem* sexAge = sources.coordinate(sexAgeLevel);
     if (!sexAge || sexAgeLevel >= kLevelCount)
-        throw EConvertError(QStringLiteral("A sex or age entry needs the coordinate SexAgeGroup, which the panel lacks"));
+        throw EConvertError(QStringLiteral("Для поля пола или возраста нужна координата SexAgeGroup, а у панели её нет"));
     const QString sexText = ReadField(&TDatabaseFields::sex);
     QString age;
     QString event;

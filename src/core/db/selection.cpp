@@ -7,6 +7,7 @@
 #include "core/db/recordreader.h"
 #include "core/db/session.h"
 #include "core/platform/feedback.h"
+#include "core/platform/privateprofile.h"
 #include "core/tables/lineutils.h"
 #include "core/tables/ttab.h"
 
@@ -114,6 +115,8 @@ private:
     void endOfRun() noexcept;
 
     const SelectionRequest& m_request;
+    // Read once for the run: every region position looks its model up in it.
+    const PrivateProfileDocument m_description{kDescriptionFile};
     Feedback& m_feedback;
     TSession& m_session;
     TTab& m_primary;
@@ -188,7 +191,7 @@ SelectionOutcome TSelectionDriver::run()
         m_feedback.progressShow(kSelectionCaption, m_regionCount);
         m_feedback.progressPosition(0);
     }
-    m_reader.coords = ReadCoordCount(kDescriptionFile, m_request.panelKind);
+    m_reader.coords = ReadCoordCount(m_description, m_request.panelKind);
     m_primary.FSlice.fill(0);
     if (m_regionCount == 0)
         return SelectionOutcome::Completed;
@@ -221,7 +224,7 @@ bool TSelectionDriver::regionStep(int p0)
     m_sources.currentCodes[0] = territory;
     m_primary.FSlice[1] = p0;
 
-    const QString model = FindModel(kDescriptionFile, modelCode);
+    const QString model = FindModel(m_description, modelCode);
     if (model.isEmpty()) {
         if (m_feedback.question(QStringLiteral("Модель ") + modelCode + QStringLiteral(" не найдена. Остановить?")))
             throw SelectionStop{SelectionOutcome::StoppedAtModel};
@@ -256,7 +259,7 @@ void TSelectionDriver::loadModel(const QString& model)
     m_reader.tableAccumulators = TLevelAccumulators{};
     m_total = 0;
     TPanelInfoStruct& description = m_sources.description;
-    LoadPanelInfo(description, kDescriptionFile, m_request.panelKind, model);
+    LoadPanelInfo(description, m_description, m_request.panelKind, model);
     m_reader.timeLevel = IndexOfCoord(description, kTime);
     m_reader.sexAgeLevel = IndexOfCoord(description, kSexAgeGroup);
 

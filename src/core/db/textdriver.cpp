@@ -80,10 +80,11 @@ TextSchema readSchema(const QString& tablePath)
     if (!QFileInfo::exists(path))
         return schema;
     refuseIrregularTable(path);
-    const PrivateProfile profile(path);
+    // One read of the file for all its keys: a schema lists one key per field.
+    const PrivateProfileDocument profile(path);
     const QStringList sections = profile.sections();
     if (sections.isEmpty())
-        throw EDatabaseError(QStringLiteral("Schema \"%1\" holds no section").arg(path));
+        throw EDatabaseError(QStringLiteral("В схеме \"%1\" нет ни одного раздела").arg(path));
     const QString section = sections.first();
     schema.present = true;
     schema.fixed = profile.readString(section, QStringLiteral("FILETYPE"), QString()).trimmed()
@@ -96,13 +97,13 @@ TextSchema readSchema(const QString& tablePath)
             break;
         const QStringList parts = line.split(u',');
         if (parts.size() < 3 || parts.first().trimmed().isEmpty())
-            throw EDatabaseError(QStringLiteral("Schema \"%1\": field line %2 is broken").arg(path).arg(n));
+            throw EDatabaseError(QStringLiteral("Схема \"%1\": строка поля %2 испорчена").arg(path).arg(n));
         TFieldDef def;
         def.Name = parts.at(0).trimmed();
         def.DataType = schemaType(parts.at(1));
         const int width = parts.at(2).trimmed().toInt();
         if (width < 0)
-            throw EDatabaseError(QStringLiteral("Schema \"%1\": field line %2 has a negative width").arg(path).arg(n));
+            throw EDatabaseError(QStringLiteral("Схема \"%1\": у поля %2 отрицательная ширина").arg(path).arg(n));
         const int decimals = parts.size() > 3 ? parts.at(3).trimmed().toInt() : 0;
         def.Size = def.DataType == TFieldType::ftString ? width : decimals;
         def.Precision = width;
@@ -110,7 +111,7 @@ TextSchema readSchema(const QString& tablePath)
         schema.offsets.push_back(parts.size() > 4 ? parts.at(4).trimmed().toInt() : -1);
     }
     if (schema.defs.Count() == 0)
-        throw EDatabaseError(QStringLiteral("Schema \"%1\" lists no fields").arg(path));
+        throw EDatabaseError(QStringLiteral("В схеме \"%1\" не указано ни одного поля").arg(path));
     return schema;
 }
 
@@ -139,7 +140,7 @@ MemoryValue typedValue(const QString& text, const TFieldDef& def, const FormatSe
         number = plain.toDouble(&ok);
     }
     if (!ok)
-        throw EDatabaseError(QStringLiteral("Table \"%1\", line %2: \"%3\" is not a valid value of field %4")
+        throw EDatabaseError(QStringLiteral("Таблица \"%1\", строка %2: \"%3\" не годится как значение поля %4")
                                  .arg(path).arg(lineNumber).arg(text, def.Name));
     value.kind = MemoryValue::Number;
     value.number = number;
@@ -176,6 +177,15 @@ QStringList splitDelimited(const QString& line, QChar delimiter, QChar quote)
 {
     QStringList values;
     QString current;
+    bool blank = true; // current holds only white space: a quote there opens a quoted value
+    const auto append = [&](QChar c) {
+        current += c;
+        blank = blank && c.isSpace();
+    };
+    const auto restart = [&] {
+        current.clear();
+        blank = true;
+    };
     bool quoted = false;
     bool wasQuoted = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
@@ -183,24 +193,24 @@ QStringList splitDelimited(const QString& line, QChar delimiter, QChar quote)
         if (quoted) {
             if (c == quote) {
                 if (i + 1 < line.size() && line.at(i + 1) == quote) {
-                    current += quote;
+                    append(quote);
                     ++i;
                 } else {
                     quoted = false;
                 }
             } else {
-                current += c;
+                append(c);
             }
-        } else if (c == quote && current.trimmed().isEmpty()) {
+        } else if (c == quote && blank) {
             quoted = true;
             wasQuoted = true;
-            current.clear();
+            restart();
         } else if (c == delimiter) {
             values.append(wasQuoted ? current : current.trimmed());
-            current.clear();
+            restart();
             wasQuoted = false;
         } else {
-            current += c;
+            append(c);
         }
     }
     values.append(wasQuoted ? current : current.trimmed());
@@ -213,13 +223,13 @@ std::shared_ptr<const MemoryTableData> readTextRecords(const QString& path, cons
 {
     const QFileInfo info(path);
     if (!info.exists())
-        throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(path));
+        throw EDatabaseError(QStringLiteral("Таблица \"%1\" не найдена").arg(path));
     refuseIrregularTable(path);
     QStringList lines;
     try {
         lines = readTextFile(path, kTextTableByteLimit).lines;
     } catch (const EPlatformError& error) {
-        throw EDatabaseError(QStringLiteral("Table \"%1\" cannot be read: %2").arg(path, error.message()));
+        throw EDatabaseError(QStringLiteral("Таблицу \"%1\" не удаётся прочитать: %2").arg(path, error.message()));
     }
     const TextSchema schema = readSchema(path);
     TFieldDefs defs = schema.defs;
@@ -229,12 +239,12 @@ std::shared_ptr<const MemoryTableData> readTextRecords(const QString& path, cons
         ++first;
     if (!schema.present) {
         if (first >= lines.size())
-            throw EDatabaseError(QStringLiteral("Table \"%1\" has no header line of field names").arg(path));
+            throw EDatabaseError(QStringLiteral("В таблице \"%1\" нет строки заголовка с именами полей").arg(path));
         delimiter = detectDelimiter(lines.at(first));
         const QStringList names = splitDelimited(lines.at(first), delimiter);
         for (int i = 0; i < names.size(); ++i) {
             if (names.at(i).isEmpty())
-                throw EDatabaseError(QStringLiteral("Table \"%1\": field %2 of the header has no name").arg(path).arg(i + 1));
+                throw EDatabaseError(QStringLiteral("Таблица \"%1\": у поля %2 заголовка нет имени").arg(path).arg(i + 1));
             defs.Add(names.at(i), TFieldType::ftString, 0);
         }
         ++first;
@@ -252,7 +262,7 @@ std::shared_ptr<const MemoryTableData> readTextRecords(const QString& path, cons
             continue;
         const QStringList values = schema.fixed ? fixedValues(line, schema) : splitDelimited(line, delimiter, schema.quote);
         if (values.size() != defs.Count())
-            throw EDatabaseError(QStringLiteral("Table \"%1\", line %2: %3 values where the header names %4 fields")
+            throw EDatabaseError(QStringLiteral("Таблица \"%1\", строка %2: значений %3, а полей в заголовке %4")
                                      .arg(path).arg(n + 1).arg(values.size()).arg(defs.Count()));
         std::vector<MemoryValue> row;
         row.reserve(static_cast<size_t>(values.size()));

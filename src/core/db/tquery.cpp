@@ -12,7 +12,7 @@ TQuery::~TQuery() = default;
 void TQuery::SetDatabaseName(const QString& name)
 {
     if (Active())
-        throw EDatabaseError(QStringLiteral("DatabaseName: cannot perform this operation on an open query"));
+        throw EDatabaseError(QStringLiteral("Базу данных запроса нельзя сменить, пока запрос открыт"));
     m_databaseName = name;
 }
 

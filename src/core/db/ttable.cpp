@@ -32,7 +32,7 @@ TTable::~TTable() = default;
 void TTable::requireInactive(const char* what) const
 {
     if (Active())
-        throw EDatabaseError(QStringLiteral("%1: cannot perform this operation on an open table (%2)")
+        throw EDatabaseError(QStringLiteral("%1: действие невозможно, пока таблица открыта (%2)")
                                  .arg(QLatin1String(what), m_fileName));
 }
 
@@ -61,7 +61,7 @@ std::unique_ptr<RecordSource> TTable::openSource()
     if (m_fileName.isEmpty()) {
         const QString folder = session().databaseFolder(m_databaseName);
         const QString named = folder.isEmpty() ? m_tableName : folder + u'/' + m_tableName;
-        throw EDatabaseError(QStringLiteral("Table \"%1\" does not exist").arg(named));
+        throw EDatabaseError(QStringLiteral("Таблица \"%1\" не найдена").arg(named));
     }
     return openTableFile(m_fileName, formatSettings());
 }
@@ -116,13 +116,13 @@ void TTable::AddIndex(const QString& name, const QString& fields, TIndexOptions 
 {
     const QString file = Active() ? m_fileName : resolvedFile();
     if (file.isEmpty())
-        throw EDatabaseError(QStringLiteral("Index %1: table \"%2\" does not exist").arg(name, m_tableName));
+        throw EDatabaseError(QStringLiteral("Индекс %1: таблица \"%2\" не найдена").arg(name, m_tableName));
     IndexDef def;
     def.name = name;
     def.fields = splitFieldList(fields);
     def.options = options;
     if (name.isEmpty() || def.fields.isEmpty())
-        throw EDatabaseError(QStringLiteral("Index \"%1\" of \"%2\" needs a name and fields").arg(name, file));
+        throw EDatabaseError(QStringLiteral("Индексу \"%1\" таблицы \"%2\" нужны имя и поля").arg(name, file));
     if (Active())
         fieldNumbers(def.fields); // raises on an absent field
     QList<IndexDef>& list = m_indexes[QFileInfo(file).absoluteFilePath()];
@@ -137,7 +137,7 @@ void TTable::SetIndexName(const QString& name)
     } else {
         const QString file = Active() ? m_fileName : resolvedFile();
         if (!findIndex(name))
-            throw EDatabaseError(QStringLiteral("Index \"%1\" does not exist for table \"%2\"")
+            throw EDatabaseError(QStringLiteral("Индекса \"%1\" нет у таблицы \"%2\"")
                                      .arg(name, file.isEmpty() ? m_tableName : file));
         m_indexName = name;
     }
@@ -154,7 +154,7 @@ std::vector<int> TTable::fieldNumbers(const QStringList& names) const
     for (const QString& name : names) {
         const int index = fieldDefsOfOpenData().IndexOf(name);
         if (index < 0)
-            throw EDatabaseError(QStringLiteral("Field '%1' not found in %2").arg(name, m_fileName));
+            throw EDatabaseError(QStringLiteral("Поле \"%1\" не найдено в %2").arg(name, m_fileName));
         numbers.push_back(index);
     }
     return numbers;
@@ -268,7 +268,7 @@ bool TTable::FindKey(const QStringList& keyValues)
 {
     requireActive("FindKey");
     if (m_indexFields.empty())
-        throw EDatabaseError(QStringLiteral("FindKey: no index is selected for table \"%1\"").arg(m_fileName));
+        throw EDatabaseError(QStringLiteral("Поиск по ключу: для таблицы \"%1\" не выбран индекс").arg(m_fileName));
     refreshView();
     std::vector<KeyPart> key;
     for (int p = 0; p < keyValues.size() && p < static_cast<int>(m_indexFields.size()); ++p)
@@ -305,10 +305,10 @@ void TTable::SetMasterFields(const QString& fields)
     const QStringList names = splitFieldList(fields);
     const QStringList indexFields = IndexFieldNames();
     if (indexFields.isEmpty())
-        throw EDatabaseError(QStringLiteral("Master fields %1: table \"%2\" has no index selected")
+        throw EDatabaseError(QStringLiteral("Поля связи %1: для таблицы \"%2\" не выбран индекс")
                                  .arg(fields, m_fileName.isEmpty() ? m_tableName : m_fileName));
     if (names.size() > indexFields.size())
-        throw EDatabaseError(QStringLiteral("Master fields %1: more fields than the index of \"%2\" has")
+        throw EDatabaseError(QStringLiteral("Поля связи %1: их больше, чем полей в индексе таблицы \"%2\"")
                                  .arg(fields, m_fileName.isEmpty() ? m_tableName : m_fileName));
     TDataSet* master = m_masterSource ? m_masterSource->DataSet() : nullptr;
     if (master && master->Active())
@@ -363,7 +363,7 @@ void TTable::CreateTable()
 {
     requireInactive("CreateTable");
     if (m_tableType != TTableType::ttDBase && m_tableType != TTableType::ttDefault)
-        throw EDatabaseError(QStringLiteral("Only dBase tables can be created (%1)").arg(m_tableName));
+        throw EDatabaseError(QStringLiteral("Создавать можно только таблицы dBase (%1)").arg(m_tableName));
     QString name = m_tableName;
     name.replace(u'\\', u'/');
     if (QFileInfo(name).suffix().isEmpty())
@@ -379,7 +379,7 @@ void TTable::Insert()
     requireActive("Insert");
     if (!dynamic_cast<DbfTable*>(source()) || QFileInfo(m_fileName).suffix().toLower() == QStringLiteral("db")
         || QFileInfo(m_fileName).suffix().toLower() == QStringLiteral("txt"))
-        throw EDatabaseError(QStringLiteral("Records can be added to dBase tables only (%1)").arg(m_fileName));
+        throw EDatabaseError(QStringLiteral("Добавлять записи можно только в таблицы dBase (%1)").arg(m_fileName));
     if (!m_writable) {
         replaceSource(DbfTable::open(m_fileName, true));
         m_writable = true;

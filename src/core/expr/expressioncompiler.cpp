@@ -194,7 +194,7 @@ bool ExpressionCompiler::validAtAnyDepth() const
     try {
         return unlimited.isValid(0, static_cast<int>(m_text.size()), 0);
     } catch (const EExpressionTooComplex&) {
-        return true; // too long to tell: the limit that was met stays the fault
+        return true; // too long or too deep to tell: the limit that was met stays the fault
     }
 }
 
@@ -287,6 +287,10 @@ bool ExpressionCompiler::recognise(Recogniser r, int b, int e, int level)
         m_tooDeep = true;
         return false;
     }
+    // Only the search without a level limit gets here: it walks one level per call chain of a
+    // few frames, so thousands of nested calls would exhaust the stack.
+    if (level > kDeepestSearch)
+        throw EExpressionTooComplex(QStringLiteral("Expression is too complex"));
     if (!properlyNested(b, e))
         return false; // every valid term has its brackets matched
     const std::uint64_t key = memoKey(b, e, level);

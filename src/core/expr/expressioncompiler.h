@@ -101,6 +101,9 @@ private:
     [[noreturn]] void raiseSyntaxError(Range whole) const;
 
     static constexpr int kNoLevelLimit = std::numeric_limits<int>::max() - 1;
+    // How deep the search without a level limit goes before it gives up; far beyond the
+    // nesting limit, far below what the stack holds.
+    static constexpr int kDeepestSearch = 200;
 
     const TCustomParser& m_parser;
     int m_levelLimit = TCustomParser::kMaxLevel;

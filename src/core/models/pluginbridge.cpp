@@ -11,6 +11,7 @@
 #include <QLibrary>
 #include <algorithm>
 #include <exception>
+#include <new>
 
 namespace verola {
 
@@ -80,6 +81,8 @@ Result guarded(Result fallback, Call call)
         return call(*bridge);
     } catch (const EPlatformError& error) {
         bridge->report(error.message());
+    } catch (const std::bad_alloc&) {
+        bridge->report(outOfMemoryMessage(QStringLiteral("вызов из библиотеки окна или модели")));
     } catch (const std::exception& error) {
         bridge->report(QString::fromLocal8Bit(error.what()));
     } catch (...) {
@@ -481,6 +484,7 @@ void PluginBridge::showTableWindow(TTablePanel* panel, int mode, bool bringToFro
 {
     if (!panel)
         return;
+    requireBlockLoaded(panel);
     TTab& table = panel->Table();
     SetXYCoord(m_workspace, 1, 2, &table);
     if (!m_tableWindow)
@@ -501,6 +505,7 @@ void PluginBridge::showMapWindow(TTablePanel* panel, bool bringToFront)
 {
     if (!panel)
         return;
+    requireBlockLoaded(panel);
     TTab& table = panel->Table();
     const int mode = table.FCompareMode;
     if (!m_mapWindow)

@@ -15,9 +15,10 @@ namespace {
 
 constexpr qint64 kDayZeroJulian = 2415019; // 30 December 1899
 
-[[noreturn]] void conversionFailed(const QString& text, const char* what)
+// `what` names the kind of value in the instrumental case: "целым числом".
+[[noreturn]] void conversionFailed(const QString& text, const QString& what)
 {
-    throw EConvertError(QStringLiteral("'%1' is not a valid %2").arg(text, QLatin1String(what)));
+    throw EConvertError(QStringLiteral("\"%1\" не является %2").arg(text, what));
 }
 
 // Reads an unsigned decimal run starting at pos; false when there is none.
@@ -139,7 +140,7 @@ int strToInt(const QString& text)
     bool ok = false;
     int value = t.startsWith(u'$') ? t.mid(1).toInt(&ok, 16) : t.toInt(&ok, 10);
     if (!ok || t.isEmpty())
-        conversionFailed(text, "integer value");
+        conversionFailed(text, QStringLiteral("целым числом"));
     return value;
 }
 
@@ -173,7 +174,7 @@ double strToFloat(const QString& text, const FormatSettings& format)
 {
     double value = 0;
     if (!tryStrToFloat(text, format, value))
-        conversionFailed(text, "floating point value");
+        conversionFailed(text, QStringLiteral("числом"));
     return value;
 }
 
@@ -182,10 +183,10 @@ double strToDate(const QString& text, const FormatSettings& format)
     qsizetype pos = 0;
     double dayNumber = 0;
     if (!scanDate(text, pos, format, dayNumber))
-        conversionFailed(text, "date");
+        conversionFailed(text, QStringLiteral("датой"));
     skipBlanks(text, pos);
     if (pos != text.size())
-        conversionFailed(text, "date");
+        conversionFailed(text, QStringLiteral("датой"));
     return dayNumber;
 }
 
@@ -218,7 +219,7 @@ double strToDateTime(const QString& text, const FormatSettings& format)
 {
     double value = 0;
     if (!tryStrToDateTime(text, format, value))
-        conversionFailed(text, "date and time");
+        conversionFailed(text, QStringLiteral("датой и временем"));
     return value;
 }
 
@@ -327,7 +328,7 @@ double encodeDate(int year, int month, int day)
 {
     double dayNumber = 0;
     if (!tryEncodeDate(year, month, day, dayNumber))
-        throw EConvertError(QStringLiteral("Invalid argument to date encode"));
+        throw EConvertError(QStringLiteral("Нет такой даты: день %1, месяц %2, год %3").arg(day).arg(month).arg(year));
     return dayNumber;
 }
 

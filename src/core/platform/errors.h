@@ -40,6 +40,13 @@ public:
     using EPlatformError::EPlatformError;
 };
 
+// What the user reads when an operation ran out of memory (std::bad_alloc), the operation
+// named as "открытие конфигурации".
+inline QString outOfMemoryMessage(const QString& operation)
+{
+    return QStringLiteral("Недостаточно памяти: операция \"%1\" не выполнена").arg(operation);
+}
+
 // A request the data model refuses because it would break its limits
 // (too many cells, too many lines on an axis, a negative dimension).
 class VEROLA_CORE_EXPORT ELimitError : public EPlatformError {

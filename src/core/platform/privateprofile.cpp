@@ -30,6 +30,15 @@ struct ProfileFile {
 
 const QByteArray kUtf8Bom("\xEF\xBB\xBF");
 
+// Line endings as they were read; shared, so that a long file of short lines holds one copy.
+const QByteArray& lineEnding(bool crThenLf, bool cr)
+{
+    static const QByteArray crLf("\r\n");
+    static const QByteArray crOnly("\r");
+    static const QByteArray lfOnly("\n");
+    return crThenLf ? crLf : (cr ? crOnly : lfOnly);
+}
+
 ProfileFile readProfile(const QString& path)
 {
     ProfileFile profile;
@@ -44,22 +53,28 @@ ProfileFile readProfile(const QString& path)
         profile.utf8 = true;
         bytes.remove(0, kUtf8Bom.size());
     }
+    // Decoded in one piece (a decoder per line cost more than the rest of the reading); line
+    // breaks are the same characters in both encodings.
+    const QString text = profile.utf8 ? QString::fromUtf8(bytes) : decodeCp1251(bytes);
+    profile.lines.reserve(static_cast<size_t>(text.count(u'\n')) + 1);
     qsizetype start = 0;
-    const qsizetype n = bytes.size();
+    const qsizetype n = text.size();
     for (qsizetype i = 0; i <= n; ++i) {
-        if (i < n && bytes[i] != '\r' && bytes[i] != '\n')
+        if (i < n && text[i] != u'\r' && text[i] != u'\n')
             continue;
         if (i == n && start == n)
             break;
         ProfileLine line;
-        const QByteArray raw = bytes.mid(start, i - start);
-        line.text = profile.utf8 ? QString::fromUtf8(raw) : decodeCp1251(raw);
+        if (i > start)
+            line.text = text.mid(start, i - start);
         if (i < n) {
-            qsizetype endLength = (bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n') ? 2 : 1;
-            line.ending = bytes.mid(i, endLength);
-            i += endLength - 1;
+            const bool cr = text[i] == u'\r';
+            const bool pair = cr && i + 1 < n && text[i + 1] == u'\n';
+            line.ending = lineEnding(pair, cr);
+            if (pair)
+                ++i;
         }
-        profile.lines.push_back(line);
+        profile.lines.push_back(std::move(line));
         start = i + 1;
     }
     return profile;
@@ -67,13 +82,15 @@ ProfileFile readProfile(const QString& path)
 
 void writeProfile(const QString& path, const ProfileFile& profile)
 {
+    QString text;
+    for (const ProfileLine& line : profile.lines) {
+        text += line.text;
+        text += QLatin1String(line.ending);
+    }
     QByteArray bytes;
     if (profile.utf8)
         bytes += kUtf8Bom;
-    for (const ProfileLine& line : profile.lines) {
-        bytes += profile.utf8 ? line.text.toUtf8() : encodeCp1251(line.text);
-        bytes += line.ending;
-    }
+    bytes += profile.utf8 ? text.toUtf8() : encodeCp1251(text);
     writeFileAtomically(path, bytes);
 }
 
@@ -208,11 +225,14 @@ KeyLines indexKeys(const ProfileFile& profile)
             firstOfItsName = !index.contains(section);
             if (firstOfItsName)
                 index.insert(section, {});
-        } else if (firstOfItsName) {
+        } else if (firstOfItsName && !text.isEmpty()) {
             const auto kv = keyValue(text);
+            if (!kv)
+                continue;
             QHash<QString, size_t>& keys = index[section];
-            if (kv && !keys.contains(kv->first.toCaseFolded()))
-                keys.insert(kv->first.toCaseFolded(), i);
+            const QString key = kv->first.toCaseFolded();
+            if (!keys.contains(key))
+                keys.insert(key, i);
         }
     }
     return index;
@@ -339,6 +359,15 @@ PrivateProfileDocument::PrivateProfileDocument(const QString& fileName)
 }
 
 PrivateProfileDocument::~PrivateProfileDocument() = default;
+
+QStringList PrivateProfileDocument::sections() const
+{
+    QStringList names;
+    for (const ProfileLine& line : m_content->lines)
+        if (const auto name = sectionName(line.text))
+            names.append(*name);
+    return names;
+}
 
 std::optional<QString> PrivateProfileDocument::find(const QString& section, const QString& key) const
 {

@@ -68,6 +68,8 @@ public:
     PrivateProfileDocument& operator=(const PrivateProfileDocument&) = delete;
 
     const QString& path() const { return m_path; }
+    // The section names in the order of the file, repeated names included.
+    QStringList sections() const;
 
     void eraseSection(const QString& section);
     // Writes the file when anything changed. Throws EInOutError.

@@ -29,6 +29,13 @@ QString positionKey(const QString& line)
     return line.mid(i).toCaseFolded();
 }
 
+// "1 (Регион)": an axis as messages name it, by its caption where it has one.
+QString axisLabel(int axis)
+{
+    const QString caption = axis >= 0 && axis < 10 ? QString::fromUtf16(kCaptions[axis]) : CoordFieldName(axis);
+    return QStringLiteral("%1 (%2)").arg(axis).arg(caption);
+}
+
 } // namespace
 
 QString CoordFieldName(int axis)
@@ -121,8 +128,8 @@ void TTab::dimension(const CoordIndex& dims, bool fill)
 {
     for (int i = 0; i < kAxisCount; ++i)
         if (dims[i] < 0)
-            throw ELimitError(QStringLiteral("Axis %1 (%2) cannot have a negative dimension (%3)")
-                                  .arg(i).arg(CoordFieldName(i)).arg(dims[i]));
+            throw ELimitError(QStringLiteral("Ось %1 не может иметь отрицательный размер (%2)")
+                                  .arg(axisLabel(i)).arg(dims[i]));
     // An axis without positions makes a table without cells, however large the other axes.
     const bool noCells = std::find(dims.begin(), dims.end(), 0) != dims.end();
     std::array<std::int64_t, kAxisCount> strides{};
@@ -131,7 +138,7 @@ void TTab::dimension(const CoordIndex& dims, bool fill)
         strides[i] = product;
         product *= dims[i];
         if (product > kMaxCells || strides[i] > std::numeric_limits<std::int32_t>::max())
-            throw ELimitError(QStringLiteral("A table holds at most %1 cells; the requested dimensions exceed it")
+            throw ELimitError(QStringLiteral("Таблица вмещает не больше %1 ячеек, а её оси требуют больше")
                                   .arg(kMaxCells));
     }
     const std::int64_t cellCount = noCells ? 0 : product;
@@ -149,7 +156,7 @@ void TTab::dimension(const CoordIndex& dims, bool fill)
                 chunks.push_back(std::make_unique_for_overwrite<float[]>(static_cast<size_t>(size)));
         }
     } catch (const std::bad_alloc&) {
-        throw EOutOfMemory(QStringLiteral("Out of memory allocating a table of %1 cells").arg(cellCount));
+        throw EOutOfMemory(QStringLiteral("Недостаточно памяти для таблицы из %1 ячеек").arg(cellCount));
     }
     for (size_t i = 0; i < chunks.size(); ++i) {
         if (!chunks[i])
@@ -184,8 +191,8 @@ void TTab::BuildIndex(int axis)
     const QStringList& list = FLists[axis];
     const qsizetype valueLines = std::max<qsizetype>(0, list.size() - 1);
     if (valueLines > kMaxAxisLines)
-        throw ELimitError(QStringLiteral("Axis %1 (%2) has %3 value lines; an axis holds at most %4")
-                              .arg(axis).arg(CoordFieldName(axis)).arg(valueLines).arg(kMaxAxisLines));
+        throw ELimitError(QStringLiteral("По оси %1 строк значений %2, а ось вмещает не больше %3")
+                              .arg(axisLabel(axis)).arg(valueLines).arg(kMaxAxisLines));
     TIndex& index = FIndex[axis];
     index.reset();
     index.FCount = static_cast<std::uint16_t>(valueLines);

@@ -33,6 +33,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QUrl>
+#include <new>
 
 namespace verola {
 
@@ -414,7 +415,7 @@ void TNavigatorForm::updateTitle()
     setWindowTitle(m_workspace->caption.isEmpty() ? productTitle() : m_workspace->caption);
 }
 
-bool TNavigatorForm::runCommand(const std::function<void()>& command)
+bool TNavigatorForm::runCommand(const QString& operation, const std::function<void()>& command)
 {
     QString failure;
     {
@@ -424,6 +425,8 @@ bool TNavigatorForm::runCommand(const std::function<void()>& command)
             return true;
         } catch (const EPlatformError& error) {
             failure = error.message();
+        } catch (const std::bad_alloc&) {
+            failure = outOfMemoryMessage(operation);
         } catch (const std::exception& error) {
             failure = QString::fromLocal8Bit(error.what());
         }
@@ -436,7 +439,7 @@ bool TNavigatorForm::runCommand(const std::function<void()>& command)
 
 void TNavigatorForm::openConfiguration(const QString& path)
 {
-    runCommand([this, &path] { OpenConfiguration(*m_workspace, path); });
+    runCommand(QStringLiteral("открытие конфигурации"), [this, &path] { OpenConfiguration(*m_workspace, path); });
     updateTitle();
 }
 
@@ -457,7 +460,7 @@ void TNavigatorForm::SaveItemClick()
         SaveAsItemClick();
         return;
     }
-    trySave([this] { SaveFileSet(*m_workspace); });
+    trySave(QStringLiteral("сохранение конфигурации"), [this] { SaveFileSet(*m_workspace); });
 }
 
 void TNavigatorForm::SaveAsItemClick()
@@ -469,7 +472,7 @@ void TNavigatorForm::SaveAsItemClick()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().first();
-    trySave([this, &path] { SaveConfigurationAs(*m_workspace, path); });
+    trySave(QStringLiteral("сохранение конфигурации под новым именем"), [this, &path] { SaveConfigurationAs(*m_workspace, path); });
     updateTitle();
 }
 
@@ -479,7 +482,7 @@ void TNavigatorForm::ExitItemClick()
     const QString name = m_state.ConfigName;
     m_state.ConfigDirectory = m_state.DataDirectory;
     m_state.ConfigName = QStringLiteral("temp");
-    if (trySave([this] { SaveFileSet(*m_workspace); })) {
+    if (trySave(QStringLiteral("выход с сохранением"), [this] { SaveFileSet(*m_workspace); })) {
         close();
         return;
     }
@@ -504,7 +507,7 @@ void TNavigatorForm::databaseSelection(TCompPanel& block)
         return;
     }
     m_state.ui().setContinueFlag(true);
-    runCommand([this, &block] { verola::DBGeneralPanelClick(*m_workspace, block, m_steps); });
+    runCommand(QStringLiteral("выборка из баз данных"), [this, &block] { verola::DBGeneralPanelClick(*m_workspace, block, m_steps); });
     m_state.ui().progressHide();
 }
 
@@ -516,34 +519,34 @@ void TNavigatorForm::DBGeneralPanelClick(TCompPanel& block)
 
 void TNavigatorForm::RulePanelClick(TCompPanel& block)
 {
-    runCommand([this, &block] { verola::RulePanelClick(*m_workspace, block); });
+    runCommand(QStringLiteral("расчет итогов первичной таблицы из БД"), [this, &block] { verola::RulePanelClick(*m_workspace, block); });
 }
 
 void TNavigatorForm::ExtrPanelClick(TCompPanel& block)
 {
-    runCommand([this, &block] { verola::ExtrPanelClick(*m_workspace, block); });
+    runCommand(QStringLiteral("заполнение итоговой таблицы из БД"), [this, &block] { verola::ExtrPanelClick(*m_workspace, block); });
 }
 
 void TNavigatorForm::CalcPanelClick(TCompPanel& block)
 {
-    runCommand([this, &block] { verola::CalcPanelClick(*m_workspace, block); });
+    runCommand(QStringLiteral("заполнение первичной таблицы расчета"), [this, &block] { verola::CalcPanelClick(*m_workspace, block); });
 }
 
 void TNavigatorForm::EstPanelClick(TCompPanel& block)
 {
-    runCommand([this, &block] { verola::EstPanelClick(*m_workspace, block); });
+    runCommand(QStringLiteral("заполнение итоговой таблицы расчета"), [this, &block] { verola::EstPanelClick(*m_workspace, block); });
 }
 
 void TNavigatorForm::CalcDosePanelClick()
 {
-    runCommand([this] { verola::CalcDosePanelClick(*m_workspace, m_steps); });
+    runCommand(QStringLiteral("расчет доз и рисков"), [this] { verola::CalcDosePanelClick(*m_workspace, m_steps); });
 }
 
 void TNavigatorForm::ConfigButtonClick(TCompPanel& block)
 {
     m_workspace->activate(&block);
     const EditorChoice choice = openStructureEditor();
-    runCommand([this, choice] {
+    runCommand(QStringLiteral("пересчет после правки структуры выборки"), [this, choice] {
         actOnEditorChoice(*m_workspace, m_steps, choice, [this](TWorkspace&) { return openStructureEditor(); });
     });
 }
@@ -555,7 +558,7 @@ void TNavigatorForm::databaseReview(int number)
     // The review walks the block's databases without making it the active block.
     TReviewList review;
     m_state.ui().setContinueFlag(true);
-    runCommand([this, number, &review] {
+    runCommand(QStringLiteral("просмотр баз данных"), [this, number, &review] {
         if (number == kDesBlock)
             verola::DBReviewItemClick(*m_workspace, review);
         else
@@ -634,7 +637,7 @@ void TNavigatorForm::SaveTableItemClick()
     const QString file = chooseTableFile(this, QStringLiteral("Сохранить таблицу"), QFileDialog::AcceptSave,
         m_state.ConfigDirectory, m_state.ConfigName, tableFileExtension(*m_currentPanel));
     if (!file.isEmpty())
-        runCommand([this, &file] { SaveToFile(m_currentPanel->Table(), file); });
+        runCommand(QStringLiteral("сохранение таблицы"), [this, &file] { SaveToFile(m_currentPanel->Table(), file); });
 }
 
 void TNavigatorForm::LoadTableItemClick()
@@ -647,7 +650,7 @@ void TNavigatorForm::LoadTableItemClick()
         return;
     TTablePanel* panel = m_currentPanel;
     // A file of another size is another table's (or none): it is refused, the table kept.
-    runCommand([panel, &file] { LoadTableFileOfItsSize(panel->Table(), file); });
+    runCommand(QStringLiteral("загрузка таблицы"), [panel, &file] { LoadTableFileOfItsSize(panel->Table(), file); });
     panel->tableChanged(); // a load that failed on the way keeps the cells it read
     m_plugins->tableChanged(panel->Table());
 }
@@ -669,7 +672,7 @@ void TNavigatorForm::DBFNameClick(QAction*)
     const QString file = dialog.selectedFiles().first();
     const bool names = DBFNameItem->isChecked();
     TTab& table = m_currentPanel->Table();
-    runCommand([this, &table, &file, &field, names] {
+    runCommand(QStringLiteral("сохранение таблицы в файл dBase"), [this, &table, &file, &field, names] {
         SetXYCoord(*m_workspace, 1, 2, &table);
         ExportDbf(table, file, field, names, 7, 10, 104857600, 20, &m_state.ui(), QStringLiteral("Труба"));
     });
@@ -677,7 +680,7 @@ void TNavigatorForm::DBFNameClick(QAction*)
 
 void TNavigatorForm::TablePanelDragDrop(TTablePanel* target, TTablePanel* dragged)
 {
-    runCommand([this, target, dragged] { verola::TablePanelDragDrop(*m_workspace, target, dragged); });
+    runCommand(QStringLiteral("перенос таблицы"), [this, target, dragged] { verola::TablePanelDragDrop(*m_workspace, target, dragged); });
 }
 
 // --- Auxiliary windows and help ----------------------------------------------------------------

@@ -174,10 +174,11 @@ private:
     void createStatusBar();
     void wireDiagram();
     void enableByPlugins();
-    // Runs a command with the wait cursor; a failure is shown in a message box and reported as false.
-    bool runCommand(const std::function<void()>& command);
+    // Runs a command with the wait cursor; a failure is shown in a message box and reported as
+    // false. The operation ("открытие конфигурации") names the command when memory runs out.
+    bool runCommand(const QString& operation, const std::function<void()>& command);
     // Runs a save; a failure is shown and reported as false.
-    bool trySave(const std::function<void()>& save) { return runCommand(save); }
+    bool trySave(const QString& operation, const std::function<void()>& save) { return runCommand(operation, save); }
     void databaseSelection(TCompPanel& block);
     void databaseReview(int number);
     bool pluginPresent(PluginLibrary library) const;

@@ -5,6 +5,7 @@
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
+#include <new>
 
 namespace verola {
 
@@ -26,6 +27,8 @@ bool VerolaApplication::notify(QObject* receiver, QEvent* event)
         return QApplication::notify(receiver, event);
     } catch (const EPlatformError& error) {
         QMessageBox::critical(activeWindow(), messageTitle(), error.message());
+    } catch (const std::bad_alloc&) {
+        QMessageBox::critical(activeWindow(), messageTitle(), outOfMemoryMessage(QStringLiteral("действие в окне")));
     } catch (const std::exception& error) {
         QMessageBox::critical(activeWindow(), messageTitle(), QString::fromLocal8Bit(error.what()));
     } catch (...) {

@@ -11,6 +11,9 @@
 #include <QPolygonF>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <map>
 #include <memory>
 
 namespace verola::mapview {
@@ -135,6 +138,35 @@ bool readOutline(const SHPObject& object, MapRegion& region)
     return largest > 0;
 }
 
+// The index entries of a ".shx" that may be read: each byte of the ".shp" belongs to one record
+// at most. A damaged index whose entries point outside the file, or again and again at one
+// record, would otherwise take the same polygon a million times over.
+class RecordRanges {
+public:
+    explicit RecordRanges(qint64 fileSize) : m_fileSize(fileSize) {}
+
+    // False for a record outside the file or overlapping one already taken.
+    bool take(std::uint64_t offset, std::uint64_t contentSize)
+    {
+        const std::uint64_t end = offset + kRecordHeader + contentSize;
+        if (offset < kFileHeader || end > static_cast<std::uint64_t>(m_fileSize))
+            return false;
+        const auto next = m_taken.lower_bound(offset);
+        if (next != m_taken.end() && next->first < end)
+            return false;
+        if (next != m_taken.begin() && std::prev(next)->second > offset)
+            return false;
+        m_taken.emplace_hint(next, offset, end);
+        return true;
+    }
+
+private:
+    static constexpr std::uint64_t kFileHeader = 100;
+    static constexpr std::uint64_t kRecordHeader = 8;
+    qint64 m_fileSize;
+    std::map<std::uint64_t, std::uint64_t> m_taken; // first byte -> one past the last
+};
+
 } // namespace
 
 RegionShapes readRegionShapes(const QString& shpPath, const QString& nameField)
@@ -155,8 +187,11 @@ RegionShapes readRegionShapes(const QString& shpPath, const QString& nameField)
     int type = 0;
     SHPGetInfo(file.get(), &count, &type, nullptr, nullptr);
     const int named = DBFGetRecordCount(table.get());
+    RecordRanges ranges(QFileInfo(shpPath).size());
     RegionShapes shapes;
     for (int record = 0; record < count; ++record) {
+        if (!ranges.take(file->panRecOffset[record], file->panRecSize[record]))
+            continue;
         ShapeObject object(SHPReadObject(file.get(), record));
         if (!object || !isPolygon(object->nSHPType))
             continue;

@@ -81,8 +81,8 @@ TEST_F(HoroscopeCli, ErrorsEndWithAMessageAndStatusOne)
         QString message;
     };
     const std::vector<Case> cases = {
-        {{"--date-format", "dd.MM.yyyy", "horoscope", "32.01.2000"}, "not a valid date"},
-        {{"--date-format", "dd.MM.yyyy", "horoscope", "01.01.2000", "--orb", shortFile}, "too short"},
+        {{"--date-format", "dd.MM.yyyy", "horoscope", "32.01.2000"}, "не является датой"},
+        {{"--date-format", "dd.MM.yyyy", "horoscope", "01.01.2000", "--orb", shortFile}, "слишком короткий"},
         {{"--date-format", "dd.MM.yyyy", "horoscope", "01.01.2000", "--orb", folder.file("none.orb")}, "none.orb"},
         {{"horoscope"}, "exactly one birth date"},
     };

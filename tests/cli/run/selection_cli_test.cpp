@@ -139,7 +139,7 @@ TEST_F(RunSelectionCliTest, AFailingRunLeavesTheConfigurationFilesUntouched)
         TFieldType::ftString);
     const CliResult result = run({"select:3", "--save"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(result.err.endsWith("verola-cli: 'no date' is not a valid date\n")) << result.err.toStdString();
+    EXPECT_TRUE(result.err.endsWith("verola-cli: \"no date\" не является датой\n")) << result.err.toStdString();
     EXPECT_FALSE(result.out.contains("saved"));
     EXPECT_EQ(configurationFiles(), before);
 }

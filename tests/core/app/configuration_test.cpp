@@ -1,5 +1,7 @@
+#include "core/app/blockactions.h"
 #include "core/app/configuration.h"
 #include "core/app/fileset.h"
+#include "core/app/transfer.h"
 #include "core/app/workspace.h"
 #include "core/platform/atomicfile.h"
 #include "core/platform/errors.h"
@@ -66,6 +68,24 @@ void writeFullConfiguration(const QString& dir, const QString& name)
             writeBytes(location.filePath(tableFileExtension(kind, n)), bytes);
         }
     }
+}
+
+// Every table of a block holds whole-set lists, indexes built from them and one missing cell.
+void expectEmptyBlock(TCompPanel& block)
+{
+    for (int kind = 0; kind < 5; ++kind) {
+        TTab& table = block.tableOfKind(kind);
+        for (int a = 0; a < kAxisCount; ++a) {
+            EXPECT_TRUE(IsWholeSet(table.FLists[a])) << "kind " << kind << ", axis " << a;
+            EXPECT_EQ(table.FIndex[a].FCount, table.FLists[a].size() - 1) << "kind " << kind << ", axis " << a;
+            EXPECT_EQ(table.FIndex[a].FLinePos.size(), table.FIndex[a].FCount) << "kind " << kind << ", axis " << a;
+        }
+        EXPECT_EQ(table.FDims, table.positionCounts()) << "kind " << kind;
+        ASSERT_EQ(table.FCellCount, 1) << "kind " << kind;
+        EXPECT_TRUE(isMissing(table.cellAt(0))) << "kind " << kind;
+    }
+    for (int a = 0; a < kAxisCount; ++a)
+        EXPECT_EQ(block.Extr->Table().FMap[a].FCount, block.Extr->Table().FIndex[a].FGroups) << "axis " << a;
 }
 
 } // namespace
@@ -270,6 +290,69 @@ TEST_F(ConfigurationTest, TableFilesOfABlockThatCannotBeIndexedAreKeptOnSave)
     EXPECT_TRUE(feedback.messages.first().contains(path("s.x3")));
     SaveFileSet(workspace);
     EXPECT_EQ(readBytes(path("s.x3.bak")), cells);
+}
+
+// A list longer than an axis holds: the block is left empty, the open says which block and why,
+// every step on the block is refused, and saving keeps the files it could not read.
+TEST_F(ConfigurationTest, ABlockThatCannotBeReadIsLeftEmptyAndItsStepsAreRefused)
+{
+    writeTextLines(path("s.DES"), {"x"});
+    QStringList tooLong{"Районы", "\tВсе|T,GROUP:SUM"};
+    for (int i = 0; i < 40000; ++i)
+        tooLong.append(QStringLiteral("\t\tР%1|T").arg(i));
+    writeTextLines(path("s.o31"), tooLong);
+    writeTextLines(path("s.d31"), tooLong);
+    writeBytes(path("s.x3"), floats({5, 6}));
+    ASSERT_TRUE(OpenConfiguration(workspace, path("s.DES")));
+
+    TCompPanel& broken = *workspace.block(kDesBlock);
+    ASSERT_EQ(feedback.messages.size(), 1);
+    const QString& report = feedback.messages.first();
+    EXPECT_TRUE(report.contains(QStringLiteral("Блок 3 (Заболеваемость) не прочитан"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("строк значений 40001"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(path("s.o31"))) << report.toStdString();
+    EXPECT_TRUE(report.contains(path("s.x3"))) << report.toStdString();
+    EXPECT_FALSE(broken.loadFailure().isEmpty());
+    expectEmptyBlock(broken);
+
+    TCompPanel& death = *workspace.block(kDeathBlock);
+    const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+        {"rule", [&] { RulePanelClick(workspace, broken); }},
+        {"extr", [&] { ExtrPanelClick(workspace, broken); }},
+        {"calc", [&] { CalcPanelClick(workspace, broken); }},
+        {"est", [&] { EstPanelClick(workspace, broken); }},
+        {"selection", [&] { DBGeneralPanelClick(workspace, broken, BlockSteps{}); }},
+        {"calc downstream", [&] { CalcPanelClick(workspace, death); }},
+        {"transfer out", [&] { TablePanelDragDrop(workspace, death.Calc, broken.Extr); }},
+        {"transfer in", [&] { TablePanelDragDrop(workspace, broken.Calc, death.Extr); }},
+        {"summaries", [&] {
+             workspace.activate(&broken);
+             SummaryRecalculation(workspace);
+         }},
+    };
+    for (const auto& [name, step] : steps) {
+        try {
+            step();
+            ADD_FAILURE() << name << " ran on the block";
+        } catch (const EInOutError& error) {
+            EXPECT_TRUE(error.message().startsWith(QStringLiteral("Блок 3 (Заболеваемость) не прочитан")))
+                << name << ": " << error.message().toStdString();
+        }
+    }
+    expectEmptyBlock(broken);
+    EXPECT_NO_THROW(RulePanelClick(workspace, *workspace.block(kPolBlock)));
+
+    // Saving keeps the unread files beside the new ones; read again, the block is whole.
+    SaveFileSet(workspace);
+    EXPECT_EQ(readTextLines(path("s.o31.bak")), tooLong);
+    EXPECT_EQ(readTextLines(path("s.d31.bak")), tooLong);
+    EXPECT_EQ(readBytes(path("s.x3.bak")), floats({5, 6}));
+    EXPECT_FALSE(QFile::exists(path("s.o30.bak")));
+    feedback.messages.clear();
+    ASSERT_TRUE(OpenConfiguration(workspace, path("s.DES")));
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join('\n').toStdString();
+    EXPECT_TRUE(broken.loadFailure().isEmpty());
+    EXPECT_NO_THROW(RulePanelClick(workspace, broken));
 }
 
 TEST_F(ConfigurationTest, StaleTemporaryFilesOfTheSetAreRemovedOnOpenAndSave)

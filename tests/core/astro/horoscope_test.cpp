@@ -86,7 +86,7 @@ TEST(BirthDate, TextThatIsNotADateRaisesConvertError)
             birthDayNumber(QString::fromLatin1(text), FormatSettings::russian());
             ADD_FAILURE() << "no error for \"" << text << '"';
         } catch (const EConvertError& error) {
-            EXPECT_TRUE(error.message().contains(QStringLiteral("not a valid date"))) << error.message().toStdString();
+            EXPECT_TRUE(error.message().contains(QStringLiteral("не является датой"))) << error.message().toStdString();
         }
     }
 }

@@ -132,7 +132,7 @@ TEST(OrbitFileErrors, MissingOrShortFileRaisesInOutError)
             readOrbitFile(path);
             FAIL() << "no error for " << count << " values";
         } catch (const EInOutError& error) {
-            EXPECT_TRUE(error.message().contains(QStringLiteral("too short"))) << error.message().toStdString();
+            EXPECT_TRUE(error.message().contains(QStringLiteral("слишком короткий"))) << error.message().toStdString();
         }
     }
     // One byte short of the last value.
@@ -153,7 +153,7 @@ TEST(OrbitFileErrors, ValueThatIsNotANumberRaisesInOutError)
             readOrbitFile(path);
             FAIL() << "no error for " << bad;
         } catch (const EInOutError& error) {
-            EXPECT_TRUE(error.message().contains(QStringLiteral("value 154"))) << error.message().toStdString();
+            EXPECT_TRUE(error.message().contains(QStringLiteral("значение 154"))) << error.message().toStdString();
         }
     }
 }

@@ -457,7 +457,7 @@ TEST_F(DescriptionTest, ImpossibleCountsAreRefused)
         {{"[ModelStruct]", "Models=2000000000"}, "Models"},
         {{"[M PolPanel Loop0]", "Type=1", "SQLLen=999999999"}, "SQLLen"},
         {{"[DataBaseStruct]", "DBLen=1", "DataBase0.CodeLen=50000"}, "DataBase0.CodeLen"},
-        {{"[DataBaseStruct]", "DBLen=3", "DataBase0.CodeLen=6000", "DataBase1.CodeLen=6000"}, "table-name templates"},
+        {{"[DataBaseStruct]", "DBLen=3", "DataBase0.CodeLen=6000", "DataBase1.CodeLen=6000"}, "шаблонов имён таблиц"},
     };
     for (const auto& [lines, key] : cases) {
         SCOPED_TRACE(key);

@@ -288,6 +288,35 @@ TEST_F(OtherKindsTest, SchemaGivesFieldsTypesAndDelimiter)
     EXPECT_EQ(dump(QStringLiteral("conc")), (QStringList{QStringLiteral("STATION|VALUE|DAY"), QStringLiteral("C3|1|")}));
 }
 
+// Reading grows with the size of the files: a schema of twenty thousand fields and a value of
+// two hundred thousand quotes are read in moments (reading the schema key by key, or looking
+// back over the value at every quote, took minutes).
+TEST_F(OtherKindsTest, LongSchemasAndValuesAreReadInOnePass)
+{
+    constexpr int kFields = 20000;
+    QByteArray schema("[WIDE]\r\nSEPARATOR = ;\r\n");
+    QByteArray values;
+    for (int n = 1; n <= kFields; ++n) {
+        schema += QByteArray("Field") + QByteArray::number(n) + " = F" + QByteArray::number(n) + ",CHAR,10\r\n";
+        values += (n > 1 ? ";" : "") + QByteArray::number(n);
+    }
+    writeBytes(folder.file(QStringLiteral("wide.sch")), schema);
+    writeBytes(folder.file(QStringLiteral("wide.txt")), values + "\r\n");
+    TTable wide(session);
+    wide.SetDatabaseName(folder.path());
+    wide.SetTableName(QStringLiteral("wide"));
+    wide.Open();
+    ASSERT_EQ(wide.FieldCount(), kFields);
+    EXPECT_EQ(wide.Fields(kFields - 1).FieldName(), QStringLiteral("F20000"));
+    EXPECT_EQ(wide.Fields(kFields - 1).AsString(), QStringLiteral("20000"));
+
+    const QByteArray quotes = QByteArray("x") + QByteArray(200000, '"');
+    writeBytes(folder.file(QStringLiteral("quotes.txt")), "V\r\n" + quotes + "\r\n");
+    const QStringList lines = dump(QStringLiteral("quotes"));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines.at(1), QString::fromLatin1(quotes));
+}
+
 TEST_F(OtherKindsTest, FixedWidthSchemaCutsEachFieldAtItsOffset)
 {
     writeBytes(folder.file(QStringLiteral("fixed.txt")), "Alpha 12  x\r\nBeta  7   y\r\n");
@@ -308,19 +337,19 @@ TEST_F(OtherKindsTest, FixedWidthSchemaCutsEachFieldAtItsOffset)
         EXPECT_EQ(dump(QStringLiteral("fixed")), c.expected) << c.fields;
     }
     writeBytes(folder.file(QStringLiteral("fixed.sch")), "[F]\nFILETYPE = FIXED\nField1 = NAME,CHAR,-5\n");
-    expectError(QStringLiteral("fixed"), QStringLiteral("negative width"));
+    expectError(QStringLiteral("fixed"), QStringLiteral("отрицательная ширина"));
 }
 
 TEST_F(OtherKindsTest, RaggedOrBadTextTablesRaise)
 {
     writeBytes(folder.file(QStringLiteral("ragged.txt")), "A,B,C\n1,2,3\n4,5\n");
-    expectError(QStringLiteral("ragged"), QStringLiteral("line 3"));
+    expectError(QStringLiteral("ragged"), QStringLiteral("строка 3"));
     writeBytes(folder.file(QStringLiteral("long.txt")), "A,B\n1,2,3\n");
     expectError(QStringLiteral("long"), folder.file(QStringLiteral("long.txt")));
     writeBytes(folder.file(QStringLiteral("empty.txt")), "");
     expectError(QStringLiteral("empty"), folder.file(QStringLiteral("empty.txt")));
     writeBytes(folder.file(QStringLiteral("quote.txt")), "A,B\n\"open,2\n");
-    expectError(QStringLiteral("quote"), QStringLiteral("line 2"));
+    expectError(QStringLiteral("quote"), QStringLiteral("строка 2"));
     writeBytes(folder.file(QStringLiteral("typed.sch")), "[T]\nSEPARATOR = ,\nField1 = N,FLOAT,5,0,0\n");
     writeBytes(folder.file(QStringLiteral("typed.txt")), "1\nabc\n");
     expectError(QStringLiteral("typed"), QStringLiteral("abc"));

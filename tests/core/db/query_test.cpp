@@ -323,6 +323,36 @@ TEST_F(QueryTest, DamagedTablesRaiseWithTheFileAndTheStatement)
     EXPECT_EQ(rows({QStringLiteral("SELECT REG FROM emis WHERE YEAR_F = 1992")}), QStringList{QStringLiteral("50")});
 }
 
+// What the engine refuses is told in Russian with the statement: a table SQLite cannot show (more
+// fields than a statement takes), a field or a function that is not there, a statement cut short.
+TEST_F(QueryTest, TheEnginesRefusalsAreToldWithTheirReason)
+{
+    QByteArray header;
+    for (int n = 0; n < 2100; ++n)
+        header += (n ? ";F" : "F") + QByteArray::number(n);
+    writeBytes(folder.file(QStringLiteral("wide.txt")), header + "\n");
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QStringLiteral("SELECT * FROM wide"), QStringLiteral("Не удалось открыть таблицу \"%1\" для SQL-запроса: "
+                                                              "полей в ней 2100, а запрос принимает не больше 2000")
+                                                   .arg(folder.file(QStringLiteral("wide.txt")))},
+        {QStringLiteral("SELECT NOFIELD FROM emis"), QStringLiteral("нет поля NOFIELD")},
+        {QStringLiteral("SELECT * FROM emis WHERE (REG = '77'"), QStringLiteral("запрос оборван")},
+        {QStringLiteral("SELECT emis.REG, x.TITLE FROM emis"), QStringLiteral("нет поля x.TITLE")},
+        {QStringLiteral("SELECT NOSUCH(REG) FROM emis"), QStringLiteral("нет функции NOSUCH")},
+    };
+    for (const auto& [sql, reason] : cases) {
+        TQuery query(session);
+        query.SetDatabaseName(folder.path());
+        query.SQL() << sql;
+        try {
+            query.Open();
+            ADD_FAILURE() << "opened: " << sql.toStdString();
+        } catch (const EDatabaseError& error) {
+            EXPECT_EQ(error.message(), reason + QStringLiteral(". SQL-запрос:\n") + sql);
+        }
+    }
+}
+
 TEST_F(QueryTest, ChangedFilesAreReadAgain)
 {
     EXPECT_EQ(rows({QStringLiteral("SELECT TITLE FROM regions WHERE REG = '77'")}), QStringList{QStringLiteral("Москва")});

@@ -210,7 +210,7 @@ TEST_F(QueryBuilderTest, CodesThatDoNotConvertAreErrors)
             ADD_FAILURE() << field.toStdString() << " converted";
         } catch (const EConvertError& error) {
             // The message names the level and the field, not only the code.
-            const QString where = QStringLiteral("Level %1 (%2), field %3").arg(level).arg(coord(level).NameCoord, field);
+            const QString where = QStringLiteral("Уровень %1 (%2), поле %3").arg(level).arg(coord(level).NameCoord, field);
             EXPECT_TRUE(error.message().contains(where)) << error.message().toStdString();
         }
     }

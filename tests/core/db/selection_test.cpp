@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace verola;
@@ -286,6 +287,29 @@ TEST_F(SelectionTest, TheSameSourceAsDBaseParadoxOrTextGivesTheSameCells)
         RunSelection(request);
         EXPECT_EQ(filledCells(), kMorbidityCells);
     }
+}
+
+// Two million empty lines in the description change nothing of what is selected, and the run
+// reads them once: looking the model up for each of two dozen regions took a minute.
+TEST_F(SelectionTest, ADescriptionPaddedWithEmptyLinesSelectsTheSameCells)
+{
+    const QString path = system.file(kDescriptionFile);
+    QByteArray padded = readBytes(path);
+    padded.replace("[ModelStruct]", QByteArray("\r\n").repeated(1'000'000) + "[ModelStruct]");
+    padded += QByteArray("\n").repeated(1'000'000);
+    writeBytes(path, padded);
+    ASSERT_GT(QFileInfo(path).size(), 3'000'000);
+    writeAppeals(SourceKind::DBase);
+    QStringList regions{"Alpha|g", "\tСевер|l,Alpha,77", "\tЮг|l,alpha,78"};
+    for (int n = 0; n < 20; ++n)
+        regions.append(QStringLiteral("\tПустой %1|l,Alpha,%2").arg(n).arg(n + 10));
+    shapePrimary(regions);
+    request.panelKind = "DesPanel";
+    const SelectionResult result = RunSelection(request);
+    EXPECT_EQ(result.outcome, SelectionOutcome::Completed);
+    EXPECT_EQ(filledCells(), kMorbidityCells);
+    EXPECT_EQ(result.total, 6);
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
 }
 
 TEST_F(SelectionTest, AMissingModelIsAskedAboutAndYesEndsTheRun)

@@ -174,6 +174,39 @@ TEST(Parser, NestingAndComplexityLimits)
     EXPECT_EQ(parser.Value(), 1);
 }
 
+// Thousands of levels of calls, negations or bracketed sums: the nesting limit is the fault
+// reported (even when the innermost term is broken too), and compiling never runs out of stack.
+TEST(Parser, ThousandsOfNestingsFailAsTooManyNestings)
+{
+    const int depth = 15000;
+    struct DeepCase {
+        const char* name;
+        QString open;
+        QString inner;
+        QString close;
+    };
+    const std::vector<DeepCase> cases = {
+        {"one-argument calls", QStringLiteral("SIN("), QStringLiteral("1"), QStringLiteral(")")},
+        {"two-argument calls", QStringLiteral("MAX(1,"), QStringLiteral("A"), QStringLiteral(")")},
+        {"negations", QStringLiteral("-("), QStringLiteral("A"), QStringLiteral(")")},
+        {"bracketed sums", QStringLiteral("1+("), QStringLiteral("1"), QStringLiteral(")")},
+        {"calls around a broken term", QStringLiteral("SIN("), QStringLiteral("1+"), QStringLiteral(")")},
+    };
+    TParser parser;
+    for (const DeepCase& c : cases) {
+        const QString text = c.open.repeated(depth) + c.inner + c.close.repeated(depth);
+        try {
+            parser.SetExpression(text);
+            ADD_FAILURE() << c.name << ": compiled";
+        } catch (const ETooManyNestings& error) {
+            EXPECT_EQ(error.message(), QStringLiteral("Expression contains too many nestings")) << c.name;
+        }
+    }
+    // Brackets alone add no level, however many.
+    parser.SetExpression(QStringLiteral("(").repeated(depth) + u'1' + QStringLiteral(")").repeated(depth));
+    EXPECT_EQ(parser.Value(), 1);
+}
+
 TEST(Parser, LiteralPowersTwoThreeFourCompileToMultiplications)
 {
     const std::vector<std::pair<const char*, TermKind>> cases = {

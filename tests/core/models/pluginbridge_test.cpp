@@ -5,6 +5,7 @@
 #include "core/app/configuration.h"
 #include "core/app/transfer.h"
 #include "core/app/workspace.h"
+#include "core/platform/errors.h"
 #include "plugins/api/pluginhandles.h"
 #include "pluginlog.h"
 #include "testsupport.h"
@@ -184,6 +185,21 @@ TEST_F(PluginBridgeTest, MissingEntryPointsAreListedOnceAndNeverCalled)
 }
 
 // --- Table and map windows -------------------------------------------------------------------------
+
+// A block whose files the open could not read is shown in neither window: its tables are empty.
+TEST_F(PluginBridgeTest, ABlockThatWasNotReadIsShownInNeitherWindow)
+{
+    startIn(pluginFolder("complete"));
+    workspace->setBlockNotLoaded(block(kConcBlock), QStringLiteral("строк значений 40001"));
+    pluginLog().calls.clear();
+    for (TTablePanel* panel : {block(kConcBlock).Extr, block(kConcBlock).Rule}) {
+        EXPECT_THROW(bridge->showTableWindow(choose(panel), 0, true), EInOutError);
+        EXPECT_THROW(bridge->showMapWindow(choose(panel), true), EInOutError);
+    }
+    EXPECT_TRUE(pluginLog().calls.isEmpty()) << pluginLog().calls.join(' ').toStdString();
+    bridge->showTableWindow(choose(block(kPolBlock).Extr), 0, false);
+    EXPECT_TRUE(pluginLog().calls.contains(QStringLiteral("DllTableSetTables")));
+}
 
 TEST_F(PluginBridgeTest, TheTableWindowIsCreatedOnceAndShownEveryTableWithItsPartner)
 {

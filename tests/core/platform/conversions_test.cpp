@@ -71,7 +71,7 @@ TEST(Conversions, TextToNumber)
         strToFloat(QStringLiteral("abc"), russian());
         FAIL();
     } catch (const EConvertError& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("'abc' is not a valid floating point value"));
+        EXPECT_EQ(error.message(), QStringLiteral("\"abc\" не является числом"));
     }
 }
 

@@ -63,6 +63,10 @@ TEST(Summarize, EachRuleAggregatesTheDirectChildren)
         {"formula with a missing child", QStringLiteral("G|g,GROUP:CALC,c0+c1"), {1, M}, M},
         {"formula that does not compile", QStringLiteral("G|g,GROUP:CALC,c0+"), {1, 2}, M},
         {"formula that faults", QStringLiteral("G|g,GROUP:CALC,c0/c1"), {1, 0}, M},
+        {"formula nested thousands deep",
+            QStringLiteral("G|g,GROUP:CALC,") + QStringLiteral("SIN(").repeated(15000) + QStringLiteral("c0")
+                + QStringLiteral(")").repeated(15000),
+            {1}, M},
         {"special function over children", QStringLiteral("G|g,GROUP:CALC,@Устойчивость по Screen2(c0_c1_c2)"),
             {3, 0.5f, 0.2f}, 2},
         {"current field without a value line", QStringLiteral("G|g,GROUP:FORM,c0+Текущее поле"), {1, 2}, M},

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QTranslator>
 #include <gtest/gtest.h>
+#include <new>
 
 using namespace verola;
 
@@ -46,6 +47,8 @@ TEST(VerolaApplication, AnythingThrownFromAnEventIsShownAndTheProgramGoesOn)
 {
     EXPECT_EQ(reportedText(std::runtime_error("disk gone")), QStringLiteral("Верола|disk gone"));
     EXPECT_EQ(reportedText(42), QStringLiteral("Верола|Неизвестная ошибка"));
+    EXPECT_EQ(reportedText(std::bad_alloc()),
+        QStringLiteral("Верола|Недостаточно памяти: операция \"действие в окне\" не выполнена"));
 }
 
 TEST(VerolaApplication, WindowTitlesGetNothingAppended)

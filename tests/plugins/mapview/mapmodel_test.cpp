@@ -7,6 +7,8 @@
 
 #include "core/platform/errors.h"
 
+#include <QFileInfo>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 using namespace verola;
@@ -75,6 +77,37 @@ TEST(RegionShapesTest, AMapThatCannotBeReadIsReportedWithItsReason)
             EXPECT_TRUE(error.message().contains(c.message)) << error.message().toStdString();
         }
     }
+}
+
+// A damaged index: entries that point outside the ".shp" or into a record read already are left
+// out, so a million entries pointing at one record cost that record once, not a million copies.
+TEST(RegionShapesTest, IndexEntriesOutsideTheFileOrIntoARecordReadAlreadyAreLeftOut)
+{
+    verola::test::TempFolder folder;
+    writeRegionShapefile(folder.file("map"), studyRegions());
+    const QByteArray index = verola::test::readBytes(folder.file("map.shx"));
+    auto entry = [&](int record) { return index.mid(100 + 8 * record, 8); };
+    auto bigEndian = [](quint32 value) {
+        QByteArray bytes(4, 0);
+        qToBigEndian(value, bytes.data());
+        return bytes;
+    };
+    const quint32 shpWords = static_cast<quint32>(QFileInfo(folder.file("map.shp")).size() / 2);
+    // Северный, Южный, an entry past the end of the file, Озёрный, then Северный over and over,
+    // and a last entry starting inside Южный.
+    QByteArray entries = entry(0) + entry(1) + bigEndian(shpWords + 100) + entry(1).mid(4) + entry(3);
+    for (int n = 4; n < 999'999; ++n)
+        entries += entry(0);
+    const quint32 insideSouth = qFromBigEndian<quint32>(entry(1).constData()) + 4;
+    entries += bigEndian(insideSouth) + entry(1).mid(4);
+    QByteArray patched = index.left(100) + entries;
+    const QByteArray words = bigEndian(static_cast<quint32>(patched.size() / 2));
+    patched.replace(24, 4, words);
+    verola::test::writeBytes(folder.file("map.shx"), patched);
+
+    const RegionShapes shapes = readRegionShapes(folder.file("map.shp"), "NAME");
+    EXPECT_EQ(namesOf(shapes), (QStringList{"Северный", "Южный", "Озёрный"}));
+    EXPECT_EQ(shapes.bounds, QRectF(0, 0, 25, 20));
 }
 
 TEST_F(MapModelTest, TheColourOfARegionFollowsItsValueInTheSlice)

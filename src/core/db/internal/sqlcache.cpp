@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <sqlite3.h>
@@ -25,6 +26,28 @@ struct Statement {
     sqlite3_stmt* handle = nullptr;
     ~Statement() { sqlite3_finalize(handle); }
 };
+
+// SQLite's reason for the user: its common faults in Russian, the others as SQLite words them.
+// The module's own messages are Russian already.
+QString sqliteReason(const QString& text)
+{
+    static const std::pair<QRegularExpression, QString> known[] = {
+        {QRegularExpression(QStringLiteral("^no such column: (.*)$")), QStringLiteral("нет поля %1")},
+        {QRegularExpression(QStringLiteral("^no such table: (.*)$")), QStringLiteral("нет таблицы %1")},
+        {QRegularExpression(QStringLiteral("^no such function: (.*)$")), QStringLiteral("нет функции %1")},
+        {QRegularExpression(QStringLiteral("^ambiguous column name: (.*)$")),
+            QStringLiteral("поле %1 есть в нескольких таблицах запроса")},
+        {QRegularExpression(QStringLiteral("^near \"(.*)\": syntax error$")), QStringLiteral("ошибка в запросе около \"%1\"")},
+        {QRegularExpression(QStringLiteral("^incomplete input$")), QStringLiteral("запрос оборван")},
+    };
+    static const QRegularExpression cyrillic(QStringLiteral("[А-Яа-яЁё]"));
+    if (text.contains(cyrillic))
+        return text;
+    for (const auto& [pattern, russian] : known)
+        if (const auto match = pattern.match(text); match.hasMatch())
+            return pattern.captureCount() > 0 ? russian.arg(match.captured(1)) : russian;
+    return QStringLiteral("ошибка SQLite: %1").arg(text);
+}
 
 // A result's number as shown in a field of the given type.
 QString numberDisplayText(double value, TFieldType type, const FormatSettings& format)
@@ -79,13 +102,13 @@ public:
         ++m_rows;
     }
 
-    QString origin() const override { return QStringLiteral("SQL statement:\n") + m_statement; }
+    QString origin() const override { return QStringLiteral("результате SQL-запроса:\n") + m_statement; }
     const TFieldDefs& fieldDefs() const override { return m_defs; }
     int recordCount() const override { return m_rows; }
     void readRecord(int record) override
     {
         if (record < 0 || record >= m_rows)
-            throw EDatabaseError(QStringLiteral("Record %1 is outside the result of:\n%2").arg(record + 1).arg(m_statement));
+            throw EDatabaseError(QStringLiteral("Записи %1 нет в результате SQL-запроса:\n%2").arg(record + 1).arg(m_statement));
         m_current = record;
     }
     bool isNull(int field) const override
@@ -167,13 +190,13 @@ public:
 
     void append(int record) { m_records.push_back(record); }
 
-    QString origin() const override { return QStringLiteral("SQL statement:\n") + m_statement; }
+    QString origin() const override { return QStringLiteral("результате SQL-запроса:\n") + m_statement; }
     const TFieldDefs& fieldDefs() const override { return m_defs; }
     int recordCount() const override { return static_cast<int>(m_records.size()); }
     void readRecord(int record) override
     {
         if (record < 0 || record >= recordCount())
-            throw EDatabaseError(QStringLiteral("Record %1 is outside the result of:\n%2").arg(record + 1).arg(m_statement));
+            throw EDatabaseError(QStringLiteral("Записи %1 нет в результате SQL-запроса:\n%2").arg(record + 1).arg(m_statement));
         m_current = record;
         // Results are mostly walked in order: the records a little ahead are asked for now.
         constexpr int kAhead = 2;
@@ -261,7 +284,19 @@ struct SqlCache::Impl {
 
     [[noreturn]] void fail(const QString& what, const QString& statement) const
     {
-        throw EDatabaseError(QStringLiteral("%1 in SQL statement:\n%2").arg(what, statement));
+        throw EDatabaseError(QStringLiteral("%1. SQL-запрос:\n%2").arg(what, statement));
+    }
+
+    // The connection's last fault; running out of memory is not a fault of the statement.
+    [[noreturn]] void failOfEngine(const QString& reason, const QString& statement) const
+    {
+        if (sqlite3_errcode(db) == SQLITE_NOMEM)
+            throw EOutOfMemory(outOfMemoryMessage(QStringLiteral("SQL-запрос")) + QStringLiteral(":\n") + statement);
+        fail(sqliteReason(reason), statement);
+    }
+    [[noreturn]] void failOfEngine(const QString& statement) const
+    {
+        failOfEngine(QString::fromUtf8(sqlite3_errmsg(db)), statement);
     }
 
     bool prepare(const QString& sql, Statement& statement) const
@@ -285,9 +320,9 @@ struct SqlCache::Impl {
     {
         char* message = nullptr;
         if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-            const QString text = QString::fromUtf8(message ? message : "SQLite error");
+            const QString text = QString::fromUtf8(message ? message : sqlite3_errmsg(db));
             sqlite3_free(message);
-            fail(text, statement);
+            failOfEngine(text, statement);
         }
     }
 
@@ -297,11 +332,11 @@ struct SqlCache::Impl {
             return;
         if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
             != SQLITE_OK)
-            throw EDatabaseError(QStringLiteral("The SQL engine cannot start"));
+            throw EDatabaseError(QStringLiteral("Не удалось запустить машину SQL-запросов (SQLite)"));
         if (registerDriverTableModule(db, &registry) != SQLITE_OK) {
             sqlite3_close(db);
             db = nullptr;
-            throw EDatabaseError(QStringLiteral("The SQL engine cannot start"));
+            throw EDatabaseError(QStringLiteral("Не удалось запустить машину SQL-запросов (SQLite)"));
         }
     }
 
@@ -344,7 +379,7 @@ struct SqlCache::Impl {
         while ((rc = sqlite3_step(select.handle)) == SQLITE_ROW)
             result->append(sqlite3_column_int(select.handle, 0));
         if (rc != SQLITE_DONE)
-            fail(QString::fromUtf8(sqlite3_errmsg(db)), statement);
+            failOfEngine(statement);
         return result;
     }
 };
@@ -366,7 +401,7 @@ const LoadedTable& SqlCache::Impl::load(const QString& path, const QString& stat
     }
     if (it != tables.end()) {
         if (!drop(it->sqlName))
-            fail(QString::fromUtf8(sqlite3_errmsg(db)), statement);
+            failOfEngine(statement);
         tables.erase(it);
     }
     LoadedTable table;
@@ -415,14 +450,14 @@ std::unique_ptr<RecordSource> SqlCache::run(const QString& statement, const QStr
     while (text.endsWith(u';'))
         text = text.chopped(1).trimmed();
     if (text.isEmpty())
-        throw EDatabaseError(QStringLiteral("Empty SQL statement"));
+        throw EDatabaseError(QStringLiteral("Пустой SQL-запрос"));
     d->ensureOpen();
     const QList<SqlTableRef> refs = SqlTranslator::tablesOf(text);
     QList<SqlBoundTable> bound;
     for (const SqlTableRef& ref : refs) {
         const QString path = session.findTableFile(databaseName, ref.name);
         if (path.isEmpty())
-            d->fail(QStringLiteral("Table \"%1\" does not exist").arg(ref.name), text);
+            d->fail(QStringLiteral("Таблица \"%1\" не найдена").arg(ref.name), text);
         const LoadedTable& table = d->load(path, text, session.formatSettings());
         bound.append({ref.alias, table.sqlName, table.fields});
     }
@@ -430,9 +465,9 @@ std::unique_ptr<RecordSource> SqlCache::run(const QString& statement, const QStr
 
     Statement select;
     if (!d->prepare(translated.text(), select))
-        d->fail(d->prepareError(translated), text);
+        d->failOfEngine(d->prepareError(translated), text);
     if (!sqlite3_stmt_readonly(select.handle))
-        d->fail(QStringLiteral("Only SELECT statements can be run"), text);
+        d->fail(QStringLiteral("Выполнять можно только запросы SELECT"), text);
     TFieldDefs defs;
     const int columns = sqlite3_column_count(select.handle);
     for (int c = 0; c < columns; ++c) {
@@ -463,7 +498,7 @@ std::unique_ptr<RecordSource> SqlCache::run(const QString& statement, const QStr
         result->appendRow(select.handle);
     }
     if (rc != SQLITE_DONE)
-        d->fail(QString::fromUtf8(sqlite3_errmsg(d->db)), text);
+        d->failOfEngine(text);
     return result;
 }
 

@@ -19,7 +19,7 @@ struct Token {
 
 [[noreturn]] void badStatement(const QString& what, const QString& statement)
 {
-    throw EDatabaseError(QStringLiteral("%1 in SQL statement:\n%2").arg(what, statement));
+    throw EDatabaseError(QStringLiteral("%1. SQL-запрос:\n%2").arg(what, statement));
 }
 
 bool isWordStart(QChar c)
@@ -115,7 +115,7 @@ private:
             t.text = c;
             return t;
         }
-        badStatement(QStringLiteral("Unexpected character '%1'").arg(c), s);
+        badStatement(QStringLiteral("Неожиданный символ \"%1\"").arg(c), s);
     }
 
     QString quoted(QChar quote)
@@ -124,7 +124,7 @@ private:
         ++i;
         while (true) {
             if (i >= s.size())
-                badStatement(QStringLiteral("Unterminated quoted text"), s);
+                badStatement(QStringLiteral("Не закрыта кавычка"), s);
             const QChar c = s.at(i++);
             if (c == quote) {
                 if (i < s.size() && s.at(i) == quote) {
@@ -172,7 +172,7 @@ private:
             SqlTableRef ref;
             ref.name = readName();
             if (ref.name.isEmpty())
-                badStatement(QStringLiteral("Missing table name"), s);
+                badStatement(QStringLiteral("Не указано имя таблицы"), s);
             skipSpaces();
             QString word = peekWord();
             if (!word.isEmpty() && !isClauseKeyword(word)) {
@@ -181,7 +181,7 @@ private:
                     skipSpaces();
                     word = peekWord();
                     if (word.isEmpty())
-                        badStatement(QStringLiteral("Missing alias after AS"), s);
+                        badStatement(QStringLiteral("После AS не указано второе имя таблицы"), s);
                     i += word.size();
                 }
                 ref.alias = word;
@@ -195,7 +195,7 @@ private:
             break;
         }
         if (tables.isEmpty())
-            badStatement(QStringLiteral("FROM names no table"), s);
+            badStatement(QStringLiteral("После FROM не названа ни одна таблица"), s);
         return tables;
     }
 
@@ -370,7 +370,7 @@ private:
             return;
         double dayNumber = 0;
         if (!tryStrToDateTime(value.text.trimmed(), m_format, dayNumber))
-            badStatement(QStringLiteral("'%1' is not a date to compare with field %2").arg(value.text, def.Name),
+            badStatement(QStringLiteral("\"%1\" не является датой для сравнения с полем %2").arg(value.text, def.Name),
                 m_statement);
         value.kind = Token::Number;
         value.text = QString::number(dayNumber, 'g', 17);
@@ -494,17 +494,17 @@ QList<SqlTableRef> SqlTranslator::tablesOf(const QString& statement)
     while (first < tokens.size() && tokens.at(first).kind == Token::Space)
         ++first;
     if (first >= tokens.size() || tokens.at(first).text.compare(QStringLiteral("SELECT"), Qt::CaseInsensitive) != 0)
-        badStatement(QStringLiteral("Only SELECT statements can be run"), statement);
+        badStatement(QStringLiteral("Выполнять можно только запросы SELECT"), statement);
     QList<SqlTableRef> tables;
     for (qsizetype k = 0; k < tokens.size(); ++k) {
         if (tokens.at(k).kind == Token::FromList)
             tables += tokens.at(k).tables;
         if (tokens.at(k).kind == Token::Punct && tokens.at(k).text == QStringLiteral(";")
             && std::any_of(tokens.begin() + k + 1, tokens.end(), [](const Token& t) { return t.kind != Token::Space; }))
-            badStatement(QStringLiteral("Only one statement can be run at a time"), statement);
+            badStatement(QStringLiteral("Выполнять можно только один запрос за раз"), statement);
     }
     if (tables.isEmpty())
-        badStatement(QStringLiteral("The statement names no table"), statement);
+        badStatement(QStringLiteral("В запросе не названа ни одна таблица"), statement);
     for (SqlTableRef& ref : tables)
         if (ref.alias.isEmpty())
             ref.alias = QFileInfo(QString(ref.name).replace(u'\\', u'/')).completeBaseName();

@@ -154,7 +154,7 @@ int guarded(char** message, Work&& work) noexcept
         setError(message, QString::fromUtf8(error.what()));
         return SQLITE_ERROR;
     } catch (...) {
-        setError(message, QStringLiteral("Unknown error in a table of the statement"));
+        setError(message, QStringLiteral("Неизвестная ошибка в таблице запроса"));
         return SQLITE_ERROR;
     }
 }
@@ -163,19 +163,30 @@ int connectTable(sqlite3* db, void* aux, int argc, const char* const* argv, sqli
 {
     auto* registry = static_cast<DriverTableRegistry*>(aux);
     if (argc < 4) {
-        *error = sqlite3_mprintf("verola_table needs the table's key");
+        *error = sqlite3_mprintf("%s", "Таблице запроса не передан её ключ");
         return SQLITE_ERROR;
     }
     const auto it = registry->constFind(QString::fromUtf8(argv[3]));
     if (it == registry->constEnd()) {
-        *error = sqlite3_mprintf("no loaded table %s", argv[3]);
+        *error = sqlite3_mprintf("Таблица %s запроса не загружена", argv[3]);
         return SQLITE_ERROR;
     }
-    const QByteArray schema = (QStringLiteral("CREATE TABLE x(") + driverTableSchema((*it)->records->fieldDefs())
-                                  + u')').toUtf8();
+    const RecordSource& records = *(*it)->records;
+    const int fields = records.fieldDefs().Count();
+    const int mostColumns = sqlite3_limit(db, SQLITE_LIMIT_COLUMN, -1);
+    const QString cannotOpen = QStringLiteral("Не удалось открыть таблицу \"%1\" для SQL-запроса: ").arg(records.origin());
+    if (fields == 0 || fields > mostColumns) {
+        setError(error, cannotOpen
+                + (fields == 0 ? QStringLiteral("в ней нет полей")
+                               : QStringLiteral("полей в ней %1, а запрос принимает не больше %2").arg(fields).arg(mostColumns)));
+        return SQLITE_ERROR;
+    }
+    const QByteArray schema = (QStringLiteral("CREATE TABLE x(") + driverTableSchema(records.fieldDefs()) + u')').toUtf8();
     const int rc = sqlite3_declare_vtab(db, schema.constData());
-    if (rc != SQLITE_OK)
+    if (rc != SQLITE_OK) {
+        setError(error, cannotOpen + QString::fromUtf8(sqlite3_errmsg(db)));
         return rc;
+    }
     auto* table = new DriverTable;
     std::memset(static_cast<sqlite3_vtab*>(table), 0, sizeof(sqlite3_vtab));
     table->data = *it;
