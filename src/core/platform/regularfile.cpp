@@ -1,11 +1,11 @@
 #include "core/platform/regularfile.h"
 
 #include "core/platform/errors.h"
+#include "core/platform/systemerrors.h"
 
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #ifndef Q_OS_WIN
 #include <fcntl.h>
@@ -28,22 +28,6 @@ QString notRegular(const QString& what)
 }
 
 #ifndef Q_OS_WIN
-
-QString reasonOf(int error)
-{
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return QStringLiteral("нет такого файла");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("нет прав на чтение");
-    case ELOOP:
-        return QStringLiteral("ссылки на него замыкаются в круг");
-    default:
-        return QString::fromLocal8Bit(std::strerror(error));
-    }
-}
 
 QString kindOf(mode_t mode)
 {
@@ -107,12 +91,12 @@ void openRegularFile(QFile& file, const QString& path, QIODevice::OpenMode mode)
     const QByteArray native = QFile::encodeName(path);
     struct stat status {};
     if (::stat(native.constData(), &status) != 0)
-        refuse(path, reasonOf(errno));
+        refuse(path, systemErrorReason(errno));
     refuseUnlessRegular(path, status.st_mode);
     // Should the file become a FIFO between the look and the opening, the opening does not wait.
     const int descriptor = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
-        refuse(path, reasonOf(errno));
+        refuse(path, systemErrorReason(errno));
     if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(descriptor);
         refuse(path, notRegular(kindOf(status.st_mode)));
