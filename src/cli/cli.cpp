@@ -29,7 +29,7 @@ QStringList Arguments::options(const QString& name)
             continue;
         }
         if (i + 1 >= m_args.size())
-            throw UsageError(QStringLiteral("option %1 needs a value").arg(name));
+            throw UsageError(QStringLiteral("у параметра %1 не задано значение").arg(name));
         values.append(m_args.at(i + 1));
         m_args.remove(i, 2);
     }
@@ -49,7 +49,7 @@ int Arguments::intOption(const QString& name, int defaultValue, int minimum, int
     bool ok = false;
     const int value = text.toInt(&ok);
     if (!ok || value < minimum || value > maximum)
-        throw UsageError(QStringLiteral("option %1 takes a whole number from %2 to %3, not \"%4\"")
+        throw UsageError(QStringLiteral("параметр %1 принимает целое число от %2 до %3, а не \"%4\"")
                              .arg(name).arg(minimum).arg(maximum).arg(text));
     return value;
 }
@@ -58,7 +58,7 @@ QString Arguments::requiredOption(const QString& name)
 {
     const QString value = option(name);
     if (value.isEmpty())
-        throw UsageError(QStringLiteral("option %1 is required").arg(name));
+        throw UsageError(QStringLiteral("не задан обязательный параметр %1").arg(name));
     return value;
 }
 
@@ -66,7 +66,7 @@ QStringList Arguments::positionals() const
 {
     for (const QString& arg : m_args)
         if (arg.startsWith(QStringLiteral("--")))
-            throw UsageError(QStringLiteral("unknown option %1").arg(arg));
+            throw UsageError(QStringLiteral("неизвестный параметр %1").arg(arg));
     return m_args;
 }
 

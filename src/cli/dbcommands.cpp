@@ -36,7 +36,7 @@ int runSql(Context& context, Arguments& args)
     const QString folder = args.requiredOption(QStringLiteral("--db"));
     const QStringList lines = args.positionals();
     if (lines.isEmpty())
-        throw UsageError(QStringLiteral("sql needs a statement"));
+        throw UsageError(QStringLiteral("команде sql нужен оператор SQL"));
     TSession session(context.format);
     TQuery query(session);
     query.SetDatabaseName(folder);
@@ -51,7 +51,7 @@ int runTable(Context& context, Arguments& args)
     const QString folder = args.requiredOption(QStringLiteral("--db"));
     const QStringList names = args.positionals();
     if (names.size() != 1)
-        throw UsageError(QStringLiteral("table needs one table name"));
+        throw UsageError(QStringLiteral("команде table нужно ровно одно имя таблицы"));
     TSession session(context.format);
     TTable table(session);
     table.SetDatabaseName(folder);

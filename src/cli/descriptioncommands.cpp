@@ -76,7 +76,7 @@ QString panelInfoText(const TPanelInfoStruct& info, const QString& panelKind)
 QString checkedPanelKind(const QString& kind)
 {
     if (!panelKinds().contains(kind))
-        throw UsageError(QStringLiteral("--panel takes %1, not \"%2\"").arg(panelKinds().join(u'|'), kind));
+        throw UsageError(QStringLiteral("--panel принимает %1, а не \"%2\"").arg(panelKinds().join(u'|'), kind));
     return kind;
 }
 
@@ -89,7 +89,7 @@ QString resolvedModel(const QString& given)
         return given;
     const QString found = FindModel(kDescriptionFile, given);
     if (found.isEmpty())
-        throw UsageError(QStringLiteral("no model \"%1\" in %2").arg(given, resolveSystemFile(kDescriptionFile)));
+        throw UsageError(QStringLiteral("нет модели \"%1\" в %2").arg(given, resolveSystemFile(kDescriptionFile)));
     return found;
 }
 
@@ -110,7 +110,7 @@ void setCurrentCodes(TSelectionSources& sources, const QStringList& codes)
         bool ok = false;
         const int level = equals < 0 ? -1 : assignment.left(equals).toInt(&ok);
         if (!ok || level < 0 || level >= kLevelCount)
-            throw UsageError(QStringLiteral("--code takes LEVEL=CODE with a level from 0 to 3, not \"%1\"").arg(assignment));
+            throw UsageError(QStringLiteral("--code принимает LEVEL=CODE с уровнем от 0 до 3, а не \"%1\"").arg(assignment));
         sources.currentCodes[static_cast<size_t>(level)] = assignment.mid(equals + 1);
     }
 }
@@ -138,19 +138,19 @@ int openAndCount(TSelectionSources& sources, int level)
             continue;
         prepare(sources, outer);
         if (sources.OpenLevel(outer) <= 0) {
-            writeErr(QStringLiteral("level %1 (%2) gives no records, so level %3 is not reached\n")
+            writeErr(QStringLiteral("уровень %1 (%2) не дал записей, поэтому уровень %3 не достигнут\n")
                          .arg(outer).arg(sources.coordinate(outer)->NameCoord).arg(level));
-            writeOut(QStringLiteral("Records: 0\n"));
+            writeOut(QStringLiteral("Записей: 0\n"));
             return 0;
         }
     }
     prepare(sources, level);
     const int count = sources.OpenLevel(level);
-    QString text = QStringLiteral("Records: %1\n").arg(count);
+    QString text = QStringLiteral("Записей: %1\n").arg(count);
     if (count > 0 && level == sources.keyLevel && sources.queryLevel < 0)
-        text += QStringLiteral("Key %1: %2\n")
-                    .arg(sources.KeyValue(), sources.PositionByKey(level) ? QStringLiteral("found")
-                                                                          : QStringLiteral("not found"));
+        text += QStringLiteral("Ключ %1: %2\n")
+                    .arg(sources.KeyValue(), sources.PositionByKey(level) ? QStringLiteral("найден")
+                                                                          : QStringLiteral("не найден"));
     writeOut(text);
     return 0;
 }
@@ -162,10 +162,10 @@ int runDescribe(Context&, Arguments& args)
     const QString modelOption = args.option(QStringLiteral("--model"));
     const QString panelOption = args.option(QStringLiteral("--panel"));
     if (!args.positionals().isEmpty())
-        throw UsageError(QStringLiteral("describe takes no file: it reads %1 of the system directory").arg(kDescriptionFile));
+        throw UsageError(QStringLiteral("команда describe не принимает файл: она читает %1 системной папки").arg(kDescriptionFile));
     if (modelOption.isEmpty()) {
         if (!panelOption.isEmpty())
-            throw UsageError(QStringLiteral("--panel needs --model"));
+            throw UsageError(QStringLiteral("--panel задается только вместе с --model"));
         QStringList models;
         ListModels(kDescriptionFile, models);
         QString text;
@@ -192,21 +192,23 @@ int runQuery(Context& context, Arguments& args)
     const QString panelKind = checkedPanelKind(args.requiredOption(QStringLiteral("--panel")));
     const int level = args.intOption(QStringLiteral("--level"), -1, 0, kLevelCount - 1);
     if (level < 0)
-        throw UsageError(QStringLiteral("option --level is required"));
+        throw UsageError(QStringLiteral("не задан обязательный параметр --level"));
     const QStringList codes = args.options(QStringLiteral("--code"));
     const QString dataDir = args.option(QStringLiteral("--data-dir"));
     const bool open = args.flag(QStringLiteral("--open"));
     const bool showSql = args.flag(QStringLiteral("--show-sql"));
     if (!args.positionals().isEmpty())
-        throw UsageError(QStringLiteral("query takes no file: it reads %1 of the system directory").arg(kDescriptionFile));
+        throw UsageError(QStringLiteral("команда query не принимает файл: она читает %1 системной папки").arg(kDescriptionFile));
     if (!dataDir.isEmpty() && !QDir::setCurrent(dataDir))
-        throw UsageError(QStringLiteral("no such folder: %1").arg(dataDir));
+        throw UsageError(QStringLiteral("нет такой папки: %1").arg(dataDir));
 
     TSession::Default().setFormatSettings(context.format);
     TSelectionSources sources(context.format, context.feedback);
     LoadPanelInfo(sources.description, kDescriptionFile, panelKind, model);
     if (level >= static_cast<int>(sources.description.CoordItems.size()))
-        throw UsageError(QStringLiteral("%1 of %2 has %3 coordinates").arg(panelKind, model)
+        throw UsageError(QStringLiteral("уровня %1 нет: %2 модели %3 описывает координат: %4")
+                             .arg(level)
+                             .arg(panelKind, model)
                              .arg(sources.description.CoordItems.size()));
     sources.setLevelsFromDescription(static_cast<int>(sources.description.CoordItems.size()));
     sources.showSql = showSql;
@@ -217,13 +219,13 @@ int runQuery(Context& context, Arguments& args)
         const bool built = sources.BuildQuery(level);
         writeOut(sources.sqlLines().join(u'\n') + (sources.sqlLines().isEmpty() ? QString() : QStringLiteral("\n")));
         if (!built) {
-            writeErr(QStringLiteral("no query: the level has no SQL line left, or a table of its FROM line is missing\n"));
+            writeErr(QStringLiteral("запрос не построен: у уровня не осталось строк SQL или нет таблицы из его строки FROM\n"));
             return 1;
         }
     } else if (c.Type == kTableSource || c.Type == kKeyedTable) {
         writeOut((sources.UsesTemplatedTable(level) ? sources.TemplatedTableName(level) : c.File) + u'\n');
     } else {
-        writeOut(QStringLiteral("Level %1 (%2) has no database: Type %3\n").arg(level).arg(c.NameCoord).arg(c.Type));
+        writeOut(QStringLiteral("у уровня %1 (%2) нет базы данных: Type %3\n").arg(level).arg(c.NameCoord).arg(c.Type));
     }
     return open ? openAndCount(sources, level) : 0;
 }

@@ -38,22 +38,22 @@ void assignVariable(TParser& parser, const QString& assignment)
 {
     const qsizetype equals = assignment.indexOf(u'=');
     if (equals <= 0)
-        throw UsageError(QStringLiteral("give variables as NAME=VALUE, not \"%1\"").arg(assignment));
+        throw UsageError(QStringLiteral("переменные задаются как NAME=VALUE, а не \"%1\"").arg(assignment));
     const QString name = assignment.left(equals);
     double* variable = parserVariable(parser, name);
     if (!variable)
-        throw UsageError(QStringLiteral("\"%1\" is not a variable; use A, B, C, D, E, X, Y or T").arg(name));
+        throw UsageError(QStringLiteral("\"%1\" не является переменной: допустимы A, B, C, D, E, X, Y и T").arg(name));
     bool ok = false;
     const double value = assignment.mid(equals + 1).toDouble(&ok);
     if (!ok || !std::isfinite(value))
-        throw UsageError(QStringLiteral("\"%1\" is not a number (use \".\" as decimal point)")
+        throw UsageError(QStringLiteral("\"%1\" не является числом (десятичный разделитель \".\")")
                              .arg(assignment.mid(equals + 1)));
     *variable = value;
 }
 
 int reportArithmeticFault(const EFloatingPointError& error)
 {
-    writeErr(QStringLiteral("floating point error: %1\n").arg(error.message()));
+    writeErr(QStringLiteral("ошибка вычисления с плавающей точкой: %1\n").arg(error.message()));
     return kArithmeticFaultStatus;
 }
 
@@ -65,7 +65,7 @@ int runEval(Context& context, Arguments& args)
     const QStringList rest = args.positionals();
     if (!formula.isEmpty()) {
         if (!rest.isEmpty())
-            throw UsageError(QStringLiteral("--formula takes no further arguments"));
+            throw UsageError(QStringLiteral("после --formula других аргументов не бывает"));
         SummaryState state(context.format);
         try {
             const float value = EvaluateFormula(formula, state);
@@ -76,7 +76,7 @@ int runEval(Context& context, Arguments& args)
         }
     }
     if (rest.isEmpty())
-        throw UsageError(QStringLiteral("give an expression"));
+        throw UsageError(QStringLiteral("укажите выражение"));
     TParser parser;
     parser.SetDotNumberFormat(true);
     for (qsizetype i = 1; i < rest.size(); ++i)
@@ -113,12 +113,12 @@ int runSummarize(Context& context, Arguments& args)
     } catch (const EFloatingPointError& error) {
         status = reportArithmeticFault(error);
     } catch (const EConvertError& error) {
-        writeErr(QStringLiteral("conversion error: %1\n").arg(error.message()));
+        writeErr(QStringLiteral("ошибка преобразования: %1\n").arg(error.message()));
         status = 1;
     }
     // Cells computed before a stop keep their values, so they are written either way.
     SaveToFile(table, outPath);
-    writeOut(QStringLiteral("%1 cells written to %2\n").arg(table.FCellCount).arg(outPath));
+    writeOut(QStringLiteral("в файл %2 записано ячеек: %1\n").arg(table.FCellCount).arg(outPath));
     return status;
 }
 

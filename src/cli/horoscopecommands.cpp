@@ -50,7 +50,7 @@ int runHoroscope(Context& context, Arguments& args)
     const QString orbFile = args.option(QStringLiteral("--orb"));
     const QStringList rest = args.positionals();
     if (rest.size() != 1)
-        throw UsageError(QStringLiteral("give exactly one birth date"));
+        throw UsageError(QStringLiteral("укажите ровно одну дату рождения"));
     printHoroscope(computeFor(rest.first(), orbFile, context.format));
     return 0;
 }

@@ -14,8 +14,8 @@ namespace {
 
 void printUsage()
 {
-    QString text = QStringLiteral("usage: verola-cli [--date-format FORMAT] [--decimal CHAR] [--system-dir DIR] "
-                                  "COMMAND ...\ncommands:\n");
+    QString text = QStringLiteral("вызов: verola-cli [--date-format FORMAT] [--decimal CHAR] [--system-dir DIR] "
+                                  "COMMAND ...\nкоманды:\n");
     for (const Command& command : commands())
         text += QStringLiteral("  %1\n").arg(QString::fromLatin1(command.usage));
     writeErr(text);
@@ -34,13 +34,13 @@ QStringList applyGlobalOptions(const QStringList& raw, Context& context)
             continue;
         }
         if (i + 1 >= raw.size())
-            throw UsageError(QStringLiteral("option %1 needs a value").arg(arg));
+            throw UsageError(QStringLiteral("у параметра %1 не задано значение").arg(arg));
         const QString value = raw.at(++i);
         if (arg == QStringLiteral("--date-format")) {
             context.format.setShortDateFormat(value);
         } else if (arg == QStringLiteral("--decimal")) {
             if (value.size() != 1)
-                throw UsageError(QStringLiteral("--decimal takes one character"));
+                throw UsageError(QStringLiteral("--decimal принимает один символ, а не \"%1\"").arg(value));
             context.format.decimalSeparator = value.at(0);
         } else {
             qputenv("VEROLA_SYSTEM_DIR", value.toLocal8Bit());
@@ -65,7 +65,7 @@ int main(int argc, char* argv[])
     try {
         QStringList remaining = applyGlobalOptions(raw, context);
         if (remaining.isEmpty())
-            throw UsageError(QStringLiteral("no command given"));
+            throw UsageError(QStringLiteral("не задана команда"));
         name = remaining.takeFirst();
         for (const Command& command : commands()) {
             if (name == QString::fromLatin1(command.name)) {
@@ -75,7 +75,7 @@ int main(int argc, char* argv[])
                 return status;
             }
         }
-        throw UsageError(QStringLiteral("unknown command \"%1\"").arg(name));
+        throw UsageError(QStringLiteral("неизвестная команда \"%1\"").arg(name));
     } catch (const UsageError& error) {
         writeErr(QStringLiteral("verola-cli: %1\n").arg(QString::fromStdString(error.what())));
         return 1;

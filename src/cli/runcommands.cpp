@@ -65,7 +65,7 @@ StepLine parseStep(const QString& text)
         step.verb = m.captured(1);
         step.block = m.captured(2).toInt();
         if (step.verb == QStringLiteral("review") && step.block != kDesBlock && step.block != kDeathBlock)
-            throw UsageError(QStringLiteral("bad step \"%1\": only the blocks 3 and 4 have a database review").arg(text));
+            throw UsageError(QStringLiteral("неверный шаг \"%1\": обзор баз данных есть только у блоков 3 и 4").arg(text));
     } else if (const auto m = toggle.match(text); m.hasMatch()) {
         step.verb = QStringLiteral("switch");
         step.block = m.captured(1).toInt();
@@ -78,13 +78,13 @@ StepLine parseStep(const QString& text)
         step.toKind = panelKind(m.captured(4));
     } else if (const auto m = operation.match(text); m.hasMatch()) {
         if (!isPublishedOperation(m.captured(1)))
-            throw UsageError(QStringLiteral("bad step \"%1\": no published operation \"%2\"").arg(text, m.captured(1)));
+            throw UsageError(QStringLiteral("неверный шаг \"%1\": нет опубликованной операции \"%2\"").arg(text, m.captured(1)));
         step.verb = QStringLiteral("op");
         step.operation = m.captured(1);
         if (m.hasCaptured(2))
             step.operationArguments = m.captured(2).split(u',');
     } else {
-        throw UsageError(QStringLiteral("bad step \"%1\" (expected e.g. select:3, review:4, rule:0, switch:1=2, "
+        throw UsageError(QStringLiteral("неверный шаг \"%1\" (ожидается, например, select:3, review:4, rule:0, switch:1=2, "
                                         "transfer:0.extr>1.calc, op:GetActiveNum)")
                              .arg(text));
     }
@@ -97,9 +97,9 @@ QString transferStep(TWorkspace& workspace, const StepLine& step)
     TTablePanel* from = workspace.block(step.block)->panelOfKind(step.fromKind);
     TTablePanel* to = workspace.block(step.toBlock)->panelOfKind(step.toKind);
     if (from == to)
-        return QStringLiteral("block %1: a table is not transferred onto itself, nothing done").arg(step.block);
+        return QStringLiteral("блок %1: таблица не переносится сама на себя, ничего не сделано").arg(step.block);
     TablePanelDragDrop(workspace, to, from);
-    return QStringLiteral("block %1: %2 table filled from block %3 (%4), positions matched by name")
+    return QStringLiteral("блок %1: таблица %2 заполнена из блока %3 (%4), позиции сопоставлены по именам")
         .arg(step.toBlock)
         .arg(panelCaption(step.toKind))
         .arg(step.block)
@@ -119,7 +119,7 @@ public:
     void progressShow(const QString& caption, int maximum) override
     {
         if (m_progress)
-            writeErr(QStringLiteral("%1 (%2)\n").arg(caption).arg(maximum));
+            writeErr(QStringLiteral("%1 (всего %2)\n").arg(caption).arg(maximum));
     }
     void progressCaption(const QString& caption) override
     {
@@ -194,7 +194,7 @@ QString operationStep(TWorkspace& workspace, const StepLine& step)
 {
     const PublishedAnswer answer =
         CallPublishedOperation(workspace, workbenchBlockSteps(), step.operation, step.operationArguments);
-    return QStringLiteral("op %1: %2\n").arg(step.operation, answer.text.isEmpty() ? QStringLiteral("done") : answer.text);
+    return QStringLiteral("op %1: %2\n").arg(step.operation, answer.text.isEmpty() ? QStringLiteral("выполнено") : answer.text);
 }
 
 QString runStep(TWorkspace& workspace, const StepLine& step)
@@ -219,16 +219,16 @@ QString runStep(TWorkspace& workspace, const StepLine& step)
     if (step.verb == QStringLiteral("summary")) {
         workspace.activate(&block);
         SummaryRecalculation(workspace);
-        return QStringLiteral("block %1: summary tables recalculated\n").arg(step.block);
+        return QStringLiteral("блок %1: итоговые таблицы пересчитаны\n").arg(step.block);
     }
     if (step.verb == QStringLiteral("full")) {
         workspace.activate(&block);
         FullRecalculation(workspace, workbenchBlockSteps());
-        return QStringLiteral("block %1: fully recalculated\n").arg(step.block);
+        return QStringLiteral("блок %1: полный пересчет выполнен\n").arg(step.block);
     }
     if (step.verb == QStringLiteral("switch")) {
         block.Switch->SetTermIn(step.switchInput);
-        return QStringLiteral("block %1: switch takes its %2 panel\n")
+        return QStringLiteral("блок %1: переключатель берет панель %2\n")
             .arg(step.block)
             .arg(block.Switch->TermIn() == 1 ? QStringLiteral("Est") : QStringLiteral("Extr"));
     }
@@ -239,7 +239,7 @@ QString runStep(TWorkspace& workspace, const StepLine& step)
 void createMissingDescription(const QString& configPath)
 {
     if (ConfigLocation::fromPath(configPath).name.isEmpty())
-        throw UsageError(QStringLiteral("--create needs a configuration name, as in NAME.DES, not %1").arg(configPath));
+        throw UsageError(QStringLiteral("--create требует имени конфигурации, как в NAME.DES, а не %1").arg(configPath));
     const QString description = descriptionPathOf(configPath);
     if (!QFileInfo::exists(description) && QFileInfo(configPath).absoluteDir().exists())
         writeTextLines(description, {});
@@ -258,14 +258,14 @@ int runRun(Context& context, Arguments& args)
     const bool stopOnMissingModel = args.flag(QStringLiteral("--stop-on-missing-model"));
     QStringList rest = args.positionals();
     if (rest.isEmpty())
-        throw UsageError(QStringLiteral("give the configuration path, then the steps"));
+        throw UsageError(QStringLiteral("укажите путь к конфигурации, затем шаги"));
     const QString configPath = rest.takeFirst();
     std::vector<StepLine> steps;
     for (const QString& text : rest)
         steps.push_back(parseStep(text));
     if (create)
         createMissingDescription(configPath);
-    requireConfiguration(configPath, QStringLiteral(" (give --create to make a new configuration)"));
+    requireConfiguration(configPath, QStringLiteral(" (новую конфигурацию создает параметр --create)"));
 
     ProcessState state;
     initialiseProcessState(state, QCoreApplication::applicationFilePath());
@@ -282,22 +282,22 @@ int runRun(Context& context, Arguments& args)
         writeErr(QStringLiteral("verola-cli: конфигурация \"%1\" прочитана не полностью\n").arg(configPath));
         return 1;
     }
-    writeOut(QStringLiteral("opened %1\n").arg(workspace.caption.trimmed()));
+    writeOut(QStringLiteral("открыта конфигурация %1\n").arg(workspace.caption.trimmed()));
     // Ctrl-C stops a running step; once the steps are done the files are saved whole.
     InterruptStopsRun interrupt(feedback);
     for (const StepLine& step : steps) {
         writeOut(runStep(workspace, step));
         if (!feedback.continueFlag()) {
-            writeErr(QStringLiteral("verola-cli: interrupted, nothing saved\n"));
+            writeErr(QStringLiteral("verola-cli: прервано, ничего не сохранено\n"));
             return 130;
         }
     }
     if (!saveAs.isEmpty()) {
         SaveConfigurationAs(workspace, saveAs);
-        writeOut(QStringLiteral("saved as %1\n").arg(saveAs));
+        writeOut(QStringLiteral("сохранено как %1\n").arg(saveAs));
     } else if (save) {
         SaveFileSet(workspace);
-        writeOut(QStringLiteral("saved\n"));
+        writeOut(QStringLiteral("сохранено\n"));
     }
     return 0;
 }

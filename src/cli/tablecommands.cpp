@@ -33,12 +33,12 @@ CompareSettings parseCompare(const QString& text)
     int* fields[] = {&settings.mode, &settings.source, &settings.axis, &settings.position};
     const int maxima[] = {2, 4, kAxisCount - 1, 32766};
     if (parts.size() > 4 || parts.size() == 3)
-        throw UsageError(QStringLiteral("--compare takes MODE[,SOURCE[,AXIS,POS]], not \"%1\"").arg(text));
+        throw UsageError(QStringLiteral("--compare принимает MODE[,SOURCE[,AXIS,POS]], а не \"%1\"").arg(text));
     for (qsizetype i = 0; i < parts.size(); ++i) {
         bool ok = false;
         const int value = parts.at(i).toInt(&ok);
         if (!ok || value < 0 || value > maxima[i])
-            throw UsageError(QStringLiteral("--compare: \"%1\" is out of range in \"%2\"").arg(parts.at(i), text));
+            throw UsageError(QStringLiteral("--compare: \"%1\" вне допустимых пределов в \"%2\"").arg(parts.at(i), text));
         *fields[i] = value;
     }
     return settings;
@@ -131,15 +131,15 @@ int runExportDbf(Context& context, Arguments& args)
     const DbfExportResult result = ExportDbf(table, outPath, field, !codes, 7, 10, 104857600, 20, &context.feedback,
         QStringLiteral("Труба"));
     if (!result.created) {
-        writeErr(QStringLiteral("no file written: the table has no axis with more than one position, or the disk "
-                                "is short of space\n"));
+        writeErr(QStringLiteral("файл не записан: у таблицы нет оси больше чем с одной позицией, или на диске "
+                                "не хватает места\n"));
         return 1;
     }
-    writeOut(QStringLiteral("%1 records written to %2%3\n")
+    writeOut(QStringLiteral("в файл %2 записано записей: %1%3\n")
                  .arg(result.records)
-                 .arg(outPath, result.stoppedAtLimit ? QStringLiteral(" (stopped at the size limit)") : QString()));
+                 .arg(outPath, result.stoppedAtLimit ? QStringLiteral(" (остановлено на пределе размера файла)") : QString()));
     if (result.unstorableValues > 0)
-        writeErr(QStringLiteral("warning: %1 values do not fit the value field (N 20.10) and were written as -999\n")
+        writeErr(QStringLiteral("предупреждение: значений, которые не помещаются в поле значения (N 20.10) и записаны как -999: %1\n")
                      .arg(result.unstorableValues));
     return 0;
 }

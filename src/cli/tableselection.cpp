@@ -15,7 +15,7 @@ TableKind parseTableKind(const QString& text)
         QStringLiteral("est"), QStringLiteral("block")};
     const qsizetype index = names.indexOf(text);
     if (index < 0)
-        throw UsageError(QStringLiteral("--table takes rule, extr, calc, est or block, not \"%1\"").arg(text));
+        throw UsageError(QStringLiteral("--table принимает rule, extr, calc, est или block, а не \"%1\"").arg(text));
     return static_cast<TableKind>(index);
 }
 
@@ -26,7 +26,7 @@ TableSelection selectTable(Arguments& args)
     TableSelection selection;
     selection.block = args.intOption(QStringLiteral("--block"), -1, 0, kBlockCount - 1);
     if (selection.block < 0)
-        throw UsageError(QStringLiteral("option --block is required"));
+        throw UsageError(QStringLiteral("не задан обязательный параметр --block"));
     selection.kind = parseTableKind(args.requiredOption(QStringLiteral("--table")));
     return selection;
 }
@@ -35,7 +35,7 @@ QString takeConfigPath(const Arguments& args)
 {
     const QStringList rest = args.positionals();
     if (rest.size() != 1)
-        throw UsageError(QStringLiteral("give exactly one configuration path"));
+        throw UsageError(QStringLiteral("укажите ровно один путь к конфигурации"));
     return rest.first();
 }
 
@@ -47,10 +47,10 @@ QString descriptionPathOf(const QString& configPath)
 void requireConfiguration(const QString& configPath, const QString& hint)
 {
     if (!QFileInfo(configPath).absoluteDir().exists())
-        throw UsageError(QStringLiteral("no such folder: %1").arg(QFileInfo(configPath).absolutePath()));
+        throw UsageError(QStringLiteral("нет такой папки: %1").arg(QFileInfo(configPath).absolutePath()));
     const QString description = descriptionPathOf(configPath);
     if (!QFileInfo(description).isFile())
-        throw UsageError(QStringLiteral("no such configuration: %1 does not exist%2").arg(description, hint));
+        throw UsageError(QStringLiteral("нет такой конфигурации: файла %1 не существует%2").arg(description, hint));
 }
 
 void locateSelection(TableSelection& selection, const QString& configPath)

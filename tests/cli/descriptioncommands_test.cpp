@@ -88,10 +88,10 @@ TEST_F(DescriptionCommandsTest, QueryPrintsTheBuiltStatementAndCounts)
         QString count;
     };
     const std::vector<Case> cases = {
-        {{"0=77", "2=01.01.1990"}, "SELECT * FROM emis\n WHERE YEAR_F = 1990\n AND REG = 77\n", "Records: 1\n"},
+        {{"0=77", "2=01.01.1990"}, "SELECT * FROM emis\n WHERE YEAR_F = 1990\n AND REG = 77\n", "Записей: 1\n"},
         {{"0=77", "2=01.01.1990-31.12.1991"}, "SELECT * FROM emis\n WHERE YEAR_F >= 1990 and YEAR_F <= 1991\n AND REG = 77\n",
-            "Records: 2\n"},
-        {{"0=78", "2=01.01.1991"}, "SELECT * FROM emis\n WHERE YEAR_F = 1991\n AND REG = 78\n", "Records: 0\n"},
+            "Записей: 2\n"},
+        {{"0=78", "2=01.01.1991"}, "SELECT * FROM emis\n WHERE YEAR_F = 1991\n AND REG = 78\n", "Записей: 0\n"},
     };
     for (const Case& c : cases) {
         QStringList arguments{"query", "--model", "Москва ЦАО", "--panel", "PolPanel", "--level", "1", "--open"};
@@ -128,8 +128,8 @@ TEST_F(DescriptionCommandsTest, QueryOpensTheOuterLevelsBeforeAnInnerKeyLevel)
         QString err;
     };
     const std::vector<Case> cases = {
-        {"01.01.1991", 0, "Records: 1\nKey 1991: found\n", ""},
-        {"01.01.1995", 0, "Records: 1\nKey 1995: not found\n", ""},
+        {"01.01.1991", 0, "Записей: 1\nКлюч 1991: найден\n", ""},
+        {"01.01.1995", 0, "Записей: 1\nКлюч 1995: не найден\n", ""},
         {"середина", 1, "", "Уровень 1 (Time), поле Year"},
     };
     for (const Case& c : cases) {
@@ -139,7 +139,7 @@ TEST_F(DescriptionCommandsTest, QueryOpensTheOuterLevelsBeforeAnInnerKeyLevel)
         EXPECT_EQ(result.status, c.status) << result.err.toStdString();
         EXPECT_FALSE(result.err.contains("не открыт")) << result.err.toStdString();
         if (c.status == 0) {
-            EXPECT_EQ(result.out, QStringLiteral("Level 1 (Time) has no database: Type 4\n") + c.out);
+            EXPECT_EQ(result.out, QStringLiteral("у уровня 1 (Time) нет базы данных: Type 4\n") + c.out);
         }
         EXPECT_TRUE(result.err.contains(c.err)) << result.err.toStdString();
     }
@@ -147,18 +147,32 @@ TEST_F(DescriptionCommandsTest, QueryOpensTheOuterLevelsBeforeAnInnerKeyLevel)
 
 TEST_F(DescriptionCommandsTest, BadArguments)
 {
-    const std::vector<QStringList> cases = {
-        {"describe", "--model", "Нет такой"},
-        {"describe", "--panel", "PolPanel"},
-        {"describe", "--model", "Москва ЦАО", "--panel", "Pol"},
-        {"query", "--model", "Москва ЦАО", "--panel", "PolPanel"},
-        {"query", "--model", "Москва ЦАО", "--panel", "PolPanel", "--level", "1", "--code", "7=1"},
-        {"query", "--model", "Москва ЦАО", "--panel", "PolPanel", "--level", "1", "--code", "x"},
+    const QStringList query{"query", "--model", "Москва ЦАО", "--panel", "PolPanel"};
+    const struct {
+        QStringList arguments;
+        QString err;
+    } cases[] = {
+        {{"describe", "--model", "Нет такой"},
+            QStringLiteral("нет модели \"Нет такой\" в %1").arg(system.file("Local.Ini"))},
+        {{"describe", "--panel", "PolPanel"}, "--panel задается только вместе с --model"},
+        {{"describe", "--model", "Москва ЦАО", "--panel", "Pol"},
+            "--panel принимает PolPanel|ConcPanel|DesPanel|DeathPanel, а не \"Pol\""},
+        {{"describe", "Local.Ini"}, "команда describe не принимает файл: она читает Local.Ini системной папки"},
+        {query, "не задан обязательный параметр --level"},
+        {query + QStringList{"--level", "1", "--code", "7=1"},
+            "--code принимает LEVEL=CODE с уровнем от 0 до 3, а не \"7=1\""},
+        {query + QStringList{"--level", "1", "--code", "x"},
+            "--code принимает LEVEL=CODE с уровнем от 0 до 3, а не \"x\""},
+        {query + QStringList{"--level", "3"}, "уровня 3 нет: PolPanel модели Москва ЦАО описывает координат: 3"},
+        {query + QStringList{"--level", "1", "--data-dir", data.file("absent")},
+            QStringLiteral("нет такой папки: %1").arg(data.file("absent"))},
+        {query + QStringList{"--level", "1", "extra"},
+            "команда query не принимает файл: она читает Local.Ini системной папки"},
     };
-    for (const QStringList& arguments : cases) {
-        const CliResult result = run(arguments);
-        EXPECT_EQ(result.status, 1) << arguments.join(' ').toStdString();
-        EXPECT_TRUE(result.err.startsWith("verola-cli: ")) << result.err.toStdString();
+    for (const auto& c : cases) {
+        const CliResult result = run(c.arguments);
+        EXPECT_EQ(result.status, 1) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(result.err, QStringLiteral("verola-cli: ") + c.err + u'\n') << c.arguments.join(' ').toStdString();
     }
 }
 

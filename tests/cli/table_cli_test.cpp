@@ -93,6 +93,22 @@ TEST_F(TableCliTest, ExportDbfWritesNamesOrCodes)
     DBFClose(dbf);
 }
 
+// Values the N 20.10 field cannot hold are written as -999 and counted in a warning on stderr.
+TEST_F(TableCliTest, ExportDbfSaysWhatItWroteAndWhatDidNotFit)
+{
+    TTab table;
+    readTableFromFileSet(table, ConfigLocation{folder.path(), "study"}, 1, TableKind::Extr);
+    table.setCellAt(0, 2e9f);
+    table.setCellAt(2, -3e8f);
+    SaveToFile(table, folder.file("study.x1"));
+    const QString out = folder.file("export.dbf");
+    const CliResult result = runCli({"export-dbf", folder.file("study.DES"), "--block", "1", "--table", "extr", "--out", out});
+    ASSERT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, QStringLiteral("в файл %1 записано записей: 3\n").arg(out));
+    EXPECT_EQ(result.err, QStringLiteral("предупреждение: значений, которые не помещаются в поле значения (N 20.10) "
+                                         "и записаны как -999: 2\n"));
+}
+
 // A folder that does not exist and a field name a dBase field cannot hold are reported as
 // what they are, and nothing is written.
 TEST_F(TableCliTest, ExportDbfRefusesMissingFoldersAndNonLatinFieldNames)
@@ -118,22 +134,28 @@ TEST_F(TableCliTest, ExportDbfRefusesMissingFoldersAndNonLatinFieldNames)
 TEST(TableCli, BadArgumentsGiveOneLineAndFailure)
 {
     TempFolder folder;
-    const std::vector<QStringList> bad = {
-        {},
-        {"nonsense"},
-        {"dump"},
-        {"dump", folder.file("x.DES"), "--block", "7", "--table", "rule"},
-        {"dump", folder.file("x.DES"), "--block", "1", "--table", "wrong"},
-        {"dump", folder.file("x.DES"), "--block", "1"},
-        {"dump", folder.file("x.DES"), "--block", "1", "--table", "rule", "--bogus"},
-        {"dump", "/no/such/folder/x.DES", "--block", "1", "--table", "rule"},
-        {"export-dbf", folder.file("x.DES"), "--block", "1", "--table", "rule"},
-        {"dump", folder.file("x.DES"), "--block", "1", "--table", "rule", "--decimal"},
+    const struct {
+        QStringList args;
+        QString err;
+    } bad[] = {
+        {{"nonsense"}, "неизвестная команда \"nonsense\""},
+        {{"dump"}, "не задан обязательный параметр --block"},
+        {{"dump", folder.file("x.DES"), "--block", "7", "--table", "rule"},
+            "параметр --block принимает целое число от 0 до 4, а не \"7\""},
+        {{"dump", folder.file("x.DES"), "--block", "1", "--table", "wrong"},
+            "--table принимает rule, extr, calc, est или block, а не \"wrong\""},
+        {{"dump", folder.file("x.DES"), "--block", "1"}, "не задан обязательный параметр --table"},
+        {{"dump", folder.file("x.DES"), "--block", "1", "--table", "rule", "--bogus"}, "неизвестный параметр --bogus"},
+        {{"dump", "/no/such/folder/x.DES", "--block", "1", "--table", "rule"}, "нет такой папки: /no/such/folder"},
+        {{"export-dbf", folder.file("x.DES"), "--block", "1", "--table", "rule"}, "не задан обязательный параметр --out"},
+        {{"dump", folder.file("x.DES"), "--block", "1", "--table", "rule", "--decimal"},
+            "у параметра --decimal не задано значение"},
     };
-    for (const QStringList& args : bad) {
-        const CliResult result = runCli(args);
-        EXPECT_NE(result.status, 0) << args.join(' ').toStdString();
-        EXPECT_FALSE(result.err.isEmpty()) << args.join(' ').toStdString();
+    for (const auto& c : bad) {
+        const CliResult result = runCli(c.args);
+        EXPECT_EQ(result.status, 1) << c.args.join(' ').toStdString();
+        EXPECT_EQ(result.err, QStringLiteral("verola-cli: ") + c.err + u'\n') << c.args.join(' ').toStdString();
+        EXPECT_TRUE(result.out.isEmpty()) << c.args.join(' ').toStdString();
     }
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 QString blockLabel(const TCompPanel& block)
 {
-    return QStringLiteral("block %1").arg(block.number());
+    return QStringLiteral("блок %1").arg(block.number());
 }
 
 ActionResult copyInto(TWorkspace& workspace, TCompPanel& block, TTablePanel& target, TTab& source, const QString& what)
@@ -31,14 +31,14 @@ QString selectionOutcomeText(SelectionOutcome outcome)
     case SelectionOutcome::Completed:
         break;
     case SelectionOutcome::StoppedByUser:
-        return QStringLiteral("selection interrupted by a stop request, what was selected until then stays");
+        return QStringLiteral("выборка прервана запросом остановки, выбранное до того остается");
     case SelectionOutcome::StoppedAtModel:
-        return QStringLiteral("selection stopped at a model that was not found, what was selected until then stays");
+        return QStringLiteral("выборка остановлена на ненайденной модели, выбранное до того остается");
     case SelectionOutcome::HeadingMissing:
-        return QStringLiteral("selection ended at an axis caption the caption list lacks, "
-                              "what was selected until then stays");
+        return QStringLiteral("выборка закончена на заголовке оси, которого нет в списке заголовков, "
+                              "выбранное до того остается");
     }
-    return QStringLiteral("selected from the databases");
+    return QStringLiteral("выборка из баз данных выполнена");
 }
 
 } // namespace
@@ -50,19 +50,19 @@ ActionResult RulePanelClick(TWorkspace& workspace, TCompPanel& block)
     ProcessState& state = workspace.state();
     Summarize(block.Rule->Table(), state.format, state.currentValueLine);
     block.Rule->tableChanged();
-    return {true, QStringLiteral("%1: primary table from the databases summarized").arg(blockLabel(block))};
+    return {true, QStringLiteral("%1: итоги первичной таблицы из баз данных рассчитаны").arg(blockLabel(block))};
 }
 
 ActionResult ExtrPanelClick(TWorkspace& workspace, TCompPanel& block)
 {
     return copyInto(workspace, block, *block.Extr, block.Rule->Table(),
-        QStringLiteral("summary table from the databases filled from the primary table"));
+        QStringLiteral("итоговая таблица из баз данных заполнена из первичной таблицы"));
 }
 
 ActionResult EstPanelClick(TWorkspace& workspace, TCompPanel& block)
 {
     return copyInto(workspace, block, *block.Est, block.Calc->Table(),
-        QStringLiteral("summary table of the calculation filled from its primary table"));
+        QStringLiteral("итоговая таблица расчета заполнена из первичной таблицы расчета"));
 }
 
 ActionResult CalcPanelClick(TWorkspace& workspace, TCompPanel& block)
@@ -71,18 +71,19 @@ ActionResult CalcPanelClick(TWorkspace& workspace, TCompPanel& block)
     workspace.activate(&block);
     TCompPanel* upstream = workspace.upstreamBlock();
     if (!upstream)
-        return {false, QStringLiteral("%1: no upstream block, nothing copied").arg(blockLabel(block))};
+        return {false, QStringLiteral("%1: нет предыдущего блока, ничего не скопировано").arg(blockLabel(block))};
     requireBlockLoaded(*upstream);
     TTablePanel* summary = upstream->SelectedSummary();
-    const QString source = QStringLiteral("block %1 (%2)")
+    const QString source = QStringLiteral("блока %1 (%2)")
                                .arg(upstream->number())
                                .arg(summary == upstream->Est ? QStringLiteral("Est") : QStringLiteral("Extr"));
     if (summary->Status() != fpsReady)
-        return {false, QStringLiteral("%1: the selected summary of %2 is not ready, nothing copied")
+        return {false, QStringLiteral("%1: выбранная итоговая таблица %2 не готова, ничего не скопировано")
                            .arg(blockLabel(block), source)};
     CopyFrom(block.Calc->Table(), summary->Table(), workspace.state().format);
     block.Calc->tableChanged();
-    return {true, QStringLiteral("%1: primary table of the calculation filled from %2").arg(blockLabel(block), source)};
+    return {true,
+        QStringLiteral("%1: первичная таблица расчета заполнена из итоговой таблицы %2").arg(blockLabel(block), source)};
 }
 
 ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const BlockSteps& steps)
@@ -91,7 +92,7 @@ ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const
     workspace.activate(&block);
     block.Rule->Table().FSlice.fill(0);
     if (!steps.databaseSelection)
-        return {false, QStringLiteral("%1: database selection is not available here").arg(blockLabel(block))};
+        return {false, QStringLiteral("%1: выборка из баз данных здесь недоступна").arg(blockLabel(block))};
     const SelectionOutcome outcome = steps.databaseSelection(workspace, block);
     block.Rule->tableChanged();
     return {true, QStringLiteral("%1: %2").arg(blockLabel(block), selectionOutcomeText(outcome))};
@@ -105,18 +106,18 @@ ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps)
     workspace.activate(workspace.block(kRiskBlock));
     if (steps.doseCalculation) {
         steps.doseCalculation(workspace);
-        return {true, QStringLiteral("block 2: dose and risk calculated")};
+        return {true, QStringLiteral("блок 2: дозы и риски рассчитаны")};
     }
     switch (CalculateDoseBlock(workspace)) {
     case DoseOutcome::AxisWithoutValues:
-        return {false, QStringLiteral("block 2: an axis of the dose table has no values, only summarized")};
+        return {false, QStringLiteral("блок 2: у оси таблицы доз нет значений, рассчитаны только итоги")};
     case DoseOutcome::NoPollutantInSource:
-        return {false, QStringLiteral("block 2: no pollutant of the dose table is in the concentration summary, "
-                                      "nothing calculated, only summarized")};
+        return {false, QStringLiteral("блок 2: ни одного вещества таблицы доз нет в итоговой таблице концентраций, "
+                                      "дозы не рассчитаны, рассчитаны только итоги")};
     case DoseOutcome::Computed:
         break;
     }
-    return {true, QStringLiteral("block 2: dose and risk calculated")};
+    return {true, QStringLiteral("блок 2: дозы и риски рассчитаны")};
 }
 
 void selectionRuleExtr(TWorkspace& workspace, const BlockSteps& steps, int number)

@@ -145,7 +145,7 @@ const QMap<QString, Plain>& chainOperations()
 const QString& argument(const QStringList& arguments, int i, const QString& operation)
 {
     if (i >= arguments.size())
-        throw EConvertError(QStringLiteral("%1: argument %2 is missing").arg(operation).arg(i + 1));
+        throw EConvertError(QStringLiteral("%1: не задан аргумент %2").arg(operation).arg(i + 1));
     return arguments.at(i);
 }
 
@@ -154,7 +154,7 @@ int intArgument(const QStringList& arguments, int i, const QString& operation)
     bool ok = false;
     const int value = argument(arguments, i, operation).toInt(&ok);
     if (!ok)
-        throw EConvertError(QStringLiteral("%1: argument %2 (\"%3\") is not a whole number")
+        throw EConvertError(QStringLiteral("%1: аргумент %2 (\"%3\") не является целым числом")
                                 .arg(operation)
                                 .arg(i + 1)
                                 .arg(arguments.at(i)));
@@ -180,7 +180,7 @@ TableArgument tableArgument(TWorkspace& workspace, const QStringList& arguments,
     const qsizetype kind = kinds.indexOf(parts.value(1).toLower());
     result.block = ok && parts.size() == 2 ? workspace.block(number) : nullptr;
     if (!result.block || kind < 0)
-        throw EConvertError(QStringLiteral("%1: argument %2 (\"%3\") is not a table such as 1.extr")
+        throw EConvertError(QStringLiteral("%1: аргумент %2 (\"%3\") не является таблицей вида 1.extr")
                                 .arg(operation)
                                 .arg(i + 1)
                                 .arg(text));
@@ -206,7 +206,7 @@ QString transTab(TWorkspace& w, const BlockSteps&, const QStringList& a)
     TCompPanel* source = w.block(intArgument(a, 0, name));
     TCompPanel* target = w.block(intArgument(a, 1, name));
     if (!source || !target || source == target)
-        throw EConvertError(QStringLiteral("%1: give two different blocks 0..4").arg(name));
+        throw EConvertError(QStringLiteral("%1: нужны два разных блока из 0..4").arg(name));
     TTablePanel* panel = nullptr;
     for (TFluxComponent* component : w.Components()) {
         auto* candidate = dynamic_cast<TTablePanel*>(component);
@@ -243,7 +243,7 @@ QString reference(TWorkspace& w, const BlockSteps&, const QStringList& a)
     const QString name = QStringLiteral("CanDoReference");
     const int type = intArgument(a, 2, name);
     if (type < 0 || type > 255)
-        throw EConvertError(QStringLiteral("%1: the type is a number 0..255").arg(name));
+        throw EConvertError(QStringLiteral("%1: тип должен быть числом от 0 до 255").arg(name));
     return yesNo(CanDoReference(
         tableArgument(w, a, 0, name).table, tableArgument(w, a, 1, name).table, static_cast<std::uint8_t>(type)));
 }
@@ -264,7 +264,7 @@ QString dragOver(TWorkspace& w, const BlockSteps&, const QStringList& a)
 // Operations on the main window's own controls: without the window there is nothing to act on.
 QString windowOnly(TWorkspace&, const BlockSteps&, const QStringList&)
 {
-    return QStringLiteral("acts on the main window's controls; nothing to do without the window");
+    return QStringLiteral("действует на элементы главного окна, без окна ничего не сделано");
 }
 
 const QMap<QString, Operation>& operations()

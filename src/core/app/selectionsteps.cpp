@@ -28,7 +28,7 @@ ActionResult reviewBlock(TWorkspace& workspace, int number, TReviewList& reviewL
     ReviewFlag flag(workspace.state());
     block.Rule->Table().FSlice.fill(0);
     const SelectionResult result = SelectFromDatabases(workspace, block, &reviewList);
-    return {true, QStringLiteral("block %1: %2 records in the databases").arg(number).arg(result.total)};
+    return {true, QStringLiteral("блок %1: записей в базах данных: %2").arg(number).arg(result.total)};
 }
 
 } // namespace

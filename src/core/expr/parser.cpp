@@ -11,12 +11,12 @@ std::uint32_t g_randomSeed = 0;
 
 [[noreturn]] void raiseInvalidOperation()
 {
-    throw EFloatingPointError(QStringLiteral("Invalid floating point operation"));
+    throw EFloatingPointError(QStringLiteral("Недопустимая операция с плавающей точкой"));
 }
 
 [[noreturn]] void raiseOverflow()
 {
-    throw EFloatingPointError(QStringLiteral("Floating point overflow"));
+    throw EFloatingPointError(QStringLiteral("Переполнение при вычислении с плавающей точкой"));
 }
 
 
@@ -34,7 +34,7 @@ double integerDivision(double a, double b, bool remainder)
     const std::int64_t dividend = truncToInt64(a);
     const std::int64_t divisor = truncToInt64(b);
     if (divisor == 0)
-        throw EFloatingPointError(QStringLiteral("Division by zero"));
+        throw EFloatingPointError(QStringLiteral("Деление на ноль"));
     if (divisor == -1) // avoids the one overflowing case, INT64_MIN div -1
         return remainder ? 0.0 : -static_cast<double>(dividend);
     return remainder ? static_cast<double>(dividend % divisor) : static_cast<double>(dividend / divisor);
@@ -67,7 +67,7 @@ double integerPower(double base, double exponent)
         if (!std::isfinite(result))
             raiseOverflow();
         if (result == 0 && whole < 0)
-            throw EFloatingPointError(QStringLiteral("Floating point division by zero"));
+            throw EFloatingPointError(QStringLiteral("Деление на ноль при вычислении с плавающей точкой"));
         return result;
     }
     std::int64_t n = static_cast<std::int64_t>(whole);
@@ -99,7 +99,7 @@ double generalPower(double base, double exponent)
     if (base < 0)
         raiseInvalidOperation();
     if (base == 0)
-        throw EFloatingPointError(QStringLiteral("Floating point division by zero"));
+        throw EFloatingPointError(QStringLiteral("Деление на ноль при вычислении с плавающей точкой"));
     return std::exp(exponent * std::log(base));
 }
 
@@ -108,7 +108,7 @@ double checkedQuotient(double a, double b)
     if (b == 0) {
         if (a == 0 || std::isnan(a))
             raiseInvalidOperation();
-        throw EFloatingPointError(QStringLiteral("Floating point division by zero"));
+        throw EFloatingPointError(QStringLiteral("Деление на ноль при вычислении с плавающей точкой"));
     }
     return a / b;
 }
@@ -118,7 +118,7 @@ double naturalLogarithm(double x)
     if (x < 0 || std::isnan(x))
         raiseInvalidOperation();
     if (x == 0)
-        throw EFloatingPointError(QStringLiteral("Floating point division by zero"));
+        throw EFloatingPointError(QStringLiteral("Деление на ноль при вычислении с плавающей точкой"));
     return std::log(x);
 }
 

@@ -46,7 +46,7 @@ double checkedLog(double x, bool decimal)
 float checkedResult(double value)
 {
     if (!std::isfinite(value) || std::fabs(value) > 3.4028234663852886e38)
-        throw EFloatingPointError(QStringLiteral("Floating point overflow"));
+        throw EFloatingPointError(QStringLiteral("Переполнение при вычислении с плавающей точкой"));
     return static_cast<float>(value);
 }
 

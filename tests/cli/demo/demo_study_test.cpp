@@ -315,7 +315,7 @@ TEST_F(DemoStudyTest, EachQueryLevelOpensTheRecordsOfItsPosition)
         SCOPED_TRACE(QStringLiteral("%1 level %2 %3").arg(c.panel).arg(c.level).arg(c.codes.join(' ')).toStdString());
         ASSERT_EQ(result.status, 0) << result.err.toStdString();
         EXPECT_GT(c.expected, 0u);
-        EXPECT_TRUE(result.out.endsWith(QStringLiteral("Records: %1\n").arg(c.expected))) << result.out.toStdString();
+        EXPECT_TRUE(result.out.endsWith(QStringLiteral("Записей: %1\n").arg(c.expected))) << result.out.toStdString();
     }
 }
 

@@ -84,7 +84,7 @@ TEST_F(HoroscopeCli, ErrorsEndWithAMessageAndStatusOne)
         {{"--date-format", "dd.MM.yyyy", "horoscope", "32.01.2000"}, "не является датой"},
         {{"--date-format", "dd.MM.yyyy", "horoscope", "01.01.2000", "--orb", shortFile}, "слишком короткий"},
         {{"--date-format", "dd.MM.yyyy", "horoscope", "01.01.2000", "--orb", folder.file("none.orb")}, "none.orb"},
-        {{"horoscope"}, "exactly one birth date"},
+        {{"horoscope"}, "verola-cli: укажите ровно одну дату рождения\n"},
     };
     for (const Case& c : cases) {
         const auto result = run(c.arguments);

@@ -75,7 +75,7 @@ TEST_F(RunDoseTest, TheDoseStepComputesAndSavesTheDoseTable)
 {
     const CliResult result = run({"--risk-dir", risk.path(), "--save"}, system.path());
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
-    EXPECT_EQ(result.out, QStringLiteral("opened study Dose study\nblock 2: dose and risk calculated\nsaved\n"));
+    EXPECT_EQ(result.out, QStringLiteral("открыта конфигурация study Dose study\nблок 2: дозы и риски рассчитаны\nсохранено\n"));
 
     const CliResult dump = runCli({"dump", file(".DES"), "--block", "2", "--table", "calc", "--missing"});
     ASSERT_EQ(dump.status, 0) << dump.err.toStdString();
@@ -137,7 +137,7 @@ TEST_F(RunDoseTest, AnArithmeticFaultEndsTheRunWithoutSaving)
         << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(QStringLiteral("Тип риска «Нов0» (позиция 3)"))) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(QStringLiteral("логарифм отрицательного числа -5"))) << result.err.toStdString();
-    EXPECT_FALSE(result.out.contains(QStringLiteral("saved")));
+    EXPECT_FALSE(result.out.contains(QStringLiteral("сохранено")));
     EXPECT_EQ(filesOnDisk(), before);
 
     const CliResult saveAs = run({"--risk-dir", risk.path(), "--save-as", folder.file("copy.DES")}, system.path());
@@ -150,7 +150,9 @@ TEST_F(RunDoseTest, TheDoseStepTakesNoBlockNumber)
     for (const char* step : {"dose:2", "Dose"}) {
         const CliResult result = runCli({"run", file(".DES"), step, "--risk-dir", risk.path()}, system.path());
         EXPECT_NE(result.status, 0) << step;
-        EXPECT_TRUE(result.err.contains(QStringLiteral("bad step"))) << step << ": " << result.err.toStdString();
+        EXPECT_TRUE(result.err.startsWith(QStringLiteral("verola-cli: неверный шаг \"%1\" (ожидается, например, select:3")
+                                               .arg(QString::fromUtf8(step))))
+            << step << ": " << result.err.toStdString();
     }
 }
 
@@ -160,14 +162,14 @@ TEST_F(RunDoseTest, WithoutAPollutantOfTheConcentrationsTheStepSaysNothingWasCal
     writeTextLines(file(".c20"), {"Вещества", "Ксилол|V,3,XYLENE"});
     const CliResult result = run({"--risk-dir", risk.path()}, system.path());
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
-    EXPECT_EQ(result.out, QStringLiteral("opened study Dose study\nblock 2: no pollutant of the dose table is in the "
-                                         "concentration summary, nothing calculated, only summarized\n"));
+    EXPECT_EQ(result.out, QStringLiteral("открыта конфигурация study Dose study\nблок 2: ни одного вещества таблицы доз нет в "
+                                         "итоговой таблице концентраций, дозы не рассчитаны, рассчитаны только итоги\n"));
 
     // The exposure factors are read all the same: their table missing is said.
     QFile::remove(risk.file("expf.dbf"));
     const CliResult missing = run({"--risk-dir", risk.path(), "--save"}, system.path());
     EXPECT_NE(missing.status, 0);
     EXPECT_TRUE(missing.err.contains(QStringLiteral("expf.dbf"))) << missing.err.toStdString();
-    EXPECT_FALSE(missing.out.contains(QStringLiteral("calculated"))) << missing.out.toStdString();
-    EXPECT_FALSE(missing.out.contains(QStringLiteral("saved")));
+    EXPECT_FALSE(missing.out.contains(QStringLiteral("рассчитаны"))) << missing.out.toStdString();
+    EXPECT_FALSE(missing.out.contains(QStringLiteral("сохранено")));
 }

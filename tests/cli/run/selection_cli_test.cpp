@@ -98,10 +98,10 @@ TEST_F(RunSelectionCliTest, SelectsIntoTheBlockAndSavesWhatWasSelected)
 {
     const CliResult result = run({"select:3", "--save", "--progress"});
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
-    EXPECT_EQ(result.out, "opened study Morbidity study\nblock 3: selected from the databases\nsaved\n");
+    EXPECT_EQ(result.out, "открыта конфигурация study Morbidity study\nблок 3: выборка из баз данных выполнена\nсохранено\n");
     // The missing model is asked about, answered No, and the run goes on with the next region.
     EXPECT_TRUE(result.err.contains("Модель Gamma не найдена. Остановить?\n")) << result.err.toStdString();
-    EXPECT_TRUE(result.err.contains("Выборка из базы данных (3)\n")) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains("Выборка из базы данных (всего 3)\n")) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains("Принято: 3\nВсего: 3\n")) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains("Всего: 4\n")) << result.err.toStdString();
     EXPECT_EQ(dump(), kSelectedCells);
@@ -115,8 +115,8 @@ TEST_F(RunSelectionCliTest, StopOnAMissingModelEndsTheRunWithoutFailing)
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains("Модель Gamma не найдена. Остановить?\n"));
     EXPECT_FALSE(result.err.contains("Принято")); // no progress lines without --progress
-    EXPECT_EQ(result.out, "opened study Morbidity study\nblock 3: selection stopped at a model that was not found, "
-                          "what was selected until then stays\nsaved\n");
+    EXPECT_EQ(result.out, "открыта конфигурация study Morbidity study\nблок 3: выборка остановлена на ненайденной модели, "
+                          "выбранное до того остается\nсохранено\n");
     // The north was selected before the question; the south never was.
     EXPECT_EQ(dump(), "Region,Time,SexAgeGroup,Disease,Value\nСевер,1990,М 0-15,Грипп,2\nСевер,1991,Ж 16+,Ангина,1\n");
 }
@@ -125,10 +125,10 @@ TEST_F(RunSelectionCliTest, ReviewPrintsOneEntryPerQueryPosition)
 {
     const CliResult result = run({"review:3"});
     ASSERT_EQ(result.status, 0) << result.err.toStdString();
-    EXPECT_EQ(result.out, "opened study Morbidity study\nРегион 77,3\nРегион 78,1\n");
+    EXPECT_EQ(result.out, "открыта конфигурация study Morbidity study\nРегион 77,3\nРегион 78,1\n");
     const CliResult refused = run({"review:2"});
     EXPECT_NE(refused.status, 0);
-    EXPECT_TRUE(refused.err.contains("bad step")) << refused.err.toStdString();
+    EXPECT_EQ(refused.err, "verola-cli: неверный шаг \"review:2\": обзор баз данных есть только у блоков 3 и 4\n");
 }
 
 TEST_F(RunSelectionCliTest, AFailingRunLeavesTheConfigurationFilesUntouched)
@@ -140,7 +140,7 @@ TEST_F(RunSelectionCliTest, AFailingRunLeavesTheConfigurationFilesUntouched)
     const CliResult result = run({"select:3", "--save"});
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(result.err.endsWith("verola-cli: \"no date\" не является датой\n")) << result.err.toStdString();
-    EXPECT_FALSE(result.out.contains("saved"));
+    EXPECT_FALSE(result.out.contains("сохранено"));
     EXPECT_EQ(configurationFiles(), before);
 }
 
@@ -170,12 +170,12 @@ TEST_F(RunSelectionCliTest, CtrlCStopsTheRunAndNothingIsSaved)
     err += process.readAllStandardError();
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 130) << err.toStdString();
-    EXPECT_TRUE(err.endsWith("verola-cli: interrupted, nothing saved\n")) << err.right(200).toStdString();
+    EXPECT_TRUE(err.endsWith("verola-cli: прервано, ничего не сохранено\n")) << err.right(200).toStdString();
     const QByteArray out = process.readAllStandardOutput();
-    EXPECT_FALSE(out.contains("saved\n"));
-    EXPECT_TRUE(out.contains("block 3: selection interrupted by a stop request, what was selected until then stays\n"))
+    EXPECT_FALSE(out.contains("сохранено\n"));
+    EXPECT_TRUE(out.contains("блок 3: выборка прервана запросом остановки, выбранное до того остается\n"))
         << out.toStdString();
-    EXPECT_FALSE(out.contains("selected from the databases")) << out.toStdString();
+    EXPECT_FALSE(out.contains("выборка из баз данных выполнена")) << out.toStdString();
     // Opening adds the missing list files; nothing that was there is written.
     const QMap<QString, QByteArray> after = configurationFiles();
     for (auto it = before.cbegin(); it != before.cend(); ++it)

@@ -82,17 +82,17 @@ TEST_F(RunStudyTest, ValuesFlowDownTheChainAndAcrossATransfer)
         "est:1", "switch:1=1", "calc:2", "est:2", "calc:3", "--save", "--data-dir", data.path()});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.out,
-        QStringLiteral("opened study Emission study\n"
-                       "block 0: primary table from the databases summarized\n"
-                       "block 0: summary table from the databases filled from the primary table\n"
-                       "block 0: no upstream block, nothing copied\n"
-                       "block 1: Calc table filled from block 0 (Extr), positions matched by name\n"
-                       "block 1: summary table of the calculation filled from its primary table\n"
-                       "block 1: switch takes its Est panel\n"
-                       "block 2: primary table of the calculation filled from block 1 (Est)\n"
-                       "block 2: summary table of the calculation filled from its primary table\n"
-                       "block 3: the selected summary of block 2 (Extr) is not ready, nothing copied\n"
-                       "saved\n"));
+        QStringLiteral("открыта конфигурация study Emission study\n"
+                       "блок 0: итоги первичной таблицы из баз данных рассчитаны\n"
+                       "блок 0: итоговая таблица из баз данных заполнена из первичной таблицы\n"
+                       "блок 0: нет предыдущего блока, ничего не скопировано\n"
+                       "блок 1: таблица Calc заполнена из блока 0 (Extr), позиции сопоставлены по именам\n"
+                       "блок 1: итоговая таблица расчета заполнена из первичной таблицы расчета\n"
+                       "блок 1: переключатель берет панель Est\n"
+                       "блок 2: первичная таблица расчета заполнена из итоговой таблицы блока 1 (Est)\n"
+                       "блок 2: итоговая таблица расчета заполнена из первичной таблицы расчета\n"
+                       "блок 3: выбранная итоговая таблица блока 2 (Extr) не готова, ничего не скопировано\n"
+                       "сохранено\n"));
 
     // The group of regions sums its children; a missing child is skipped.
     EXPECT_EQ(dump(0, "rule"), QStringLiteral("Pollutant,Region,Value\n"
@@ -130,7 +130,8 @@ TEST_F(RunStudyTest, BadStepsAreRefusedBeforeAnythingIsOpened)
              "switch:1=3", "rule:0=1", "op:NoSuchOperation", "op:"}) {
         const CliResult run = runCli({"run", file(".DES"), "rule:0", step, "--save", "--data-dir", data.path()});
         EXPECT_NE(run.status, 0) << step;
-        EXPECT_TRUE(run.err.contains(QStringLiteral("bad step"))) << step << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.startsWith(QStringLiteral("verola-cli: неверный шаг \"%1\"").arg(QString::fromUtf8(step))))
+            << step << ": " << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty()) << step;
     }
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), before);
@@ -140,7 +141,21 @@ TEST_F(RunStudyTest, ATableIsNotTransferredOntoItself)
 {
     const CliResult run = runCli({"run", file(".DES"), "transfer:0.rule>0.rule", "--data-dir", data.path()});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains(QStringLiteral("block 0: a table is not transferred onto itself, nothing done\n")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("блок 0: таблица не переносится сама на себя, ничего не сделано\n")));
+}
+
+TEST_F(RunStudyTest, RecalculationsAndSaveAsSayWhatWasDone)
+{
+    const QString copy = folder.file("copy.DES");
+    const CliResult run = runCli({"run", file(".DES"), "summary:0", "full:0", "switch:1=2", "--save-as", copy,
+        "--data-dir", data.path()});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("открыта конфигурация study Emission study\n"
+                                      "блок 0: итоговые таблицы пересчитаны\n"
+                                      "блок 0: полный пересчет выполнен\n"
+                                      "блок 1: переключатель берет панель Extr\n"
+                                      "сохранено как %1\n")
+                           .arg(copy));
 }
 
 TEST_F(RunStudyTest, PublishedOperationsRunByNameOnTheBlockTheStepsMadeActive)
@@ -149,12 +164,12 @@ TEST_F(RunStudyTest, PublishedOperationsRunByNameOnTheBlockTheStepsMadeActive)
         "op:GetActivePanelName", "op:CanDoReference=0.extr,1.calc,2", "op:EmissGroupOperClick", "--data-dir",
         data.path()});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains(QStringLiteral("op GetActiveNum: 0\nop SetActiveNum: done\n"
+    EXPECT_TRUE(run.out.contains(QStringLiteral("op GetActiveNum: 0\nop SetActiveNum: выполнено\n"
                                                 "op GetActivePanelName: Заболеваемость\n")))
         << run.out.toStdString();
-    EXPECT_TRUE(run.out.contains(QStringLiteral("op CanDoReference: false\nop EmissGroupOperClick: done\n")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("op CanDoReference: false\nop EmissGroupOperClick: выполнено\n")));
 
     const CliResult bad = runCli({"run", file(".DES"), "op:SetActiveNum=x", "--data-dir", data.path()});
     EXPECT_NE(bad.status, 0);
-    EXPECT_TRUE(bad.err.contains(QStringLiteral("is not a whole number"))) << bad.err.toStdString();
+    EXPECT_EQ(bad.err, QStringLiteral("verola-cli: SetActiveNum: аргумент 1 (\"x\") не является целым числом\n"));
 }

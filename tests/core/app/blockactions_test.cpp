@@ -64,7 +64,7 @@ TEST_F(BlockActionsTest, CalcTakesTheUpstreamSelectedSummaryOnlyWhenReady)
     block(1).Calc->Table().SetCell(at({}), 1.0f);
     const ActionResult refused = CalcPanelClick(workspace, block(1));
     EXPECT_FALSE(refused.done);
-    EXPECT_TRUE(refused.text.contains(QStringLiteral("not ready")));
+    EXPECT_EQ(refused.text, QStringLiteral("блок 1: выбранная итоговая таблица блока 0 (Est) не готова, ничего не скопировано"));
     EXPECT_EQ(block(1).Calc->Table().GetCell(at({})), 1.0f);
 }
 
@@ -150,13 +150,13 @@ TEST_F(BlockActionsTest, ASelectionThatEndsEarlySaysSoAndKeepsWhatItSelected)
         SelectionOutcome outcome;
         const char* text;
     } cases[] = {
-        {SelectionOutcome::Completed, "block 3: selected from the databases"},
+        {SelectionOutcome::Completed, "блок 3: выборка из баз данных выполнена"},
         {SelectionOutcome::StoppedByUser,
-            "block 3: selection interrupted by a stop request, what was selected until then stays"},
+            "блок 3: выборка прервана запросом остановки, выбранное до того остается"},
         {SelectionOutcome::StoppedAtModel,
-            "block 3: selection stopped at a model that was not found, what was selected until then stays"},
-        {SelectionOutcome::HeadingMissing, "block 3: selection ended at an axis caption the caption list lacks, "
-                                           "what was selected until then stays"},
+            "блок 3: выборка остановлена на ненайденной модели, выбранное до того остается"},
+        {SelectionOutcome::HeadingMissing, "блок 3: выборка закончена на заголовке оси, которого нет в "
+                                           "списке заголовков, выбранное до того остается"},
     };
     shapeRegions(block(3));
     for (const auto& c : cases) {

@@ -83,19 +83,19 @@ TEST_F(WorkspaceTest, ArgumentsThatDoNotFitAreRefusedWithTheirPlace)
         QStringList arguments;
         const char* says;
     } cases[] = {
-        {"GetCoordName", {}, "argument 1 is missing"},
-        {"SetActiveNum", {"three"}, "is not a whole number"},
-        {"CanDoReference", {"1.extr", "9.calc", "0"}, "is not a table"},
-        {"CanDoReference", {"1.extr", "2.calc", "300"}, "0..255"},
-        {"PanelAnalysisDragOver", {"1.extr", "1.table"}, "is not a table"},
-        {"TransTabClick", {"2", "2"}, "two different blocks"},
+        {"GetCoordName", {}, "GetCoordName: не задан аргумент 1"},
+        {"SetActiveNum", {"three"}, "SetActiveNum: аргумент 1 (\"three\") не является целым числом"},
+        {"CanDoReference", {"1.extr", "9.calc", "0"}, "CanDoReference: аргумент 2 (\"9.calc\") не является таблицей вида 1.extr"},
+        {"CanDoReference", {"1.extr", "2.calc", "300"}, "CanDoReference: тип должен быть числом от 0 до 255"},
+        {"PanelAnalysisDragOver", {"1.extr", "1.table"}, "PanelAnalysisDragOver: аргумент 2 (\"1.table\") не является таблицей вида 1.extr"},
+        {"TransTabClick", {"2", "2"}, "TransTabClick: нужны два разных блока из 0..4"},
     };
     for (const auto& c : cases) {
         try {
             CallPublishedOperation(workspace, steps, QString::fromLatin1(c.name), c.arguments);
             ADD_FAILURE() << c.name << " accepted " << c.arguments.join(u',').toStdString();
         } catch (const EConvertError& error) {
-            EXPECT_TRUE(error.message().contains(QString::fromLatin1(c.says))) << error.message().toStdString();
+            EXPECT_EQ(error.message(), QString::fromUtf8(c.says)) << c.name;
         }
     }
 }

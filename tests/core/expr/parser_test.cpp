@@ -249,20 +249,20 @@ TEST(Parser, TheChainIsCompiledOnceAndEvaluatedWithCurrentVariables)
 TEST(Parser, ArithmeticFaultsRaiseTheFloatingPointError)
 {
     const std::vector<std::pair<const char*, const char*>> cases = {
-        {"1/0", "Floating point division by zero"},
-        {"0/0", "Invalid floating point operation"},
-        {"LN(0)", "Floating point division by zero"},
-        {"LN(-1)", "Invalid floating point operation"},
-        {"SQRT(-1)", "Invalid floating point operation"},
-        {"EXP(1000)", "Floating point overflow"},
-        {"10^400", "Floating point overflow"},
-        {"1E300*1E300", "Floating point overflow"},
-        {"0^-1", "Floating point division by zero"},
-        {"(-8)^(1/3)", "Invalid floating point operation"},
-        {"1DIV0", "Division by zero"},
-        {"1MOD0.5", "Division by zero"},
-        {"1E30MOD2", "Invalid floating point operation"},
-        {"SINH(800)", "Floating point overflow"},
+        {"1/0", "Деление на ноль при вычислении с плавающей точкой"},
+        {"0/0", "Недопустимая операция с плавающей точкой"},
+        {"LN(0)", "Деление на ноль при вычислении с плавающей точкой"},
+        {"LN(-1)", "Недопустимая операция с плавающей точкой"},
+        {"SQRT(-1)", "Недопустимая операция с плавающей точкой"},
+        {"EXP(1000)", "Переполнение при вычислении с плавающей точкой"},
+        {"10^400", "Переполнение при вычислении с плавающей точкой"},
+        {"1E300*1E300", "Переполнение при вычислении с плавающей точкой"},
+        {"0^-1", "Деление на ноль при вычислении с плавающей точкой"},
+        {"(-8)^(1/3)", "Недопустимая операция с плавающей точкой"},
+        {"1DIV0", "Деление на ноль"},
+        {"1MOD0.5", "Деление на ноль"},
+        {"1E30MOD2", "Недопустимая операция с плавающей точкой"},
+        {"SINH(800)", "Переполнение при вычислении с плавающей точкой"},
     };
     for (const auto& [text, message] : cases) {
         TParser parser;
@@ -271,7 +271,7 @@ TEST(Parser, ArithmeticFaultsRaiseTheFloatingPointError)
             const double value = parser.Value();
             ADD_FAILURE() << text << " gave " << value;
         } catch (const EFloatingPointError& error) {
-            EXPECT_EQ(error.message(), QString::fromLatin1(message)) << text;
+            EXPECT_EQ(error.message(), QString::fromUtf8(message)) << text;
         }
     }
 }

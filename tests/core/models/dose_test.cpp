@@ -327,8 +327,8 @@ TEST_F(DoseTest, WithoutAPollutantOfTheSourceNothingIsCalculatedAndTheStepSaysSo
     dose().FMap[0].reset(); // no pollutant of the dose table in the concentration summary
     const ActionResult result = CalcDosePanelClick(workspace, BlockSteps{});
     EXPECT_FALSE(result.done);
-    EXPECT_EQ(result.text, QStringLiteral("block 2: no pollutant of the dose table is in the concentration "
-                                          "summary, nothing calculated, only summarized"));
+    EXPECT_EQ(result.text, QStringLiteral("блок 2: ни одного вещества таблицы доз нет в итоговой таблице "
+                                          "концентраций, дозы не рассчитаны, рассчитаны только итоги"));
     EXPECT_EQ(cell(0, 0, 0, Ladi), kMissing);
 }
 
