@@ -65,8 +65,8 @@ void TWorkspace::setBlockNotLoaded(TCompPanel& block, const QString& reason)
 {
     for (const TableKind kind : {TableKind::Rule, TableKind::Extr, TableKind::Calc, TableKind::Est, TableKind::Block}) {
         TTab& table = block.tableOfKind(static_cast<int>(kind));
-        // The block table shares its list files with the summary of the databases, whose
-        // replacement list an open writes to them first.
+        // The block table shares its list files with the summary of the databases, and so the
+        // summary's whole-set list.
         const QString code = replacementListCode(kind == TableKind::Block ? TableKind::Extr : kind);
         for (int axis = 0; axis < kAxisCount; ++axis) {
             table.FLists[axis].clear();
