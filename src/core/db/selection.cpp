@@ -837,6 +837,9 @@ SelectionResult RunSelection(const SelectionRequest& request)
 {
     const TTableFileCacheScope cachedTables;
     SelectionResult result;
+    // A selection writes its cells afresh; a review only counts records.
+    if (!request.review)
+        request.primary->fillMissingFrom(0);
     TSelectionDriver driver(request);
     try {
         result.outcome = driver.run();

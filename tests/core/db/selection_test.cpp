@@ -232,6 +232,10 @@ TEST_F(SelectionTest, MorbidityRecordsAreCountedIntoTheirCells)
     EXPECT_EQ(feedback.maxima.front(), 3); // the region positions, the group included
     EXPECT_TRUE(feedback.progress.contains("Выборка из базы данных для модели Город Alpha для территории 78"));
     EXPECT_EQ(primary.FSlice[1], 2);
+
+    // A second run starts from an empty table: the cells are the same, not doubled.
+    RunSelection(request);
+    EXPECT_EQ(filledCells(), kMorbidityCells);
 }
 
 TEST_F(SelectionTest, DiseasePositionsOfPlainCodesRangesAndGroupsTakeTheRecordsTheirTestsPass)
@@ -364,6 +368,13 @@ TEST_F(SelectionTest, TheReviewCountsTheQueryRecordsOfEachPosition)
     review.visible = false;
     RunSelection(request);
     EXPECT_EQ(review.entries, QStringList({"x", "Регион 77,6", "Регион 78,3"}));
+
+    // A review leaves the cells of an earlier selection as they are.
+    request.review = false;
+    RunSelection(request);
+    request.review = true;
+    RunSelection(request);
+    EXPECT_EQ(filledCells(), kMorbidityCells);
 }
 
 TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
