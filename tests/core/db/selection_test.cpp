@@ -279,6 +279,37 @@ TEST_F(SelectionTest, DiseasePositionsOfPlainCodesRangesAndGroupsTakeTheRecordsT
     }
 }
 
+// One appeal of the north at a time, its dates written as texts; the years and the sex-age
+// groups are walked by the record's own values.
+TEST_F(SelectionTest, OneAppealLandsInTheCellsItsDateAndAgeGive)
+{
+    struct Case {
+        const char* call;
+        const char* birth;
+        const char* sex;
+        QStringList cells;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"15.03.1990", "10.05.1985", "1", {"Север,1990,М 0-15,Грипп=1"}},
+             // The day after the last day the years hold, and a later one: in no year.
+             {"01.01.1992", "10.05.1985", "1", {}},
+             {"05.05.1992", "10.05.1985", "1", {}},
+             // Always valid: once in every year (the age counts from 1996).
+             {"Всегда", "10.05.1985", "1", {"Север,1990,М 0-15,Грипп=1", "Север,1991,М 0-15,Грипп=1"}},
+         }) {
+        SCOPED_TRACE(c.call);
+        writeDbaseTable(sources.path(), "appeals.dbf",
+            {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftString, 12}, {"BIRTH", TFieldType::ftString, 12},
+                {"SEX", TFieldType::ftString, 1}, {"DIAG", TFieldType::ftString, 5}},
+            {{"77", c.call, c.birth, c.sex, "J10"}});
+        feedback.messages.clear();
+        request.panelKind = "DesPanel";
+        EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+        EXPECT_EQ(filledCells(), c.cells);
+        EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
+    }
+}
+
 TEST_F(SelectionTest, TheSameSourceAsDBaseParadoxOrTextGivesTheSameCells)
 {
     for (SourceKind kind : {SourceKind::DBase, SourceKind::Paradox, SourceKind::Text}) {
