@@ -793,13 +793,20 @@ int TRecordReader::RecordSexAgeIndex()
     const int eventYear = yearOfField(&TDatabaseFields::event);
     const int birthYear = eventYear == kNoYear ? kNoYear : yearOfField(&TDatabaseFields::ageOrBirth);
     if (eventYear != kNoYear && birthYear != kNoYear && eventYear != kTextYear && birthYear != kTextYear)
-        return HashIndex(*sexAgeHash, kSexAgeHash, base + eventYear - birthYear);
+        return sexAgeIndexOf(base, eventYear - birthYear);
     QString age = ReadField(&TDatabaseFields::ageOrBirth);
     if (age.isEmpty())
         age = QStringLiteral("-1");
     const QString event = ReadField(&TDatabaseFields::event);
-    const double key = event.isEmpty() ? base + strToInt(age) : base + AgeFromDates(age, event, format);
-    return HashIndex(*sexAgeHash, kSexAgeHash, key);
+    return sexAgeIndexOf(base, event.isEmpty() ? strToInt(age) : AgeFromDates(age, event, format));
+}
+
+// A sex-age code holds the age in its last two digits: older people count at the oldest age
+// the codes can hold, so that the age never runs into the sex digit.
+int TRecordReader::sexAgeIndexOf(int base, double age) const
+{
+    constexpr double kOldestCodedAge = 99;
+    return HashIndex(*sexAgeHash, kSexAgeHash, base + std::min(age, kOldestCodedAge));
 }
 
 // The year of a date field that holds a date; kNoYear when the field is empty or absent,

@@ -216,6 +216,7 @@ private:
                                TLevelAccumulators& accumulators);
     double regionWeight(const std::array<double, kLevelCount>& weights) const;
     const QString& entryValue(TDataSet& source, int level, size_t entry);
+    int sexAgeIndexOf(int base, double age) const;
     int yearOfField(const QString TDatabaseFields::*field);
 
     // A field found by name, kept while its dataset stays open: records are read by the

@@ -296,6 +296,9 @@ TEST_F(SelectionTest, OneAppealLandsInTheCellsItsDateAndAgeGive)
              {"05.05.1992", "10.05.1985", "1", {}},
              // Always valid: once in every year (the age counts from 1996).
              {"Всегда", "10.05.1985", "1", {"Север,1990,М 0-15,Грипп=1", "Север,1991,М 0-15,Грипп=1"}},
+             // The codes hold ages up to 99: a man of 105 counts among the oldest men, not as a girl of 5.
+             {"15.03.1990", "01.01.1885", "1", {"Север,1990,М 16+,Грипп=1"}},
+             {"15.03.1990", "01.01.1890", "2", {"Север,1990,Ж 16+,Грипп=1"}},
          }) {
         SCOPED_TRACE(c.call);
         writeDbaseTable(sources.path(), "appeals.dbf",
