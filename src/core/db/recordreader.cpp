@@ -80,6 +80,45 @@ int yearOfText(const QString& text, int fallback, const FormatSettings& format)
     return yearOf(strToDateTime(text.trimmed(), format));
 }
 
+// The year of a birth text as yearOfText reads it; false when the text holds no year.
+bool tryBirthYear(const QString& text, const FormatSettings& format, int& year)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return false;
+    if (looksLikeDate(trimmed, format)) {
+        double day = 0;
+        if (!tryDate(trimmed, format, day))
+            return false;
+        year = yearOf(day);
+        return true;
+    }
+    if (!tryInt(trimmed, year) || year < 0)
+        return false;
+    if (year < 100)
+        year += 1900;
+    return true;
+}
+
+// The age of a record from its age text, or from its birth text and event date; none when it
+// cannot be known.
+std::optional<double> knownAge(const QString& age, const QString& event, const FormatSettings& format)
+{
+    double years = 0;
+    if (event.isEmpty()) {
+        if (!tryStrToFloat(age.trimmed(), format, years))
+            return std::nullopt;
+    } else {
+        int birthYear = 0;
+        if (!tryBirthYear(age, format, birthYear))
+            return std::nullopt;
+        years = yearOfText(event, 1996, format) - birthYear;
+    }
+    if (years < 0)
+        return std::nullopt;
+    return years;
+}
+
 // A Russian month name ("Январь" ... "Декабрь") or a month number; 0 when it is neither.
 int monthNumberOf(const QString& text)
 {
@@ -352,8 +391,10 @@ SexAgeResult MatchSexAge(int sex, const QString& age, const QString& event, cons
         return {false, 2};
     const int lowAge = bandLowerAge(g1 % 10);
     const int highAge = bandUpperAge(g2 % 10);
-    const double a = event.isEmpty() ? strToFloat(age.trimmed(), format) : AgeFromDates(age, event, format);
-    return {lowAge <= a && a <= highAge, 2};
+    const std::optional<double> a = knownAge(age, event, format);
+    if (!a)
+        return {false, 2, true};
+    return {lowAge <= *a && *a <= highAge, 2};
 }
 
 // --- Weights --------------------------------------------------------------------------------
@@ -697,6 +738,8 @@ TRecordReader::Step TRecordReader::testSexAge(bool& match)
         result = MatchSexAge(sex, age, event, DateRangeOf(dateList.get(), timePosition),
                              GroupRangeOf(groupList.get(), positions[static_cast<size_t>(sexAgeLevel)]), format);
         m_lastSexAgePart = result.part;
+        if (result.ageUnknown)
+            noteUnknownAge();
     }
     match = result.ok;
     if (result.ok)
@@ -792,13 +835,37 @@ int TRecordReader::RecordSexAgeIndex()
     // Dates stored as dates give their years without a text in between.
     const int eventYear = yearOfField(&TDatabaseFields::event);
     const int birthYear = eventYear == kNoYear ? kNoYear : yearOfField(&TDatabaseFields::ageOrBirth);
-    if (eventYear != kNoYear && birthYear != kNoYear && eventYear != kTextYear && birthYear != kTextYear)
+    if (eventYear != kNoYear && birthYear != kNoYear && eventYear != kTextYear && birthYear != kTextYear
+        && eventYear >= birthYear)
         return sexAgeIndexOf(base, eventYear - birthYear);
-    QString age = ReadField(&TDatabaseFields::ageOrBirth);
-    if (age.isEmpty())
-        age = QStringLiteral("-1");
-    const QString event = ReadField(&TDatabaseFields::event);
-    return sexAgeIndexOf(base, event.isEmpty() ? strToInt(age) : AgeFromDates(age, event, format));
+    const std::optional<double> age
+        = knownAge(ReadField(&TDatabaseFields::ageOrBirth), ReadField(&TDatabaseFields::event), format);
+    if (!age) {
+        noteUnknownAge();
+        return -1;
+    }
+    return sexAgeIndexOf(base, *age);
+}
+
+// A record is known by its source's name and its number there, so that a record read again
+// for another position is not counted twice.
+void TRecordReader::noteUnknownAge()
+{
+    const bool fromTable = !tableFields.ageOrBirth.isEmpty();
+    QString key;
+    int number = 0;
+    if (fromTable) {
+        key = sources.table.DatabaseName() + u'/' + sources.table.TableName();
+        if (sources.masterLink)
+            key += u'#' + QString::number(sources.query.RecNo());
+        number = sources.table.RecNo();
+    } else {
+        key = sources.query.SQL().join(u' ');
+        for (int level = 0; level <= sources.queryLevel && level < kLevelCount; ++level)
+            key += u'|' + sources.currentCodes[static_cast<size_t>(level)];
+        number = sources.query.RecNo();
+    }
+    m_unknownAgeRecords.insert(key + u'#' + QString::number(number));
 }
 
 // A sex-age code holds the age in its last two digits: older people count at the oldest age

@@ -14,6 +14,7 @@
 #include "core/platform/formatsettings.h"
 #include "core/tables/ttab.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -67,9 +68,10 @@ int bandUpperAge(int band);
 struct VEROLA_CORE_EXPORT SexAgeResult {
     bool ok = false;
     int part = 0; // 1: the time test failed, 2: the sex or the age
+    bool ageUnknown = false; // no birth year, or no age, could be read (part 2, not ok)
 };
-// sex: 1 man, 2 woman, 0 neither. Throws EConvertError when the age text is no number and no
-// event date is given.
+// sex: 1 man, 2 woman, 0 neither. A blank or unreadable age or birth year, or a birth after the
+// event, leaves the age unknown: the record matches no group.
 SexAgeResult MatchSexAge(int sex, const QString& age, const QString& event, const TDateType& timeRange,
                          const TGroupItem& groups, const FormatSettings& format);
 
@@ -166,6 +168,8 @@ public:
     THoroscopeState horoscope;
     QString lastBirthDate;
     QString lastEventDate;
+    // Records whose age could not be known, left out of the sex-age tests, each counted once.
+    int unknownAgeCount() const { return static_cast<int>(m_unknownAgeRecords.size()); }
     // The codes part of the node of the level entered most recently; it lives in the run's trees.
     const QString* innermostCodes = nullptr;
     // False when no node of the run's trees asks the horoscope test: the birth and event dates
@@ -217,6 +221,7 @@ private:
     double regionWeight(const std::array<double, kLevelCount>& weights) const;
     const QString& entryValue(TDataSet& source, int level, size_t entry);
     int sexAgeIndexOf(int base, double age) const;
+    void noteUnknownAge();
     int yearOfField(const QString TDatabaseFields::*field);
 
     // A field found by name, kept while its dataset stays open: records are read by the
@@ -234,6 +239,7 @@ private:
     std::array<std::vector<FieldSlot>, kLevelCount> m_entryFieldSlots;
 
     int m_lastSexAgePart = 0;
+    QSet<QString> m_unknownAgeRecords;
     // Field texts of the record being processed, per entry, read once however many positions
     // test the record.
     struct ValueCache {

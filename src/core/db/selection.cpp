@@ -72,6 +72,7 @@ public:
 
     SelectionOutcome run();
     int total() const { return m_total; }
+    void reportLeftOut();
 
 private:
     bool regionStep(int p0);
@@ -807,6 +808,14 @@ void TSelectionDriver::finishLevel(int level)
     });
 }
 
+// Said once at the end of the run, for whatever ended it.
+void TSelectionDriver::reportLeftOut()
+{
+    if (const int unknown = m_reader.unknownAgeCount(); unknown > 0)
+        m_feedback.message(QStringLiteral("Записей, возраст в которых нельзя узнать (нет даты рождения или возраста), "
+                                          "не учтено в половозрастных группах: %1").arg(unknown));
+}
+
 void TSelectionDriver::countForReview(int count)
 {
     m_total += count;
@@ -847,6 +856,7 @@ SelectionResult RunSelection(const SelectionRequest& request)
         result.outcome = stop.outcome;
     }
     result.total = driver.total();
+    driver.reportLeftOut();
     return result;
 }
 

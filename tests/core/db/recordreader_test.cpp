@@ -121,8 +121,15 @@ TEST(MatchSexAgeTest, SexDigitsAgeBandsAndTheEventDate)
         EXPECT_EQ(result.ok, c.expected.ok);
         EXPECT_EQ(result.part, c.expected.part);
     }
-    EXPECT_THROW(MatchSexAge(1, "", "", year1990, boys4to7, kRussian), EConvertError);
-    EXPECT_THROW(MatchSexAge(1, "x", "", year1990, boys4to7, kRussian), EConvertError);
+    // An age that cannot be known matches no group and says so.
+    for (const auto& [age, event] : std::vector<std::pair<const char*, const char*>>{
+             {"", ""}, {"x", ""}, {"-3", ""}, {"", "15.03.1990"}, {"x", "15.03.1990"}, {"01.01.1995", "15.03.1990"}}) {
+        SCOPED_TRACE(std::string(age) + " / " + event);
+        const SexAgeResult result = MatchSexAge(1, age, event, year1990, boys4to7, kRussian);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.part, 2);
+        EXPECT_TRUE(result.ageUnknown);
+    }
 }
 
 TEST(SectorTest, CompassTextsAndTheirDegrees)
