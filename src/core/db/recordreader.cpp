@@ -177,7 +177,7 @@ bool fieldFloat(TDataSet& source, const QString& name, double& value)
 {
     try {
         TField* field = source.FindField(name);
-        if (!field)
+        if (!field || field->IsNull()) // a blank is no value, not a 0
             return false;
         value = field->AsFloat();
         return true;

@@ -424,6 +424,7 @@ TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
         {{"DAT", TFieldType::ftDate}, {"NO2", TFieldType::ftFloat, 2}, {"SO2", TFieldType::ftFloat, 2},
             {"VETER", TFieldType::ftString, 3}, {"TEMPER", TFieldType::ftInteger}},
         {{"10.01.1990", "1", "2", "З", "10"}, {"10.06.1990", "3", "6", "С", "14"}, {"10.01.1991", "5", "4", "СВ", ""},
+            {"20.01.1991", "", "", "", ""}, // blanks are no values: they leave the means alone
             {"10.01.1995", "100", "100", "Ю", "100"}});
     request.panelKind = "ConcPanel";
     const SelectionResult result = RunSelection(request);
@@ -447,7 +448,8 @@ TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
         {{"1", "77", "A"}, {"2", "77", "B"}, {"3", "77", "A"}, {"4", "78", "A"}});
     writeDbaseTable(sources.path(), "emis.dbf",
         {{"PLANT", TFieldType::ftInteger}, {"SUBST", TFieldType::ftString, 5}, {"AMOUNT", TFieldType::ftFloat, 2}},
-        {{"1", "NO2", "10"}, {"1", "SO2", "5"}, {"2", "NO2", "7"}, {"3", "SO2", "8"}, {"4", "NO2", "1"}, {"9", "NO2", "99"}});
+        {{"1", "NO2", "10"}, {"1", "SO2", "5"}, {"2", "NO2", "7"}, {"3", "SO2", "8"}, {"3", "NO2", ""}, {"4", "NO2", "1"},
+            {"9", "NO2", "99"}});
     primary.FLists[7] = makeList("Отрасли", {"Энергетика|l,A", "Химия|l,B"});
     primary.Redimension(7);
     request.panelKind = "PolPanel";
@@ -462,7 +464,7 @@ TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
         index[0] = pollutant, index[1] = region, index[7] = industry;
         return primary.GetCell(index);
     };
-    EXPECT_EQ(cell(1, 1, 0), 10.0f);
+    EXPECT_EQ(cell(1, 1, 0), 10.0f); // plant 3's blank NO2 writes nothing over it
     EXPECT_EQ(cell(2, 1, 0), 8.0f);
     EXPECT_EQ(cell(1, 1, 1), 7.0f);
     EXPECT_TRUE(isMissing(cell(2, 1, 1)));
