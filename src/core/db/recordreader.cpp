@@ -544,6 +544,18 @@ void TRecordReader::SetCurrentCell(float x)
     primary->SetCell(currentIndex(), x);
 }
 
+// Writes a record's value over the cell, noting a cell that already had one from this run.
+void TRecordReader::writeValue(float x)
+{
+    const CoordIndex index = currentIndex();
+    const std::int64_t offset = primary->offsetOf(index);
+    if (m_writtenCells.contains(offset))
+        m_overwrittenCells.insert(offset);
+    else
+        m_writtenCells.insert(offset);
+    primary->SetCell(index, x);
+}
+
 void TRecordReader::SumAccumulate(TTempList* list, int n, float x)
 {
     if (x == kMissing || !list || (anyCountMode() && !sources.masterLink))
@@ -655,7 +667,7 @@ void TRecordReader::ProcessRecord(TDataSet& source, int level, TLevelAccumulator
         if (dataType()) {
             SumAccumulate(accumulators.list.get(), n, static_cast<float>(x));
         } else {
-            SetCurrentCell(static_cast<float>(x));
+            writeValue(static_cast<float>(x));
             ++accumulators.direct;
         }
         return;

@@ -170,6 +170,8 @@ public:
     QString lastEventDate;
     // Records whose age could not be known, left out of the sex-age tests, each counted once.
     int unknownAgeCount() const { return static_cast<int>(m_unknownAgeRecords.size()); }
+    // Cells that, with averaging off, received more than one value: the last one stayed.
+    int overwrittenCellCount() const { return static_cast<int>(m_overwrittenCells.size()); }
     // The codes part of the node of the level entered most recently; it lives in the run's trees.
     const QString* innermostCodes = nullptr;
     // False when no node of the run's trees asks the horoscope test: the birth and event dates
@@ -222,6 +224,7 @@ private:
     const QString& entryValue(TDataSet& source, int level, size_t entry);
     int sexAgeIndexOf(int base, double age) const;
     void noteUnknownAge();
+    void writeValue(float x);
     int yearOfField(const QString TDatabaseFields::*field);
 
     // A field found by name, kept while its dataset stays open: records are read by the
@@ -240,6 +243,8 @@ private:
 
     int m_lastSexAgePart = 0;
     QSet<QString> m_unknownAgeRecords;
+    QSet<std::int64_t> m_writtenCells;
+    QSet<std::int64_t> m_overwrittenCells;
     // Field texts of the record being processed, per entry, read once however many positions
     // test the record.
     struct ValueCache {

@@ -814,6 +814,12 @@ void TSelectionDriver::reportLeftOut()
     if (const int unknown = m_reader.unknownAgeCount(); unknown > 0)
         m_feedback.message(QStringLiteral("Записей, возраст в которых нельзя узнать (нет даты рождения или возраста), "
                                           "не учтено в половозрастных группах: %1").arg(unknown));
+    if (const int overwritten = m_reader.overwrittenCellCount(); overwritten > 0)
+        m_feedback.message(QStringLiteral("Ячеек, в которые попало больше одного значения: %1; в каждой осталось "
+                                          "последнее. Чтобы усреднить их, включите DataType=1 в разделе "
+                                          "[%2 %3 Loop0] описания баз данных %4")
+                               .arg(overwritten)
+                               .arg(m_previousModel, m_request.panelKind, kDescriptionFile));
 }
 
 void TSelectionDriver::countForReview(int count)

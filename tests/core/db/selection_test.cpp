@@ -454,8 +454,11 @@ TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
     primary.Redimension(7);
     request.panelKind = "PolPanel";
     EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
-    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
-    // Plants 1 and 3 are both of industry A in the north: the later record overwrites SO2.
+    // Plants 1 and 3 are both of industry A in the north: the later record overwrites SO2, and
+    // the run says so and how to average instead.
+    EXPECT_EQ(feedback.messages, QStringList{"Ячеек, в которые попало больше одного значения: 1; в каждой осталось "
+                                             "последнее. Чтобы усреднить их, включите DataType=1 в разделе "
+                                             "[Город Alpha PolPanel Loop0] описания баз данных Local.Ini"});
     int written = 0;
     for (std::int64_t offset = 0; offset < primary.FCellCount; ++offset)
         written += isMissing(primary.cellAt(offset)) ? 0 : 1;
