@@ -622,6 +622,7 @@ void TRecordReader::ProcessRecord(TDataSet& source, int level, TLevelAccumulator
     const int n = coords == 3 ? positions[2] : positions[3];
     bool match = true;
     m_lastSexAgePart = 0;
+    m_recordLeftOut = false;
     for (size_t e = 0; e < list.size(); ++e) {
         const TRecordEntry& entry = list[e];
         QString composite;
@@ -717,18 +718,30 @@ TRecordReader::Step TRecordReader::testValue(TDataSet& source, int level, size_t
         return Step::Next;
     }
     if ((entry.isSexAge && !entry.namesSexAgeGroup) || !match)
-        return testSexAge(match);
+        return testSexAge(level, match);
     match = MatchValue(entry.format, value, positionText, DateRangeOf(dateList.get(), position), format);
     if (lastBirthDate != lastEventDate && IsHoroscopeMarked(codes) && horoscope.MatchHoroscope(codes))
         AddToCell(1);
     if (match)
         return Step::Next;
-    if (entry.level >= 0 && entry.level < kLevelCount)
-        stopFlags[static_cast<size_t>(entry.level)] = true;
+    stopLevel(entry.level, level);
     return Step::Finished;
 }
 
-TRecordReader::Step TRecordReader::testSexAge(bool& match)
+// A failed test of level `flagged` leaves that level's position for the record. The records of
+// a source at a deeper level are walked inside that position, in no order known to the walk:
+// there the failure leaves only the record itself.
+void TRecordReader::stopLevel(int flagged, int level)
+{
+    if (flagged < 0 || flagged >= kLevelCount)
+        return;
+    if (flagged < level)
+        m_recordLeftOut = true;
+    else
+        stopFlags[static_cast<size_t>(flagged)] = true;
+}
+
+TRecordReader::Step TRecordReader::testSexAge(int level, bool& match)
 {
     const TCoordItem* sexAge = sources.coordinate(sexAgeLevel);
     if (!sexAge || sexAgeLevel >= kLevelCount)
@@ -756,10 +769,10 @@ TRecordReader::Step TRecordReader::testSexAge(bool& match)
     match = result.ok;
     if (result.ok)
         return Step::Next;
-    if (result.part == 1 && timeLevel >= 0 && timeLevel < kLevelCount)
-        stopFlags[static_cast<size_t>(timeLevel)] = true;
+    if (result.part == 1)
+        stopLevel(timeLevel, level);
     else if (result.part == 2)
-        stopFlags[static_cast<size_t>(sexAgeLevel)] = true;
+        stopLevel(sexAgeLevel, level);
     return Step::Finished;
 }
 

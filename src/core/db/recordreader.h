@@ -171,6 +171,9 @@ public:
     // Records whose age could not be known, left out of the sex-age tests, each counted once.
     int unknownAgeCount() const { return static_cast<int>(m_unknownAgeRecords.size()); }
     // Cells that, with averaging off, received more than one value: the last one stayed.
+    // The last record processed failed a test of a level outside the one its records are
+    // walked at: only that record is left, the others of the position still count.
+    bool recordLeftOut() const { return m_recordLeftOut; }
     int overwrittenCellCount() const { return static_cast<int>(m_overwrittenCells.size()); }
     // The codes part of the node of the level entered most recently; it lives in the run's trees.
     const QString* innermostCodes = nullptr;
@@ -213,7 +216,8 @@ public:
 private:
     enum class Step { Next, Finished, Value };
     Step testValue(TDataSet& source, int level, size_t e, const QString& positionText, int position, bool& match);
-    Step testSexAge(bool& match);
+    Step testSexAge(int level, bool& match);
+    void stopLevel(int flagged, int level);
     QString compositeText(const TRecordEntry& entry) const;
     QString ReadField(const QString TDatabaseFields::*field);
     void readValue(TDataSet& source, const TRecordEntry& entry, const QString& positionText, double weight, int n,
@@ -242,6 +246,7 @@ private:
     std::array<std::vector<FieldSlot>, kLevelCount> m_entryFieldSlots;
 
     int m_lastSexAgePart = 0;
+    bool m_recordLeftOut = false;
     QSet<QString> m_unknownAgeRecords;
     QSet<std::int64_t> m_writtenCells;
     QSet<std::int64_t> m_overwrittenCells;

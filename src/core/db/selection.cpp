@@ -631,7 +631,7 @@ void TSelectionDriver::walkLevel2()
                                            m_weights[2], m_weights[1], m_weights[0]);
                     if (stopped(1))
                         break;
-                    if (!m_reader.stopFlags[2]) {
+                    if (!m_reader.stopFlags[2] && !m_reader.recordLeftOut()) {
                         m_reader.ProcessRecord(m_sources.table, m_sources.tableLevel, m_reader.tableAccumulators, 1,
                                                m_weights[2], m_weights[1], m_weights[0]);
                         if (stopped(1))
@@ -717,7 +717,7 @@ TSelectionDriver::Walk TSelectionDriver::walkPosition3(int pos3)
                                        m_weights[3], m_weights[2], m_weights[1], m_weights[0]);
                 if (stopped(2))
                     break;
-                if (!m_reader.stopFlags[3]) {
+                if (!m_reader.stopFlags[3] && !m_reader.recordLeftOut()) {
                     m_reader.ProcessRecord(m_sources.table, m_sources.tableLevel, m_reader.tableAccumulators,
                                            m_weights[3], m_weights[2], m_weights[1], m_weights[0]);
                     if (stopped(2))

@@ -89,7 +89,7 @@ protected:
             "[PanelsStruct]", "Panels=4", "Panel0=PolPanel,Выбросы", "Panel1=ConcPanel,Загрязнения",
             "Panel2=DesPanel,Заболеваемость", "Panel3=DeathPanel,Смертность",
             "[PolPanel]", "Coords=3", "[ConcPanel]", "Coords=3", "[DesPanel]", "Coords=4", "[DeathPanel]", "Coords=3",
-            "[ModelStruct]", "Models=2", "Model0=Город Alpha", "Model1=Beta",
+            "[ModelStruct]", "Models=3", "Model0=Город Alpha", "Model1=Beta", "Model2=Delta",
             "[CoordsStruct]", "Region=Регион", "Time=Период времени", "SexAgeGroup=Половозр. группа",
             "Disease=Заболевание", "Pollutant=Загрязнитель", "Industry=Отрасль", "Death=Причина смерти",
             "[DataBaseStruct]", "DBLen=1", "DataBase0.Name=src", "DataBase0.Path=" + path, "DataBase0.CodeLen=1",
@@ -133,6 +133,11 @@ protected:
             "UseYear=1",
             "[Beta ConcPanel Loop2]", "NameCoord=Pollutant", "Type=2", "Path=" + path, "File=codes.dbf", "Len=1",
             "Item0=CODE,Raion+Year,Value",
+            // Appeals counted by a query of the innermost level, opened for every year and disease.
+            "[Delta DeathPanel Loop0]", "NameCoord=Region",
+            "[Delta DeathPanel Loop1]", "NameCoord=Time", "FormatCoord=DateTime", "SetTime=Date", "UseTime=Date",
+            "[Delta DeathPanel Loop2]", "NameCoord=Disease", "Type=1", "Path=" + path, "Len=2", "Item0=CALLD,Time,Value",
+            "Item1=DIAG,Disease,Value", "SQLLen=2", "SQLItem0=SELECT * FROM appeals", "SQLItem1=WHERE REG = :Region",
         });
     }
 
@@ -318,6 +323,24 @@ TEST_F(SelectionTest, OneAppealLandsInTheCellsItsDateAndAgeGive)
         EXPECT_EQ(filledCells(), c.cells);
         EXPECT_EQ(feedback.messages, c.messages);
     }
+}
+
+// The query's records come in no order of their years: one of another year leaves only itself.
+TEST_F(SelectionTest, AnInnermostQueryRecordOfAnotherYearLeavesOnlyItself)
+{
+    writeDbaseTable(sources.path(), "appeals.dbf",
+        {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftDate}, {"DIAG", TFieldType::ftString, 5}},
+        {{"77", "15.03.1990", "J10"}, {"77", "15.03.1991", "J10"}, {"77", "16.03.1990", "J10"},
+            {"77", "17.03.1990", "J03"}, {"78", "15.03.1990", "J10"}});
+    std::array<QStringList, kAxisCount> lists;
+    lists[1] = makeList("Районы", {"Север|l,Delta,77"});
+    lists[2] = makeList("Годы", {"1990|l,01.01.1990-31.12.1990", "1991|l,01.01.1991-31.12.1991"});
+    lists[4] = makeList("Болезни", {"Грипп|l,J10", "Ангина|l,J03"});
+    shapeTable(primary, lists);
+    request.panelKind = "DeathPanel";
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
+    EXPECT_EQ(filledCells({2, 4}), QStringList({"1990,Ангина=1", "1990,Грипп=2", "1991,Грипп=1"}));
 }
 
 TEST_F(SelectionTest, TheSameSourceAsDBaseParadoxOrTextGivesTheSameCells)
