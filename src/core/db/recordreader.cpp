@@ -587,6 +587,8 @@ TField* TRecordReader::findField(TDataSet& source, const QString& name, FieldSlo
         slot.opening = source.openingStamp();
         slot.name = name;
         slot.field = source.FindField(name);
+        if (!slot.field)
+            noteMissingField(source, name);
     }
     return slot.field;
 }
@@ -870,6 +872,18 @@ int TRecordReader::RecordSexAgeIndex()
         return -1;
     }
     return sexAgeIndexOf(base, *age);
+}
+
+// A field the description names but the source lacks: no record passes its test. Said once
+// per model, level and field.
+void TRecordReader::noteMissingField(TDataSet& source, const QString& name)
+{
+    const int level = &source == &sources.query ? sources.queryLevel : sources.tableLevel;
+    const QString text = sources.levelText(level) + QStringLiteral("в источнике нет поля «%1»").arg(name);
+    if (!m_missingFields.contains(text)) {
+        m_missingFields.insert(text);
+        feedback.message(text);
+    }
 }
 
 // A record is known by its source's name and its number there, so that a record read again

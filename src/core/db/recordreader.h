@@ -228,6 +228,7 @@ private:
     const QString& entryValue(TDataSet& source, int level, size_t entry);
     int sexAgeIndexOf(int base, double age) const;
     void noteUnknownAge();
+    void noteMissingField(TDataSet& source, const QString& name);
     void writeValue(float x);
     int yearOfField(const QString TDatabaseFields::*field);
 
@@ -248,6 +249,7 @@ private:
     int m_lastSexAgePart = 0;
     bool m_recordLeftOut = false;
     QSet<QString> m_unknownAgeRecords;
+    QSet<QString> m_missingFields;
     QSet<std::int64_t> m_writtenCells;
     QSet<std::int64_t> m_overwrittenCells;
     // Field texts of the record being processed, per entry, read once however many positions

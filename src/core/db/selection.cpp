@@ -276,6 +276,7 @@ void TSelectionDriver::loadModel(const QString& model)
     m_reader.queryCountMode = query && isCountMode(query->Items) && !m_sources.masterLink;
     m_reader.tableCountMode = table && isCountMode(table->Items);
     m_previousModel = model;
+    m_sources.model = model;
 
     m_reader.queryFields = query ? databaseFieldsOf(query->Items) : TDatabaseFields{};
     m_reader.tableFields = table ? databaseFieldsOf(table->Items) : TDatabaseFields{};

@@ -95,19 +95,23 @@ TEST_F(LevelSourcesTest, QueryLevelOpensWithTheBuiltStatement)
 
 TEST_F(LevelSourcesTest, QueryThatCannotBeBuiltOrOpened)
 {
+    sources.model = "Тест";
     makeQueryLevel(kSourceLevel, {"SELECT * FROM nosuch"});
     sources.setLevelsFromDescription(3);
     sources.PrepareLevel(kSourceLevel);
     EXPECT_EQ(sources.OpenLevel(kSourceLevel), 0);
-    EXPECT_TRUE(feedback.messages.isEmpty());
+    EXPECT_EQ(feedback.messages,
+        QStringList{"Модель «Тест», уровень 1 (Industry): в папке «" + folder.path() + "» нет таблицы «nosuch»"});
     EXPECT_EQ(feedback.progress, QStringList{" Регион : 77 Отрасль : 5 Найдено: 0"});
 
+    feedback.messages.clear();
     coord(kSourceLevel).SqlItems = QStringList{"SELECT * FROM emis", "WHERE NOSUCH = :Year"};
     sources.PrepareLevel(kSourceLevel);
     EXPECT_EQ(sources.OpenLevel(kSourceLevel), 0);
     ASSERT_EQ(feedback.messages.size(), 1);
     EXPECT_EQ(feedback.messages[0], "Ошибка при открытии SQL-запроса для БД " + folder.path()
-                                        + "\r\nSELECT * FROM emis\r\n WHERE NOSUCH = 1990\r\n");
+                                        + "\r\nSELECT * FROM emis\r\n WHERE NOSUCH = 1990\r\n"
+                                          "Модель «Тест», уровень 1 (Industry): нет поля NOSUCH");
     EXPECT_EQ(feedback.progress.size(), 1); // no caption after a failure
 }
 
@@ -229,6 +233,7 @@ TEST_F(LevelSourcesTest, MasterLinkThatCannotBeSetReadsTheTableUnlinked)
 
 TEST_F(LevelSourcesTest, TableThatCannotBeOpened)
 {
+    sources.model = "Тест";
     struct Case {
         std::int32_t type;
         const char* file;
@@ -257,7 +262,10 @@ TEST_F(LevelSourcesTest, TableThatCannotBeOpened)
         sources.setLevelsFromDescription(3);
         sources.PrepareLevel(kTimeLevel);
         EXPECT_EQ(sources.OpenLevel(kTimeLevel), 0);
-        EXPECT_EQ(feedback.messages, QStringList{c.message});
+        // The level and the engine's reason follow.
+        ASSERT_EQ(feedback.messages.size(), 1);
+        EXPECT_TRUE(feedback.messages[0].startsWith(c.message + "\r\nМодель «Тест», уровень 2 (Time): "))
+            << feedback.messages[0].toStdString();
     }
     EXPECT_TRUE(feedback.progress.isEmpty());
 }

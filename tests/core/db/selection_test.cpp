@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace verola;
@@ -341,6 +342,55 @@ TEST_F(SelectionTest, AnInnermostQueryRecordOfAnotherYearLeavesOnlyItself)
     EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
     EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
     EXPECT_EQ(filledCells({2, 4}), QStringList({"1990,Ангина=1", "1990,Грипп=2", "1991,Грипп=1"}));
+}
+
+// A source that is not there, or cannot be read, is named with its model, level and reason.
+TEST_F(SelectionTest, AMissingOrDamagedSourceIsNamedWithItsModelLevelAndReason)
+{
+    struct Case {
+        const char* title;
+        const char* panel;
+        std::function<void()> setUp;
+        QString expected; // the text every message of the run ends in
+    };
+    const QString folder = sources.path();
+    const auto moveSources = [&] {
+        QStringList lines = decodeCp1251(readBytes(system.file(kDescriptionFile))).split("\r\n");
+        lines.replaceInStrings("Path=" + folder, "Path=" + folder + "/нет");
+        writeIni(lines);
+    };
+    const std::vector<Case> cases = {
+        {"no table", "DesPanel", [] {},
+            "Модель «Город Alpha», уровень 0 (Region): в папке «" + folder + "» нет таблицы «appeals»"},
+        {"no folder", "DesPanel", moveSources,
+            "Модель «Город Alpha», уровень 0 (Region): нет папки базы данных «" + folder + "/нет»"},
+        {"no field", "DesPanel",
+            [&] {
+                writeDbaseTable(folder, "appeals.dbf",
+                    {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftDate}, {"BIRTH", TFieldType::ftDate},
+                        {"SEX", TFieldType::ftString, 1}},
+                    {{"77", "15.03.1990", "10.05.1985", "1"}});
+            },
+            "Модель «Город Alpha», уровень 0 (Region): в источнике нет поля «DIAG»"},
+        {"a damaged table", "DesPanel",
+            [&] { writeBytes(sources.file("appeals.dbf"), QByteArray("not a dBase table, not at all")); },
+            "Модель «Город Alpha», уровень 0 (Region): Файл таблицы \"" + folder + "/appeals.dbf\" повреждён"},
+        {"no table of a table level", "ConcPanel", moveSources,             "Модель «Город Alpha», уровень 2 (Time): Таблица \"" + folder + "/нет/conc7"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        for (const QString& name : QDir(folder).entryList(QDir::Files))
+            QFile::remove(sources.file(name));
+        writeDescription();
+        c.setUp();
+        feedback.messages.clear();
+        request.panelKind = c.panel;
+        EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+        EXPECT_TRUE(filledCells().isEmpty());
+        ASSERT_FALSE(feedback.messages.isEmpty());
+        for (const QString& message : feedback.messages)
+            EXPECT_TRUE(message.contains(c.expected)) << message.toStdString();
+    }
 }
 
 TEST_F(SelectionTest, TheSameSourceAsDBaseParadoxOrTextGivesTheSameCells)
