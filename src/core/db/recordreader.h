@@ -95,6 +95,7 @@ struct VEROLA_CORE_EXPORT TLevelAccumulators {
     std::unique_ptr<TTempList> list;
     int size = 0;
     int direct = 0;  // values written straight into cells
+    int directInTotal = 0; // the part of direct the run's total already holds
     int flushed = 0; // means written by FlushAccumulators
 };
 

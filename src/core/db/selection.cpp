@@ -756,7 +756,7 @@ void TSelectionDriver::accumulatorsAt(int level)
     forDatabaseLevel(level, [&](TLevelAccumulators& accumulators) {
         accumulators.flushed = 0;
         if (level <= 1)
-            accumulators.direct = 0;
+            accumulators.direct = accumulators.directInTotal = 0;
         if (accumulators.list) {
             resetItems(*accumulators.list);
         } else {
@@ -803,7 +803,9 @@ void TSelectionDriver::finishLevel(int level)
         if (!accumulators.list)
             return;
         accumulators.list.reset();
-        m_total += accumulators.direct + accumulators.flushed;
+        // The direct counter runs on over the positions of levels 2 and 3: only its growth is new.
+        m_total += accumulators.direct - accumulators.directInTotal + accumulators.flushed;
+        accumulators.directInTotal = accumulators.direct;
         m_feedback.progressStatus(0, acceptedText(accumulators.flushed, accumulators.direct));
         m_feedback.progressStatus(1, QStringLiteral("Всего: ") + QString::number(m_total));
     });

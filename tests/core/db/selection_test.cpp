@@ -559,8 +559,15 @@ TEST_F(SelectionTest, CountModeDividesEachRecordByTheRegionWeight)
     primary.FLists[3] = makeList("Группы", {"М 0-15|l,10-13", "Ж 16+|l,24-29", "М 16+|l,14-19"});
     primary.Redimension(3);
     request.panelKind = "DeathPanel";
-    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+    const SelectionResult result = RunSelection(request);
+    EXPECT_EQ(result.outcome, SelectionOutcome::Completed);
     EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
+    // Five deaths fall in a group for each region and year: 20 in all, each counted once.
+    EXPECT_EQ(result.total, 20);
+    ASSERT_FALSE(feedback.status.isEmpty());
+    EXPECT_EQ(feedback.status.last(), "1Всего: 20");
+    EXPECT_EQ(feedback.status.mid(0, 6), QStringList({"0Принято: 2", "1Всего: 2", "0Принято: 4", "1Всего: 4",
+                                              "0Принято: 5", "1Всего: 5"}));
     // The north weighs 2000 / 1000 = 2; the south has no population and weighs 1.
     EXPECT_EQ(filledCells({1, 2, 3}),
         QStringList({"Север,1990,Ж 16+=1", "Север,1990,М 0-15=1", "Север,1990,М 16+=0.5", "Север,1991,Ж 16+=1",
