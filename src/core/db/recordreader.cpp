@@ -426,8 +426,6 @@ double WeightOf(TSession& session, const QStringList& tree, int line, const QStr
     const QStringList parts = weightText.split(u',');
     auto part = [&](int i) { return i < parts.size() ? parts.at(i).trimmed() : QString(); };
     const double divisor = strToFloat(part(4), format);
-    if (divisor == 0)
-        throw EConvertError(QStringLiteral("Текст веса \"%1\" делит на 0").arg(weightText));
     if (line <= 0 || line >= tree.size())
         return 1;
     auto lookup = [&](int node) {
@@ -441,11 +439,19 @@ double WeightOf(TSession& session, const QStringList& tree, int line, const QStr
             weight = lookup(node);
     }
     if (weight <= 0)
-        return 1;
+        return 1; // no weight found: the divisor is never used
+    if (divisor == 0)
+        throw EConvertError(QStringLiteral("Текст веса \"%1\" делит на 0").arg(weightText));
     const double leaves = leavesBelow(tree, node, format);
     if (leaves > 0)
         weight /= leaves;
-    return weight / divisor;
+    const double result = weight / divisor;
+    if (!std::isfinite(result))
+        throw EFloatingPointError(QStringLiteral("Вес \"%1\" для \"%2\" не конечное число: %3 / %4")
+                                      .arg(weightText, LineName(tree.at(node)))
+                                      .arg(weight)
+                                      .arg(divisor));
+    return result;
 }
 
 // --- Entries of a level ---------------------------------------------------------------------
