@@ -170,7 +170,7 @@ int TSelectionSources::openTable(int level, const TCoordItem& c)
         table.Open();
     } catch (const EPlatformError& error) {
         QString text = QStringLiteral("Невозможно открыть базу данных для:") + kLineBreak + c.Path + QDir::separator()
-            + table.TableName() + kLineBreak + table.IndexName() + kLineBreak + table.MasterFields();
+            + table.TableName() + kLineBreak + c.Index + kLineBreak + table.MasterFields();
         if (const QString fault = indexEntryFault(c); !fault.isEmpty())
             text += kLineBreak + fault;
         m_feedback.message(text + kLineBreak + levelText(level) + error.message());

@@ -246,14 +246,15 @@ TEST_F(LevelSourcesTest, TableThatCannotBeOpened)
             + "\" - не список полей таблицы, а, видимо, тег индексного файла; такие теги не читаются. "
               "Укажите в \"Index\" поля ключа через \";\" (поля таблицы: REG;YEAR_F;VAL)";
     };
+    // The index is named as the description writes it, here and in the note on index tags.
     const std::vector<Case> cases = {
         {kTableSource, "nosuch.dbf", "", prefix + "/nosuch.dbf\r\n\r\n"},
-        {kKeyedTable, "nosuch.dbf", "REG", prefix + "/nosuch.dbf\r\n\r\n"},
-        {kKeyedTable, "emis.dbf", "NOFIELD", prefix + "/emis.dbf\r\nNofield\r\n" + tagNote("NOFIELD")},
-        {kKeyedTable, "emis.dbf", "REG;NOFIELD", prefix + "/emis.dbf\r\nReg;nofield\r\n" + tagNote("REG;NOFIELD")},
+        {kKeyedTable, "nosuch.dbf", "REG", prefix + "/nosuch.dbf\r\nREG\r\n"},
+        {kKeyedTable, "emis.dbf", "NOFIELD", prefix + "/emis.dbf\r\nNOFIELD\r\n" + tagNote("NOFIELD")},
+        {kKeyedTable, "emis.dbf", "REG;NOFIELD", prefix + "/emis.dbf\r\nREG;NOFIELD\r\n" + tagNote("REG;NOFIELD")},
         // An index tag of the desktop's index files rather than a field list is told as such.
-        {kKeyedTable, "emis.dbf", "BYREGYEAR", prefix + "/emis.dbf\r\nByregyear\r\n" + tagNote("BYREGYEAR")},
-        {kTableSource, "emis.dbf", "TAG1", prefix + "/emis.dbf\r\nTag1\r\n" + tagNote("TAG1")},
+        {kKeyedTable, "emis.dbf", "BYREGYEAR", prefix + "/emis.dbf\r\nBYREGYEAR\r\n" + tagNote("BYREGYEAR")},
+        {kTableSource, "emis.dbf", "TAG1", prefix + "/emis.dbf\r\nTAG1\r\n" + tagNote("TAG1")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message.toStdString());
