@@ -242,6 +242,7 @@ bool TSelectionDriver::regionStep(int p0)
     const int count2 = walkable ? positionCount(2) : 0;
     if (m_regionCount == 1) {
         m_feedback.progressShow(kSelectionCaption, count1 * count2);
+        m_progress = 0;
         m_feedback.progressPosition(0);
     }
     if (count1 > 0 && count2 > 0 && (coords == 3 || positionCount(3) > 0)) {
@@ -600,8 +601,10 @@ void TSelectionDriver::walkLevel1()
 
 void TSelectionDriver::afterLevel1Position(int position)
 {
-    if (m_regionCount == 1)
-        m_feedback.progressPosition(positionCount(2) * position);
+    if (m_regionCount == 1) {
+        m_progress += positionCount(2) * position;
+        m_feedback.progressPosition(m_progress);
+    }
     m_feedback.processEvents();
     checkContinue();
 }

@@ -38,7 +38,12 @@ public:
             requestStop();
     }
     void progressHide() override { lastCall = "hide"; }
-    void progressPosition(int) override { lastCall = "position"; }
+    void progressPosition(int position) override
+    {
+        lastCall = "position";
+        positions.push_back(position);
+    }
+    std::vector<int> positions;
     QStringList status;
     QStringList progress;
     QString lastCall;
@@ -628,6 +633,8 @@ TEST_F(SelectionTest, OneRegionTakesTheProgressOfItsFirstTwoLevels)
     RunSelection(request);
     // One region: the gauge is shown again for years x groups (2 x 4).
     EXPECT_EQ(feedback.maxima, (std::vector<int>{1, 8}));
+    // After each year a record is walked in, the gauge grows by the groups times the year's position.
+    EXPECT_EQ(feedback.positions, (std::vector<int>{0, 0, 0, 0, 4, 8, 8}));
     EXPECT_EQ(filledCells().size(), 3);
 }
 
