@@ -59,7 +59,9 @@ void addPosition(THashList& list, int kind, int position, double v, double w)
         THashItem& item = list[static_cast<size_t>(i)];
         if (item.HashValue == x && !item.Positions.contains(text))
             item.Positions.append(text);
-        all.Positions.append(text);
+        // Positions come in order: the all-positions item holds each of them once.
+        if (all.Positions.isEmpty() || all.Positions.constLast() != text)
+            all.Positions.append(text);
         if (w == kMissingValue)
             return;
         x += 1;
@@ -122,10 +124,13 @@ int HashIndex(const THashList& list, int kind, double value)
         const long long high = nint(list[static_cast<size_t>(m)].HashValue) - 100;
         const long long sex = nint(value) / 100;
         const long long age = nint(value) % 100;
-        if (low <= age && age <= high)
+        // The last item of each run lies past the upper bound: no value maps there.
+        if (low <= age && age < high)
             i = (age - low) + (sex - 1) * (m + 1);
     } else if (list.front().HashValue <= value && value <= list.back().HashValue) {
         i = nint(value - list.front().HashValue);
+        if (i == count - 1)
+            i = -1; // the day after the last: the all-positions item, which no date selects
     }
     return i >= 0 && i < count ? static_cast<int>(i) : -1;
 }

@@ -101,15 +101,21 @@ int TSelectionSources::openQuery(int level, const TCoordItem& c)
 {
     // New SQL text closes an open query, as the engine only takes lines while closed.
     query.Close();
-    if (!BuildQuery(level))
+    m_missingTable.clear();
+    if (!BuildQuery(level)) {
+        if (!m_missingTable.isEmpty())
+            m_feedback.message(missingSourceText(level, c));
         return 0;
+    }
     try {
         query.Open();
-    } catch (const EPlatformError&) {
+    } catch (const EPlatformError& error) {
         QString text = QStringLiteral("Ошибка при открытии SQL-запроса для БД ") + c.Path + kLineBreak;
         for (const QString& line : query.SQL())
             text += line + kLineBreak;
-        m_feedback.message(text);
+        // The engine's reason without the statement it repeats.
+        const QString reason = error.message().section(QStringLiteral(". SQL-запрос:"), 0, 0);
+        m_feedback.message(text + levelText(level) + reason);
         return -1;
     }
     int count = query.RecordCount();
@@ -150,16 +156,24 @@ QString TSelectionSources::indexEntryFault(const TCoordItem& c) const
         .arg(c.Index, fields.join(u';'));
 }
 
-int TSelectionSources::openTable(const TCoordItem& c)
+QString TSelectionSources::missingSourceText(int level, const TCoordItem& c) const
+{
+    const QString folder = m_session.databaseFolder(c.Path);
+    if (!QDir(folder).exists())
+        return levelText(level) + QStringLiteral("нет папки базы данных «%1»").arg(folder.isEmpty() ? c.Path : folder);
+    return levelText(level) + QStringLiteral("в папке «%1» нет таблицы «%2»").arg(folder, m_missingTable);
+}
+
+int TSelectionSources::openTable(int level, const TCoordItem& c)
 {
     try {
         table.Open();
-    } catch (const EPlatformError&) {
+    } catch (const EPlatformError& error) {
         QString text = QStringLiteral("Невозможно открыть базу данных для:") + kLineBreak + c.Path + QDir::separator()
-            + table.TableName() + kLineBreak + table.IndexName() + kLineBreak + table.MasterFields();
+            + table.TableName() + kLineBreak + c.Index + kLineBreak + table.MasterFields();
         if (const QString fault = indexEntryFault(c); !fault.isEmpty())
             text += kLineBreak + fault;
-        m_feedback.message(text);
+        m_feedback.message(text + kLineBreak + levelText(level) + error.message());
         return -1;
     }
     if (!c.Index.isEmpty() && !masterLink)
@@ -177,7 +191,7 @@ int TSelectionSources::OpenLevel(int level)
     if (c->Type == kQuerySource)
         count = openQuery(level, *c);
     else if (isTableType(c->Type))
-        count = openTable(*c);
+        count = openTable(level, *c);
     else if (c->Type == kNoDatabase)
         count = 1;
     if (count < 0)

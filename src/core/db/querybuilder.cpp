@@ -502,8 +502,19 @@ bool TSelectionSources::CheckFromTables(int level, const QString& line) const
     const TCoordItem* c = coordinate(level);
     const QString directory = c ? m_session.databaseFolder(c->Path) : QString();
     const QStringList names = tableNamesAfterFrom(lowerLine, from);
-    return std::all_of(names.begin(), names.end(),
-        [&](const QString& name) { return tableFileExists(directory, name); });
+    for (const QString& name : names) {
+        if (!tableFileExists(directory, name)) {
+            m_missingTable = name;
+            return false;
+        }
+    }
+    return true;
+}
+
+QString TSelectionSources::levelText(int level) const
+{
+    const TCoordItem* c = coordinate(level);
+    return QStringLiteral("Модель «%1», уровень %2 (%3): ").arg(model).arg(level).arg(c ? c->NameCoord : QString());
 }
 
 const TAliaseType* TSelectionSources::aliasOf(const TCoordItem& c) const

@@ -56,6 +56,9 @@ public:
     TQuery query;
     TTable table;
     TDataSource dataSource; // over the query, the master of a linked table
+    QString model; // the model being selected, named by the messages
+    // "Модель «…», уровень N (coordinate): ", the start of a message about a level.
+    QString levelText(int level) const;
     // In review mode the query level's record count goes here instead of being walked.
     std::function<void(int count)> reviewCount;
 
@@ -102,10 +105,12 @@ private:
     const TAliaseType* aliasOf(const TCoordItem& c) const;
     QString convertedLower(const QString& field, SqlQuoting quoting) const;
     int openQuery(int level, const TCoordItem& c);
-    int openTable(const TCoordItem& c);
+    int openTable(int level, const TCoordItem& c);
+    QString missingSourceText(int level, const TCoordItem& c) const;
     QString indexEntryFault(const TCoordItem& c) const;
     void showFoundCaption(int level, int count);
 
+    mutable QString m_missingTable; // the table after FROM that CheckFromTables did not find
     FormatSettings m_format;
     Feedback& m_feedback;
     TSession& m_session;

@@ -80,6 +80,45 @@ int yearOfText(const QString& text, int fallback, const FormatSettings& format)
     return yearOf(strToDateTime(text.trimmed(), format));
 }
 
+// The year of a birth text as yearOfText reads it; false when the text holds no year.
+bool tryBirthYear(const QString& text, const FormatSettings& format, int& year)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return false;
+    if (looksLikeDate(trimmed, format)) {
+        double day = 0;
+        if (!tryDate(trimmed, format, day))
+            return false;
+        year = yearOf(day);
+        return true;
+    }
+    if (!tryInt(trimmed, year) || year < 0)
+        return false;
+    if (year < 100)
+        year += 1900;
+    return true;
+}
+
+// The age of a record from its age text, or from its birth text and event date; none when it
+// cannot be known.
+std::optional<double> knownAge(const QString& age, const QString& event, const FormatSettings& format)
+{
+    double years = 0;
+    if (event.isEmpty()) {
+        if (!tryStrToFloat(age.trimmed(), format, years))
+            return std::nullopt;
+    } else {
+        int birthYear = 0;
+        if (!tryBirthYear(age, format, birthYear))
+            return std::nullopt;
+        years = yearOfText(event, 1996, format) - birthYear;
+    }
+    if (years < 0)
+        return std::nullopt;
+    return years;
+}
+
 // A Russian month name ("Январь" ... "Декабрь") or a month number; 0 when it is neither.
 int monthNumberOf(const QString& text)
 {
@@ -138,7 +177,7 @@ bool fieldFloat(TDataSet& source, const QString& name, double& value)
 {
     try {
         TField* field = source.FindField(name);
-        if (!field)
+        if (!field || field->IsNull()) // a blank is no value, not a 0
             return false;
         value = field->AsFloat();
         return true;
@@ -352,8 +391,10 @@ SexAgeResult MatchSexAge(int sex, const QString& age, const QString& event, cons
         return {false, 2};
     const int lowAge = bandLowerAge(g1 % 10);
     const int highAge = bandUpperAge(g2 % 10);
-    const double a = event.isEmpty() ? strToFloat(age.trimmed(), format) : AgeFromDates(age, event, format);
-    return {lowAge <= a && a <= highAge, 2};
+    const std::optional<double> a = knownAge(age, event, format);
+    if (!a)
+        return {false, 2, true};
+    return {lowAge <= *a && *a <= highAge, 2};
 }
 
 // --- Weights --------------------------------------------------------------------------------
@@ -385,8 +426,6 @@ double WeightOf(TSession& session, const QStringList& tree, int line, const QStr
     const QStringList parts = weightText.split(u',');
     auto part = [&](int i) { return i < parts.size() ? parts.at(i).trimmed() : QString(); };
     const double divisor = strToFloat(part(4), format);
-    if (divisor == 0)
-        throw EConvertError(QStringLiteral("Текст веса \"%1\" делит на 0").arg(weightText));
     if (line <= 0 || line >= tree.size())
         return 1;
     auto lookup = [&](int node) {
@@ -400,11 +439,19 @@ double WeightOf(TSession& session, const QStringList& tree, int line, const QStr
             weight = lookup(node);
     }
     if (weight <= 0)
-        return 1;
+        return 1; // no weight found: the divisor is never used
+    if (divisor == 0)
+        throw EConvertError(QStringLiteral("Текст веса \"%1\" делит на 0").arg(weightText));
     const double leaves = leavesBelow(tree, node, format);
     if (leaves > 0)
         weight /= leaves;
-    return weight / divisor;
+    const double result = weight / divisor;
+    if (!std::isfinite(result))
+        throw EFloatingPointError(QStringLiteral("Вес \"%1\" для \"%2\" не конечное число: %3 / %4")
+                                      .arg(weightText, LineName(tree.at(node)))
+                                      .arg(weight)
+                                      .arg(divisor));
+    return result;
 }
 
 // --- Entries of a level ---------------------------------------------------------------------
@@ -503,6 +550,18 @@ void TRecordReader::SetCurrentCell(float x)
     primary->SetCell(currentIndex(), x);
 }
 
+// Writes a record's value over the cell, noting a cell that already had one from this run.
+void TRecordReader::writeValue(float x)
+{
+    const CoordIndex index = currentIndex();
+    const std::int64_t offset = primary->offsetOf(index);
+    if (m_writtenCells.contains(offset))
+        m_overwrittenCells.insert(offset);
+    else
+        m_writtenCells.insert(offset);
+    primary->SetCell(index, x);
+}
+
 void TRecordReader::SumAccumulate(TTempList* list, int n, float x)
 {
     if (x == kMissing || !list || (anyCountMode() && !sources.masterLink))
@@ -534,6 +593,8 @@ TField* TRecordReader::findField(TDataSet& source, const QString& name, FieldSlo
         slot.opening = source.openingStamp();
         slot.name = name;
         slot.field = source.FindField(name);
+        if (!slot.field)
+            noteMissingField(source, name);
     }
     return slot.field;
 }
@@ -569,6 +630,7 @@ void TRecordReader::ProcessRecord(TDataSet& source, int level, TLevelAccumulator
     const int n = coords == 3 ? positions[2] : positions[3];
     bool match = true;
     m_lastSexAgePart = 0;
+    m_recordLeftOut = false;
     for (size_t e = 0; e < list.size(); ++e) {
         const TRecordEntry& entry = list[e];
         QString composite;
@@ -614,7 +676,7 @@ void TRecordReader::ProcessRecord(TDataSet& source, int level, TLevelAccumulator
         if (dataType()) {
             SumAccumulate(accumulators.list.get(), n, static_cast<float>(x));
         } else {
-            SetCurrentCell(static_cast<float>(x));
+            writeValue(static_cast<float>(x));
             ++accumulators.direct;
         }
         return;
@@ -664,18 +726,30 @@ TRecordReader::Step TRecordReader::testValue(TDataSet& source, int level, size_t
         return Step::Next;
     }
     if ((entry.isSexAge && !entry.namesSexAgeGroup) || !match)
-        return testSexAge(match);
+        return testSexAge(level, match);
     match = MatchValue(entry.format, value, positionText, DateRangeOf(dateList.get(), position), format);
     if (lastBirthDate != lastEventDate && IsHoroscopeMarked(codes) && horoscope.MatchHoroscope(codes))
         AddToCell(1);
     if (match)
         return Step::Next;
-    if (entry.level >= 0 && entry.level < kLevelCount)
-        stopFlags[static_cast<size_t>(entry.level)] = true;
+    stopLevel(entry.level, level);
     return Step::Finished;
 }
 
-TRecordReader::Step TRecordReader::testSexAge(bool& match)
+// A failed test of level `flagged` leaves that level's position for the record. The records of
+// a source at a deeper level are walked inside that position, in no order known to the walk:
+// there the failure leaves only the record itself.
+void TRecordReader::stopLevel(int flagged, int level)
+{
+    if (flagged < 0 || flagged >= kLevelCount)
+        return;
+    if (flagged < level)
+        m_recordLeftOut = true;
+    else
+        stopFlags[static_cast<size_t>(flagged)] = true;
+}
+
+TRecordReader::Step TRecordReader::testSexAge(int level, bool& match)
 {
     const TCoordItem* sexAge = sources.coordinate(sexAgeLevel);
     if (!sexAge || sexAgeLevel >= kLevelCount)
@@ -697,14 +771,16 @@ TRecordReader::Step TRecordReader::testSexAge(bool& match)
         result = MatchSexAge(sex, age, event, DateRangeOf(dateList.get(), timePosition),
                              GroupRangeOf(groupList.get(), positions[static_cast<size_t>(sexAgeLevel)]), format);
         m_lastSexAgePart = result.part;
+        if (result.ageUnknown)
+            noteUnknownAge();
     }
     match = result.ok;
     if (result.ok)
         return Step::Next;
-    if (result.part == 1 && timeLevel >= 0 && timeLevel < kLevelCount)
-        stopFlags[static_cast<size_t>(timeLevel)] = true;
+    if (result.part == 1)
+        stopLevel(timeLevel, level);
     else if (result.part == 2)
-        stopFlags[static_cast<size_t>(sexAgeLevel)] = true;
+        stopLevel(sexAgeLevel, level);
     return Step::Finished;
 }
 
@@ -792,14 +868,57 @@ int TRecordReader::RecordSexAgeIndex()
     // Dates stored as dates give their years without a text in between.
     const int eventYear = yearOfField(&TDatabaseFields::event);
     const int birthYear = eventYear == kNoYear ? kNoYear : yearOfField(&TDatabaseFields::ageOrBirth);
-    if (eventYear != kNoYear && birthYear != kNoYear && eventYear != kTextYear && birthYear != kTextYear)
-        return HashIndex(*sexAgeHash, kSexAgeHash, base + eventYear - birthYear);
-    QString age = ReadField(&TDatabaseFields::ageOrBirth);
-    if (age.isEmpty())
-        age = QStringLiteral("-1");
-    const QString event = ReadField(&TDatabaseFields::event);
-    const double key = event.isEmpty() ? base + strToInt(age) : base + AgeFromDates(age, event, format);
-    return HashIndex(*sexAgeHash, kSexAgeHash, key);
+    if (eventYear != kNoYear && birthYear != kNoYear && eventYear != kTextYear && birthYear != kTextYear
+        && eventYear >= birthYear)
+        return sexAgeIndexOf(base, eventYear - birthYear);
+    const std::optional<double> age
+        = knownAge(ReadField(&TDatabaseFields::ageOrBirth), ReadField(&TDatabaseFields::event), format);
+    if (!age) {
+        noteUnknownAge();
+        return -1;
+    }
+    return sexAgeIndexOf(base, *age);
+}
+
+// A field the description names but the source lacks: no record passes its test. Said once
+// per model, level and field.
+void TRecordReader::noteMissingField(TDataSet& source, const QString& name)
+{
+    const int level = &source == &sources.query ? sources.queryLevel : sources.tableLevel;
+    const QString text = sources.levelText(level) + QStringLiteral("в источнике нет поля «%1»").arg(name);
+    if (!m_missingFields.contains(text)) {
+        m_missingFields.insert(text);
+        feedback.message(text);
+    }
+}
+
+// A record is known by its source's name and its number there, so that a record read again
+// for another position is not counted twice.
+void TRecordReader::noteUnknownAge()
+{
+    const bool fromTable = !tableFields.ageOrBirth.isEmpty();
+    QString key;
+    int number = 0;
+    if (fromTable) {
+        key = sources.table.DatabaseName() + u'/' + sources.table.TableName();
+        if (sources.masterLink)
+            key += u'#' + QString::number(sources.query.RecNo());
+        number = sources.table.RecNo();
+    } else {
+        key = sources.query.SQL().join(u' ');
+        for (int level = 0; level <= sources.queryLevel && level < kLevelCount; ++level)
+            key += u'|' + sources.currentCodes[static_cast<size_t>(level)];
+        number = sources.query.RecNo();
+    }
+    m_unknownAgeRecords.insert(key + u'#' + QString::number(number));
+}
+
+// A sex-age code holds the age in its last two digits: older people count at the oldest age
+// the codes can hold, so that the age never runs into the sex digit.
+int TRecordReader::sexAgeIndexOf(int base, double age) const
+{
+    constexpr double kOldestCodedAge = 99;
+    return HashIndex(*sexAgeHash, kSexAgeHash, base + std::min(age, kOldestCodedAge));
 }
 
 // The year of a date field that holds a date; kNoYear when the field is empty or absent,

@@ -14,6 +14,7 @@
 #include "core/platform/formatsettings.h"
 #include "core/tables/ttab.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -67,9 +68,10 @@ int bandUpperAge(int band);
 struct VEROLA_CORE_EXPORT SexAgeResult {
     bool ok = false;
     int part = 0; // 1: the time test failed, 2: the sex or the age
+    bool ageUnknown = false; // no birth year, or no age, could be read (part 2, not ok)
 };
-// sex: 1 man, 2 woman, 0 neither. Throws EConvertError when the age text is no number and no
-// event date is given.
+// sex: 1 man, 2 woman, 0 neither. A blank or unreadable age or birth year, or a birth after the
+// event, leaves the age unknown: the record matches no group.
 SexAgeResult MatchSexAge(int sex, const QString& age, const QString& event, const TDateType& timeRange,
                          const TGroupItem& groups, const FormatSettings& format);
 
@@ -93,6 +95,7 @@ struct VEROLA_CORE_EXPORT TLevelAccumulators {
     std::unique_ptr<TTempList> list;
     int size = 0;
     int direct = 0;  // values written straight into cells
+    int directInTotal = 0; // the part of direct the run's total already holds
     int flushed = 0; // means written by FlushAccumulators
 };
 
@@ -166,6 +169,13 @@ public:
     THoroscopeState horoscope;
     QString lastBirthDate;
     QString lastEventDate;
+    // Records whose age could not be known, left out of the sex-age tests, each counted once.
+    int unknownAgeCount() const { return static_cast<int>(m_unknownAgeRecords.size()); }
+    // Cells that, with averaging off, received more than one value: the last one stayed.
+    // The last record processed failed a test of a level outside the one its records are
+    // walked at: only that record is left, the others of the position still count.
+    bool recordLeftOut() const { return m_recordLeftOut; }
+    int overwrittenCellCount() const { return static_cast<int>(m_overwrittenCells.size()); }
     // The codes part of the node of the level entered most recently; it lives in the run's trees.
     const QString* innermostCodes = nullptr;
     // False when no node of the run's trees asks the horoscope test: the birth and event dates
@@ -207,7 +217,8 @@ public:
 private:
     enum class Step { Next, Finished, Value };
     Step testValue(TDataSet& source, int level, size_t e, const QString& positionText, int position, bool& match);
-    Step testSexAge(bool& match);
+    Step testSexAge(int level, bool& match);
+    void stopLevel(int flagged, int level);
     QString compositeText(const TRecordEntry& entry) const;
     QString ReadField(const QString TDatabaseFields::*field);
     void readValue(TDataSet& source, const TRecordEntry& entry, const QString& positionText, double weight, int n,
@@ -216,6 +227,10 @@ private:
                                TLevelAccumulators& accumulators);
     double regionWeight(const std::array<double, kLevelCount>& weights) const;
     const QString& entryValue(TDataSet& source, int level, size_t entry);
+    int sexAgeIndexOf(int base, double age) const;
+    void noteUnknownAge();
+    void noteMissingField(TDataSet& source, const QString& name);
+    void writeValue(float x);
     int yearOfField(const QString TDatabaseFields::*field);
 
     // A field found by name, kept while its dataset stays open: records are read by the
@@ -233,6 +248,11 @@ private:
     std::array<std::vector<FieldSlot>, kLevelCount> m_entryFieldSlots;
 
     int m_lastSexAgePart = 0;
+    bool m_recordLeftOut = false;
+    QSet<QString> m_unknownAgeRecords;
+    QSet<QString> m_missingFields;
+    QSet<std::int64_t> m_writtenCells;
+    QSet<std::int64_t> m_overwrittenCells;
     // Field texts of the record being processed, per entry, read once however many positions
     // test the record.
     struct ValueCache {

@@ -72,6 +72,7 @@ public:
 
     SelectionOutcome run();
     int total() const { return m_total; }
+    void reportLeftOut();
 
 private:
     bool regionStep(int p0);
@@ -241,6 +242,7 @@ bool TSelectionDriver::regionStep(int p0)
     const int count2 = walkable ? positionCount(2) : 0;
     if (m_regionCount == 1) {
         m_feedback.progressShow(kSelectionCaption, count1 * count2);
+        m_progress = 0;
         m_feedback.progressPosition(0);
     }
     if (count1 > 0 && count2 > 0 && (coords == 3 || positionCount(3) > 0)) {
@@ -275,6 +277,7 @@ void TSelectionDriver::loadModel(const QString& model)
     m_reader.queryCountMode = query && isCountMode(query->Items) && !m_sources.masterLink;
     m_reader.tableCountMode = table && isCountMode(table->Items);
     m_previousModel = model;
+    m_sources.model = model;
 
     m_reader.queryFields = query ? databaseFieldsOf(query->Items) : TDatabaseFields{};
     m_reader.tableFields = table ? databaseFieldsOf(table->Items) : TDatabaseFields{};
@@ -598,8 +601,10 @@ void TSelectionDriver::walkLevel1()
 
 void TSelectionDriver::afterLevel1Position(int position)
 {
-    if (m_regionCount == 1)
-        m_feedback.progressPosition(positionCount(2) * position);
+    if (m_regionCount == 1) {
+        m_progress += positionCount(2) * position;
+        m_feedback.progressPosition(m_progress);
+    }
     m_feedback.processEvents();
     checkContinue();
 }
@@ -630,7 +635,7 @@ void TSelectionDriver::walkLevel2()
                                            m_weights[2], m_weights[1], m_weights[0]);
                     if (stopped(1))
                         break;
-                    if (!m_reader.stopFlags[2]) {
+                    if (!m_reader.stopFlags[2] && !m_reader.recordLeftOut()) {
                         m_reader.ProcessRecord(m_sources.table, m_sources.tableLevel, m_reader.tableAccumulators, 1,
                                                m_weights[2], m_weights[1], m_weights[0]);
                         if (stopped(1))
@@ -716,7 +721,7 @@ TSelectionDriver::Walk TSelectionDriver::walkPosition3(int pos3)
                                        m_weights[3], m_weights[2], m_weights[1], m_weights[0]);
                 if (stopped(2))
                     break;
-                if (!m_reader.stopFlags[3]) {
+                if (!m_reader.stopFlags[3] && !m_reader.recordLeftOut()) {
                     m_reader.ProcessRecord(m_sources.table, m_sources.tableLevel, m_reader.tableAccumulators,
                                            m_weights[3], m_weights[2], m_weights[1], m_weights[0]);
                     if (stopped(2))
@@ -754,7 +759,7 @@ void TSelectionDriver::accumulatorsAt(int level)
     forDatabaseLevel(level, [&](TLevelAccumulators& accumulators) {
         accumulators.flushed = 0;
         if (level <= 1)
-            accumulators.direct = 0;
+            accumulators.direct = accumulators.directInTotal = 0;
         if (accumulators.list) {
             resetItems(*accumulators.list);
         } else {
@@ -801,10 +806,26 @@ void TSelectionDriver::finishLevel(int level)
         if (!accumulators.list)
             return;
         accumulators.list.reset();
-        m_total += accumulators.direct + accumulators.flushed;
+        // The direct counter runs on over the positions of levels 2 and 3: only its growth is new.
+        m_total += accumulators.direct - accumulators.directInTotal + accumulators.flushed;
+        accumulators.directInTotal = accumulators.direct;
         m_feedback.progressStatus(0, acceptedText(accumulators.flushed, accumulators.direct));
         m_feedback.progressStatus(1, QStringLiteral("Всего: ") + QString::number(m_total));
     });
+}
+
+// Said once at the end of the run, for whatever ended it.
+void TSelectionDriver::reportLeftOut()
+{
+    if (const int unknown = m_reader.unknownAgeCount(); unknown > 0)
+        m_feedback.message(QStringLiteral("Записей, возраст в которых нельзя узнать (нет даты рождения или возраста), "
+                                          "не учтено в половозрастных группах: %1").arg(unknown));
+    if (const int overwritten = m_reader.overwrittenCellCount(); overwritten > 0)
+        m_feedback.message(QStringLiteral("Ячеек, в которые попало больше одного значения: %1; в каждой осталось "
+                                          "последнее. Чтобы усреднить их, включите DataType=1 в разделе "
+                                          "[%2 %3 Loop0] описания баз данных %4")
+                               .arg(overwritten)
+                               .arg(m_previousModel, m_request.panelKind, kDescriptionFile));
 }
 
 void TSelectionDriver::countForReview(int count)
@@ -837,6 +858,9 @@ SelectionResult RunSelection(const SelectionRequest& request)
 {
     const TTableFileCacheScope cachedTables;
     SelectionResult result;
+    // A selection writes its cells afresh; a review only counts records.
+    if (!request.review)
+        request.primary->fillMissingFrom(0);
     TSelectionDriver driver(request);
     try {
         result.outcome = driver.run();
@@ -844,6 +868,7 @@ SelectionResult RunSelection(const SelectionRequest& request)
         result.outcome = stop.outcome;
     }
     result.total = driver.total();
+    driver.reportLeftOut();
     return result;
 }
 

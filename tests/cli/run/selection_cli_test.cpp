@@ -105,6 +105,10 @@ TEST_F(RunSelectionCliTest, SelectsIntoTheBlockAndSavesWhatWasSelected)
     EXPECT_TRUE(result.err.contains("Принято: 3\nВсего: 3\n")) << result.err.toStdString();
     EXPECT_TRUE(result.err.contains("Всего: 4\n")) << result.err.toStdString();
     EXPECT_EQ(dump(), kSelectedCells);
+
+    // Selecting again into the saved table gives the same cells, not twice the counts.
+    ASSERT_EQ(run({"select:3", "--save"}).status, 0);
+    EXPECT_EQ(dump(), kSelectedCells);
 }
 
 TEST_F(RunSelectionCliTest, StopOnAMissingModelEndsTheRunWithoutFailing)

@@ -24,7 +24,8 @@ TEST(HashList, TimeListWithDefaultBounds)
     EXPECT_EQ(list->back().HashValue, encodeDate(2000, 1, 1));
     EXPECT_EQ(HashIndex(*list, kTimeHash, encodeDate(1985, 1, 1)), 0);
     EXPECT_EQ(HashIndex(*list, kTimeHash, encodeDate(1985, 2, 1)), 31);
-    EXPECT_EQ(HashIndex(*list, kTimeHash, encodeDate(2000, 1, 1)), 5478);
+    EXPECT_EQ(HashIndex(*list, kTimeHash, encodeDate(1999, 12, 31)), 5477);
+    EXPECT_EQ(HashIndex(*list, kTimeHash, encodeDate(2000, 1, 1)), -1); // past the range: the all-positions item
     EXPECT_EQ(HashIndex(*list, kTimeHash, encodeDate(2000, 1, 2)), -1);
     EXPECT_EQ(HashIndex(*list, kTimeHash, encodeDate(1984, 12, 31)), -1);
 }
@@ -99,8 +100,10 @@ TEST_F(FillHashListTest, SexAgeLeavesRangesAndGroups)
     EXPECT_EQ(positionsOf(105), (QStringList{"2"}));
     EXPECT_EQ(positionsOf(205), (QStringList{"3"}));
     EXPECT_EQ(positionsOf(101), QStringList());
-    // The last item collects every position once per value it covers; here it is also value 300.
-    EXPECT_EQ(list->back().Positions, (QStringList{"1", "1", "2", "3", "4"}));
+    // The last item collects every position once; no value selects it, nor the men's last item.
+    EXPECT_EQ(list->back().Positions, (QStringList{"1", "2", "3", "4"}));
+    EXPECT_EQ(HashIndex(*list, kSexAgeHash, 300), -1);
+    EXPECT_EQ(HashIndex(*list, kSexAgeHash, 200), -1);
 }
 
 TEST_F(FillHashListTest, TimeLeavesByDayAndRange)
@@ -116,8 +119,9 @@ TEST_F(FillHashListTest, TimeLeavesByDayAndRange)
     EXPECT_EQ(positionsOn(1990, 1, 1), (QStringList{"0"}));
     EXPECT_EQ(positionsOn(1990, 12, 30), (QStringList{"1"}));
     EXPECT_EQ(positionsOn(1990, 12, 31), (QStringList{"1", "3"}));
-    // 1 January 1991 is the all-positions item: one entry per day a position covers.
-    EXPECT_EQ(positionsOn(1991, 1, 1), (QStringList{"0", "1", "1", "1", "3"}));
+    // The all-positions item holds each position once; 1 January 1991 lies past the range.
+    EXPECT_EQ(list->back().Positions, (QStringList{"0", "1", "3"}));
+    EXPECT_EQ(positionsOn(1991, 1, 1), (QStringList{"none"}));
     EXPECT_EQ(positionsOn(1990, 6, 1), QStringList());
 }
 

@@ -95,19 +95,23 @@ TEST_F(LevelSourcesTest, QueryLevelOpensWithTheBuiltStatement)
 
 TEST_F(LevelSourcesTest, QueryThatCannotBeBuiltOrOpened)
 {
+    sources.model = "Тест";
     makeQueryLevel(kSourceLevel, {"SELECT * FROM nosuch"});
     sources.setLevelsFromDescription(3);
     sources.PrepareLevel(kSourceLevel);
     EXPECT_EQ(sources.OpenLevel(kSourceLevel), 0);
-    EXPECT_TRUE(feedback.messages.isEmpty());
+    EXPECT_EQ(feedback.messages,
+        QStringList{"Модель «Тест», уровень 1 (Industry): в папке «" + folder.path() + "» нет таблицы «nosuch»"});
     EXPECT_EQ(feedback.progress, QStringList{" Регион : 77 Отрасль : 5 Найдено: 0"});
 
+    feedback.messages.clear();
     coord(kSourceLevel).SqlItems = QStringList{"SELECT * FROM emis", "WHERE NOSUCH = :Year"};
     sources.PrepareLevel(kSourceLevel);
     EXPECT_EQ(sources.OpenLevel(kSourceLevel), 0);
     ASSERT_EQ(feedback.messages.size(), 1);
     EXPECT_EQ(feedback.messages[0], "Ошибка при открытии SQL-запроса для БД " + folder.path()
-                                        + "\r\nSELECT * FROM emis\r\n WHERE NOSUCH = 1990\r\n");
+                                        + "\r\nSELECT * FROM emis\r\n WHERE NOSUCH = 1990\r\n"
+                                          "Модель «Тест», уровень 1 (Industry): нет поля NOSUCH");
     EXPECT_EQ(feedback.progress.size(), 1); // no caption after a failure
 }
 
@@ -229,6 +233,7 @@ TEST_F(LevelSourcesTest, MasterLinkThatCannotBeSetReadsTheTableUnlinked)
 
 TEST_F(LevelSourcesTest, TableThatCannotBeOpened)
 {
+    sources.model = "Тест";
     struct Case {
         std::int32_t type;
         const char* file;
@@ -241,14 +246,15 @@ TEST_F(LevelSourcesTest, TableThatCannotBeOpened)
             + "\" - не список полей таблицы, а, видимо, тег индексного файла; такие теги не читаются. "
               "Укажите в \"Index\" поля ключа через \";\" (поля таблицы: REG;YEAR_F;VAL)";
     };
+    // The index is named as the description writes it, here and in the note on index tags.
     const std::vector<Case> cases = {
         {kTableSource, "nosuch.dbf", "", prefix + "/nosuch.dbf\r\n\r\n"},
-        {kKeyedTable, "nosuch.dbf", "REG", prefix + "/nosuch.dbf\r\n\r\n"},
-        {kKeyedTable, "emis.dbf", "NOFIELD", prefix + "/emis.dbf\r\nNofield\r\n" + tagNote("NOFIELD")},
-        {kKeyedTable, "emis.dbf", "REG;NOFIELD", prefix + "/emis.dbf\r\nReg;nofield\r\n" + tagNote("REG;NOFIELD")},
+        {kKeyedTable, "nosuch.dbf", "REG", prefix + "/nosuch.dbf\r\nREG\r\n"},
+        {kKeyedTable, "emis.dbf", "NOFIELD", prefix + "/emis.dbf\r\nNOFIELD\r\n" + tagNote("NOFIELD")},
+        {kKeyedTable, "emis.dbf", "REG;NOFIELD", prefix + "/emis.dbf\r\nREG;NOFIELD\r\n" + tagNote("REG;NOFIELD")},
         // An index tag of the desktop's index files rather than a field list is told as such.
-        {kKeyedTable, "emis.dbf", "BYREGYEAR", prefix + "/emis.dbf\r\nByregyear\r\n" + tagNote("BYREGYEAR")},
-        {kTableSource, "emis.dbf", "TAG1", prefix + "/emis.dbf\r\nTag1\r\n" + tagNote("TAG1")},
+        {kKeyedTable, "emis.dbf", "BYREGYEAR", prefix + "/emis.dbf\r\nBYREGYEAR\r\n" + tagNote("BYREGYEAR")},
+        {kTableSource, "emis.dbf", "TAG1", prefix + "/emis.dbf\r\nTAG1\r\n" + tagNote("TAG1")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message.toStdString());
@@ -257,7 +263,10 @@ TEST_F(LevelSourcesTest, TableThatCannotBeOpened)
         sources.setLevelsFromDescription(3);
         sources.PrepareLevel(kTimeLevel);
         EXPECT_EQ(sources.OpenLevel(kTimeLevel), 0);
-        EXPECT_EQ(feedback.messages, QStringList{c.message});
+        // The level and the engine's reason follow.
+        ASSERT_EQ(feedback.messages.size(), 1);
+        EXPECT_TRUE(feedback.messages[0].startsWith(c.message + "\r\nМодель «Тест», уровень 2 (Time): "))
+            << feedback.messages[0].toStdString();
     }
     EXPECT_TRUE(feedback.progress.isEmpty());
 }

@@ -121,8 +121,15 @@ TEST(MatchSexAgeTest, SexDigitsAgeBandsAndTheEventDate)
         EXPECT_EQ(result.ok, c.expected.ok);
         EXPECT_EQ(result.part, c.expected.part);
     }
-    EXPECT_THROW(MatchSexAge(1, "", "", year1990, boys4to7, kRussian), EConvertError);
-    EXPECT_THROW(MatchSexAge(1, "x", "", year1990, boys4to7, kRussian), EConvertError);
+    // An age that cannot be known matches no group and says so.
+    for (const auto& [age, event] : std::vector<std::pair<const char*, const char*>>{
+             {"", ""}, {"x", ""}, {"-3", ""}, {"", "15.03.1990"}, {"x", "15.03.1990"}, {"01.01.1995", "15.03.1990"}}) {
+        SCOPED_TRACE(std::string(age) + " / " + event);
+        const SexAgeResult result = MatchSexAge(1, age, event, year1990, boys4to7, kRussian);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.part, 2);
+        EXPECT_TRUE(result.ageUnknown);
+    }
 }
 
 TEST(SectorTest, CompassTextsAndTheirDegrees)
@@ -277,6 +284,8 @@ TEST_F(WeightTest, WeightsFoundForANodeOrItsParentSpreadOverLeaves)
              // Юг is not in the table: Область's 9000 spread over Юг (1) and Запад (3-5: 3).
              {"found for the parent, spread over its leaves", 3, weightText(), 9000.0 / 4 / 1000},
              {"a table that cannot be opened", 1, folder.path() + ",absent.dbf,NAME,POP,1000", 1},
+             // A divisor of 0 divides nothing when no weight is found.
+             {"no weight found, divisor 0", 5, weightText("0"), 1},
          }) {
         SCOPED_TRACE(c.title);
         EXPECT_DOUBLE_EQ(WeightOf(session, tree, c.line, c.text, kRussian), c.weight);
@@ -284,6 +293,8 @@ TEST_F(WeightTest, WeightsFoundForANodeOrItsParentSpreadOverLeaves)
     EXPECT_THROW(WeightOf(session, tree, 1, folder.path() + ",weights.dbf,NAME,POP,x", kRussian), EConvertError);
     EXPECT_THROW(WeightOf(session, tree, 1, folder.path() + ",weights.dbf,NAME,POP", kRussian), EConvertError);
     EXPECT_THROW(WeightOf(session, tree, 1, weightText("0"), kRussian), EConvertError);
+    // A weight too large to hold would write infinite cells.
+    EXPECT_THROW(WeightOf(session, tree, 1, weightText("1E-320"), kRussian), EFloatingPointError);
 }
 
 } // namespace

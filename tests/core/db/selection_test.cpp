@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace verola;
@@ -37,7 +38,12 @@ public:
             requestStop();
     }
     void progressHide() override { lastCall = "hide"; }
-    void progressPosition(int) override { lastCall = "position"; }
+    void progressPosition(int position) override
+    {
+        lastCall = "position";
+        positions.push_back(position);
+    }
+    std::vector<int> positions;
     QStringList status;
     QStringList progress;
     QString lastCall;
@@ -89,7 +95,7 @@ protected:
             "[PanelsStruct]", "Panels=4", "Panel0=PolPanel,Выбросы", "Panel1=ConcPanel,Загрязнения",
             "Panel2=DesPanel,Заболеваемость", "Panel3=DeathPanel,Смертность",
             "[PolPanel]", "Coords=3", "[ConcPanel]", "Coords=3", "[DesPanel]", "Coords=4", "[DeathPanel]", "Coords=3",
-            "[ModelStruct]", "Models=2", "Model0=Город Alpha", "Model1=Beta",
+            "[ModelStruct]", "Models=3", "Model0=Город Alpha", "Model1=Beta", "Model2=Delta",
             "[CoordsStruct]", "Region=Регион", "Time=Период времени", "SexAgeGroup=Половозр. группа",
             "Disease=Заболевание", "Pollutant=Загрязнитель", "Industry=Отрасль", "Death=Причина смерти",
             "[DataBaseStruct]", "DBLen=1", "DataBase0.Name=src", "DataBase0.Path=" + path, "DataBase0.CodeLen=1",
@@ -133,6 +139,11 @@ protected:
             "UseYear=1",
             "[Beta ConcPanel Loop2]", "NameCoord=Pollutant", "Type=2", "Path=" + path, "File=codes.dbf", "Len=1",
             "Item0=CODE,Raion+Year,Value",
+            // Appeals counted by a query of the innermost level, opened for every year and disease.
+            "[Delta DeathPanel Loop0]", "NameCoord=Region",
+            "[Delta DeathPanel Loop1]", "NameCoord=Time", "FormatCoord=DateTime", "SetTime=Date", "UseTime=Date",
+            "[Delta DeathPanel Loop2]", "NameCoord=Disease", "Type=1", "Path=" + path, "Len=2", "Item0=CALLD,Time,Value",
+            "Item1=DIAG,Disease,Value", "SQLLen=2", "SQLItem0=SELECT * FROM appeals", "SQLItem1=WHERE REG = :Region",
         });
     }
 
@@ -232,6 +243,10 @@ TEST_F(SelectionTest, MorbidityRecordsAreCountedIntoTheirCells)
     EXPECT_EQ(feedback.maxima.front(), 3); // the region positions, the group included
     EXPECT_TRUE(feedback.progress.contains("Выборка из базы данных для модели Город Alpha для территории 78"));
     EXPECT_EQ(primary.FSlice[1], 2);
+
+    // A second run starts from an empty table: the cells are the same, not doubled.
+    RunSelection(request);
+    EXPECT_EQ(filledCells(), kMorbidityCells);
 }
 
 TEST_F(SelectionTest, DiseasePositionsOfPlainCodesRangesAndGroupsTakeTheRecordsTheirTestsPass)
@@ -272,6 +287,114 @@ TEST_F(SelectionTest, DiseasePositionsOfPlainCodesRangesAndGroupsTakeTheRecordsT
         EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
         EXPECT_EQ(filledCells(), c.cells);
         writeDescription();
+    }
+}
+
+// One appeal of the north at a time, its dates written as texts; the years and the sex-age
+// groups are walked by the record's own values.
+TEST_F(SelectionTest, OneAppealLandsInTheCellsItsDateAndAgeGive)
+{
+    struct Case {
+        const char* call;
+        const char* birth;
+        const char* sex;
+        QStringList cells;
+        QStringList messages = {};
+    };
+    const QString leftOut = "Записей, возраст в которых нельзя узнать (нет даты рождения или возраста), "
+                            "не учтено в половозрастных группах: 1";
+    for (const Case& c : std::vector<Case>{
+             {"15.03.1990", "10.05.1985", "1", {"Север,1990,М 0-15,Грипп=1"}},
+             // The day after the last day the years hold, and a later one: in no year.
+             {"01.01.1992", "10.05.1985", "1", {}},
+             {"05.05.1992", "10.05.1985", "1", {}},
+             // Always valid: once in every year (the age counts from 1996).
+             {"Всегда", "10.05.1985", "1", {"Север,1990,М 0-15,Грипп=1", "Север,1991,М 0-15,Грипп=1"}},
+             // The codes hold ages up to 99: a man of 105 counts among the oldest men, not as a girl of 5.
+             {"15.03.1990", "01.01.1885", "1", {"Север,1990,М 16+,Грипп=1"}},
+             {"15.03.1990", "01.01.1890", "2", {"Север,1990,Ж 16+,Грипп=1"}},
+             // No birth date, none that reads, or one after the call: no age, no group; the run says so.
+             {"15.03.1990", "", "1", {}, {leftOut}},
+             {"15.03.1990", "x", "1", {}, {leftOut}},
+             {"15.03.1990", "01.01.1995", "1", {}, {leftOut}},
+         }) {
+        SCOPED_TRACE(c.call);
+        writeDbaseTable(sources.path(), "appeals.dbf",
+            {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftString, 12}, {"BIRTH", TFieldType::ftString, 12},
+                {"SEX", TFieldType::ftString, 1}, {"DIAG", TFieldType::ftString, 5}},
+            {{"77", c.call, c.birth, c.sex, "J10"}});
+        feedback.messages.clear();
+        request.panelKind = "DesPanel";
+        EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+        EXPECT_EQ(filledCells(), c.cells);
+        EXPECT_EQ(feedback.messages, c.messages);
+    }
+}
+
+// The query's records come in no order of their years: one of another year leaves only itself.
+TEST_F(SelectionTest, AnInnermostQueryRecordOfAnotherYearLeavesOnlyItself)
+{
+    writeDbaseTable(sources.path(), "appeals.dbf",
+        {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftDate}, {"DIAG", TFieldType::ftString, 5}},
+        {{"77", "15.03.1990", "J10"}, {"77", "15.03.1991", "J10"}, {"77", "16.03.1990", "J10"},
+            {"77", "17.03.1990", "J03"}, {"78", "15.03.1990", "J10"}});
+    std::array<QStringList, kAxisCount> lists;
+    lists[1] = makeList("Районы", {"Север|l,Delta,77"});
+    lists[2] = makeList("Годы", {"1990|l,01.01.1990-31.12.1990", "1991|l,01.01.1991-31.12.1991"});
+    lists[4] = makeList("Болезни", {"Грипп|l,J10", "Ангина|l,J03"});
+    shapeTable(primary, lists);
+    request.panelKind = "DeathPanel";
+    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
+    EXPECT_EQ(filledCells({2, 4}), QStringList({"1990,Ангина=1", "1990,Грипп=2", "1991,Грипп=1"}));
+}
+
+// A source that is not there, or cannot be read, is named with its model, level and reason.
+TEST_F(SelectionTest, AMissingOrDamagedSourceIsNamedWithItsModelLevelAndReason)
+{
+    struct Case {
+        const char* title;
+        const char* panel;
+        std::function<void()> setUp;
+        QString expected; // the text every message of the run ends in
+    };
+    const QString folder = sources.path();
+    const auto moveSources = [&] {
+        QStringList lines = decodeCp1251(readBytes(system.file(kDescriptionFile))).split("\r\n");
+        lines.replaceInStrings("Path=" + folder, "Path=" + folder + "/нет");
+        writeIni(lines);
+    };
+    const std::vector<Case> cases = {
+        {"no table", "DesPanel", [] {},
+            "Модель «Город Alpha», уровень 0 (Region): в папке «" + folder + "» нет таблицы «appeals»"},
+        {"no folder", "DesPanel", moveSources,
+            "Модель «Город Alpha», уровень 0 (Region): нет папки базы данных «" + folder + "/нет»"},
+        {"no field", "DesPanel",
+            [&] {
+                writeDbaseTable(folder, "appeals.dbf",
+                    {{"REG", TFieldType::ftString, 4}, {"CALLD", TFieldType::ftDate}, {"BIRTH", TFieldType::ftDate},
+                        {"SEX", TFieldType::ftString, 1}},
+                    {{"77", "15.03.1990", "10.05.1985", "1"}});
+            },
+            "Модель «Город Alpha», уровень 0 (Region): в источнике нет поля «DIAG»"},
+        {"a damaged table", "DesPanel",
+            [&] { writeBytes(sources.file("appeals.dbf"), QByteArray("not a dBase table, not at all")); },
+            "Модель «Город Alpha», уровень 0 (Region): Файл таблицы \"" + folder + "/appeals.dbf\" повреждён"},
+        {"no table of a table level", "ConcPanel", moveSources,             "Модель «Город Alpha», уровень 2 (Time): Таблица \"" + folder + "/нет/conc7"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        for (const QString& name : QDir(folder).entryList(QDir::Files))
+            QFile::remove(sources.file(name));
+        writeDescription();
+        c.setUp();
+        feedback.messages.clear();
+        request.panelKind = c.panel;
+        EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+        EXPECT_TRUE(filledCells().isEmpty());
+        ASSERT_FALSE(feedback.messages.isEmpty());
+        for (const QString& message : feedback.messages)
+            EXPECT_TRUE(message.contains(c.expected)) << message.toStdString();
     }
 }
 
@@ -364,6 +487,13 @@ TEST_F(SelectionTest, TheReviewCountsTheQueryRecordsOfEachPosition)
     review.visible = false;
     RunSelection(request);
     EXPECT_EQ(review.entries, QStringList({"x", "Регион 77,6", "Регион 78,3"}));
+
+    // A review leaves the cells of an earlier selection as they are.
+    request.review = false;
+    RunSelection(request);
+    request.review = true;
+    RunSelection(request);
+    EXPECT_EQ(filledCells(), kMorbidityCells);
 }
 
 TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
@@ -372,6 +502,7 @@ TEST_F(SelectionTest, ConcentrationsAreAveragedPerCellAndWindAsAngles)
         {{"DAT", TFieldType::ftDate}, {"NO2", TFieldType::ftFloat, 2}, {"SO2", TFieldType::ftFloat, 2},
             {"VETER", TFieldType::ftString, 3}, {"TEMPER", TFieldType::ftInteger}},
         {{"10.01.1990", "1", "2", "З", "10"}, {"10.06.1990", "3", "6", "С", "14"}, {"10.01.1991", "5", "4", "СВ", ""},
+            {"20.01.1991", "", "", "", ""}, // blanks are no values: they leave the means alone
             {"10.01.1995", "100", "100", "Ю", "100"}});
     request.panelKind = "ConcPanel";
     const SelectionResult result = RunSelection(request);
@@ -395,13 +526,17 @@ TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
         {{"1", "77", "A"}, {"2", "77", "B"}, {"3", "77", "A"}, {"4", "78", "A"}});
     writeDbaseTable(sources.path(), "emis.dbf",
         {{"PLANT", TFieldType::ftInteger}, {"SUBST", TFieldType::ftString, 5}, {"AMOUNT", TFieldType::ftFloat, 2}},
-        {{"1", "NO2", "10"}, {"1", "SO2", "5"}, {"2", "NO2", "7"}, {"3", "SO2", "8"}, {"4", "NO2", "1"}, {"9", "NO2", "99"}});
+        {{"1", "NO2", "10"}, {"1", "SO2", "5"}, {"2", "NO2", "7"}, {"3", "SO2", "8"}, {"3", "NO2", ""}, {"4", "NO2", "1"},
+            {"9", "NO2", "99"}});
     primary.FLists[7] = makeList("Отрасли", {"Энергетика|l,A", "Химия|l,B"});
     primary.Redimension(7);
     request.panelKind = "PolPanel";
     EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
-    EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
-    // Plants 1 and 3 are both of industry A in the north: the later record overwrites SO2.
+    // Plants 1 and 3 are both of industry A in the north: the later record overwrites SO2, and
+    // the run says so and how to average instead.
+    EXPECT_EQ(feedback.messages, QStringList{"Ячеек, в которые попало больше одного значения: 1; в каждой осталось "
+                                             "последнее. Чтобы усреднить их, включите DataType=1 в разделе "
+                                             "[Город Alpha PolPanel Loop0] описания баз данных Local.Ini"});
     int written = 0;
     for (std::int64_t offset = 0; offset < primary.FCellCount; ++offset)
         written += isMissing(primary.cellAt(offset)) ? 0 : 1;
@@ -410,7 +545,7 @@ TEST_F(SelectionTest, ADetailTableFollowsTheQueryRecordsOfItsMaster)
         index[0] = pollutant, index[1] = region, index[7] = industry;
         return primary.GetCell(index);
     };
-    EXPECT_EQ(cell(1, 1, 0), 10.0f);
+    EXPECT_EQ(cell(1, 1, 0), 10.0f); // plant 3's blank NO2 writes nothing over it
     EXPECT_EQ(cell(2, 1, 0), 8.0f);
     EXPECT_EQ(cell(1, 1, 1), 7.0f);
     EXPECT_TRUE(isMissing(cell(2, 1, 1)));
@@ -429,8 +564,15 @@ TEST_F(SelectionTest, CountModeDividesEachRecordByTheRegionWeight)
     primary.FLists[3] = makeList("Группы", {"М 0-15|l,10-13", "Ж 16+|l,24-29", "М 16+|l,14-19"});
     primary.Redimension(3);
     request.panelKind = "DeathPanel";
-    EXPECT_EQ(RunSelection(request).outcome, SelectionOutcome::Completed);
+    const SelectionResult result = RunSelection(request);
+    EXPECT_EQ(result.outcome, SelectionOutcome::Completed);
     EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
+    // Five deaths fall in a group for each region and year: 20 in all, each counted once.
+    EXPECT_EQ(result.total, 20);
+    ASSERT_FALSE(feedback.status.isEmpty());
+    EXPECT_EQ(feedback.status.last(), "1Всего: 20");
+    EXPECT_EQ(feedback.status.mid(0, 6), QStringList({"0Принято: 2", "1Всего: 2", "0Принято: 4", "1Всего: 4",
+                                              "0Принято: 5", "1Всего: 5"}));
     // The north weighs 2000 / 1000 = 2; the south has no population and weighs 1.
     EXPECT_EQ(filledCells({1, 2, 3}),
         QStringList({"Север,1990,Ж 16+=1", "Север,1990,М 0-15=1", "Север,1990,М 16+=0.5", "Север,1991,Ж 16+=1",
@@ -491,6 +633,8 @@ TEST_F(SelectionTest, OneRegionTakesTheProgressOfItsFirstTwoLevels)
     RunSelection(request);
     // One region: the gauge is shown again for years x groups (2 x 4).
     EXPECT_EQ(feedback.maxima, (std::vector<int>{1, 8}));
+    // After each year a record is walked in, the gauge grows by the groups times the year's position.
+    EXPECT_EQ(feedback.positions, (std::vector<int>{0, 0, 0, 0, 4, 8, 8}));
     EXPECT_EQ(filledCells().size(), 3);
 }
 
