@@ -26,11 +26,13 @@ void MapModel::setRegions(RegionShapes shapes)
 
 void MapModel::setTable(TTab* table, TTab* /*partner*/, int mode)
 {
+    // The same table given again has changed: its slice on show stays, as far as it still has it.
+    const bool again = table && table == m_table;
     m_table = table;
     m_mode = mode;
     CoordIndex index{};
     if (table)
-        index = table->FSlice;
+        index = again ? m_index : table->FSlice;
     setSlice(m_regionAxis, index);
 }
 
