@@ -33,7 +33,7 @@ void SliceChart::clear()
     QChart* old = chart();
     setChart(fresh);
     delete old;
-    m_series = nullptr;
+    m_runs.clear();
 }
 
 void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int section, const QString& unit)
@@ -47,16 +47,31 @@ void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int s
     const auto& sectionCaptions = row ? model.rowCaptions() : model.columnCaptions();
     const int across = row ? model.columnAxis() : model.rowAxis();
 
-    m_series = new QLineSeries;
-    m_series->setPointsVisible(true);
     const int count = static_cast<int>(positions.size());
+    QList<QList<QPointF>> runs;
+    bool inRun = false;
     for (int i = 0; i < count; ++i) {
         const float v = row ? model.value(section, i) : model.value(i, section);
-        if (!isMissing(v))
-            m_series->append(i, v);
+        if (isMissing(v)) {
+            inRun = false;
+            continue;
+        }
+        if (!inRun)
+            runs.append(QList<QPointF>());
+        runs.last().append(QPointF(i, v));
+        inRun = true;
+    }
+    const QColor colour = QColor(0x20, 0x9f, 0xdf);
+    for (const QList<QPointF>& points : std::as_const(runs)) {
+        auto* series = new QLineSeries;
+        series->setPointsVisible(true);
+        series->setColor(colour);
+        series->append(points);
+        m_runs.append(series);
     }
     QChart* c = chart();
-    c->addSeries(m_series);
+    for (QLineSeries* series : std::as_const(m_runs))
+        c->addSeries(series);
     c->setTitle(axisCaption(row ? model.rowAxis() : model.columnAxis()) + QStringLiteral(": ")
         + sectionCaptions[section].name);
 
@@ -77,16 +92,19 @@ void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int s
     }
     xAxis->setTitleText(axisCaption(across));
     c->addAxis(xAxis, Qt::AlignBottom);
-    m_series->attachAxis(xAxis);
+    for (QLineSeries* series : std::as_const(m_runs))
+        series->attachAxis(xAxis);
 
     auto* yAxis = new QValueAxis;
     yAxis->setTitleText(unit);
     c->addAxis(yAxis, Qt::AlignLeft);
-    m_series->attachAxis(yAxis);
-    if (m_series->count() > 0) {
-        qreal low = m_series->at(0).y();
+    for (QLineSeries* series : std::as_const(m_runs))
+        series->attachAxis(yAxis);
+    const QList<QPointF> drawn = points();
+    if (!drawn.isEmpty()) {
+        qreal low = drawn.first().y();
         qreal high = low;
-        for (const QPointF& p : m_series->points()) {
+        for (const QPointF& p : drawn) {
             low = qMin(low, p.y());
             high = qMax(high, p.y());
         }
@@ -99,7 +117,18 @@ void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int s
 
 QList<QPointF> SliceChart::points() const
 {
-    return m_series ? m_series->points() : QList<QPointF>();
+    QList<QPointF> all;
+    for (const QList<QPointF>& run : runs())
+        all.append(run);
+    return all;
+}
+
+QList<QList<QPointF>> SliceChart::runs() const
+{
+    QList<QList<QPointF>> lines;
+    for (const QLineSeries* series : m_runs)
+        lines.append(series->points());
+    return lines;
 }
 
 QString SliceChart::title() const

@@ -11,7 +11,8 @@ namespace verola::tableview {
 class TableSliceModel;
 
 // A line chart of one row or one column of the grid: the values along it against the
-// positions of the other shown axis. Missing cells are left out.
+// positions of the other shown axis. Missing cells leave a gap: each run of cells with values
+// is a line of its own.
 class SliceChart : public QChartView {
     Q_OBJECT
 public:
@@ -23,10 +24,12 @@ public:
     void clear();
     // The points drawn: x the position, y the value.
     QList<QPointF> points() const;
+    // The same points as the lines they are drawn in.
+    QList<QList<QPointF>> runs() const;
     QString title() const;
 
 private:
-    QLineSeries* m_series = nullptr;
+    QList<QLineSeries*> m_runs;
 };
 
 } // namespace verola::tableview

@@ -255,6 +255,19 @@ TEST_F(TableWindowTest, TheChartFollowsTheCurrentRowOrColumn)
     EXPECT_EQ(window->Chart->points(), (QList<QPointF>{{0, 1100.5}, {1, 1101.5}, {2, 1102.5}}));
 }
 
+TEST_F(TableWindowTest, TheChartLeavesAGapAtAMissingCell)
+{
+    // Year 2020 of NO2: Город 2.5, Север missing, Юг 202.5, Пригород missing; 2019 has no gap.
+    table->SetCell(at({0, 1, 2}), kMissing);
+    window->model().reload();
+    clickCell(window->Grid, 2, 0);
+    EXPECT_EQ(window->Chart->runs(), (QList<QList<QPointF>>{{{0, 2.5}}, {{2, 202.5}}}));
+    EXPECT_EQ(window->Chart->chart()->series().size(), 2) << "no line joins Город to Юг";
+    clickCell(window->Grid, 1, 0);
+    EXPECT_EQ(window->Chart->chart()->series().size(), 1);
+    EXPECT_EQ(window->Chart->points(), (QList<QPointF>{{0, 1.5}, {1, 101.5}, {2, 201.5}, {3, 301.5}}));
+}
+
 TEST_F(TableWindowTest, TheMapFollowsTheCurrentCellAndTheMapButtonOpensIt)
 {
     clickCell(window->Grid, 1, 2);
