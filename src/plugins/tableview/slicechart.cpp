@@ -1,5 +1,6 @@
 #include "plugins/tableview/slicechart.h"
 
+#include "plugins/api/userformat.h"
 #include "plugins/tableview/tableslicemodel.h"
 
 #include <QCategoryAxis>
@@ -70,6 +71,8 @@ void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int s
         m_runs.append(series);
     }
     QChart* c = chart();
+    c->setLocalizeNumbers(true);
+    c->setLocale(plugin::localeWithDecimal(model.decimalSeparator()));
     for (QLineSeries* series : std::as_const(m_runs))
         c->addSeries(series);
     c->setTitle(axisCaption(row ? model.rowAxis() : model.columnAxis()) + QStringLiteral(": ")

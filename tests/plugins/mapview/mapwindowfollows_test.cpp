@@ -72,3 +72,42 @@ TEST(MapWindowFollowsTest, ARecalculationOfTheShownTableRecoloursTheMap)
     bridge.shutdown();
     state.plugins = nullptr;
 }
+
+TEST(MapWindowFollowsTest, ValuesAreWrittenWithTheUsersDecimalSeparator)
+{
+    SmallStudy study;
+    QWidget application;
+    verola::test::RecordingFeedback feedback;
+    ProcessState state;
+    state.DataDirectory = study.data.path();
+    state.MapList = QStringList{QStringLiteral("Shape=regions.shp"), QStringLiteral("NameField=NAME")};
+    state.StagingTab = std::make_unique<TTab>();
+    state.feedback = &feedback;
+    TWorkspace workspace(state);
+    Host host;
+    PluginBridge bridge(workspace, host);
+    bridge.setProgramDirectory(QStringLiteral(VEROLA_PROGRAM_DIR));
+    bridge.start(&application);
+    TCompPanel& block = *workspace.block(kConcBlock);
+    TTab& rule = block.Rule->Table();
+    verola::test::shapeTable(rule, study.table.FLists);
+    rule.SetCell(at({0, kNorth, 0}), 203.72f);
+    rule.SetCell(at({0, kSouth, 0}), 10.5f);
+    host.panel = block.Rule;
+    workspace.activate(&block);
+    for (const QChar decimal : {QChar(u','), QChar(u'.')}) {
+        SCOPED_TRACE(QString(decimal).toStdString());
+        state.format.decimalSeparator = decimal;
+        bridge.showMapWindow(block.Rule, false);
+        auto* window = static_cast<MapWindow*>(bridge.mapWindow());
+        ASSERT_NE(window, nullptr);
+        const MapModel& map = window->model();
+        EXPECT_EQ(map.describe(map.regionNamed(QStringLiteral("Северный"))),
+            QStringLiteral("Северный: 203") + decimal + QStringLiteral("72"));
+        const std::vector<LegendEntry> legend = map.legend();
+        ASSERT_FALSE(legend.empty());
+        EXPECT_EQ(legend.back().text, QStringLiteral("нет данных"));
+        EXPECT_EQ(legend[legend.size() - 2].text.left(5), QStringLiteral("10") + decimal + QStringLiteral("5 "));
+    }
+    bridge.shutdown();
+}

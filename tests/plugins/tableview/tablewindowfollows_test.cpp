@@ -159,3 +159,25 @@ TEST_F(TableWindowFollowsTest, TheDoseCalculationIsShownInTheDoseTable)
     CalcDosePanelClick(*workspace, steps);
     expectGridShows(*window, risk.Calc->Table());
 }
+
+TEST_F(TableWindowFollowsTest, NumbersAreWrittenWithTheUsersDecimalSeparator)
+{
+    TCompPanel& block = *workspace->block(kConcBlock);
+    TTab& rule = block.Rule->Table();
+    fillLikeRegionTable(rule);
+    showRegionsByYears(rule);
+    rule.SetCell(at({0, 2, 1}), 203.72f);
+    rule.SetCell(at({0, 1, 1}), 0.000125f);
+    for (const QChar decimal : {QChar(u','), QChar(u'.')}) {
+        SCOPED_TRACE(QString(decimal).toStdString());
+        state.format.decimalSeparator = decimal;
+        TableWindow* window = show(block.Rule);
+        ASSERT_NE(window, nullptr);
+        const QAbstractItemModel& grid = *window->Grid->model();
+        EXPECT_EQ(grid.index(1, 2).data().toString(), QStringLiteral("203") + decimal + QStringLiteral("72"));
+        EXPECT_EQ(grid.index(1, 1).data().toString(), QStringLiteral("0") + decimal + QStringLiteral("000125"));
+        EXPECT_EQ(grid.index(1, 0).data().toString(), QStringLiteral("1") + decimal + QStringLiteral("5"));
+        EXPECT_EQ(window->Chart->chart()->locale().decimalPoint(), QString(decimal));
+        EXPECT_TRUE(window->Chart->chart()->localizeNumbers());
+    }
+}
