@@ -4,9 +4,12 @@
 #include "plugins/tableview/tableslicemodel.h"
 
 #include <QCategoryAxis>
+#include <QFontMetrics>
 #include <QChart>
 #include <QLineSeries>
 #include <QValueAxis>
+#include <algorithm>
+#include <cmath>
 
 namespace verola::tableview {
 
@@ -35,6 +38,8 @@ void SliceChart::clear()
     setChart(fresh);
     delete old;
     m_runs.clear();
+    m_categories = nullptr;
+    m_names.clear();
 }
 
 void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int section, const QString& unit)
@@ -83,9 +88,10 @@ void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int s
         auto* categories = new QCategoryAxis;
         categories->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
         for (int i = 0; i < count; ++i)
-            categories->append(positions[i].name, i);
+            m_names.append(positions[i].name);
         categories->setRange(-0.5, count - 0.5);
-        categories->setLabelsAngle(count > 8 ? -60 : 0);
+        m_categories = categories;
+        fitAxisLabels();
         xAxis = categories;
     } else {
         auto* numbers = new QValueAxis;
@@ -116,6 +122,55 @@ void SliceChart::plot(const TableSliceModel& model, Qt::Orientation along, int s
         yAxis->setRange(low >= 0 ? qMax<qreal>(0, low - pad) : low - pad, high + pad);
         yAxis->applyNiceNumbers();
     }
+}
+
+void SliceChart::fitAxisLabels()
+{
+    if (!m_categories || m_names.isEmpty())
+        return;
+    const QFontMetrics metrics(m_categories->labelsFont());
+    const int count = static_cast<int>(m_names.size());
+    // The plot area is what the value axis, its title and the margins leave.
+    const double room = std::max(60.0, double(viewport()->width()) - 90.0) / count;
+    int widest = 0;
+    for (const QString& name : std::as_const(m_names))
+        widest = std::max(widest, metrics.horizontalAdvance(name));
+    const bool across = widest + 8 <= room;
+    const int tallest = std::max(3 * metrics.height(), viewport()->height() / 4);
+    const int step = across ? 1 : std::max(1, int(std::ceil(metrics.height() * 1.2 / room)));
+    for (const QString& label : m_categories->categoriesLabels())
+        m_categories->remove(label);
+    for (int i = 0; i < count; ++i) {
+        QString label;
+        if (i % step == 0)
+            label = across ? m_names[i] : metrics.elidedText(m_names[i], Qt::ElideRight, tallest);
+        // The axis wants labels that differ: a left-out one is as many invisible spaces as its
+        // position needs.
+        label += QString(i + 1, QChar(0x200B));
+        m_categories->append(label, i);
+    }
+    m_categories->setLabelsAngle(across ? 0 : -90);
+}
+
+void SliceChart::resizeEvent(QResizeEvent* event)
+{
+    QChartView::resizeEvent(event);
+    fitAxisLabels();
+}
+
+QStringList SliceChart::axisLabels() const
+{
+    QStringList labels;
+    if (!m_categories)
+        return labels;
+    for (QString label : m_categories->categoriesLabels())
+        labels.append(label.remove(QChar(0x200B)));
+    return labels;
+}
+
+int SliceChart::axisLabelAngle() const
+{
+    return m_categories ? m_categories->labelsAngle() : 0;
 }
 
 QList<QPointF> SliceChart::points() const

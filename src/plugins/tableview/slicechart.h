@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPointF>
 
+class QCategoryAxis;
 class QLineSeries;
 
 namespace verola::tableview {
@@ -27,9 +28,24 @@ public:
     // The same points as the lines they are drawn in.
     QList<QList<QPointF>> runs() const;
     QString title() const;
+    // The position names under the axis as they are written (shortened, or left out between
+    // every few when there is no room for them all); empty when the axis is numbered.
+    QStringList axisLabels() const;
+    // The angle the names are written at.
+    int axisLabelAngle() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Writes the names so that they fit the chart's present size: across when they do, else
+    // upright, cut to a quarter of the chart's height, and only every few when even that is
+    // too narrow.
+    void fitAxisLabels();
+
     QList<QLineSeries*> m_runs;
+    QCategoryAxis* m_categories = nullptr;
+    QStringList m_names;
 };
 
 } // namespace verola::tableview

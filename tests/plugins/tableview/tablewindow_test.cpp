@@ -268,6 +268,60 @@ TEST_F(TableWindowTest, TheChartLeavesAGapAtAMissingCell)
     EXPECT_EQ(window->Chart->points(), (QList<QPointF>{{0, 1.5}, {1, 101.5}, {2, 201.5}, {3, 301.5}}));
 }
 
+// Names too long for the room under the chart are written upright, cut, and at every few
+// positions when even upright they would overlap; with room enough they stand across, whole.
+TEST(SliceChartLabels, PositionNamesAreWrittenSoThatTheyFitTheChart)
+{
+    TTab table;
+    std::array<QStringList, kAxisCount> lists;
+    QStringList districts;
+    for (int i = 0; i < 24; ++i)
+        districts.append(QStringLiteral("\tМикрорайон Заречный-Промышленный %1|D").arg(i));
+    lists[1] = makeList(QStringLiteral("Регионы"), districts);
+    lists[2] = makeList(QStringLiteral("Годы"), {QStringLiteral("\t2018|D")});
+    shapeTable(table, lists);
+    showRegionsByYears(table);
+    for (int r = 0; r < 24; ++r)
+        table.SetCell(at({0, r, 0}), float(r));
+    TableSliceModel model;
+    model.setTable(&table);
+    verola::tableview::SliceChart chart;
+    const struct {
+        QSize size;
+        int angle;
+        bool everyName;
+    } cases[] = {{{300, 260}, -90, false}, {{3000, 700}, -90, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size.width());
+        chart.resize(c.size);
+        chart.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+        chart.plot(model, Qt::Horizontal, 0, QString());
+        const QStringList labels = chart.axisLabels();
+        ASSERT_EQ(labels.size(), 24);
+        EXPECT_EQ(chart.axisLabelAngle(), c.angle);
+        const QFontMetrics metrics(chart.chart()->axes(Qt::Horizontal).first()->labelsFont());
+        int written = 0;
+        for (int i = 0; i < 24; ++i) {
+            if (labels[i].isEmpty())
+                continue;
+            ++written;
+            EXPECT_LE(metrics.horizontalAdvance(labels[i]), std::max(3 * metrics.height(), chart.viewport()->height() / 4));
+            EXPECT_TRUE(labels[i].startsWith(QStringLiteral("Микро"))) << labels[i].toStdString();
+        }
+        EXPECT_FALSE(labels[0].isEmpty());
+        if (c.everyName)
+            EXPECT_EQ(written, 24);
+        else
+            EXPECT_LT(written, 24);
+    }
+    chart.resize(1200, 400);
+    model.setAxes(1, 2); // the years across: one short name
+    chart.plot(model, Qt::Horizontal, 0, QString());
+    EXPECT_EQ(chart.axisLabels(), QStringList{QStringLiteral("2018")});
+    EXPECT_EQ(chart.axisLabelAngle(), 0);
+}
+
 TEST_F(TableWindowTest, TheMapFollowsTheCurrentCellAndTheMapButtonOpensIt)
 {
     clickCell(window->Grid, 1, 2);
