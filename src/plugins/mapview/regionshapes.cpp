@@ -81,31 +81,57 @@ QPointF centroid(const QPolygonF& ring)
     return QPointF(cx / (3 * area), cy / (3 * area));
 }
 
-// A point inside the ring for its label: the centroid when it lies inside, else the middle of
-// the widest stretch of the horizontal line through the ring's centre that lies inside.
-QPointF labelPointOf(const QPolygonF& ring)
+// Where the lines of `rings` cross the horizontal (or vertical) line at `at`, in order.
+std::vector<double> crossings(const std::vector<QPolygonF>& rings, double at, bool horizontal)
 {
-    const QPointF middle = centroid(ring);
-    if (ring.containsPoint(middle, Qt::OddEvenFill))
-        return middle;
-    const double y = ring.boundingRect().center().y();
-    std::vector<double> crossings;
-    for (qsizetype i = 0; i + 1 < ring.size(); ++i) {
-        const QPointF a = ring[i];
-        const QPointF b = ring[i + 1];
-        if ((a.y() <= y) != (b.y() <= y))
-            crossings.push_back(a.x() + (y - a.y()) * (b.x() - a.x()) / (b.y() - a.y()));
-    }
-    std::sort(crossings.begin(), crossings.end());
-    double best = -1;
-    QPointF point = ring.boundingRect().center();
-    for (size_t i = 0; i + 1 < crossings.size(); i += 2) {
-        if (crossings[i + 1] - crossings[i] > best) {
-            best = crossings[i + 1] - crossings[i];
-            point = QPointF((crossings[i] + crossings[i + 1]) / 2, y);
+    std::vector<double> found;
+    for (const QPolygonF& ring : rings) {
+        for (qsizetype i = 0; i + 1 < ring.size(); ++i) {
+            const QPointF a = horizontal ? ring[i] : QPointF(ring[i].y(), ring[i].x());
+            const QPointF b = horizontal ? ring[i + 1] : QPointF(ring[i + 1].y(), ring[i + 1].x());
+            if ((a.y() <= at) != (b.y() <= at))
+                found.push_back(a.x() + (at - a.y()) * (b.x() - a.x()) / (b.y() - a.y()));
         }
     }
-    return point;
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// How far `point` is from the outline along the vertical line through it; 0 when outside.
+double verticalRoom(const std::vector<QPolygonF>& rings, const QPointF& point)
+{
+    const std::vector<double> ys = crossings(rings, point.x(), false);
+    for (size_t i = 0; i + 1 < ys.size(); i += 2)
+        if (ys[i] <= point.y() && point.y() <= ys[i + 1])
+            return std::min(point.y() - ys[i], ys[i + 1] - point.y());
+    return 0;
+}
+
+// A point inside the polygon (its holes left out) for its label, away from its lines: of the
+// middles of the stretches inside it along a few horizontal lines through the largest ring, the
+// one with the most room around it both ways. The centroid of the largest ring when the polygon
+// is too small for any line to find room.
+QPointF labelPointOf(const std::vector<QPolygonF>& rings, const QPolygonF& largest)
+{
+    constexpr int kLines = 15;
+    const QRectF box = largest.boundingRect();
+    QPointF best = centroid(largest);
+    double bestRoom = -1;
+    for (int line = 1; line <= kLines; ++line) {
+        const double y = box.top() + box.height() * line / (kLines + 1);
+        const std::vector<double> xs = crossings(rings, y, true);
+        for (size_t i = 0; i + 1 < xs.size(); i += 2) {
+            const QPointF middle((xs[i] + xs[i + 1]) / 2, y);
+            if (!largest.containsPoint(middle, Qt::OddEvenFill))
+                continue;
+            const double room = std::min((xs[i + 1] - xs[i]) / 2, verticalRoom(rings, middle));
+            if (room > bestRoom) {
+                bestRoom = room;
+                best = middle;
+            }
+        }
+    }
+    return best;
 }
 
 // The rings of a polygon record as one path; false when it holds no ring with an area.
@@ -115,6 +141,8 @@ bool readOutline(const SHPObject& object, MapRegion& region)
     QPainterPath path;
     path.setFillRule(Qt::OddEvenFill);
     double largest = -1;
+    std::vector<QPolygonF> rings;
+    qsizetype largestRing = -1;
     for (int part = 0; part < parts; ++part) {
         const int start = object.nParts > 0 ? object.panPartStart[part] : 0;
         const int end = part + 1 < object.nParts ? object.panPartStart[part + 1] : object.nVertices;
@@ -131,9 +159,12 @@ bool readOutline(const SHPObject& object, MapRegion& region)
         const double area = std::abs(signedArea(ring));
         if (area > largest) {
             largest = area;
-            region.labelPoint = labelPointOf(ring);
+            largestRing = static_cast<qsizetype>(rings.size());
         }
+        rings.push_back(std::move(ring));
     }
+    if (largestRing >= 0)
+        region.labelPoint = labelPointOf(rings, rings[largestRing]);
     region.outline = path;
     return largest > 0;
 }

@@ -15,7 +15,7 @@ namespace verola::mapview {
 struct MapRegion {
     QString name;
     QPainterPath outline; // every ring of the record; holes by the odd-even rule; map units, Y up
-    QPointF labelPoint;   // where the name is written: inside the largest ring
+    QPointF labelPoint;   // where the name is written: inside the region, not in a hole, away from its lines
 };
 
 struct RegionShapes {
