@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPolygonF>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -48,13 +49,42 @@ bool isPolygon(int type)
     return type == SHPT_POLYGON || type == SHPT_POLYGONZ || type == SHPT_POLYGONM;
 }
 
-// The table's texts are code page 1251, the system's own, unless its mark says UTF-8.
-QString decodeName(DBFHandle table, const char* text)
+// A mark of the table's code page (its ".cpg", else its dBase language mark) that names UTF-8,
+// or code page 1251.
+bool markedUtf8(const QString& mark)
 {
-    const QByteArray bytes(text ? text : "");
+    return mark.contains(QStringLiteral("UTF")) || mark == QStringLiteral("65001");
+}
+
+bool marked1251(const QString& mark)
+{
+    return mark.contains(QStringLiteral("1251")) || mark == QStringLiteral("LDID/201");
+}
+
+// Texts that are all valid UTF-8 with at least one byte beyond ASCII: text in code page 1251
+// almost never is, as its letters stand in pairs no UTF-8 sequence has.
+bool readsAsUtf8(const std::vector<QByteArray>& texts)
+{
+    bool beyondAscii = false;
+    for (const QByteArray& text : texts) {
+        if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            beyondAscii = true;
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString decoded = decoder.decode(text);
+        if (decoder.hasError())
+            return false;
+    }
+    return beyondAscii;
+}
+
+// The table's texts are code page 1251, the system's own, unless its mark says UTF-8, or it has
+// no mark for 1251 and its texts read as UTF-8 (a map saved as UTF-8 without its ".cpg").
+bool namesInUtf8(DBFHandle table, const std::vector<QByteArray>& texts)
+{
     const QString mark = QString::fromLatin1(DBFGetCodePage(table) ? DBFGetCodePage(table) : "").toUpper();
-    const bool utf8 = mark.contains(QStringLiteral("UTF")) || mark == QStringLiteral("65001");
-    return (utf8 ? QString::fromUtf8(bytes) : decodeCp1251(bytes)).trimmed();
+    if (markedUtf8(mark))
+        return true;
+    return !marked1251(mark) && readsAsUtf8(texts);
 }
 
 double signedArea(const QPolygonF& ring)
@@ -220,6 +250,7 @@ RegionShapes readRegionShapes(const QString& shpPath, const QString& nameField)
     const int named = DBFGetRecordCount(table.get());
     RecordRanges ranges(QFileInfo(shpPath).size());
     RegionShapes shapes;
+    std::vector<QByteArray> names; // as the table holds them, one per region
     for (int record = 0; record < count; ++record) {
         if (!ranges.take(file->panRecOffset[record], file->panRecSize[record]))
             continue;
@@ -229,11 +260,16 @@ RegionShapes readRegionShapes(const QString& shpPath, const QString& nameField)
         MapRegion region;
         if (!readOutline(*object, region))
             continue;
+        QByteArray name;
         if (record < named && !DBFIsAttributeNULL(table.get(), record, field))
-            region.name = decodeName(table.get(), DBFReadStringAttribute(table.get(), record, field));
+            name = DBFReadStringAttribute(table.get(), record, field);
         shapes.bounds = shapes.bounds.united(region.outline.boundingRect());
         shapes.regions.push_back(std::move(region));
+        names.push_back(name);
     }
+    const bool utf8 = namesInUtf8(table.get(), names);
+    for (size_t i = 0; i < shapes.regions.size(); ++i)
+        shapes.regions[i].name = (utf8 ? QString::fromUtf8(names[i]) : decodeCp1251(names[i])).trimmed();
     if (shapes.regions.empty())
         throw EInOutError(QStringLiteral("На карте %1 нет многоугольников").arg(QDir::toNativeSeparators(shpPath)));
     return shapes;

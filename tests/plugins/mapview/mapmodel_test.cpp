@@ -59,6 +59,21 @@ TEST(RegionShapesTest, RegionsAreNamedInTheCodePageOfTheirTable)
     }
 }
 
+// A map saved without its ".cpg" keeps no mark of its code page: its names are read as UTF-8
+// when they are UTF-8, else in code page 1251.
+TEST(RegionShapesTest, NamesOfATableWithoutItsCodePageFileAreReadAsTheyWereWritten)
+{
+    for (const char* codePage : {"UTF-8", "CP1251"}) {
+        SCOPED_TRACE(codePage);
+        verola::test::TempFolder folder;
+        writeRegionShapefile(folder.file("map"), studyRegions(), "NAME", codePage);
+        ASSERT_TRUE(QFile::exists(folder.file("map.cpg")));
+        ASSERT_TRUE(QFile::remove(folder.file("map.cpg")));
+        const RegionShapes shapes = readRegionShapes(folder.file("map.shp"), "NAME");
+        EXPECT_EQ(namesOf(shapes), (QStringList{"Северный", "Южный", "Восточный", "Озёрный"}));
+    }
+}
+
 // A ring around a lake, and a horseshoe whose centroid lies outside it: each label is written
 // on the land, where a click selects the region.
 TEST(RegionShapesTest, TheLabelOfARingOrAHorseshoeIsOnItsLand)
