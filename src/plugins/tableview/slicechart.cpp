@@ -17,6 +17,8 @@ namespace {
 
 // Up to this many positions each gets its name under the axis; beyond, only numbers fit.
 constexpr int kNamedPositions = 40;
+// From this height of the chart on, names that do not fit across are written upright.
+constexpr int kUprightHeight = 200;
 
 } // namespace
 
@@ -135,21 +137,33 @@ void SliceChart::fitAxisLabels()
     int widest = 0;
     for (const QString& name : std::as_const(m_names))
         widest = std::max(widest, metrics.horizontalAdvance(name));
-    const bool across = widest + 8 <= room;
-    const int tallest = std::max(3 * metrics.height(), viewport()->height() / 4);
-    const int step = across ? 1 : std::max(1, int(std::ceil(metrics.height() * 1.2 / room)));
+    // Upright names need height the chart gives its axis only when it is tall enough; a low
+    // chart writes them across, cut to the room of every few positions.
+    const bool fitsAcross = widest + 8 <= room;
+    const bool upright = !fitsAcross && viewport()->height() >= kUprightHeight;
+    const int tallest = viewport()->height() / 4;
+    int step = 1;
+    int longest = widest;
+    if (upright) {
+        step = std::max(1, int(std::ceil(metrics.height() * 1.2 / room)));
+        longest = tallest;
+    } else if (!fitsAcross) {
+        const int shortest = std::min(widest, metrics.horizontalAdvance(QStringLiteral("Ааааа…")));
+        step = std::max(1, int(std::ceil((shortest + 8) / room)));
+        longest = std::max(metrics.horizontalAdvance(QStringLiteral("А…")), int(room * step) - 8);
+    }
     for (const QString& label : m_categories->categoriesLabels())
         m_categories->remove(label);
     for (int i = 0; i < count; ++i) {
         QString label;
         if (i % step == 0)
-            label = across ? m_names[i] : metrics.elidedText(m_names[i], Qt::ElideRight, tallest);
+            label = fitsAcross ? m_names[i] : metrics.elidedText(m_names[i], Qt::ElideRight, longest);
         // The axis wants labels that differ: a left-out one is as many invisible spaces as its
         // position needs.
         label += QString(i + 1, QChar(0x200B));
         m_categories->append(label, i);
     }
-    m_categories->setLabelsAngle(across ? 0 : -90);
+    m_categories->setLabelsAngle(upright ? -90 : 0);
 }
 
 void SliceChart::resizeEvent(QResizeEvent* event)

@@ -38,9 +38,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // Writes the names so that they fit the chart's present size: across when they do, else
-    // upright, cut to a quarter of the chart's height, and only every few when even that is
-    // too narrow.
+    // Writes the names so that they fit the chart's present size: across when they do; else,
+    // in a chart tall enough, upright, cut to a quarter of its height; in a low one across, cut
+    // to the room of every few positions; and only every few when there is no room for all.
     void fitAxisLabels();
 
     QList<QLineSeries*> m_runs;
