@@ -103,12 +103,16 @@ ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps)
     // The doses are computed from the concentration block's summary into the dose block.
     requireBlockLoaded(*workspace.block(kRiskBlock));
     requireBlockLoaded(*workspace.block(kConcBlock));
-    workspace.activate(workspace.block(kRiskBlock));
+    TCompPanel& risk = *workspace.block(kRiskBlock);
+    workspace.activate(&risk);
     if (steps.doseCalculation) {
         steps.doseCalculation(workspace);
+        risk.Calc->tableChanged();
         return {true, QStringLiteral("блок 2: дозы и риски рассчитаны")};
     }
-    switch (CalculateDoseBlock(workspace)) {
+    const DoseOutcome outcome = CalculateDoseBlock(workspace);
+    risk.Calc->tableChanged();
+    switch (outcome) {
     case DoseOutcome::AxisWithoutValues:
         return {false, QStringLiteral("блок 2: у оси таблицы доз нет значений, рассчитаны только итоги")};
     case DoseOutcome::NoPollutantInSource:

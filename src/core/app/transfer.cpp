@@ -1,6 +1,5 @@
 #include "core/app/transfer.h"
 
-#include "core/models/pluginbridge.h"
 #include "core/platform/feedback.h"
 #include "core/tables/compare.h"
 
@@ -57,8 +56,6 @@ void TablePanelDragDrop(TWorkspace& workspace, TTablePanel* target, TFluxCompone
         mapAxis(from, to, axis);
     CopyFrom(to, from, workspace.state().format);
     target->tableChanged();
-    if (PluginBridge* plugins = workspace.state().plugins)
-        plugins->tableChanged(to);
 }
 
 TTablePanel* makeTransferPanel(TWorkspace& workspace, TCompPanel& source, TCompPanel& target)

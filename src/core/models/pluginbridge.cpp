@@ -258,9 +258,15 @@ struct PluginBridge::Entries {
 
 PluginBridge::PluginBridge(TWorkspace& workspace, PluginHost& host)
     : m_workspace(workspace), m_host(host), m_directory(workspace.state().programDirectory),
-      m_entries(std::make_unique<Entries>()), m_previous(s_current)
+      m_entries(std::make_unique<Entries>()), m_previous(s_current), m_listener(std::make_unique<QObject>())
 {
     s_current = this;
+    FlowNotifier& notifier = m_workspace.notifier();
+    QObject::connect(&notifier, &FlowNotifier::tableChanged, m_listener.get(), [this](TTablePanel* panel) {
+        if (panel)
+            tableChanged(panel->Table());
+    });
+    QObject::connect(&notifier, &FlowNotifier::workspaceReloaded, m_listener.get(), [this] { allTablesChanged(); });
 }
 
 PluginBridge::~PluginBridge()
@@ -513,6 +519,8 @@ void PluginBridge::showMapWindow(TTablePanel* panel, bool bringToFront)
     const Entries& e = *m_entries;
     TTab* partner = partnerTable(*panel);
     if (m_mapWindow && e.map.DllMapSetTables && e.map.DllMapLoadMap && partner) {
+        m_mapTable = &table;
+        m_mapPartner = partner;
         e.map.DllMapSetTables(m_mapWindow, handleOf(&table), handleOf(partner), mode);
         TextBuffer directory(m_workspace.state().DataDirectory);
         e.map.DllMapLoadMap(m_mapWindow, directory.data, handleOf(m_workspace.activeBlock()));
@@ -532,8 +540,26 @@ void PluginBridge::configurationOpened()
         m_entries->map.DllSetDes(name.data, directory.data);
 }
 
+void PluginBridge::allTablesChanged()
+{
+    for (int number = 0; number < kBlockCount; ++number) {
+        TCompPanel* block = m_workspace.block(number);
+        for (TTablePanel* panel : {block->Rule, block->Extr, block->Calc, block->Est})
+            tableChanged(panel->Table());
+    }
+}
+
+void PluginBridge::refreshMapWindow(const TTab& changed)
+{
+    if (!m_mapWindow || !m_mapTable || !m_entries->map.DllMapSetTables)
+        return;
+    if (&changed == m_mapTable || &changed == m_mapPartner)
+        m_entries->map.DllMapSetTables(m_mapWindow, handleOf(m_mapTable), handleOf(m_mapPartner), m_mapTable->FCompareMode);
+}
+
 void PluginBridge::tableChanged(TTab& table)
 {
+    refreshMapWindow(table);
     const Entries& e = *m_entries;
     if (!m_tableWindow || !e.table.DllTabEQTable || !e.table.DllTableLoadTable || !e.table.DllTabEQTable(m_tableWindow, handleOf(&table)))
         return;

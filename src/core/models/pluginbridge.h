@@ -9,6 +9,7 @@
 #include <memory>
 
 class QLibrary;
+class QObject;
 
 namespace verola {
 
@@ -74,7 +75,9 @@ public:
     void showMapWindow(TTablePanel* panel, bool bringToFront);
     // A configuration was opened: the loaded window libraries learn its name and directory.
     void configurationOpened();
-    // The cells of a table changed: the table window reloads it when it shows that table.
+    // The cells or lists of a table changed: the table window reloads it when it shows that table,
+    // the map window when it shows it or its partner. The bridge hears every change the
+    // workspace announces by itself.
     void tableChanged(TTab& table);
     // A notification a plug-in window sent; false for a number that is none of them.
     bool notify(int number);
@@ -121,6 +124,9 @@ private:
     void closeWindow(PluginLibrary library);
     void runModel(const ModelCall& call, bool run, VerolaSender sender);
     void restoreHandle() { m_handle = m_savedHandle; }
+    // Every table of the blocks may have changed (a configuration was opened).
+    void allTablesChanged();
+    void refreshMapWindow(const TTab& changed);
 
     TWorkspace& m_workspace;
     PluginHost& m_host;
@@ -131,7 +137,12 @@ private:
     std::unique_ptr<Entries> m_entries;
     VerolaWindow m_tableWindow = nullptr;
     VerolaWindow m_mapWindow = nullptr;
+    // What the map window was last given, so that it is given again when it changes.
+    TTab* m_mapTable = nullptr;
+    TTab* m_mapPartner = nullptr;
     PluginBridge* m_previous = nullptr;
+    // The context of the connections to the workspace's notifier: they end with the bridge.
+    std::unique_ptr<QObject> m_listener;
 };
 
 // The message that lists entry points a library lacks: "Не могу найти: ", a line of dashes,

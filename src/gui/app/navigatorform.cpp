@@ -652,7 +652,6 @@ void TNavigatorForm::LoadTableItemClick()
     // A file of another size is another table's (or none): it is refused, the table kept.
     runCommand(QStringLiteral("загрузка таблицы"), [panel, &file] { LoadTableFileOfItsSize(panel->Table(), file); });
     panel->tableChanged(); // a load that failed on the way keeps the cells it read
-    m_plugins->tableChanged(panel->Table());
 }
 
 void TNavigatorForm::DBFNameClick(QAction*)

@@ -1,5 +1,7 @@
 #include "plugins/mapview/choropleth.h"
 
+#include "plugins/api/userformat.h"
+
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
@@ -52,9 +54,9 @@ QColor noDataColour()
     return QColor(0xe4, 0xe4, 0xe4);
 }
 
-QString valueText(double value)
+QString valueText(double value, QChar decimalSeparator)
 {
-    return QLocale().toString(value, 'g', 6);
+    return plugin::shownNumber(value, decimalSeparator);
 }
 
 } // namespace verola::mapview

@@ -35,6 +35,6 @@ private:
 // The fill of a region that has no value.
 QColor noDataColour();
 // A value as the map writes it: six significant digits, the user's decimal separator.
-QString valueText(double value);
+QString valueText(double value, QChar decimalSeparator);
 
 } // namespace verola::mapview

@@ -2,6 +2,7 @@
 
 #include "core/tables/compare.h"
 #include "core/tables/lineutils.h"
+#include "plugins/api/userformat.h"
 
 #include <QHash>
 
@@ -26,11 +27,13 @@ void MapModel::setRegions(RegionShapes shapes)
 
 void MapModel::setTable(TTab* table, TTab* /*partner*/, int mode)
 {
+    // The same table given again has changed: its slice on show stays, as far as it still has it.
+    const bool again = table && table == m_table;
     m_table = table;
     m_mode = mode;
     CoordIndex index{};
     if (table)
-        index = table->FSlice;
+        index = again ? m_index : table->FSlice;
     setSlice(m_regionAxis, index);
 }
 
@@ -117,10 +120,11 @@ QColor MapModel::fillOf(int region) const
 std::vector<LegendEntry> MapModel::legend() const
 {
     std::vector<LegendEntry> entries;
+    const QChar decimal = plugin::decimalSeparatorOf(m_table);
     for (int k = m_scale.classCount() - 1; k >= 0; --k) {
         const QString text = m_scale.classCount() == 1
-            ? valueText(m_scale.lowerBound(k))
-            : valueText(m_scale.lowerBound(k)) + QStringLiteral(" – ") + valueText(m_scale.upperBound(k));
+            ? valueText(m_scale.lowerBound(k), decimal)
+            : valueText(m_scale.lowerBound(k), decimal) + QStringLiteral(" – ") + valueText(m_scale.upperBound(k), decimal);
         entries.push_back({m_scale.colourOf(k), text});
     }
     for (size_t r = 0; r < m_values.size(); ++r) {
@@ -151,7 +155,7 @@ QString MapModel::describe(int region) const
         return QString();
     const std::optional<double> value = valueOf(region);
     return m_shapes.regions[region].name + QStringLiteral(": ")
-        + (value ? valueText(*value) : QStringLiteral("нет данных"));
+        + (value ? valueText(*value, plugin::decimalSeparatorOf(m_table)) : QStringLiteral("нет данных"));
 }
 
 int MapModel::regionNamed(const QString& name) const

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPolygonF>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -48,13 +49,42 @@ bool isPolygon(int type)
     return type == SHPT_POLYGON || type == SHPT_POLYGONZ || type == SHPT_POLYGONM;
 }
 
-// The table's texts are code page 1251, the system's own, unless its mark says UTF-8.
-QString decodeName(DBFHandle table, const char* text)
+// A mark of the table's code page (its ".cpg", else its dBase language mark) that names UTF-8,
+// or code page 1251.
+bool markedUtf8(const QString& mark)
 {
-    const QByteArray bytes(text ? text : "");
+    return mark.contains(QStringLiteral("UTF")) || mark == QStringLiteral("65001");
+}
+
+bool marked1251(const QString& mark)
+{
+    return mark.contains(QStringLiteral("1251")) || mark == QStringLiteral("LDID/201");
+}
+
+// Texts that are all valid UTF-8 with at least one byte beyond ASCII: text in code page 1251
+// almost never is, as its letters stand in pairs no UTF-8 sequence has.
+bool readsAsUtf8(const std::vector<QByteArray>& texts)
+{
+    bool beyondAscii = false;
+    for (const QByteArray& text : texts) {
+        if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            beyondAscii = true;
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        const QString decoded = decoder.decode(text);
+        if (decoder.hasError())
+            return false;
+    }
+    return beyondAscii;
+}
+
+// The table's texts are code page 1251, the system's own, unless its mark says UTF-8, or it has
+// no mark for 1251 and its texts read as UTF-8 (a map saved as UTF-8 without its ".cpg").
+bool namesInUtf8(DBFHandle table, const std::vector<QByteArray>& texts)
+{
     const QString mark = QString::fromLatin1(DBFGetCodePage(table) ? DBFGetCodePage(table) : "").toUpper();
-    const bool utf8 = mark.contains(QStringLiteral("UTF")) || mark == QStringLiteral("65001");
-    return (utf8 ? QString::fromUtf8(bytes) : decodeCp1251(bytes)).trimmed();
+    if (markedUtf8(mark))
+        return true;
+    return !marked1251(mark) && readsAsUtf8(texts);
 }
 
 double signedArea(const QPolygonF& ring)
@@ -81,31 +111,57 @@ QPointF centroid(const QPolygonF& ring)
     return QPointF(cx / (3 * area), cy / (3 * area));
 }
 
-// A point inside the ring for its label: the centroid when it lies inside, else the middle of
-// the widest stretch of the horizontal line through the ring's centre that lies inside.
-QPointF labelPointOf(const QPolygonF& ring)
+// Where the lines of `rings` cross the horizontal (or vertical) line at `at`, in order.
+std::vector<double> crossings(const std::vector<QPolygonF>& rings, double at, bool horizontal)
 {
-    const QPointF middle = centroid(ring);
-    if (ring.containsPoint(middle, Qt::OddEvenFill))
-        return middle;
-    const double y = ring.boundingRect().center().y();
-    std::vector<double> crossings;
-    for (qsizetype i = 0; i + 1 < ring.size(); ++i) {
-        const QPointF a = ring[i];
-        const QPointF b = ring[i + 1];
-        if ((a.y() <= y) != (b.y() <= y))
-            crossings.push_back(a.x() + (y - a.y()) * (b.x() - a.x()) / (b.y() - a.y()));
-    }
-    std::sort(crossings.begin(), crossings.end());
-    double best = -1;
-    QPointF point = ring.boundingRect().center();
-    for (size_t i = 0; i + 1 < crossings.size(); i += 2) {
-        if (crossings[i + 1] - crossings[i] > best) {
-            best = crossings[i + 1] - crossings[i];
-            point = QPointF((crossings[i] + crossings[i + 1]) / 2, y);
+    std::vector<double> found;
+    for (const QPolygonF& ring : rings) {
+        for (qsizetype i = 0; i + 1 < ring.size(); ++i) {
+            const QPointF a = horizontal ? ring[i] : QPointF(ring[i].y(), ring[i].x());
+            const QPointF b = horizontal ? ring[i + 1] : QPointF(ring[i + 1].y(), ring[i + 1].x());
+            if ((a.y() <= at) != (b.y() <= at))
+                found.push_back(a.x() + (at - a.y()) * (b.x() - a.x()) / (b.y() - a.y()));
         }
     }
-    return point;
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// How far `point` is from the outline along the vertical line through it; 0 when outside.
+double verticalRoom(const std::vector<QPolygonF>& rings, const QPointF& point)
+{
+    const std::vector<double> ys = crossings(rings, point.x(), false);
+    for (size_t i = 0; i + 1 < ys.size(); i += 2)
+        if (ys[i] <= point.y() && point.y() <= ys[i + 1])
+            return std::min(point.y() - ys[i], ys[i + 1] - point.y());
+    return 0;
+}
+
+// A point inside the polygon (its holes left out) for its label, away from its lines: of the
+// middles of the stretches inside it along a few horizontal lines through the largest ring, the
+// one with the most room around it both ways. The centroid of the largest ring when the polygon
+// is too small for any line to find room.
+QPointF labelPointOf(const std::vector<QPolygonF>& rings, const QPolygonF& largest)
+{
+    constexpr int kLines = 15;
+    const QRectF box = largest.boundingRect();
+    QPointF best = centroid(largest);
+    double bestRoom = -1;
+    for (int line = 1; line <= kLines; ++line) {
+        const double y = box.top() + box.height() * line / (kLines + 1);
+        const std::vector<double> xs = crossings(rings, y, true);
+        for (size_t i = 0; i + 1 < xs.size(); i += 2) {
+            const QPointF middle((xs[i] + xs[i + 1]) / 2, y);
+            if (!largest.containsPoint(middle, Qt::OddEvenFill))
+                continue;
+            const double room = std::min((xs[i + 1] - xs[i]) / 2, verticalRoom(rings, middle));
+            if (room > bestRoom) {
+                bestRoom = room;
+                best = middle;
+            }
+        }
+    }
+    return best;
 }
 
 // The rings of a polygon record as one path; false when it holds no ring with an area.
@@ -115,6 +171,8 @@ bool readOutline(const SHPObject& object, MapRegion& region)
     QPainterPath path;
     path.setFillRule(Qt::OddEvenFill);
     double largest = -1;
+    std::vector<QPolygonF> rings;
+    qsizetype largestRing = -1;
     for (int part = 0; part < parts; ++part) {
         const int start = object.nParts > 0 ? object.panPartStart[part] : 0;
         const int end = part + 1 < object.nParts ? object.panPartStart[part + 1] : object.nVertices;
@@ -131,9 +189,12 @@ bool readOutline(const SHPObject& object, MapRegion& region)
         const double area = std::abs(signedArea(ring));
         if (area > largest) {
             largest = area;
-            region.labelPoint = labelPointOf(ring);
+            largestRing = static_cast<qsizetype>(rings.size());
         }
+        rings.push_back(std::move(ring));
     }
+    if (largestRing >= 0)
+        region.labelPoint = labelPointOf(rings, rings[largestRing]);
     region.outline = path;
     return largest > 0;
 }
@@ -189,6 +250,7 @@ RegionShapes readRegionShapes(const QString& shpPath, const QString& nameField)
     const int named = DBFGetRecordCount(table.get());
     RecordRanges ranges(QFileInfo(shpPath).size());
     RegionShapes shapes;
+    std::vector<QByteArray> names; // as the table holds them, one per region
     for (int record = 0; record < count; ++record) {
         if (!ranges.take(file->panRecOffset[record], file->panRecSize[record]))
             continue;
@@ -198,11 +260,16 @@ RegionShapes readRegionShapes(const QString& shpPath, const QString& nameField)
         MapRegion region;
         if (!readOutline(*object, region))
             continue;
+        QByteArray name;
         if (record < named && !DBFIsAttributeNULL(table.get(), record, field))
-            region.name = decodeName(table.get(), DBFReadStringAttribute(table.get(), record, field));
+            name = DBFReadStringAttribute(table.get(), record, field);
         shapes.bounds = shapes.bounds.united(region.outline.boundingRect());
         shapes.regions.push_back(std::move(region));
+        names.push_back(name);
     }
+    const bool utf8 = namesInUtf8(table.get(), names);
+    for (size_t i = 0; i < shapes.regions.size(); ++i)
+        shapes.regions[i].name = (utf8 ? QString::fromUtf8(names[i]) : decodeCp1251(names[i])).trimmed();
     if (shapes.regions.empty())
         throw EInOutError(QStringLiteral("На карте %1 нет многоугольников").arg(QDir::toNativeSeparators(shpPath)));
     return shapes;

@@ -15,7 +15,7 @@ namespace verola::mapview {
 struct MapRegion {
     QString name;
     QPainterPath outline; // every ring of the record; holes by the odd-even rule; map units, Y up
-    QPointF labelPoint;   // where the name is written: inside the largest ring
+    QPointF labelPoint;   // where the name is written: inside the region, not in a hole, away from its lines
 };
 
 struct RegionShapes {
@@ -24,7 +24,8 @@ struct RegionShapes {
 };
 
 // Reads the polygons of `shpPath` and names each by `nameField` of the table beside it (code
-// page 1251 unless the table is marked UTF-8). Records that are not polygons are left out, and so
+// page 1251 unless the table is marked UTF-8, or has no mark of 1251 and its names read as
+// UTF-8). Records that are not polygons are left out, and so
 // are index entries pointing outside the ".shp" or into a record read already.
 // Throws EInOutError with a message for the user when the files cannot be read, the field does
 // not exist, or the file holds no polygon.

@@ -1,6 +1,7 @@
 #include "plugins/tableview/tableslicemodel.h"
 
 #include "core/tables/compare.h"
+#include "plugins/api/userformat.h"
 
 #include <QBrush>
 #include <QColor>
@@ -27,9 +28,9 @@ QString valueText(float value)
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
-QString displayText(float value)
+QString displayText(float value, QChar decimalSeparator)
 {
-    return QString::number(double(value), 'g', 6);
+    return plugin::shownNumber(value, decimalSeparator);
 }
 
 TableSliceModel::TableSliceModel(QObject* parent)
@@ -41,6 +42,7 @@ void TableSliceModel::setTable(TTab* table)
 {
     beginResetModel();
     m_table = table;
+    m_decimal = plugin::decimalSeparatorOf(table);
     normaliseView();
     readCaptions();
     endResetModel();
@@ -169,7 +171,7 @@ QVariant TableSliceModel::data(const QModelIndex& index, int role) const
         const float v = value(index.row(), index.column());
         if (isMissing(v))
             return QVariant();
-        return role == ValueRole ? QVariant(double(v)) : QVariant(displayText(v));
+        return role == ValueRole ? QVariant(double(v)) : QVariant(displayText(v, m_decimal));
     }
     case Qt::TextAlignmentRole:
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);

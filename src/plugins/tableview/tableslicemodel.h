@@ -48,6 +48,8 @@ public:
     float value(int row, int column) const;
     const std::vector<PositionCaption>& rowCaptions() const { return m_rowCaptions; }
     const std::vector<PositionCaption>& columnCaptions() const { return m_columnCaptions; }
+    // The user's decimal separator, as the table's workspace has it.
+    QChar decimalSeparator() const { return m_decimal; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -64,6 +66,7 @@ private:
     void announceCells();
 
     TTab* m_table = nullptr;
+    QChar m_decimal = u'.'; // the user's decimal separator, as the table's workspace has it
     std::vector<PositionCaption> m_rowCaptions;
     std::vector<PositionCaption> m_columnCaptions;
 };
@@ -71,7 +74,8 @@ private:
 // The text of a cell value: the shortest decimal form that reads back as the same
 // single-precision number, "." as the decimal point. Copies and exports use it.
 QString valueText(float value);
-// The text the grid shows: six significant digits, so that a column stays narrow.
-QString displayText(float value);
+// The text the grid shows: six significant digits, so that a column stays narrow, and the user's
+// decimal separator.
+QString displayText(float value, QChar decimalSeparator = u'.');
 
 } // namespace verola::tableview

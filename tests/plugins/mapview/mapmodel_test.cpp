@@ -6,8 +6,13 @@
 #include "plugins/mapview/mapsettings.h"
 
 #include "core/platform/errors.h"
+#include "plugins/mapview/mapcanvas.h"
 
+#include <shapefil.h>
+
+#include <QFile>
 #include <QFileInfo>
+#include <QTest>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -52,6 +57,68 @@ TEST(RegionShapesTest, RegionsAreNamedInTheCodePageOfTheirTable)
         for (const MapRegion& region : shapes.regions)
             EXPECT_TRUE(region.outline.contains(region.labelPoint)) << region.name.toStdString();
     }
+}
+
+// A map saved without its ".cpg" keeps no mark of its code page: its names are read as UTF-8
+// when they are UTF-8, else in code page 1251.
+TEST(RegionShapesTest, NamesOfATableWithoutItsCodePageFileAreReadAsTheyWereWritten)
+{
+    for (const char* codePage : {"UTF-8", "CP1251"}) {
+        SCOPED_TRACE(codePage);
+        verola::test::TempFolder folder;
+        writeRegionShapefile(folder.file("map"), studyRegions(), "NAME", codePage);
+        ASSERT_TRUE(QFile::exists(folder.file("map.cpg")));
+        ASSERT_TRUE(QFile::remove(folder.file("map.cpg")));
+        const RegionShapes shapes = readRegionShapes(folder.file("map.shp"), "NAME");
+        EXPECT_EQ(namesOf(shapes), (QStringList{"Северный", "Южный", "Восточный", "Озёрный"}));
+    }
+}
+
+// A ring around a lake, and a horseshoe whose centroid lies outside it: each label is written
+// on the land, where a click selects the region.
+TEST(RegionShapesTest, TheLabelOfARingOrAHorseshoeIsOnItsLand)
+{
+    verola::test::TempFolder folder;
+    const QByteArray stem = QFile::encodeName(folder.file("rings"));
+    SHPHandle shapes = SHPCreate(stem.constData(), SHPT_POLYGON);
+    DBFHandle table = DBFCreateEx((stem + ".dbf").constData(), "LDID/201");
+    ASSERT_TRUE(shapes && table);
+    ASSERT_GE(DBFAddField(table, "NAME", FTString, 20, 0), 0);
+    // The ring: outer square 0..30 clockwise, the hole 8..22 counter-clockwise.
+    double ringX[] = {0, 0, 30, 30, 0, 8, 22, 22, 8, 8};
+    double ringY[] = {0, 30, 30, 0, 0, 8, 8, 22, 22, 8};
+    int ringParts[] = {0, 5};
+    // The horseshoe, open to the north, east of the ring.
+    double shoeX[] = {40, 40, 45, 45, 55, 55, 60, 60, 40};
+    double shoeY[] = {0, 30, 30, 5, 5, 30, 30, 0, 0};
+    SHPObject* ring = SHPCreateObject(SHPT_POLYGON, -1, 2, ringParts, nullptr, 10, ringX, ringY, nullptr, nullptr);
+    SHPObject* shoe = SHPCreateSimpleObject(SHPT_POLYGON, 9, shoeX, shoeY, nullptr);
+    DBFWriteStringAttribute(table, SHPWriteObject(shapes, -1, ring), 0, "Ring");
+    DBFWriteStringAttribute(table, SHPWriteObject(shapes, -1, shoe), 0, "Shoe");
+    SHPDestroyObject(ring);
+    SHPDestroyObject(shoe);
+    SHPClose(shapes);
+    DBFClose(table);
+
+    const RegionShapes read = readRegionShapes(folder.file("rings.shp"), "NAME");
+    ASSERT_EQ(read.regions.size(), 2u);
+    for (const MapRegion& region : read.regions) {
+        SCOPED_TRACE(region.name.toStdString());
+        EXPECT_TRUE(region.outline.contains(region.labelPoint));
+        // Not at the very edge: the name has land around it.
+        for (const QPointF step : {QPointF(2, 0), QPointF(-2, 0), QPointF(0, 2), QPointF(0, -2)})
+            EXPECT_TRUE(region.outline.contains(region.labelPoint + step));
+    }
+    EXPECT_FALSE(QRectF(8, 8, 14, 14).contains(read.regions[0].labelPoint)) << "not in the lake";
+
+    MapModel model;
+    model.setRegions(read);
+    MapCanvas canvas(model, nullptr);
+    canvas.resize(600, 300);
+    canvas.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&canvas));
+    for (int region = 0; region < 2; ++region)
+        EXPECT_EQ(canvas.regionAt(canvas.labelPointOf(region)), region);
 }
 
 TEST(RegionShapesTest, AMapThatCannotBeReadIsReportedWithItsReason)

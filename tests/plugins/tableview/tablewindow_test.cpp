@@ -255,6 +255,83 @@ TEST_F(TableWindowTest, TheChartFollowsTheCurrentRowOrColumn)
     EXPECT_EQ(window->Chart->points(), (QList<QPointF>{{0, 1100.5}, {1, 1101.5}, {2, 1102.5}}));
 }
 
+TEST_F(TableWindowTest, TheChartLeavesAGapAtAMissingCell)
+{
+    // Year 2020 of NO2: Город 2.5, Север missing, Юг 202.5, Пригород missing; 2019 has no gap.
+    table->SetCell(at({0, 1, 2}), kMissing);
+    window->model().reload();
+    clickCell(window->Grid, 2, 0);
+    EXPECT_EQ(window->Chart->runs(), (QList<QList<QPointF>>{{{0, 2.5}}, {{2, 202.5}}}));
+    EXPECT_EQ(window->Chart->chart()->series().size(), 2) << "no line joins Город to Юг";
+    clickCell(window->Grid, 1, 0);
+    EXPECT_EQ(window->Chart->chart()->series().size(), 1);
+    EXPECT_EQ(window->Chart->points(), (QList<QPointF>{{0, 1.5}, {1, 101.5}, {2, 201.5}, {3, 301.5}}));
+}
+
+// Names too long for the room under the chart are written upright, cut, and at every few
+// positions when even upright they would overlap; with room enough they stand across, whole.
+TEST(SliceChartLabels, PositionNamesAreWrittenSoThatTheyFitTheChart)
+{
+    TTab table;
+    std::array<QStringList, kAxisCount> lists;
+    QStringList districts;
+    for (int i = 0; i < 24; ++i)
+        districts.append(QStringLiteral("\tМикрорайон Заречный-Промышленный %1|D").arg(i));
+    lists[1] = makeList(QStringLiteral("Регионы"), districts);
+    lists[2] = makeList(QStringLiteral("Годы"), {QStringLiteral("\t2018|D")});
+    shapeTable(table, lists);
+    showRegionsByYears(table);
+    for (int r = 0; r < 24; ++r)
+        table.SetCell(at({0, r, 0}), float(r));
+    TableSliceModel model;
+    model.setTable(&table);
+    verola::tableview::SliceChart chart;
+    const struct {
+        QSize size;
+        int angle;
+        bool everyName;
+    } cases[] = {{{300, 260}, -90, false}, {{3000, 700}, -90, true}, {{600, 150}, 0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size.width());
+        chart.resize(c.size);
+        chart.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+        chart.plot(model, Qt::Horizontal, 0, QString());
+        const QStringList labels = chart.axisLabels();
+        ASSERT_EQ(labels.size(), 24);
+        EXPECT_EQ(chart.axisLabelAngle(), c.angle);
+        const QFontMetrics metrics(chart.chart()->axes(Qt::Horizontal).first()->labelsFont());
+        // Upright a name has a quarter of the height; across, the room of the positions up to
+        // the next name written.
+        const double perPosition = (chart.viewport()->width() - 90.0) / 24;
+        int written = 0;
+        int step = 0;
+        for (int i = 0; i < 24; ++i) {
+            if (labels[i].isEmpty())
+                continue;
+            if (written == 1)
+                step = i;
+            ++written;
+            EXPECT_TRUE(labels[i].startsWith(QStringLiteral("Ми"))) << labels[i].toStdString();
+            if (c.angle != 0)
+                EXPECT_LE(metrics.horizontalAdvance(labels[i]), chart.viewport()->height() / 4);
+        }
+        if (c.angle == 0)
+            for (const QString& label : labels)
+                EXPECT_LE(metrics.horizontalAdvance(label), std::max(1, step) * perPosition);
+        EXPECT_FALSE(labels[0].isEmpty());
+        if (c.everyName)
+            EXPECT_EQ(written, 24);
+        else
+            EXPECT_LT(written, 24);
+    }
+    chart.resize(1200, 400);
+    model.setAxes(1, 2); // the years across: one short name
+    chart.plot(model, Qt::Horizontal, 0, QString());
+    EXPECT_EQ(chart.axisLabels(), QStringList{QStringLiteral("2018")});
+    EXPECT_EQ(chart.axisLabelAngle(), 0);
+}
+
 TEST_F(TableWindowTest, TheMapFollowsTheCurrentCellAndTheMapButtonOpensIt)
 {
     clickCell(window->Grid, 1, 2);
