@@ -13,6 +13,7 @@
 #include "gui/flow/navigatordiagram.h"
 #include "gui/windows/aboutbox.h"
 #include "gui/windows/desform.h"
+#include "gui/windows/helpform.h"
 #include "gui/windows/showinifiledlg.h"
 
 #include <QActionGroup>
@@ -171,6 +172,7 @@ void TNavigatorForm::createMenus()
     HelpItem = addItem(HelpMenuItem, QStringLiteral("HelpItem"), QStringLiteral("Справка"));
     Internet1 = addItem(HelpMenuItem, QStringLiteral("Internet1"), QStringLiteral("Страница в Internet"));
     connect(AboutItem, &QAction::triggered, this, &TNavigatorForm::AboutItemClick);
+    HelpItem->setShortcut(QKeySequence::HelpContents);
     connect(HelpItem, &QAction::triggered, this, &TNavigatorForm::HelpItemClick);
     connect(Internet1, &QAction::triggered, this, &TNavigatorForm::Internet1Click);
     connect(HelpMenuItem, &QMenu::aboutToShow, this, [this] {
@@ -706,8 +708,19 @@ void TNavigatorForm::AboutItemClick()
 
 void TNavigatorForm::HelpItemClick()
 {
-    const QString page = m_state.programDirectory + QStringLiteral("Help/Index.htm");
-    QDesktopServices::openUrl(QUrl::fromLocalFile(page)); // a failure is ignored
+    // The program's own window: a desktop without a browser shows the help too.
+    if (!m_help)
+        m_help = new HelpForm(m_state.programDirectory + QStringLiteral("Help/Index.htm"), this);
+    else
+        m_help->showPage();
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+HelpForm* TNavigatorForm::helpWindow() const
+{
+    return m_help;
 }
 
 void TNavigatorForm::Internet1Click()

@@ -4,6 +4,7 @@
 #include "gui/flow/navigatordiagram.h"
 #include "gui/windows/desform.h"
 #include "gui/windows/gaugeform.h"
+#include "gui/windows/helpform.h"
 #include "core/app/workspace.h"
 #include "core/platform/errors.h"
 #include "core/platform/textfile.h"
@@ -18,6 +19,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -543,20 +548,53 @@ public Q_SLOTS:
 
 } // namespace
 
-TEST_F(NavigatorCommands, HelpOpensThePageBesideTheProgramAndTheProductPage)
+TEST_F(NavigatorCommands, HelpShowsThePageBesideTheProgramInItsOwnWindowAndTheProductPageOutside)
 {
+    ASSERT_TRUE(QDir(program.path()).mkdir("Help"));
+    writeBytes(program.file("Help/Index.htm"),
+        "<html><head><meta charset=\"utf-8\"><title>Верола — справка</title></head><body>"
+        "<p><img src=\"panel.png\"></p><p><a href=\"second.htm\">Дальше</a></p></body></html>");
+    writeBytes(program.file("Help/second.htm"),
+        "<html><head><meta charset=\"utf-8\"><title>Вторая страница</title></head><body>Вторая</body></html>");
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(program.file("Help/panel.png")));
     UrlRecorder recorder;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
     Q_EMIT form->HelpMenuItem->aboutToShow();
     EXPECT_EQ(form->HelpItem->toolTip(), QDir::toNativeSeparators(program.file("Help/Index.htm")));
     form->HelpItem->trigger();
+    HelpForm* help = form->helpWindow();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->windowTitle(), QStringLiteral("Верола — справка"));
+    const QVariant image = help->Browser->document()->resource(QTextDocument::ImageResource, QUrl("panel.png"));
+    EXPECT_FALSE(qvariant_cast<QImage>(image).isNull()) << "the picture beside the page";
+
+    // A click on the link shows the page it names in the same window.
+    QTextCursor link = help->Browser->document()->find(QStringLiteral("Дальше"));
+    ASSERT_FALSE(link.isNull());
+    link.setPosition(link.selectionStart() + 2);
+    const QPoint at = help->Browser->cursorRect(link).center();
+    QTest::mouseClick(help->Browser->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(help->windowTitle(), QStringLiteral("Вторая страница"));
+    form->HelpItem->trigger();
+    EXPECT_EQ(form->helpWindow(), help) << "one help window";
+    EXPECT_EQ(help->windowTitle(), QStringLiteral("Верола — справка"));
+
     form->Internet1->trigger();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    ASSERT_EQ(recorder.urls.size(), 2);
-    EXPECT_EQ(recorder.urls[0], QUrl::fromLocalFile(program.file("Help/Index.htm")));
-    EXPECT_EQ(recorder.urls[1], QUrl(TNavigatorForm::productPage()));
+    EXPECT_EQ(recorder.urls, QList<QUrl>{QUrl(TNavigatorForm::productPage())}) << "the help needs no browser";
+}
+
+TEST_F(NavigatorCommands, HelpWithoutItsPageSaysWhereThePageShouldBe)
+{
+    form->HelpItem->trigger();
+    ASSERT_NE(form->helpWindow(), nullptr);
+    EXPECT_TRUE(form->helpWindow()->Browser->toPlainText().contains(
+        QStringLiteral("Не могу показать справку: файла %1 нет").arg(QDir::toNativeSeparators(program.file("Help/Index.htm")))));
 }
 
 TEST_F(NavigatorCommands, TheDemoStudyOpensAfterItsDescriptionAndSaves)
