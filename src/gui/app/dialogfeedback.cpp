@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <utility>
 
 namespace verola {
 
@@ -44,6 +45,24 @@ void DialogFeedback::releaseMessages()
             QObject::connect(box, &QMessageBox::finished, window, [window] { window->activateWindow(); });
     }
     m_held.clear();
+}
+
+void DialogFeedback::releaseMessagesAndWait()
+{
+    m_holding = false;
+    const QStringList held = std::exchange(m_held, {});
+    for (const QString& text : held)
+        QMessageBox::information(m_parent, VerolaApplication::messageTitle(), text);
+}
+
+void finishStart(TNavigatorForm& navigator, DialogFeedback& feedback, const QStringList& arguments)
+{
+    if (arguments.size() < 2) {
+        feedback.releaseMessages();
+        return;
+    }
+    feedback.releaseMessagesAndWait();
+    navigator.openConfiguration(arguments.at(1));
 }
 
 bool DialogFeedback::question(const QString& text)

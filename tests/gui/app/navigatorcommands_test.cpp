@@ -597,6 +597,28 @@ TEST_F(NavigatorCommands, HelpWithoutItsPageSaysWhereThePageShouldBe)
         QStringLiteral("Не могу показать справку: файла %1 нет").arg(QDir::toNativeSeparators(program.file("Help/Index.htm")))));
 }
 
+TEST_F(NavigatorCommands, TheStartMessageComesBeforeTheDescriptionOfTheConfigurationOnTheCommandLine)
+{
+    writeTextLines(work.file("a.DES"), {"Первая"});
+    const QString missing = QStringLiteral("Не могу загрузить Optimizer.dll");
+    QStringList seen; // the windows a person has in front of them, in turn
+    ModalHandler person([&seen](QWidget* modal) {
+        if (auto* des = qobject_cast<TDesForm*>(modal)) {
+            seen.append(QStringLiteral("описание"));
+            QTest::mouseClick(des->ContinueButton, Qt::LeftButton);
+            return;
+        }
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        seen.append(box ? box->text() : modal->objectName());
+        modal->close();
+    });
+    feedback->holdMessages();
+    feedback->message(missing);
+    finishStart(*form, *feedback, {QStringLiteral("verola"), work.file("a.DES")});
+    EXPECT_EQ(seen, (QStringList{missing, QStringLiteral("описание")}));
+    EXPECT_EQ(state.ConfigName, QStringLiteral("a"));
+}
+
 TEST_F(NavigatorCommands, TheDemoStudyOpensAfterItsDescriptionAndSaves)
 {
     const QDir demo(QStringLiteral(VEROLA_PROGRAM_DIR "/eco/work"));
