@@ -10,10 +10,28 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QElapsedTimer>
 #include <QProgressBar>
+#include <QWindow>
 #include <utility>
 
 namespace verola {
+
+namespace {
+
+// The window system maps a new window a little later: until it does, what is painted is lost and
+// the window stays blank through an operation that does not return to the event loop.
+void waitUntilShown(QWidget& window)
+{
+    QElapsedTimer waited;
+    waited.start();
+    QApplication::processEvents();
+    while (window.windowHandle() && !window.windowHandle()->isExposed() && waited.elapsed() < 500)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    window.repaint();
+}
+
+} // namespace
 
 DialogFeedback::DialogFeedback(QWidget* parent) : m_parent(parent) {}
 
@@ -97,7 +115,7 @@ void DialogFeedback::progressShow(const QString& caption, int maximum)
     m_progress->Gauge->setRange(0, maximum);
     m_progress->Gauge->setValue(0);
     m_progress->show();
-    QApplication::processEvents();
+    waitUntilShown(*m_progress);
 }
 
 void DialogFeedback::progressCaption(const QString& caption)
@@ -120,8 +138,10 @@ void DialogFeedback::progressPosition(int position)
 
 void DialogFeedback::progressStep()
 {
-    if (m_progress)
+    if (m_progress) {
         m_progress->Gauge->setValue(m_progress->Gauge->value() + 1);
+        m_progress->Gauge->repaint(); // the operation does not return to the event loop meanwhile
+    }
 }
 
 void DialogFeedback::progressStatus(int panel, const QString& text)

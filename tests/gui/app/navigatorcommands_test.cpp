@@ -29,6 +29,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
@@ -646,6 +647,46 @@ TEST_F(NavigatorCommands, TheDemoStudyOpensAfterItsDescriptionAndSaves)
     QFile::remove(work.file("Demo.x1"));
     form->SaveItem->trigger();
     EXPECT_TRUE(QFile::exists(work.file("Demo.x1")));
+}
+
+namespace {
+
+// The gauge values the progress window was painted with.
+class GaugePaints : public QObject {
+public:
+    GaugePaints() { qApp->installEventFilter(this); }
+    ~GaugePaints() override { qApp->removeEventFilter(this); }
+    QList<int> values;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* gauge = qobject_cast<QProgressBar*>(watched);
+        if (event->type() == QEvent::Paint && gauge && qobject_cast<TGaugeForm*>(gauge->window()))
+            values.append(gauge->value());
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(NavigatorCommands, TheProgressWindowIsPaintedAsTheSaveGoesOn)
+{
+    writeTextLines(work.file("a.DES"), {"Первая"});
+    writeTextLines(work.file("a.map"), {"объект"});
+    ModalHandler person([](QWidget* modal) {
+        if (auto* des = qobject_cast<TDesForm*>(modal))
+            QTest::mouseClick(des->ContinueButton, Qt::LeftButton);
+        else
+            modal->close();
+    });
+    form->openConfiguration(work.file("a.DES"));
+    ASSERT_EQ(state.ConfigName, QStringLiteral("a"));
+    GaugePaints paints;
+    form->SaveItem->trigger();
+    ASSERT_TRUE(QFile::exists(work.file("a.x1")));
+    ASSERT_FALSE(paints.values.isEmpty()) << "the window was never painted";
+    EXPECT_GT(*std::max_element(paints.values.begin(), paints.values.end()), 1) << "painted after the steps";
 }
 
 TEST_F(NavigatorCommands, ARefusedOpenAndAFailedSaveAsLeaveTheTitleOfTheOpenConfiguration)
