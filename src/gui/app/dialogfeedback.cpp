@@ -102,6 +102,7 @@ bool DialogFeedback::confirmDescription(const QStringList& lines)
 QStringList DialogFeedback::editDescription(const QStringList& lines)
 {
     TDesForm form(lines, m_parent);
+    form.Memo->setReadOnly(false);
     form.exec();
     // Whichever button closed it, the text is kept.
     return form.lines();

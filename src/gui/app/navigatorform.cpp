@@ -695,7 +695,7 @@ void TNavigatorForm::ShowIniBtnClick()
 
 void TNavigatorForm::DesWindowItemClick()
 {
-    // For viewing: whatever is typed is not kept.
+    // For viewing only: its text is read-only.
     TDesForm form(m_state.ConfigDirectory, m_state.ConfigName, this);
     form.exec();
 }

@@ -28,6 +28,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -687,6 +688,35 @@ TEST_F(NavigatorCommands, TheProgressWindowIsPaintedAsTheSaveGoesOn)
     ASSERT_TRUE(QFile::exists(work.file("a.x1")));
     ASSERT_FALSE(paints.values.isEmpty()) << "the window was never painted";
     EXPECT_GT(*std::max_element(paints.values.begin(), paints.values.end()), 1) << "painted after the steps";
+}
+
+TEST_F(NavigatorCommands, TheDescriptionIsEditableOnlyWhenASaveUnderANewNameKeepsIt)
+{
+    writeTextLines(work.file("a.DES"), {"Первая"});
+    writeTextLines(work.file("a.map"), {"объект"});
+    QStringList shown; // what the description window held after typing, per window
+    QString chosen;
+    ModalHandler person([&](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(chosen);
+            QMetaObject::invokeMethod(dialog, "accept");
+        } else if (auto* des = qobject_cast<TDesForm*>(modal)) {
+            des->Memo->setFocus();
+            QTest::keyClick(des->Memo, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClicks(des->Memo, QStringLiteral(" plus"));
+            shown.append(des->lines().join(u'|'));
+            QTest::mouseClick(des->ContinueButton, Qt::LeftButton);
+        } else {
+            modal->close();
+        }
+    });
+    form->openConfiguration(work.file("a.DES"));
+    form->DesWindowItem->trigger();
+    chosen = work.file("b.DES");
+    form->SaveAsItem->trigger();
+    EXPECT_EQ(shown, (QStringList{"Первая", "Первая", "Первая plus"})) << "opening, viewing, saving as";
+    EXPECT_EQ(readTextLines(work.file("b.DES")), QStringList{"Первая plus"});
+    EXPECT_EQ(readTextLines(work.file("a.DES")), QStringList{"Первая"});
 }
 
 TEST_F(NavigatorCommands, ARefusedOpenAndAFailedSaveAsLeaveTheTitleOfTheOpenConfiguration)
