@@ -187,6 +187,8 @@ private:
     bool pluginPresent(PluginLibrary library) const;
     QString tableFileExtension(const TTablePanel& panel) const;
     void updateTitle();
+    // What a command did, in the status bar, so that a quick one is not taken for nothing.
+    void showDone(const ActionResult& result);
 
     // PluginHost
     void bringToFront(VerolaWindow window) override;

@@ -30,6 +30,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QStatusBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -717,6 +718,39 @@ TEST_F(NavigatorCommands, TheDescriptionIsEditableOnlyWhenASaveUnderANewNameKeep
     EXPECT_EQ(shown, (QStringList{"Первая", "Первая", "Первая plus"})) << "opening, viewing, saving as";
     EXPECT_EQ(readTextLines(work.file("b.DES")), QStringList{"Первая plus"});
     EXPECT_EQ(readTextLines(work.file("a.DES")), QStringList{"Первая"});
+}
+
+TEST_F(NavigatorCommands, TheStatusBarSaysWhatASelectionAndASaveDid)
+{
+    TTab& rule = block(kPolBlock).Rule->Table();
+    setList(rule, 0, kPollutants);
+    BlockSteps steps;
+    steps.databaseSelection = [](TWorkspace&, TCompPanel& selected) {
+        selected.Rule->Table().SetCell(at({0}), 1.5f);
+        selected.Rule->Table().SetCell(at({2}), 2.5f);
+        return SelectionOutcome::Completed;
+    };
+    form->setBlockSteps(steps);
+    const int cells = rule.FCellCount;
+    QTest::mouseClick(view(kPolBlock).Search, Qt::LeftButton);
+    const QString selected = form->StatusBar1->currentMessage();
+    EXPECT_TRUE(selected.startsWith(QStringLiteral("блок 0: выборка из баз данных выполнена: заполнено ячеек первичной таблицы: 2 из %1, ").arg(cells)))
+        << selected.toStdString();
+    EXPECT_TRUE(selected.endsWith(QStringLiteral(" с"))) << selected.toStdString();
+
+    writeTextLines(work.file("a.DES"), {"Первая"});
+    writeTextLines(work.file("a.map"), {"объект"});
+    ModalHandler person([](QWidget* modal) {
+        if (auto* des = qobject_cast<TDesForm*>(modal))
+            QTest::mouseClick(des->ContinueButton, Qt::LeftButton);
+        else
+            modal->close();
+    });
+    form->openConfiguration(work.file("a.DES"));
+    form->SaveItem->trigger();
+    const QString saved = form->StatusBar1->currentMessage();
+    const int written = QDir(work.path()).entryList({QStringLiteral("a.*")}, QDir::Files).size() - 1; // but a.DES
+    EXPECT_TRUE(saved.startsWith(QStringLiteral("Конфигурация a: сохранено файлов: %1, ").arg(written))) << saved.toStdString();
 }
 
 TEST_F(NavigatorCommands, ARefusedOpenAndAFailedSaveAsLeaveTheTitleOfTheOpenConfiguration)
