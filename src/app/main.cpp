@@ -18,10 +18,7 @@ int main(int argc, char* argv[])
         feedback.setParentWindow(&navigator);
         verola::createBlockConnection(state);
         navigator.show();
-        feedback.releaseMessages();
-        const QStringList arguments = QCoreApplication::arguments();
-        if (arguments.size() > 1)
-            navigator.openConfiguration(arguments.at(1));
+        verola::finishStart(navigator, feedback, QCoreApplication::arguments());
         status = application.exec();
         state.feedback = nullptr;
     }

@@ -5,6 +5,8 @@
 #include "core/tables/compare.h"
 #include "core/tables/summary.h"
 
+#include <QElapsedTimer>
+
 namespace verola {
 
 namespace {
@@ -86,8 +88,27 @@ ActionResult CalcPanelClick(TWorkspace& workspace, TCompPanel& block)
         QStringLiteral("%1: первичная таблица расчета заполнена из итоговой таблицы %2").arg(blockLabel(block), source)};
 }
 
+QString durationText(qint64 milliseconds)
+{
+    return QStringLiteral("%1 с").arg(QString::number(milliseconds / 1000.0, 'f', 2).replace(u'.', u','));
+}
+
+namespace {
+
+std::int64_t filledCells(const TTab& table)
+{
+    std::int64_t filled = 0;
+    for (std::int64_t offset = 0; offset < table.FCellCount; ++offset)
+        filled += isMissing(table.cellAt(offset)) ? 0 : 1;
+    return filled;
+}
+
+} // namespace
+
 ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const BlockSteps& steps)
 {
+    QElapsedTimer timer;
+    timer.start();
     requireBlockLoaded(block);
     workspace.activate(&block);
     block.Rule->Table().FSlice.fill(0);
@@ -95,7 +116,12 @@ ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const
         return {false, QStringLiteral("%1: выборка из баз данных здесь недоступна").arg(blockLabel(block))};
     const SelectionOutcome outcome = steps.databaseSelection(workspace, block);
     block.Rule->tableChanged();
-    return {true, QStringLiteral("%1: %2").arg(blockLabel(block), selectionOutcomeText(outcome))};
+    const TTab& table = block.Rule->Table();
+    return {true, QStringLiteral("%1: %2").arg(blockLabel(block), selectionOutcomeText(outcome)),
+        QStringLiteral("заполнено ячеек первичной таблицы: %1 из %2, %3")
+            .arg(filledCells(table))
+            .arg(table.FCellCount)
+            .arg(durationText(timer.elapsed()))};
 }
 
 ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps)

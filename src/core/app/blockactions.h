@@ -24,7 +24,13 @@ struct VEROLA_CORE_EXPORT BlockSteps {
 struct VEROLA_CORE_EXPORT ActionResult {
     bool done = false;
     QString text;
+    // What the action amounted to, for a status line ("заполнено ячеек: 120 из 400, 0,3 с");
+    // empty when there is nothing to count.
+    QString details;
 };
+
+// "1,25 с" (the decimal separator of the user's formats aside: always a comma, as Russian writes it).
+QString durationText(qint64 milliseconds);
 
 // The panel actions of a block. Each first makes the block the active one.
 ActionResult RulePanelClick(TWorkspace& workspace, TCompPanel& block); // summarize the kind 0 table

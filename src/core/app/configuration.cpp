@@ -1,5 +1,6 @@
 #include "core/app/configuration.h"
 
+#include "core/app/blockactions.h"
 #include "core/app/fileset.h"
 #include "core/app/workspace.h"
 #include "core/models/pluginbridge.h"
@@ -11,6 +12,7 @@
 #include "core/tables/lineutils.h"
 #include "core/tables/tablefile.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <algorithm>
 #include <chrono>
@@ -504,8 +506,11 @@ void writeFileSet(TWorkspace& workspace, const ConfigLocation& location, const T
 
 // Writes every file of the set (and the description when one is given) beside the old one,
 // then puts them all in place at once: a failure leaves every old file as it was.
-void saveWholeSet(TWorkspace& workspace, const ConfigLocation& location, const TextFileContents* description)
+SaveSummary saveWholeSet(TWorkspace& workspace, const ConfigLocation& location, const TextFileContents* description)
 {
+    QElapsedTimer timer;
+    timer.start();
+    int files = 0;
     requireName(location);
     FileLock lock(fileSetLockPath(location));
     lockForSaving(lock, location);
@@ -519,6 +524,7 @@ void saveWholeSet(TWorkspace& workspace, const ConfigLocation& location, const T
         if (description)
             writeTextLines(descriptionPath(location), description->lines, description->encoding);
         writeFileSet(workspace, location, mapList, keeper);
+        files = batch.fileCount();
         batch.finish();
         state.MapList = mapList.lines;
         workspace.textEncodings.insert(kMapListExtension, mapList.encoding);
@@ -532,16 +538,22 @@ void saveWholeSet(TWorkspace& workspace, const ConfigLocation& location, const T
         workspace.unreadFiles.removeAll(path);
     // This makes the renames themselves last.
     syncFolder(location.directory);
+    return {files, timer.elapsed()};
 }
 
 } // namespace
 
-void SaveFileSet(TWorkspace& workspace)
+QString SaveSummary::text() const
 {
-    saveWholeSet(workspace, currentLocation(workspace.state()), nullptr);
+    return QStringLiteral("сохранено файлов: %1, %2").arg(files).arg(durationText(milliseconds));
 }
 
-void SaveConfigurationAs(TWorkspace& workspace, const QString& path)
+SaveSummary SaveFileSet(TWorkspace& workspace)
+{
+    return saveWholeSet(workspace, currentLocation(workspace.state()), nullptr);
+}
+
+SaveSummary SaveConfigurationAs(TWorkspace& workspace, const QString& path)
 {
     ProcessState& state = workspace.state();
     const ConfigLocation previous = currentLocation(state);
@@ -549,6 +561,7 @@ void SaveConfigurationAs(TWorkspace& workspace, const QString& path)
     const ConfigLocation chosen = ConfigLocation::fromPath(path);
     requireName(chosen);
     setLocation(state, chosen);
+    SaveSummary summary;
     try {
         // A new name starts from the description of the configuration being saved.
         const ConfigLocation source = QFileInfo::exists(descriptionPath(chosen)) ? chosen : previous;
@@ -557,7 +570,7 @@ void SaveConfigurationAs(TWorkspace& workspace, const QString& path)
             state.ui().editDescription(sourceDescription.lines), sourceDescription.encoding};
         workspace.caption
             = QStringLiteral("Система обработки информации \"Верола\" (выборка: %1)").arg(state.ConfigName);
-        saveWholeSet(workspace, chosen, &description);
+        summary = saveWholeSet(workspace, chosen, &description);
     } catch (...) {
         // Nothing was saved: the configuration is still the one it was, under its own name.
         setLocation(state, previous);
@@ -565,6 +578,7 @@ void SaveConfigurationAs(TWorkspace& workspace, const QString& path)
         throw;
     }
     workspace.announceReloaded();
+    return summary;
 }
 
 } // namespace verola

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/coreexport.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -28,13 +30,18 @@ void ReadFileSet(TWorkspace& workspace);
 // ("NAME.lock") throughout; temporary files a killed save left are removed. Throws, with every
 // old file as it was, when a file fails, when another program is saving the set and when the
 // configuration has no name.
-void SaveFileSet(TWorkspace& workspace);
+struct VEROLA_CORE_EXPORT SaveSummary {
+    int files = 0;             // files written and put in place
+    qint64 milliseconds = 0;
+    QString text() const;      // "сохранено файлов: 45, 0,31 с"
+};
+SaveSummary SaveFileSet(TWorkspace& workspace);
 
 // Saves under a new name: the description (as the user edits it) goes to the new ".DES",
 // with the file set, all or nothing. The description offered is the new name's own ".DES"
 // when there is one, else the current configuration's. Failed, the name, folder and caption
 // stay those of the configuration saved.
-void SaveConfigurationAs(TWorkspace& workspace, const QString& path);
+SaveSummary SaveConfigurationAs(TWorkspace& workspace, const QString& path);
 
 // The description of the current configuration; one empty line when it cannot be read.
 QStringList readDescription(const QString& directory, const QString& name);

@@ -50,6 +50,17 @@ QString ReadEditorProgram()
     return PrivateProfile(kSettingsFile).readString(kGeneral, QStringLiteral("IniEdit"), QStringLiteral("notepad.exe"));
 }
 
+QString userEditorCommand()
+{
+    for (const char* variable : {"VISUAL", "EDITOR"}) {
+        const QString command = qEnvironmentVariable(variable).trimmed();
+        if (!command.isEmpty())
+            return command;
+    }
+    // "notepad.exe", the default of the key, is no editor here: only a program the settings name.
+    return PrivateProfile(kSettingsFile).readString(kGeneral, QStringLiteral("IniEdit"), QString()).trimmed();
+}
+
 bool ReadBlockVisible(const QString& kindCode)
 {
     return PrivateProfile(kSettingsFile).readBool(QStringLiteral("Visible"), kindCode, false);

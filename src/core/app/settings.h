@@ -22,6 +22,9 @@ struct VEROLA_CORE_EXPORT FontSettings {
 };
 FontSettings LoadFontSettings();
 QString ReadEditorProgram();
+// The command line of the user's editor: $VISUAL, else $EDITOR, else General/IniEdit when the
+// settings file names one; empty when none is set (the desktop's default program then opens files).
+QString userEditorCommand();
 bool ReadBlockVisible(const QString& kindCode);
 
 // At the end of the run: drop one trailing separator from DataDirectory and write the

@@ -69,6 +69,8 @@ public:
     // file is still the one written (another program may have removed it) and that no target is
     // a folder.
     void finish();
+    // The files the batch is to put in place.
+    int fileCount() const { return static_cast<int>(m_pending.size()); }
     // After a failed finish(): some renames were done and could not all be undone.
     bool partlyPlaced() const { return m_partlyPlaced; }
 

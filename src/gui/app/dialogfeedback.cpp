@@ -10,9 +10,28 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QElapsedTimer>
 #include <QProgressBar>
+#include <QWindow>
+#include <utility>
 
 namespace verola {
+
+namespace {
+
+// The window system maps a new window a little later: until it does, what is painted is lost and
+// the window stays blank through an operation that does not return to the event loop.
+void waitUntilShown(QWidget& window)
+{
+    QElapsedTimer waited;
+    waited.start();
+    QApplication::processEvents();
+    while (window.windowHandle() && !window.windowHandle()->isExposed() && waited.elapsed() < 500)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    window.repaint();
+}
+
+} // namespace
 
 DialogFeedback::DialogFeedback(QWidget* parent) : m_parent(parent) {}
 
@@ -46,6 +65,24 @@ void DialogFeedback::releaseMessages()
     m_held.clear();
 }
 
+void DialogFeedback::releaseMessagesAndWait()
+{
+    m_holding = false;
+    const QStringList held = std::exchange(m_held, {});
+    for (const QString& text : held)
+        QMessageBox::information(m_parent, VerolaApplication::messageTitle(), text);
+}
+
+void finishStart(TNavigatorForm& navigator, DialogFeedback& feedback, const QStringList& arguments)
+{
+    if (arguments.size() < 2) {
+        feedback.releaseMessages();
+        return;
+    }
+    feedback.releaseMessagesAndWait();
+    navigator.openConfiguration(arguments.at(1));
+}
+
 bool DialogFeedback::question(const QString& text)
 {
     // A question asked for the window the person works in (the map window's "В выборку")
@@ -65,6 +102,7 @@ bool DialogFeedback::confirmDescription(const QStringList& lines)
 QStringList DialogFeedback::editDescription(const QStringList& lines)
 {
     TDesForm form(lines, m_parent);
+    form.Memo->setReadOnly(false);
     form.exec();
     // Whichever button closed it, the text is kept.
     return form.lines();
@@ -78,7 +116,7 @@ void DialogFeedback::progressShow(const QString& caption, int maximum)
     m_progress->Gauge->setRange(0, maximum);
     m_progress->Gauge->setValue(0);
     m_progress->show();
-    QApplication::processEvents();
+    waitUntilShown(*m_progress);
 }
 
 void DialogFeedback::progressCaption(const QString& caption)
@@ -101,8 +139,10 @@ void DialogFeedback::progressPosition(int position)
 
 void DialogFeedback::progressStep()
 {
-    if (m_progress)
+    if (m_progress) {
         m_progress->Gauge->setValue(m_progress->Gauge->value() + 1);
+        m_progress->Gauge->repaint(); // the operation does not return to the event loop meanwhile
+    }
 }
 
 void DialogFeedback::progressStatus(int panel, const QString& text)

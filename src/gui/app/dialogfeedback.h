@@ -25,6 +25,9 @@ public:
     // shown by releaseMessages() over the window, without stopping the program.
     void holdMessages() { m_holding = true; }
     void releaseMessages();
+    // The same, each message waiting for its OK: a window that comes next (the description of
+    // the configuration named on the command line) would hide it.
+    void releaseMessagesAndWait();
 
     void message(const QString& text) override;
     bool question(const QString& text) override;
@@ -47,5 +50,11 @@ private:
     bool m_holding = false;
     QStringList m_held;
 };
+
+class TNavigatorForm;
+
+// What the program does once its main window is shown: the messages held during the start, then
+// the configuration the command line names (arguments as QCoreApplication::arguments()).
+VEROLA_GUI_EXPORT void finishStart(TNavigatorForm& navigator, DialogFeedback& feedback, const QStringList& arguments);
 
 } // namespace verola

@@ -13,6 +13,7 @@
 #include "gui/flow/navigatordiagram.h"
 #include "gui/windows/aboutbox.h"
 #include "gui/windows/desform.h"
+#include "gui/windows/helpform.h"
 #include "gui/windows/showinifiledlg.h"
 
 #include <QActionGroup>
@@ -22,6 +23,7 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -68,6 +70,17 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+// An action's result with the time it took, when the action itself says nothing more.
+ActionResult timed(const std::function<ActionResult()>& action)
+{
+    QElapsedTimer timer;
+    timer.start();
+    ActionResult result = action();
+    if (result.details.isEmpty())
+        result.details = durationText(timer.elapsed());
+    return result;
+}
 
 TCompPanel* blockOf(const TTablePanel* panel)
 {
@@ -171,6 +184,7 @@ void TNavigatorForm::createMenus()
     HelpItem = addItem(HelpMenuItem, QStringLiteral("HelpItem"), QStringLiteral("Справка"));
     Internet1 = addItem(HelpMenuItem, QStringLiteral("Internet1"), QStringLiteral("Страница в Internet"));
     connect(AboutItem, &QAction::triggered, this, &TNavigatorForm::AboutItemClick);
+    HelpItem->setShortcut(QKeySequence::HelpContents);
     connect(HelpItem, &QAction::triggered, this, &TNavigatorForm::HelpItemClick);
     connect(Internet1, &QAction::triggered, this, &TNavigatorForm::Internet1Click);
     connect(HelpMenuItem, &QMenu::aboutToShow, this, [this] {
@@ -410,6 +424,13 @@ void TNavigatorForm::FormDestroy()
     m_plugins.reset();
 }
 
+void TNavigatorForm::showDone(const ActionResult& result)
+{
+    if (result.text.isEmpty())
+        return;
+    StatusBar1->showMessage(result.details.isEmpty() ? result.text : result.text + QStringLiteral(": ") + result.details);
+}
+
 void TNavigatorForm::updateTitle()
 {
     setWindowTitle(m_workspace->caption.isEmpty() ? productTitle() : m_workspace->caption);
@@ -460,7 +481,9 @@ void TNavigatorForm::SaveItemClick()
         SaveAsItemClick();
         return;
     }
-    trySave(QStringLiteral("сохранение конфигурации"), [this] { SaveFileSet(*m_workspace); });
+    SaveSummary summary;
+    if (trySave(QStringLiteral("сохранение конфигурации"), [this, &summary] { summary = SaveFileSet(*m_workspace); }))
+        showDone({true, QStringLiteral("Конфигурация %1").arg(m_state.ConfigName), summary.text()});
 }
 
 void TNavigatorForm::SaveAsItemClick()
@@ -472,7 +495,10 @@ void TNavigatorForm::SaveAsItemClick()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().first();
-    trySave(QStringLiteral("сохранение конфигурации под новым именем"), [this, &path] { SaveConfigurationAs(*m_workspace, path); });
+    SaveSummary summary;
+    if (trySave(QStringLiteral("сохранение конфигурации под новым именем"),
+            [this, &path, &summary] { summary = SaveConfigurationAs(*m_workspace, path); }))
+        showDone({true, QStringLiteral("Конфигурация сохранена как %1").arg(m_state.ConfigName), summary.text()});
     updateTitle();
 }
 
@@ -507,8 +533,11 @@ void TNavigatorForm::databaseSelection(TCompPanel& block)
         return;
     }
     m_state.ui().setContinueFlag(true);
-    runCommand(QStringLiteral("выборка из баз данных"), [this, &block] { verola::DBGeneralPanelClick(*m_workspace, block, m_steps); });
+    ActionResult result;
+    runCommand(QStringLiteral("выборка из баз данных"),
+        [this, &block, &result] { result = verola::DBGeneralPanelClick(*m_workspace, block, m_steps); });
     m_state.ui().progressHide();
+    showDone(result);
 }
 
 void TNavigatorForm::DBGeneralPanelClick(TCompPanel& block)
@@ -519,27 +548,38 @@ void TNavigatorForm::DBGeneralPanelClick(TCompPanel& block)
 
 void TNavigatorForm::RulePanelClick(TCompPanel& block)
 {
-    runCommand(QStringLiteral("расчет итогов первичной таблицы из БД"), [this, &block] { verola::RulePanelClick(*m_workspace, block); });
+    ActionResult result;
+    runCommand(QStringLiteral("расчет итогов первичной таблицы из БД"), [this, &block, &result] { result = timed([&] { return verola::RulePanelClick(*m_workspace, block); }); });
+    showDone(result);
 }
 
 void TNavigatorForm::ExtrPanelClick(TCompPanel& block)
 {
-    runCommand(QStringLiteral("заполнение итоговой таблицы из БД"), [this, &block] { verola::ExtrPanelClick(*m_workspace, block); });
+    ActionResult result;
+    runCommand(QStringLiteral("заполнение итоговой таблицы из БД"), [this, &block, &result] { result = timed([&] { return verola::ExtrPanelClick(*m_workspace, block); }); });
+    showDone(result);
 }
 
 void TNavigatorForm::CalcPanelClick(TCompPanel& block)
 {
-    runCommand(QStringLiteral("заполнение первичной таблицы расчета"), [this, &block] { verola::CalcPanelClick(*m_workspace, block); });
+    ActionResult result;
+    runCommand(QStringLiteral("заполнение первичной таблицы расчета"), [this, &block, &result] { result = timed([&] { return verola::CalcPanelClick(*m_workspace, block); }); });
+    showDone(result);
 }
 
 void TNavigatorForm::EstPanelClick(TCompPanel& block)
 {
-    runCommand(QStringLiteral("заполнение итоговой таблицы расчета"), [this, &block] { verola::EstPanelClick(*m_workspace, block); });
+    ActionResult result;
+    runCommand(QStringLiteral("заполнение итоговой таблицы расчета"), [this, &block, &result] { result = timed([&] { return verola::EstPanelClick(*m_workspace, block); }); });
+    showDone(result);
 }
 
 void TNavigatorForm::CalcDosePanelClick()
 {
-    runCommand(QStringLiteral("расчет доз и рисков"), [this] { verola::CalcDosePanelClick(*m_workspace, m_steps); });
+    ActionResult result;
+    runCommand(QStringLiteral("расчет доз и рисков"),
+        [this, &result] { result = timed([&] { return verola::CalcDosePanelClick(*m_workspace, m_steps); }); });
+    showDone(result);
 }
 
 void TNavigatorForm::ConfigButtonClick(TCompPanel& block)
@@ -692,7 +732,7 @@ void TNavigatorForm::ShowIniBtnClick()
 
 void TNavigatorForm::DesWindowItemClick()
 {
-    // For viewing: whatever is typed is not kept.
+    // For viewing only: its text is read-only.
     TDesForm form(m_state.ConfigDirectory, m_state.ConfigName, this);
     form.exec();
 }
@@ -705,8 +745,19 @@ void TNavigatorForm::AboutItemClick()
 
 void TNavigatorForm::HelpItemClick()
 {
-    const QString page = m_state.programDirectory + QStringLiteral("Help/Index.htm");
-    QDesktopServices::openUrl(QUrl::fromLocalFile(page)); // a failure is ignored
+    // The program's own window: a desktop without a browser shows the help too.
+    if (!m_help)
+        m_help = new HelpForm(m_state.programDirectory + QStringLiteral("Help/Index.htm"), this);
+    else
+        m_help->showPage();
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+HelpForm* TNavigatorForm::helpWindow() const
+{
+    return m_help;
 }
 
 void TNavigatorForm::Internet1Click()

@@ -6,6 +6,7 @@
 #include "core/models/pluginbridge.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -20,6 +21,7 @@ class QToolBar;
 
 namespace verola {
 
+class HelpForm;
 class NavigatorDiagram;
 class TCompPanel;
 class TRecentFiles;
@@ -141,7 +143,8 @@ public:
     void ShowIniBtnClick();
     void DesWindowItemClick();
     void AboutItemClick();
-    void HelpItemClick();
+    void HelpItemClick(); // the help window, created at the first call
+    HelpForm* helpWindow() const;
     void Internet1Click();
 
     // The steps behind the panels: the database selection of the workbench unless others are set.
@@ -184,6 +187,8 @@ private:
     bool pluginPresent(PluginLibrary library) const;
     QString tableFileExtension(const TTablePanel& panel) const;
     void updateTitle();
+    // What a command did, in the status bar, so that a quick one is not taken for nothing.
+    void showDone(const ActionResult& result);
 
     // PluginHost
     void bringToFront(VerolaWindow window) override;
@@ -197,6 +202,7 @@ private:
     QAction* m_reviewAction = nullptr;
     std::array<QLabel*, 3> m_statusPanels{};
     std::unique_ptr<PluginBridge> m_plugins;
+    QPointer<HelpForm> m_help;
 };
 
 } // namespace verola

@@ -26,6 +26,8 @@ TDesForm::TDesForm(const QStringList& lines, QWidget* parent) : QDialog(parent)
     Memo = new QPlainTextEdit(this);
     Memo->setObjectName(QStringLiteral("Memo"));
     Memo->setPlainText(lines.join(u'\n'));
+    // Only a save under a new name keeps what is typed; it makes the text editable.
+    Memo->setReadOnly(true);
     layout->addWidget(Memo, 1);
 
     auto* bar = new QToolBar(this);

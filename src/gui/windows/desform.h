@@ -10,6 +10,7 @@ class QPushButton;
 namespace verola {
 
 // The description text of a configuration, with "Продолжить" (OK) and "Отказаться" (Cancel).
+// The text is read-only unless its user makes it editable.
 class VEROLA_GUI_EXPORT TDesForm : public QDialog {
     Q_OBJECT
 public:

@@ -6,6 +6,9 @@
 #include "core/platform/textfile.h"
 #include "gui/app/verolaapplication.h"
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -13,6 +16,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace verola {
@@ -30,6 +34,12 @@ QToolButton* toolButton(QToolBar* bar, const QString& name, const QString& capti
     button->setToolTip(hint);
     bar->addWidget(button);
     return button;
+}
+
+QString startFailure(QProcess::ProcessError error)
+{
+    return error == QProcess::FailedToStart ? QStringLiteral("программа не найдена или ее нельзя выполнить")
+                                            : QStringLiteral("ошибка запуска процесса");
 }
 
 int tabLevel(const QString& line)
@@ -111,7 +121,8 @@ QStringList TShowIniFileDlg::treeLines(const QString& fileName, const QStringLis
 bool TShowIniFileDlg::showFile(const QString& path)
 {
     Tree->clear();
-    forgetCurrentFile();
+    m_currentFile.clear();
+    EditButton->setEnabled(false);
     QStringList lines;
     try {
         lines = treeLines(QFileInfo(path).fileName(), readTextLines(path));
@@ -142,31 +153,56 @@ void TShowIniFileDlg::editCurrentFile()
 {
     if (m_currentFile.isEmpty())
         return;
-    QStringList command = QProcess::splitCommand(ReadEditorProgram());
-    if (command.isEmpty())
-        command.append(QString());
-    const QString program = command.takeFirst();
-    QProcess editor;
-    editor.start(program, command << m_currentFile);
-    if (!editor.waitForStarted()) {
-        QMessageBox::critical(this, VerolaApplication::messageTitle(),
-            QStringLiteral("Error %1").arg(static_cast<int>(editor.error())));
+    const QString file = m_currentFile;
+    const QString command = userEditorCommand();
+    if (command.isEmpty()) {
+        editWithDesktopProgram(file);
         return;
     }
-    editor.waitForFinished(-1);
+    QStringList arguments = QProcess::splitCommand(command);
+    const QString program = arguments.takeFirst();
+    QProcess editor;
+    // A terminal editor needs the terminal the program runs in.
+    editor.setProcessChannelMode(QProcess::ForwardedChannels);
+    editor.setInputChannelMode(QProcess::ForwardedInputChannel);
+    editor.start(program, arguments << file);
+    if (!editor.waitForStarted()) {
+        QMessageBox::critical(this, VerolaApplication::messageTitle(),
+            QStringLiteral("Не могу открыть файл %1 в редакторе: программу \"%2\" не удалось запустить (%3). "
+                           "Редактор задают переменные окружения VISUAL или EDITOR.")
+                .arg(QDir::toNativeSeparators(file), program, startFailure(editor.error())));
+        return;
+    }
+    // The dialog waits for the editor, but keeps painting meanwhile.
+    setEnabled(false);
+    QEventLoop waiting;
+    connect(&editor, &QProcess::finished, &waiting, &QEventLoop::quit);
+    if (editor.state() != QProcess::NotRunning)
+        waiting.exec(QEventLoop::ExcludeUserInputEvents);
+    setEnabled(true);
+    showFile(file);
 }
 
-void TShowIniFileDlg::forgetCurrentFile()
+void TShowIniFileDlg::editWithDesktopProgram(const QString& file)
 {
-    m_currentFile.clear();
-    EditButton->setEnabled(false);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file))) {
+        QMessageBox::critical(this, VerolaApplication::messageTitle(),
+            QStringLiteral("Не могу открыть файл %1 в редакторе: не заданы переменные окружения VISUAL и EDITOR, "
+                           "а рабочий стол не назвал программу для таких файлов.")
+                .arg(QDir::toNativeSeparators(file)));
+        return;
+    }
+    // The desktop's program runs on its own: the file is shown again when the user comes back.
+    m_reloadOnActivation = true;
 }
 
 void TShowIniFileDlg::changeEvent(QEvent* event)
 {
-    // "Изменить" acts only on a file opened since the dialog last gained the focus.
-    if (event->type() == QEvent::ActivationChange)
-        forgetCurrentFile();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_reloadOnActivation) {
+        m_reloadOnActivation = false;
+        if (!m_currentFile.isEmpty())
+            showFile(m_currentFile);
+    }
     QDialog::changeEvent(event);
 }
 

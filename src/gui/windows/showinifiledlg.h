@@ -10,7 +10,7 @@ class QTreeWidget;
 namespace verola {
 
 // Shows an INI file as a tree: the file name, its sections and their keys; "Изменить" opens the
-// file in the editor program of the settings.
+// file in the user's editor and shows it again afterwards.
 class VEROLA_GUI_EXPORT TShowIniFileDlg : public QDialog {
     Q_OBJECT
 public:
@@ -23,7 +23,8 @@ public:
     // The tree lines of an INI file: its name, then sections after one tab and other lines after two.
     static QStringList treeLines(const QString& fileName, const QStringList& lines);
     QString currentFile() const { return m_currentFile; }
-    // Runs the editor program on the current file and waits for it.
+    // Opens the current file in the user's editor, waits for it and shows the file again; says so
+    // when no editor can be started.
     void editCurrentFile();
 
     QTreeWidget* Tree;
@@ -39,10 +40,11 @@ protected:
 
 private:
     void openWith(const QString& filter, const QString& fileName, const QString& directory);
-    void forgetCurrentFile();
+    void editWithDesktopProgram(const QString& file);
 
     QString m_systemDirectory; // where the bare-named settings files are
     QString m_currentFile;
+    bool m_reloadOnActivation = false;
 };
 
 } // namespace verola

@@ -4,6 +4,7 @@
 #include "gui/flow/navigatordiagram.h"
 #include "gui/windows/desform.h"
 #include "gui/windows/gaugeform.h"
+#include "gui/windows/helpform.h"
 #include "core/app/workspace.h"
 #include "core/platform/errors.h"
 #include "core/platform/textfile.h"
@@ -18,12 +19,19 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QStatusBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
@@ -543,20 +551,75 @@ public Q_SLOTS:
 
 } // namespace
 
-TEST_F(NavigatorCommands, HelpOpensThePageBesideTheProgramAndTheProductPage)
+TEST_F(NavigatorCommands, HelpShowsThePageBesideTheProgramInItsOwnWindowAndTheProductPageOutside)
 {
+    ASSERT_TRUE(QDir(program.path()).mkdir("Help"));
+    writeBytes(program.file("Help/Index.htm"),
+        "<html><head><meta charset=\"utf-8\"><title>Верола — справка</title></head><body>"
+        "<p><img src=\"panel.png\"></p><p><a href=\"second.htm\">Дальше</a></p></body></html>");
+    writeBytes(program.file("Help/second.htm"),
+        "<html><head><meta charset=\"utf-8\"><title>Вторая страница</title></head><body>Вторая</body></html>");
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(program.file("Help/panel.png")));
     UrlRecorder recorder;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "open");
     Q_EMIT form->HelpMenuItem->aboutToShow();
     EXPECT_EQ(form->HelpItem->toolTip(), QDir::toNativeSeparators(program.file("Help/Index.htm")));
     form->HelpItem->trigger();
+    HelpForm* help = form->helpWindow();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->windowTitle(), QStringLiteral("Верола — справка"));
+    const QVariant image = help->Browser->document()->resource(QTextDocument::ImageResource, QUrl("panel.png"));
+    EXPECT_FALSE(qvariant_cast<QImage>(image).isNull()) << "the picture beside the page";
+
+    // A click on the link shows the page it names in the same window.
+    QTextCursor link = help->Browser->document()->find(QStringLiteral("Дальше"));
+    ASSERT_FALSE(link.isNull());
+    link.setPosition(link.selectionStart() + 2);
+    const QPoint at = help->Browser->cursorRect(link).center();
+    QTest::mouseClick(help->Browser->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(help->windowTitle(), QStringLiteral("Вторая страница"));
+    form->HelpItem->trigger();
+    EXPECT_EQ(form->helpWindow(), help) << "one help window";
+    EXPECT_EQ(help->windowTitle(), QStringLiteral("Верола — справка"));
+
     form->Internet1->trigger();
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    ASSERT_EQ(recorder.urls.size(), 2);
-    EXPECT_EQ(recorder.urls[0], QUrl::fromLocalFile(program.file("Help/Index.htm")));
-    EXPECT_EQ(recorder.urls[1], QUrl(TNavigatorForm::productPage()));
+    EXPECT_EQ(recorder.urls, QList<QUrl>{QUrl(TNavigatorForm::productPage())}) << "the help needs no browser";
+}
+
+TEST_F(NavigatorCommands, HelpWithoutItsPageSaysWhereThePageShouldBe)
+{
+    form->HelpItem->trigger();
+    ASSERT_NE(form->helpWindow(), nullptr);
+    EXPECT_TRUE(form->helpWindow()->Browser->toPlainText().contains(
+        QStringLiteral("Не могу показать справку: файла %1 нет").arg(QDir::toNativeSeparators(program.file("Help/Index.htm")))));
+}
+
+TEST_F(NavigatorCommands, TheStartMessageComesBeforeTheDescriptionOfTheConfigurationOnTheCommandLine)
+{
+    writeTextLines(work.file("a.DES"), {"Первая"});
+    const QString missing = QStringLiteral("Не могу загрузить Optimizer.dll");
+    QStringList seen; // the windows a person has in front of them, in turn
+    ModalHandler person([&seen](QWidget* modal) {
+        if (auto* des = qobject_cast<TDesForm*>(modal)) {
+            seen.append(QStringLiteral("описание"));
+            QTest::mouseClick(des->ContinueButton, Qt::LeftButton);
+            return;
+        }
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        seen.append(box ? box->text() : modal->objectName());
+        modal->close();
+    });
+    feedback->holdMessages();
+    feedback->message(missing);
+    finishStart(*form, *feedback, {QStringLiteral("verola"), work.file("a.DES")});
+    EXPECT_EQ(seen, (QStringList{missing, QStringLiteral("описание")}));
+    EXPECT_EQ(state.ConfigName, QStringLiteral("a"));
 }
 
 TEST_F(NavigatorCommands, TheDemoStudyOpensAfterItsDescriptionAndSaves)
@@ -586,6 +649,108 @@ TEST_F(NavigatorCommands, TheDemoStudyOpensAfterItsDescriptionAndSaves)
     QFile::remove(work.file("Demo.x1"));
     form->SaveItem->trigger();
     EXPECT_TRUE(QFile::exists(work.file("Demo.x1")));
+}
+
+namespace {
+
+// The gauge values the progress window was painted with.
+class GaugePaints : public QObject {
+public:
+    GaugePaints() { qApp->installEventFilter(this); }
+    ~GaugePaints() override { qApp->removeEventFilter(this); }
+    QList<int> values;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* gauge = qobject_cast<QProgressBar*>(watched);
+        if (event->type() == QEvent::Paint && gauge && qobject_cast<TGaugeForm*>(gauge->window()))
+            values.append(gauge->value());
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(NavigatorCommands, TheProgressWindowIsPaintedAsTheSaveGoesOn)
+{
+    writeTextLines(work.file("a.DES"), {"Первая"});
+    writeTextLines(work.file("a.map"), {"объект"});
+    ModalHandler person([](QWidget* modal) {
+        if (auto* des = qobject_cast<TDesForm*>(modal))
+            QTest::mouseClick(des->ContinueButton, Qt::LeftButton);
+        else
+            modal->close();
+    });
+    form->openConfiguration(work.file("a.DES"));
+    ASSERT_EQ(state.ConfigName, QStringLiteral("a"));
+    GaugePaints paints;
+    form->SaveItem->trigger();
+    ASSERT_TRUE(QFile::exists(work.file("a.x1")));
+    ASSERT_FALSE(paints.values.isEmpty()) << "the window was never painted";
+    EXPECT_GT(*std::max_element(paints.values.begin(), paints.values.end()), 1) << "painted after the steps";
+}
+
+TEST_F(NavigatorCommands, TheDescriptionIsEditableOnlyWhenASaveUnderANewNameKeepsIt)
+{
+    writeTextLines(work.file("a.DES"), {"Первая"});
+    writeTextLines(work.file("a.map"), {"объект"});
+    QStringList shown; // what the description window held after typing, per window
+    QString chosen;
+    ModalHandler person([&](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(chosen);
+            QMetaObject::invokeMethod(dialog, "accept");
+        } else if (auto* des = qobject_cast<TDesForm*>(modal)) {
+            des->Memo->setFocus();
+            QTest::keyClick(des->Memo, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClicks(des->Memo, QStringLiteral(" plus"));
+            shown.append(des->lines().join(u'|'));
+            QTest::mouseClick(des->ContinueButton, Qt::LeftButton);
+        } else {
+            modal->close();
+        }
+    });
+    form->openConfiguration(work.file("a.DES"));
+    form->DesWindowItem->trigger();
+    chosen = work.file("b.DES");
+    form->SaveAsItem->trigger();
+    EXPECT_EQ(shown, (QStringList{"Первая", "Первая", "Первая plus"})) << "opening, viewing, saving as";
+    EXPECT_EQ(readTextLines(work.file("b.DES")), QStringList{"Первая plus"});
+    EXPECT_EQ(readTextLines(work.file("a.DES")), QStringList{"Первая"});
+}
+
+TEST_F(NavigatorCommands, TheStatusBarSaysWhatASelectionAndASaveDid)
+{
+    TTab& rule = block(kPolBlock).Rule->Table();
+    setList(rule, 0, kPollutants);
+    BlockSteps steps;
+    steps.databaseSelection = [](TWorkspace&, TCompPanel& selected) {
+        selected.Rule->Table().SetCell(at({0}), 1.5f);
+        selected.Rule->Table().SetCell(at({2}), 2.5f);
+        return SelectionOutcome::Completed;
+    };
+    form->setBlockSteps(steps);
+    const int cells = rule.FCellCount;
+    QTest::mouseClick(view(kPolBlock).Search, Qt::LeftButton);
+    const QString selected = form->StatusBar1->currentMessage();
+    EXPECT_TRUE(selected.startsWith(QStringLiteral("блок 0: выборка из баз данных выполнена: заполнено ячеек первичной таблицы: 2 из %1, ").arg(cells)))
+        << selected.toStdString();
+    EXPECT_TRUE(selected.endsWith(QStringLiteral(" с"))) << selected.toStdString();
+
+    writeTextLines(work.file("a.DES"), {"Первая"});
+    writeTextLines(work.file("a.map"), {"объект"});
+    ModalHandler person([](QWidget* modal) {
+        if (auto* des = qobject_cast<TDesForm*>(modal))
+            QTest::mouseClick(des->ContinueButton, Qt::LeftButton);
+        else
+            modal->close();
+    });
+    form->openConfiguration(work.file("a.DES"));
+    form->SaveItem->trigger();
+    const QString saved = form->StatusBar1->currentMessage();
+    const int written = QDir(work.path()).entryList({QStringLiteral("a.*")}, QDir::Files).size() - 1; // but a.DES
+    EXPECT_TRUE(saved.startsWith(QStringLiteral("Конфигурация a: сохранено файлов: %1, ").arg(written))) << saved.toStdString();
 }
 
 TEST_F(NavigatorCommands, ARefusedOpenAndAFailedSaveAsLeaveTheTitleOfTheOpenConfiguration)

@@ -7,6 +7,8 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -30,7 +32,90 @@ QStringList treeTexts(QTreeWidgetItem* item, int depth = 0)
     return texts;
 }
 
+// The environment variable set for the scope of a test, restored afterwards.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const QByteArray& value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedEnvironment()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+// Answers the next modal window once it is up: the file dialog with the file, a message box by
+// closing it.
+void answerNextModal(const QString& file, QString* message = nullptr)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, file, message] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            dialog->selectFile(file);
+            QMetaObject::invokeMethod(dialog, "accept");
+        } else {
+            if (auto* box = qobject_cast<QMessageBox*>(modal); box && message)
+                *message = box->text();
+            modal->close();
+        }
+        timer->deleteLater();
+        timer->stop();
+    });
+    timer->start();
+}
+
 } // namespace
+
+TEST(SettingsViewer, ChangeOpensTheChosenFileInTheEditorAndShowsItAgain)
+{
+    TempFolder system;
+    ScopedSystemDirectory scope(system.path());
+    TempFolder folder;
+    writeBytes(folder.file("models.ini"), "[Model]\r\nName=A\r\n");
+    const QString editor = folder.file("editor.sh");
+    writeBytes(editor, "#!/bin/sh\nprintf 'Added=1\\r\\n' >> \"$1\"\n");
+    QFile::setPermissions(editor, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ScopedEnvironment visual("VISUAL", QByteArray());
+    ScopedEnvironment editorVariable("EDITOR", editor.toLocal8Bit());
+
+    TShowIniFileDlg dialog(folder.path(), "study", folder.path(), nullptr);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    answerNextModal(folder.file("models.ini"));
+    QTest::mouseClick(dialog.OthersButton, Qt::LeftButton);
+    QTest::qWait(100); // the viewer is active again after the file dialog
+    ASSERT_TRUE(dialog.EditButton->isEnabled()) << "a file was opened: it can be edited";
+    QTest::mouseClick(dialog.EditButton, Qt::LeftButton);
+    EXPECT_EQ(treeTexts(dialog.Tree->topLevelItem(0)), (QStringList{"models.ini", ">[Model]", ">>Name=A", ">>Added=1"}));
+    EXPECT_TRUE(dialog.EditButton->isEnabled());
+
+    // An editor that cannot be started is named, with the file.
+    ScopedEnvironment missing("EDITOR", folder.file("no-such-editor").toLocal8Bit());
+    QString message;
+    answerNextModal(QString(), &message);
+    QTest::mouseClick(dialog.EditButton, Qt::LeftButton);
+    EXPECT_TRUE(message.contains(QStringLiteral("Не могу открыть файл"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("models.ini"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("no-such-editor"))) << message.toStdString();
+}
 
 TEST(SettingsViewer, ShowsAFileAsSectionsAndKeys)
 {
