@@ -27,31 +27,52 @@ public:
     TTablePanel* panel = nullptr;
 };
 
-} // namespace
+// The workbench of a small study with the bridge started over the real map library; the
+// emission block's Rule table holds the study's table shape.
+class MapWindowFollowsTest : public ::testing::Test {
+protected:
+    MapWindowFollowsTest() : workspace(state), bridge(workspace, host)
+    {
+        state.plugins = &bridge;
+        bridge.setProgramDirectory(QStringLiteral(VEROLA_PROGRAM_DIR));
+        bridge.start(&application);
+        verola::test::shapeTable(rule, study.table.FLists);
+        host.panel = block.Rule;
+    }
+    ~MapWindowFollowsTest() override
+    {
+        bridge.shutdown();
+        state.plugins = nullptr;
+    }
 
-TEST(MapWindowFollowsTest, ARecalculationOfTheShownTableRecoloursTheMap)
-{
+    // The process state is complete before the workspace is made over it.
+    bool prepareState()
+    {
+        state.DataDirectory = study.data.path();
+        state.MapList = QStringList{QStringLiteral("Shape=regions.shp"), QStringLiteral("NameField=NAME")};
+        state.StagingTab = std::make_unique<TTab>();
+        state.feedback = &feedback;
+        return true;
+    }
+
     SmallStudy study;
     QWidget application;
     verola::test::RecordingFeedback feedback;
     ProcessState state;
-    state.DataDirectory = study.data.path();
-    state.MapList = QStringList{QStringLiteral("Shape=regions.shp"), QStringLiteral("NameField=NAME")};
-    state.StagingTab = std::make_unique<TTab>();
-    state.feedback = &feedback;
-    TWorkspace workspace(state);
+    bool m_statePrepared = prepareState();
+    TWorkspace workspace;
     Host host;
-    PluginBridge bridge(workspace, host);
-    state.plugins = &bridge;
-    bridge.setProgramDirectory(QStringLiteral(VEROLA_PROGRAM_DIR));
-    bridge.start(&application);
-
+    PluginBridge bridge;
     TCompPanel& block = *workspace.block(kConcBlock);
     TTab& rule = block.Rule->Table();
-    verola::test::shapeTable(rule, study.table.FLists);
+};
+
+} // namespace
+
+TEST_F(MapWindowFollowsTest, ARecalculationOfTheShownTableRecoloursTheMap)
+{
     for (int r = kNorth; r <= kEast; ++r)
         rule.SetCell(at({0, r, 0}), study.table.GetCell(at({0, r, 0})));
-    host.panel = block.Rule;
     workspace.activate(&block);
     bridge.showMapWindow(block.Rule, false);
     auto* window = static_cast<MapWindow*>(bridge.mapWindow());
@@ -69,31 +90,12 @@ TEST(MapWindowFollowsTest, ARecalculationOfTheShownTableRecoloursTheMap)
     EXPECT_EQ(map.valueOf(north), 90.0);
     EXPECT_EQ(map.valueOf(east), rule.GetCell(at({0, kEast, 0})));
     EXPECT_NE(map.fillOf(east), eastBefore) << "the classes follow the new values";
-    bridge.shutdown();
-    state.plugins = nullptr;
 }
 
-TEST(MapWindowFollowsTest, ValuesAreWrittenWithTheUsersDecimalSeparator)
+TEST_F(MapWindowFollowsTest, ValuesAreWrittenWithTheUsersDecimalSeparator)
 {
-    SmallStudy study;
-    QWidget application;
-    verola::test::RecordingFeedback feedback;
-    ProcessState state;
-    state.DataDirectory = study.data.path();
-    state.MapList = QStringList{QStringLiteral("Shape=regions.shp"), QStringLiteral("NameField=NAME")};
-    state.StagingTab = std::make_unique<TTab>();
-    state.feedback = &feedback;
-    TWorkspace workspace(state);
-    Host host;
-    PluginBridge bridge(workspace, host);
-    bridge.setProgramDirectory(QStringLiteral(VEROLA_PROGRAM_DIR));
-    bridge.start(&application);
-    TCompPanel& block = *workspace.block(kConcBlock);
-    TTab& rule = block.Rule->Table();
-    verola::test::shapeTable(rule, study.table.FLists);
     rule.SetCell(at({0, kNorth, 0}), 203.72f);
     rule.SetCell(at({0, kSouth, 0}), 10.5f);
-    host.panel = block.Rule;
     workspace.activate(&block);
     for (const QChar decimal : {QChar(u','), QChar(u'.')}) {
         SCOPED_TRACE(QString(decimal).toStdString());
@@ -109,5 +111,4 @@ TEST(MapWindowFollowsTest, ValuesAreWrittenWithTheUsersDecimalSeparator)
         EXPECT_EQ(legend.back().text, QStringLiteral("нет данных"));
         EXPECT_EQ(legend[legend.size() - 2].text.left(5), QStringLiteral("10") + decimal + QStringLiteral("5 "));
     }
-    bridge.shutdown();
 }
