@@ -59,6 +59,13 @@ public:
             QWidget* modal = QApplication::activeModalWidget();
             if (!modal || modal == m_last)
                 return;
+            if (qobject_cast<QMessageBox*>(modal) && qobject_cast<QFileDialog*>(modal->parentWidget())) {
+                // The file dialog had not read its folder yet when it was answered: it is
+                // answered again.
+                modal->close();
+                m_last = nullptr;
+                return;
+            }
             m_last = modal;
             m_handler(modal);
             handled = true;
@@ -97,9 +104,11 @@ struct FileChooser : ModalHandler {
                   modal->close();
                   return;
               }
-              title = dialog->windowTitle();
-              filters = dialog->nameFilters();
-              offered = dialog->selectedFiles().value(0);
+              if (title.isEmpty()) {
+                  title = dialog->windowTitle();
+                  filters = dialog->nameFilters();
+                  offered = dialog->selectedFiles().value(0);
+              }
               if (path.isEmpty()) {
                   dialog->reject();
                   return;
@@ -108,7 +117,8 @@ struct FileChooser : ModalHandler {
               auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
               ASSERT_NE(name, nullptr);
               name->setText(path);
-              QMetaObject::invokeMethod(dialog, "accept");
+              // Queued: a complaint of the dialog comes up as a modal window of its own.
+              QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
           })
     {
     }
@@ -700,7 +710,7 @@ TEST_F(NavigatorCommands, TheDescriptionIsEditableOnlyWhenASaveUnderANewNameKeep
     ModalHandler person([&](QWidget* modal) {
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(chosen);
-            QMetaObject::invokeMethod(dialog, "accept");
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         } else if (auto* des = qobject_cast<TDesForm*>(modal)) {
             des->Memo->setFocus();
             QTest::keyClick(des->Memo, Qt::Key_End, Qt::ControlModifier);
@@ -764,7 +774,7 @@ TEST_F(NavigatorCommands, ARefusedOpenAndAFailedSaveAsLeaveTheTitleOfTheOpenConf
     ModalHandler person([&](QWidget* modal) {
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(chosen);
-            QMetaObject::invokeMethod(dialog, "accept");
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         } else if (auto* des = qobject_cast<TDesForm*>(modal)) {
             QTest::mouseClick(continueDescription ? des->ContinueButton : des->RefuseButton, Qt::LeftButton);
         } else {

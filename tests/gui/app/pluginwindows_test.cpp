@@ -8,6 +8,7 @@
 #include "core/platform/textfile.h"
 #include "core/tables/tablefile.h"
 #include "plugins/api/pluginhandles.h"
+#include "modals.h"
 #include "pluginlog.h"
 #include "testsupport.h"
 
@@ -16,7 +17,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -308,10 +308,7 @@ TEST_F(PluginWindows, ATableLoadedFromItsFileIsShownAgainByTheTableWindowShowing
     // The load dialog offers the configuration's file of the table; the person takes it.
     const auto loadOffered = [this](QWidget* panel) {
         choose(panel);
-        QTimer::singleShot(0, [] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
-                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-        });
+        answerNextModal(QString());
         pluginLog().calls.clear();
         form->LoadTableItem->trigger();
     };

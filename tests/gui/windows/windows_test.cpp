@@ -4,6 +4,7 @@
 #include "gui/windows/gaugeform.h"
 #include "gui/windows/showinifiledlg.h"
 #include "core/platform/feedback.h"
+#include "modals.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -56,30 +57,6 @@ private:
     bool m_had;
     QByteArray m_old;
 };
-
-// Answers the next modal window once it is up: the file dialog with the file, a message box by
-// closing it.
-void answerNextModal(const QString& file, QString* message = nullptr)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, file, message] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            dialog->selectFile(file);
-            QMetaObject::invokeMethod(dialog, "accept");
-        } else {
-            if (auto* box = qobject_cast<QMessageBox*>(modal); box && message)
-                *message = box->text();
-            modal->close();
-        }
-        timer->deleteLater();
-        timer->stop();
-    });
-    timer->start();
-}
 
 } // namespace
 
