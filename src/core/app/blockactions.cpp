@@ -114,11 +114,12 @@ ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const
     block.Rule->Table().FSlice.fill(0);
     if (!steps.databaseSelection)
         return {false, QStringLiteral("%1: выборка из баз данных здесь недоступна").arg(blockLabel(block))};
-    const SelectionOutcome outcome = steps.databaseSelection(workspace, block);
+    const SelectionResult result = steps.databaseSelection(workspace, block);
     block.Rule->tableChanged();
     const TTab& table = block.Rule->Table();
-    return {true, QStringLiteral("%1: %2").arg(blockLabel(block), selectionOutcomeText(outcome)),
-        QStringLiteral("заполнено ячеек первичной таблицы: %1 из %2, %3")
+    return {true, QStringLiteral("%1: %2").arg(blockLabel(block), selectionOutcomeText(result.outcome)),
+        QStringLiteral("принято записей: %1, заполнено ячеек первичной таблицы: %2 из %3, %4")
+            .arg(result.accepted)
             .arg(filledCells(table))
             .arg(table.FCellCount)
             .arg(durationText(timer.elapsed()))};

@@ -16,7 +16,7 @@ class TWorkspace;
 // table. Until a step is provided, running it does nothing and says so.
 // Without a dose step, CalcDosePanelClick runs the dose block's own calculation (models/dose.h).
 struct VEROLA_CORE_EXPORT BlockSteps {
-    std::function<SelectionOutcome(TWorkspace&, TCompPanel&)> databaseSelection;
+    std::function<SelectionResult(TWorkspace&, TCompPanel&)> databaseSelection;
     std::function<void(TWorkspace&)> doseCalculation;
 };
 

@@ -51,7 +51,7 @@ BlockSteps workbenchBlockSteps()
 {
     BlockSteps steps;
     steps.databaseSelection = [](TWorkspace& workspace, TCompPanel& block) {
-        return SelectFromDatabases(workspace, block).outcome;
+        return SelectFromDatabases(workspace, block);
     };
     return steps;
 }

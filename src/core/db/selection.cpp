@@ -72,6 +72,7 @@ public:
 
     SelectionOutcome run();
     int total() const { return m_total; }
+    int accepted() const { return m_acceptedBeforeModel + m_total; }
     void reportLeftOut();
 
 private:
@@ -135,6 +136,7 @@ private:
     int m_regionCount = 0;
     int m_progress = 0;
     int m_total = 0;
+    int m_acceptedBeforeModel = 0; // by the models of the run before the current one
 };
 
 TSelectionDriver::TSelectionDriver(const SelectionRequest& request)
@@ -259,6 +261,7 @@ void TSelectionDriver::loadModel(const QString& model)
     m_sources.resetLevels();
     m_reader.queryAccumulators = TLevelAccumulators{};
     m_reader.tableAccumulators = TLevelAccumulators{};
+    m_acceptedBeforeModel += m_total;
     m_total = 0;
     TPanelInfoStruct& description = m_sources.description;
     LoadPanelInfo(description, m_description, m_request.panelKind, model);
@@ -868,6 +871,7 @@ SelectionResult RunSelection(const SelectionRequest& request)
         result.outcome = stop.outcome;
     }
     result.total = driver.total();
+    result.accepted = driver.accepted();
     driver.reportLeftOut();
     return result;
 }

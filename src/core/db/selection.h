@@ -44,8 +44,11 @@ enum class SelectionOutcome {
 };
 
 struct VEROLA_CORE_EXPORT SelectionResult {
+    SelectionResult() = default;
+    SelectionResult(SelectionOutcome how) : outcome(how) {} // NOLINT: an outcome alone is a result
     SelectionOutcome outcome = SelectionOutcome::Completed;
-    int total = 0; // records accepted since the last model was loaded (counted, in a review)
+    int total = 0;    // records accepted since the last model was loaded (counted, in a review)
+    int accepted = 0; // records accepted over the whole run, every model
 };
 
 // One run. Errors raised inside (a conversion error in a record, a missing orbit file, ...)

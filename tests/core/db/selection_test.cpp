@@ -238,6 +238,7 @@ TEST_F(SelectionTest, MorbidityRecordsAreCountedIntoTheirCells)
     EXPECT_TRUE(feedback.messages.isEmpty()) << feedback.messages.join("\n").toStdString();
     // "alpha" names the same model: it is loaded once, so the total runs over both regions.
     EXPECT_EQ(result.total, 6);
+    EXPECT_EQ(result.accepted, 6);
     EXPECT_EQ(feedback.status, QStringList({"0Принято: 4", "1Всего: 4", "0Принято: 2", "1Всего: 6"}));
     EXPECT_EQ(feedback.captions.first(), "Выборка из базы данных");
     EXPECT_EQ(feedback.maxima.front(), 3); // the region positions, the group included

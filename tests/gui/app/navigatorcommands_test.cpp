@@ -738,13 +738,15 @@ TEST_F(NavigatorCommands, TheStatusBarSaysWhatASelectionAndASaveDid)
     steps.databaseSelection = [](TWorkspace&, TCompPanel& selected) {
         selected.Rule->Table().SetCell(at({0}), 1.5f);
         selected.Rule->Table().SetCell(at({2}), 2.5f);
-        return SelectionOutcome::Completed;
+        SelectionResult result(SelectionOutcome::Completed);
+        result.accepted = 7;
+        return result;
     };
     form->setBlockSteps(steps);
     const int cells = rule.FCellCount;
     QTest::mouseClick(view(kPolBlock).Search, Qt::LeftButton);
     const QString selected = form->StatusBar1->currentMessage();
-    EXPECT_TRUE(selected.startsWith(QStringLiteral("блок 0: выборка из баз данных выполнена: заполнено ячеек первичной таблицы: 2 из %1, ").arg(cells)))
+    EXPECT_TRUE(selected.startsWith(QStringLiteral("блок 0: выборка из баз данных выполнена: принято записей: 7, заполнено ячеек первичной таблицы: 2 из %1, ").arg(cells)))
         << selected.toStdString();
     EXPECT_TRUE(selected.endsWith(QStringLiteral(" с"))) << selected.toStdString();
 
