@@ -43,9 +43,7 @@ QString selectionOutcomeText(SelectionOutcome outcome)
     return QStringLiteral("выборка из баз данных выполнена");
 }
 
-} // namespace
-
-ActionResult RulePanelClick(TWorkspace& workspace, TCompPanel& block)
+ActionResult summarizeRule(TWorkspace& workspace, TCompPanel& block)
 {
     requireBlockLoaded(block);
     workspace.activate(&block);
@@ -55,19 +53,19 @@ ActionResult RulePanelClick(TWorkspace& workspace, TCompPanel& block)
     return {true, QStringLiteral("%1: итоги первичной таблицы из баз данных рассчитаны").arg(blockLabel(block))};
 }
 
-ActionResult ExtrPanelClick(TWorkspace& workspace, TCompPanel& block)
+ActionResult fillExtr(TWorkspace& workspace, TCompPanel& block)
 {
     return copyInto(workspace, block, *block.Extr, block.Rule->Table(),
         QStringLiteral("итоговая таблица из баз данных заполнена из первичной таблицы"));
 }
 
-ActionResult EstPanelClick(TWorkspace& workspace, TCompPanel& block)
+ActionResult fillEst(TWorkspace& workspace, TCompPanel& block)
 {
     return copyInto(workspace, block, *block.Est, block.Calc->Table(),
         QStringLiteral("итоговая таблица расчета заполнена из первичной таблицы расчета"));
 }
 
-ActionResult CalcPanelClick(TWorkspace& workspace, TCompPanel& block)
+ActionResult fillCalc(TWorkspace& workspace, TCompPanel& block)
 {
     requireBlockLoaded(block);
     workspace.activate(&block);
@@ -87,6 +85,8 @@ ActionResult CalcPanelClick(TWorkspace& workspace, TCompPanel& block)
     return {true,
         QStringLiteral("%1: первичная таблица расчета заполнена из итоговой таблицы %2").arg(blockLabel(block), source)};
 }
+
+} // namespace
 
 QString durationText(qint64 milliseconds)
 {
@@ -125,7 +125,9 @@ ActionResult DBGeneralPanelClick(TWorkspace& workspace, TCompPanel& block, const
             .arg(durationText(timer.elapsed()))};
 }
 
-ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps)
+namespace {
+
+ActionResult calculateDoses(TWorkspace& workspace, const BlockSteps& steps)
 {
     // The doses are computed from the concentration block's summary into the dose block.
     requireBlockLoaded(*workspace.block(kRiskBlock));
@@ -149,6 +151,49 @@ ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps)
         break;
     }
     return {true, QStringLiteral("блок 2: дозы и риски рассчитаны")};
+}
+
+} // namespace
+
+// The panel actions, each with the time it took for the status line.
+namespace {
+
+template <class Action>
+ActionResult timed(Action&& action)
+{
+    QElapsedTimer timer;
+    timer.start();
+    ActionResult result = action();
+    if (result.details.isEmpty())
+        result.details = durationText(timer.elapsed());
+    return result;
+}
+
+} // namespace
+
+ActionResult RulePanelClick(TWorkspace& workspace, TCompPanel& block)
+{
+    return timed([&] { return summarizeRule(workspace, block); });
+}
+
+ActionResult ExtrPanelClick(TWorkspace& workspace, TCompPanel& block)
+{
+    return timed([&] { return fillExtr(workspace, block); });
+}
+
+ActionResult CalcPanelClick(TWorkspace& workspace, TCompPanel& block)
+{
+    return timed([&] { return fillCalc(workspace, block); });
+}
+
+ActionResult EstPanelClick(TWorkspace& workspace, TCompPanel& block)
+{
+    return timed([&] { return fillEst(workspace, block); });
+}
+
+ActionResult CalcDosePanelClick(TWorkspace& workspace, const BlockSteps& steps)
+{
+    return timed([&] { return calculateDoses(workspace, steps); });
 }
 
 void selectionRuleExtr(TWorkspace& workspace, const BlockSteps& steps, int number)

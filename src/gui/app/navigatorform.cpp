@@ -23,7 +23,6 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -70,17 +69,6 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
-
-// An action's result with the time it took, when the action itself says nothing more.
-ActionResult timed(const std::function<ActionResult()>& action)
-{
-    QElapsedTimer timer;
-    timer.start();
-    ActionResult result = action();
-    if (result.details.isEmpty())
-        result.details = durationText(timer.elapsed());
-    return result;
-}
 
 TCompPanel* blockOf(const TTablePanel* panel)
 {
@@ -549,28 +537,28 @@ void TNavigatorForm::DBGeneralPanelClick(TCompPanel& block)
 void TNavigatorForm::RulePanelClick(TCompPanel& block)
 {
     ActionResult result;
-    runCommand(QStringLiteral("расчет итогов первичной таблицы из БД"), [this, &block, &result] { result = timed([&] { return verola::RulePanelClick(*m_workspace, block); }); });
+    runCommand(QStringLiteral("расчет итогов первичной таблицы из БД"), [this, &block, &result] { result = verola::RulePanelClick(*m_workspace, block); });
     showDone(result);
 }
 
 void TNavigatorForm::ExtrPanelClick(TCompPanel& block)
 {
     ActionResult result;
-    runCommand(QStringLiteral("заполнение итоговой таблицы из БД"), [this, &block, &result] { result = timed([&] { return verola::ExtrPanelClick(*m_workspace, block); }); });
+    runCommand(QStringLiteral("заполнение итоговой таблицы из БД"), [this, &block, &result] { result = verola::ExtrPanelClick(*m_workspace, block); });
     showDone(result);
 }
 
 void TNavigatorForm::CalcPanelClick(TCompPanel& block)
 {
     ActionResult result;
-    runCommand(QStringLiteral("заполнение первичной таблицы расчета"), [this, &block, &result] { result = timed([&] { return verola::CalcPanelClick(*m_workspace, block); }); });
+    runCommand(QStringLiteral("заполнение первичной таблицы расчета"), [this, &block, &result] { result = verola::CalcPanelClick(*m_workspace, block); });
     showDone(result);
 }
 
 void TNavigatorForm::EstPanelClick(TCompPanel& block)
 {
     ActionResult result;
-    runCommand(QStringLiteral("заполнение итоговой таблицы расчета"), [this, &block, &result] { result = timed([&] { return verola::EstPanelClick(*m_workspace, block); }); });
+    runCommand(QStringLiteral("заполнение итоговой таблицы расчета"), [this, &block, &result] { result = verola::EstPanelClick(*m_workspace, block); });
     showDone(result);
 }
 
@@ -578,7 +566,7 @@ void TNavigatorForm::CalcDosePanelClick()
 {
     ActionResult result;
     runCommand(QStringLiteral("расчет доз и рисков"),
-        [this, &result] { result = timed([&] { return verola::CalcDosePanelClick(*m_workspace, m_steps); }); });
+        [this, &result] { result = verola::CalcDosePanelClick(*m_workspace, m_steps); });
     showDone(result);
 }
 

@@ -3,7 +3,12 @@
 #include "core/app/workspace.h"
 #include "testsupport.h"
 
+#include <QRegularExpression>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
+#include <vector>
 
 using namespace verola;
 using namespace verola::test;
@@ -46,6 +51,24 @@ TEST_F(BlockActionsTest, ExtrFillsTheSummaryAndMakesTheBlockActive)
     EXPECT_EQ(summary.GetCell(at({0, 0})), 5.0f);
     EXPECT_EQ(summary.GetCell(at({0, 1})), 2.0f);
     EXPECT_EQ(summary.GetCell(at({0, 2})), 3.0f);
+}
+
+TEST_F(BlockActionsTest, EachPanelActionSaysHowLongItTook)
+{
+    shapeRegions(block(3));
+    steps.doseCalculation = [](TWorkspace&) {};
+    const std::vector<std::pair<const char*, std::function<ActionResult()>>> actions = {
+        {"rule", [&] { return RulePanelClick(workspace, block(3)); }},
+        {"extr", [&] { return ExtrPanelClick(workspace, block(3)); }},
+        {"calc", [&] { return CalcPanelClick(workspace, block(3)); }},
+        {"est", [&] { return EstPanelClick(workspace, block(3)); }},
+        {"dose", [&] { return CalcDosePanelClick(workspace, steps); }},
+    };
+    const QRegularExpression duration(QStringLiteral("^\\d+,\\d\\d с$"));
+    for (const auto& [name, action] : actions) {
+        const ActionResult result = action();
+        EXPECT_TRUE(duration.match(result.details).hasMatch()) << name << ": " << result.details.toStdString();
+    }
 }
 
 TEST_F(BlockActionsTest, CalcTakesTheUpstreamSelectedSummaryOnlyWhenReady)
